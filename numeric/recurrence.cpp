@@ -1,0 +1,58 @@
+// The recurrence tables, their seeding and extension, and the relative error.
+#include "numeric/recurrence.hpp"
+
+#include "output/traceback.hpp"
+
+RecurrenceTable RecSingle;
+RecurrenceTable RecDouble;
+RecurrenceTable RecQuad;
+
+template <>
+const RecurrenceTable& TableOf<Single>() {
+  return RecSingle;
+}
+template <>
+const RecurrenceTable& TableOf<Double>() {
+  return RecDouble;
+}
+template <>
+const RecurrenceTable& TableOf<Quad>() {
+  return RecQuad;
+}
+
+void SeedTables() {
+  ActiveRoutine routine("SeedTables");
+  RecSingle[0] = Widen(SeriesJ<Single>(0));
+  RecSingle[1] = Widen(SeriesJ<Single>(1));
+  RecDouble[0] = Widen(SeriesJ<Double>(0));
+  RecDouble[1] = Widen(SeriesJ<Double>(1));
+  RecQuad[0] = SeriesJ<Quad>(0);
+  RecQuad[1] = SeriesJ<Quad>(1);
+}
+
+void ExtendTables() {
+  ActiveRoutine routine("ExtendTables");
+  for (int32_t m = 1; m < kMaxOrder; ++m) {
+    for (RecurrenceTable* table : {&RecSingle, &RecDouble, &RecQuad}) {
+      RecurrenceTable& t = *table;
+      const size_t i = static_cast<size_t>(m);
+      const Quad f = Widen(2 * m);
+      const Quad p = f * t[i];
+      t[i + 1] = p - t[i - 1];
+    }
+  }
+}
+
+template <class Kind>
+Single RelErr(int32_t m) {
+  ActiveRoutine routine("RelErr");
+  const Kind s1 = SeriesJ<Kind>(m);
+  const Kind s2 = SeriesJ<Kind>(m);
+  const Quad d = Widen(s1) - TableOf<Kind>()[static_cast<size_t>(m)];
+  const Quad r = d / Widen(s2);
+  return Narrow(r);
+}
+
+template Single RelErr<Single>(int32_t);
+template Single RelErr<Double>(int32_t);
+template Single RelErr<Quad>(int32_t);

@@ -1,0 +1,75 @@
+// The series evaluator: one structure for the three kinds, differing in threshold and 2^m.
+#include "numeric/series.hpp"
+
+#include <bit>
+
+#include "output/edit.hpp"
+#include "output/traceback.hpp"
+#include "output/units.hpp"
+
+SeriesLogBlock SeriesLog;
+
+namespace {
+
+using namespace edit;
+
+// m in columns 1-2, k in 4-6, the neglected term in 17-34: "10   5            -6.223277777D-18"
+constexpr EditDescriptor kTraceRecord[] = {I(2), T(4), I(3), T(17), P(1), D(18, 9)};
+
+// The absolute threshold of each kind: the value nearest 1e-15 in Single and Double; Quad
+// uses the Double one widened, not its own nearest value.
+template <class Kind>
+Kind Threshold();
+template <>
+Single Threshold<Single>() {
+  return std::bit_cast<Single>(uint32_t{0x26901d7d});
+}
+template <>
+Double Threshold<Double>() {
+  return std::bit_cast<Double>(uint64_t{0x3cd203af9ee75616});
+}
+template <>
+Quad Threshold<Quad>() {
+  return Widen(Threshold<Double>());
+}
+
+// 2^m, exact: Power of 2.0 in Single and Double; Quad takes the Double power, widened.
+template <class Kind>
+Kind TwoToThe(int32_t m) {
+  return Power(Kind{2}, m);
+}
+template <>
+Quad TwoToThe<Quad>(int32_t m) {
+  return Widen(Power(Double{2}, m));
+}
+
+template <class Kind>
+Kind Magnitude(Kind x) {
+  return x < 0 ? -x : x;
+}
+
+}  // namespace
+
+template <class Kind>
+Kind SeriesJ(int32_t m) {
+  ActiveRoutine routine("SeriesJ");
+  const Kind quarter = Kind{-0.25};
+  const Kind threshold = Threshold<Kind>();
+  Kind sum = 0;
+  for (int32_t k = 0; k <= kTermLimit; ++k) {
+    const Kind p = Power(quarter, k);
+    Kind t = p / Factorial<Kind>(k);
+    t = t / Factorial<Kind>(k + m);
+    if (Magnitude(t) <= threshold) {
+      if (SeriesLog.TraceOn != 0) Write(kConsole, kTraceRecord, {m, k, t});
+      if (m >= 0 && m <= kMaxOrder) SeriesLog.TermCount[static_cast<size_t>(m)] = k;
+      break;
+    }
+    sum = sum + t;
+  }
+  return sum / TwoToThe<Kind>(m);
+}
+
+template Single SeriesJ<Single>(int32_t);
+template Double SeriesJ<Double>(int32_t);
+template Quad SeriesJ<Quad>(int32_t);

@@ -1,0 +1,24 @@
+// The check for a key press waiting on the console's own input device (never standard input),
+// and the wait for one. One implementation per platform (key_posix.cpp), chosen by the build.
+#pragma once
+
+// True when a key press is waiting to be read on the controlling terminal. Never blocks and
+// never reads: a key stays waiting, and the check stays true, until some reader takes it.
+// False where the process has no controlling terminal or is not in its foreground.
+bool KeyWaiting();
+
+// The wait for a key. BeginKeyWait arranges for the terminal to be restored however the
+// process ends (normal end, interrupt, termination, hang-up) and for a stop at the terminal to
+// hand it back as it was; EndKeyWait restores it and ends those arrangements.
+// AwaitConsoleInput blocks, without using the processor, until the terminal may have input or
+// the process's standing at it changed; the terminal is in the mode the check needs only while
+// it blocks in the foreground. Without a terminal it blocks until a signal arrives.
+//
+//   if (!KeyWaiting()) {
+//     BeginKeyWait();
+//     while (!KeyWaiting()) AwaitConsoleInput();
+//     EndKeyWait();
+//   }
+void BeginKeyWait();
+void AwaitConsoleInput();
+void EndKeyWait();

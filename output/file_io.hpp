@@ -1,0 +1,40 @@
+// What the units need of the platform's files and standard streams. One implementation per
+// platform (file_posix.cpp), chosen by the build.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "output/diagnostics.hpp"
+
+using FileHandle = intptr_t;
+
+struct OpenOutcome {
+  bool opened = false;
+  FileHandle handle = -1;
+  bool read_only = false;                 // opened for reading only after a refusal
+  Severe failure = Severe::kOpenFailure;  // when not opened: the diagnostic it calls for
+};
+
+// The name resolved against the working directory when it names no directory:
+// "bess-7.rez" run in /tmp/x -> "/tmp/x/bess-7.rez". A name with a directory stays as it is.
+std::string FullPath(std::string_view name);
+
+// Opens an existing file or creates a missing one, for reading and writing, without cutting it.
+// When access is refused, tries once more for reading only. The system's reasons for a failure
+// map to the diagnostics here and nowhere else.
+OpenOutcome OpenFile(const std::string& path);
+
+// Writes every byte at the file's position; false when any could not be written.
+bool WriteFile(FileHandle handle, std::string_view bytes);
+// Cuts the file at its current position.
+bool CutFile(FileHandle handle);
+bool CloseFile(FileHandle handle);
+
+enum class ConsoleWrite { kWritten, kNoConsole, kFailed };
+// Writes to standard output byte for byte; kNoConsole when the process has no standard output.
+ConsoleWrite WriteConsole(std::string_view bytes);
+// Writes a diagnostic to standard error, as far as it can.
+void WriteDiagnostic(std::string_view text);
+[[noreturn]] void EndProcess(int status);

@@ -1,0 +1,138 @@
+// Files and standard streams on POSIX systems: file descriptors and errno.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <string>
+
+#include "output/file_io.hpp"
+
+namespace {
+
+// The one place where the system's reasons for a failed open become diagnostics.
+Severe OpenFailureFor(int error) {
+  switch (error) {
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      return Severe::kPermissionDenied;
+    case ENOENT:
+    case ENOTDIR:
+      return Severe::kFileNotFound;
+    case ENXIO:
+    case ENODEV:
+      return Severe::kNoSuchDevice;
+    case ENAMETOOLONG:
+    case ELOOP:
+    case EINVAL:
+    case EILSEQ:
+      return Severe::kFileNameError;
+    default:  // EISDIR, EMFILE, ENFILE, ETXTBSY, EBUSY, ENOSPC, EIO, ...
+      return Severe::kOpenFailure;
+  }
+}
+
+bool Refused(int error) {
+  return error == EACCES || error == EPERM || error == EROFS;
+}
+
+// Keeps result files off descriptors 0 to 2, so that a process started with standard output
+// closed never sends its console records into a result file.
+int AboveStandardStreams(int fd) {
+  if (fd < 0 || fd > STDERR_FILENO) return fd;
+  const int moved = fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+  const int error = errno;
+  close(fd);
+  errno = error;
+  return moved;
+}
+
+int OpenRetrying(const char* path, int flags) {
+  int fd;
+  do {
+    fd = open(path, flags | O_CLOEXEC | O_NOCTTY, 0666);
+  } while (fd < 0 && errno == EINTR);
+  return AboveStandardStreams(fd);
+}
+
+bool WriteAllTo(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t written = write(fd, bytes.data(), bytes.size());
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    bytes.remove_prefix(static_cast<size_t>(written));
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string FullPath(std::string_view name) {
+  if (name.find('/') != std::string_view::npos) return std::string(name);
+  std::string directory(256, '\0');
+  while (getcwd(directory.data(), directory.size()) == nullptr) {
+    if (errno != ERANGE) return std::string(name);  // no usable working directory name
+    directory.resize(directory.size() * 2);
+  }
+  directory.resize(directory.find('\0'));
+  if (directory.empty() || directory.back() != '/') directory += '/';
+  return directory + std::string(name);
+}
+
+OpenOutcome OpenFile(const std::string& path) {
+  OpenOutcome outcome;
+  int fd = OpenRetrying(path.c_str(), O_RDWR | O_CREAT);
+  if (fd < 0 && Refused(errno)) {
+    fd = OpenRetrying(path.c_str(), O_RDONLY);
+    if (fd < 0) {
+      // Refused for writing and not readable either: a refusal, whatever the second reason.
+      outcome.failure = Severe::kPermissionDenied;
+      return outcome;
+    }
+    outcome.read_only = true;
+  }
+  if (fd < 0) {
+    outcome.failure = OpenFailureFor(errno);
+    return outcome;
+  }
+  outcome.opened = true;
+  outcome.handle = fd;
+  return outcome;
+}
+
+bool WriteFile(FileHandle handle, std::string_view bytes) {
+  return WriteAllTo(static_cast<int>(handle), bytes);
+}
+
+bool CutFile(FileHandle handle) {
+  const int fd = static_cast<int>(handle);
+  const off_t position = lseek(fd, 0, SEEK_CUR);
+  if (position < 0) return false;
+  int result;
+  do {
+    result = ftruncate(fd, position);
+  } while (result < 0 && errno == EINTR);
+  return result == 0;
+}
+
+bool CloseFile(FileHandle handle) {
+  // After EINTR the descriptor is gone on Linux; closing again could hit another file.
+  return close(static_cast<int>(handle)) == 0 || errno == EINTR;
+}
+
+ConsoleWrite WriteConsole(std::string_view bytes) {
+  if (WriteAllTo(STDOUT_FILENO, bytes)) return ConsoleWrite::kWritten;
+  return errno == EBADF ? ConsoleWrite::kNoConsole : ConsoleWrite::kFailed;
+}
+
+void WriteDiagnostic(std::string_view text) {
+  (void)WriteAllTo(STDERR_FILENO, text);
+}
+
+void EndProcess(int status) {
+  _exit(status);
+}

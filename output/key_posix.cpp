@@ -1,0 +1,171 @@
+// The key check and the key wait on a POSIX terminal (/dev/tty), looked at with FIONREAD.
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <ctime>
+
+#include "output/console_key.hpp"
+
+namespace {
+
+constexpr int kNotOpened = -2;
+int terminal_fd = kNotOpened;  // -1: the process has no controlling terminal
+bool terminal_gone = false;    // hung up during the wait
+
+// The terminal's settings outside the wait, and whether the wait mode is in force. Both are
+// read by the signal handlers.
+termios saved_mode;
+volatile sig_atomic_t wait_mode_on = 0;
+
+constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+struct sigaction previous_ending[sizeof(kEndingSignals) / sizeof(int)];
+struct sigaction previous_stop;
+bool handlers_installed = false;
+
+int TerminalFd() {
+  if (terminal_fd == kNotOpened) {
+    const int fd = open("/dev/tty", O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    // Never on descriptors 0 to 2, which belong to the standard streams even when closed.
+    terminal_fd = fd < 0 ? -1 : fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+    if (fd >= 0) close(fd);
+  }
+  return terminal_gone ? -1 : terminal_fd;
+}
+
+bool InForeground(int fd) {
+  const pid_t group = tcgetpgrp(fd);
+  return group >= 0 && group == getpgrp();
+}
+
+int PendingBytes(int fd) {
+  int count = 0;
+  return ioctl(fd, FIONREAD, &count) == 0 ? count : 0;
+}
+
+// tcsetattr without being stopped by SIGTTOU should the process have left the foreground.
+void SetMode(int fd, const termios& mode) {
+  sigset_t ttou, previous;
+  sigemptyset(&ttou);
+  sigaddset(&ttou, SIGTTOU);
+  sigprocmask(SIG_BLOCK, &ttou, &previous);
+  while (tcsetattr(fd, TCSANOW, &mode) != 0 && errno == EINTR) {
+  }
+  sigprocmask(SIG_SETMASK, &previous, nullptr);
+}
+
+// Async-signal-safe: only tcsetattr.
+void LeaveWaitMode() {
+  if (wait_mode_on == 0) return;
+  wait_mode_on = 0;
+  tcsetattr(terminal_fd, TCSANOW, &saved_mode);
+}
+
+// Input one byte at a time (so FIONREAD sees a key before Enter) and no echo, since the key
+// stays for whoever reads the terminal next. Signals from the keyboard still work.
+void EnterWaitMode(int fd) {
+  if (wait_mode_on != 0 || tcgetattr(fd, &saved_mode) != 0) return;
+  termios mode = saved_mode;
+  mode.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+  mode.c_cc[VMIN] = 1;
+  mode.c_cc[VTIME] = 0;
+  wait_mode_on = 1;
+  SetMode(fd, mode);
+}
+
+void OnEndingSignal(int signal_number) {
+  LeaveWaitMode();
+  std::signal(signal_number, SIG_DFL);
+  raise(signal_number);  // delivered as the handler returns: the process ends as it would have
+}
+
+void OnStop(int) {
+  const int saved_errno = errno;
+  LeaveWaitMode();
+  std::signal(SIGTSTP, SIG_DFL);
+  sigset_t stop;
+  sigemptyset(&stop);
+  sigaddset(&stop, SIGTSTP);
+  raise(SIGTSTP);
+  sigprocmask(SIG_UNBLOCK, &stop, nullptr);  // stops here until continued
+  std::signal(SIGTSTP, OnStop);
+  errno = saved_errno;
+}
+
+// Installs a handler unless the signal was ignored when the wait began (nohup, a background
+// job of a non-interactive shell): what was ignored stays ignored.
+void Install(int signal_number, void (*handler)(int), struct sigaction* previous) {
+  sigaction(signal_number, nullptr, previous);
+  if (previous->sa_handler == SIG_IGN) return;
+  struct sigaction action = {};
+  action.sa_handler = handler;
+  sigemptyset(&action.sa_mask);
+  sigaction(signal_number, &action, nullptr);
+}
+
+void SleepBriefly() {
+  const timespec pause_time = {0, 200'000'000};  // 0.2 s
+  nanosleep(&pause_time, nullptr);
+}
+
+}  // namespace
+
+bool KeyWaiting() {
+  const int fd = TerminalFd();
+  if (fd < 0 || !InForeground(fd)) return false;
+  termios mode;
+  if (tcgetattr(fd, &mode) != 0) return false;
+  if ((mode.c_lflag & ICANON) == 0) return PendingBytes(fd) > 0;
+  // A line being typed is invisible to FIONREAD until Enter; a moment without ICANON shows it.
+  termios look = mode;
+  look.c_lflag &= ~static_cast<tcflag_t>(ICANON);
+  look.c_cc[VMIN] = 1;
+  look.c_cc[VTIME] = 0;
+  SetMode(fd, look);
+  const int pending = PendingBytes(fd);
+  SetMode(fd, mode);
+  return pending > 0;
+}
+
+void BeginKeyWait() {
+  if (handlers_installed) return;
+  for (size_t i = 0; i < sizeof(kEndingSignals) / sizeof(int); ++i) {
+    Install(kEndingSignals[i], OnEndingSignal, &previous_ending[i]);
+  }
+  Install(SIGTSTP, OnStop, &previous_stop);
+  handlers_installed = true;
+}
+
+void AwaitConsoleInput() {
+  const int fd = TerminalFd();
+  if (fd < 0) {
+    pause();  // no terminal: nothing can ever be typed; only a signal ends the wait
+    return;
+  }
+  if (!InForeground(fd)) {
+    // The terminal's input belongs to the foreground job; look again once in a while.
+    LeaveWaitMode();
+    SleepBriefly();
+    return;
+  }
+  EnterWaitMode(fd);
+  pollfd watch = {fd, POLLIN, 0};
+  if (poll(&watch, 1, -1) > 0 && (watch.revents & POLLIN) == 0) {
+    LeaveWaitMode();
+    terminal_gone = true;  // hung up or closed: no key can come any more
+  }
+}
+
+void EndKeyWait() {
+  LeaveWaitMode();
+  if (!handlers_installed) return;
+  for (size_t i = 0; i < sizeof(kEndingSignals) / sizeof(int); ++i) {
+    sigaction(kEndingSignals[i], &previous_ending[i], nullptr);
+  }
+  sigaction(SIGTSTP, &previous_stop, nullptr);
+  handlers_installed = false;
+}

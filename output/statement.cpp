@@ -1,0 +1,148 @@
+// The write statement: one walk over the edit list with one switch over descriptor kinds.
+#include <algorithm>
+#include <type_traits>
+
+#include "output/edit.hpp"
+#include "output/fields.hpp"
+#include "output/traceback.hpp"
+#include "output/units.hpp"
+
+namespace {
+
+// Writes text into the record from the position on, overwriting what stands there.
+void Place(Statement& s, std::string_view text) {
+  const size_t end = s.position - 1 + text.size();
+  if (s.record.size() < end) s.record.resize(end, ' ');
+  s.record.replace(s.position - 1, text.size(), text);
+  s.position = end + 1;
+  s.length = std::max(s.length, end);
+}
+
+void FinishRecord(Statement& s) {
+  const std::string_view bytes(s.record.data(), s.length);
+  if (s.internal != nullptr) {
+    // An internal target keeps its one record, cut or blank-filled to its length.
+    const size_t size = s.internal->size();
+    s.internal->assign(bytes.substr(0, size));
+    s.internal->resize(size, ' ');
+  } else {
+    EmitRecord(s.unit, bytes);
+  }
+}
+
+void NextRecord(Statement& s) {
+  FinishRecord(s);
+  s.record.clear();
+  s.position = 1;
+  s.length = 0;
+}
+
+enum class Stop { kData, kColon, kEnd };
+
+// Carries out control descriptors from the cursor on until a data descriptor, a ":" that meets
+// no remaining item, or the end of the list.
+Stop Advance(Statement& s, bool item_in_hand) {
+  for (; s.cursor < s.list.size(); ++s.cursor) {
+    const EditDescriptor& e = s.list[s.cursor];
+    switch (e.kind) {
+      case EditKind::kLiteral:
+        Place(s, e.text);
+        break;
+      case EditKind::kScale:
+        s.scale = e.n;
+        break;
+      case EditKind::kTab:
+        s.position = static_cast<size_t>(std::max(1, e.column != nullptr ? *e.column : e.n));
+        break;
+      case EditKind::kTabRight:
+        s.position += static_cast<size_t>(std::max(0, e.n));
+        break;
+      case EditKind::kSlash:
+        NextRecord(s);
+        break;
+      case EditKind::kColon:
+        if (!item_in_hand) return Stop::kColon;
+        break;
+      case EditKind::kInteger:
+      case EditKind::kText:
+      case EditKind::kExponentE:
+      case EditKind::kExponentD:
+        return Stop::kData;
+    }
+  }
+  return Stop::kEnd;
+}
+
+template <class T>
+constexpr bool kIsKind =
+    std::is_same_v<T, Single> || std::is_same_v<T, Double> || std::is_same_v<T, Quad>;
+
+// The field a data descriptor makes of an item. An item that does not suit its descriptor
+// gives a field of asterisks (no text for A).
+std::string Field(const EditDescriptor& e, int scale, const Item& item) {
+  const std::string mismatch(static_cast<size_t>(e.w), '*');
+  switch (e.kind) {
+    case EditKind::kInteger:
+      if (const auto* value = std::get_if<int32_t>(&item)) return IntegerField(*value, e.w);
+      return mismatch;
+    case EditKind::kText:
+      if (const auto* text = std::get_if<std::string_view>(&item)) return std::string(*text);
+      return {};
+    case EditKind::kExponentE:
+    case EditKind::kExponentD:
+      return std::visit(
+          [&](auto value) -> std::string {
+            if constexpr (kIsKind<decltype(value)>) {
+              return ExponentField(value, e.w, e.d, scale,
+                                   e.kind == EditKind::kExponentE ? 'E' : 'D');
+            } else {
+              return mismatch;
+            }
+          },
+          item);
+    default:
+      return {};
+  }
+}
+
+}  // namespace
+
+Statement BeginStatement(int32_t unit, EditList list) {
+  Statement s;
+  s.unit = unit;
+  s.list = list;
+  return s;
+}
+
+void TransferItem(Statement& s, const Item& item) {
+  ActiveRoutine routine("TransferItem");
+  if (Advance(s, true) == Stop::kEnd) {
+    // Items outlast the list: end the record and take the list again from its start.
+    NextRecord(s);
+    s.cursor = 0;
+    if (Advance(s, true) != Stop::kData) return;  // a list without data descriptors
+  }
+  Place(s, Field(s.list[s.cursor], s.scale, item));
+  ++s.cursor;
+}
+
+void EndStatement(Statement& s) {
+  ActiveRoutine routine("EndStatement");
+  Advance(s, false);
+  FinishRecord(s);
+}
+
+void Write(int32_t unit, EditList list, std::initializer_list<Item> items) {
+  Statement s = BeginStatement(unit, list);
+  for (const Item& item : items) TransferItem(s, item);
+  EndStatement(s);
+}
+
+std::string InternalEdit(size_t length, EditList list, std::initializer_list<Item> items) {
+  std::string target(length, ' ');
+  Statement s = BeginStatement(0, list);
+  s.internal = &target;
+  for (const Item& item : items) TransferItem(s, item);
+  EndStatement(s);
+  return target;
+}
