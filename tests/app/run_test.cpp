@@ -1,0 +1,88 @@
+// The whole program on a pseudo-terminal, compared byte for byte with the expected outputs.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include "tests/support/child.hpp"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::GoldenPath;
+using testing_support::ProgramResult;
+using testing_support::ProgramRun;
+using testing_support::ReadFile;
+using testing_support::RunProgram;
+using testing_support::TempDir;
+using testing_support::WriteFileBytes;
+
+constexpr const char* kResultFiles[] = {"bess-7.rez", "bess-16.rez", "bess-34.rez"};
+
+void ExpectGoldenOutputs(const fs::path& directory, const ProgramResult& result) {
+  EXPECT_FALSE(result.ending.timed_out);
+  EXPECT_EQ(result.ending.exit_status, 0);
+  EXPECT_EQ(result.diagnostics, "");
+  EXPECT_EQ(result.transcript, ReadFile(GoldenPath("console.txt")));
+  for (const char* name : kResultFiles) {
+    EXPECT_EQ(ReadFile(directory / name), ReadFile(GoldenPath(name))) << name;
+  }
+}
+
+TEST(CompleteRun, AKeyTypedBeforeTheStartEndsItAtOnce) {
+  TempDir dir;
+  ProgramRun run;
+  run.working_directory = dir.path();
+  run.typed_before_start = "q";
+  run.type_key_after_prompt = false;
+  const ProgramResult result = RunProgram(run);
+  ExpectGoldenOutputs(dir.path(), result);
+  EXPECT_EQ(result.left_on_terminal, "q") << "the key is left for the next reader";
+}
+
+TEST(CompleteRun, AKeyTypedAtThePromptEndsIt) {
+  TempDir dir;
+  ProgramRun run;
+  run.working_directory = dir.path();
+  const ProgramResult result = RunProgram(run);
+  EXPECT_TRUE(result.saw_prompt);
+  ExpectGoldenOutputs(dir.path(), result);
+  EXPECT_EQ(result.left_on_terminal, "k");
+}
+
+TEST(CompleteRun, TheProgramWaitsUntilAKeyIsTyped) {
+  TempDir dir;
+  ProgramRun run;
+  run.working_directory = dir.path();
+  bool waited = false;
+  run.at_prompt = [&waited](pid_t pid) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    waited = testing_support::StillRunning(pid);
+  };
+  const ProgramResult result = RunProgram(run);
+  EXPECT_TRUE(waited) << "ended before any key was typed";
+  ExpectGoldenOutputs(dir.path(), result);
+}
+
+TEST(CompleteRun, ASecondRunInTheSameDirectoryGivesTheSameBytes) {
+  TempDir dir;
+  ProgramRun run;
+  run.working_directory = dir.path();
+  run.typed_before_start = "q";
+  run.type_key_after_prompt = false;
+  ExpectGoldenOutputs(dir.path(), RunProgram(run));
+  ExpectGoldenOutputs(dir.path(), RunProgram(run));
+}
+
+TEST(CompleteRun, StaleLongerResultFilesAreReplaced) {
+  TempDir dir;
+  for (const char* name : kResultFiles) WriteFileBytes(dir / name, std::string(20000, '#'));
+  ProgramRun run;
+  run.working_directory = dir.path();
+  run.typed_before_start = "q";
+  run.type_key_after_prompt = false;
+  ExpectGoldenOutputs(dir.path(), RunProgram(run));
+}
+
+}  // namespace
