@@ -64,7 +64,7 @@ Ending WaitWithDeadline(pid_t pid, milliseconds limit) {
       ending.timed_out = true;
       return ending;
     }
-    std::this_thread::sleep_for(milliseconds(5));
+    std::this_thread::sleep_for(milliseconds(1));
   }
   if (WIFEXITED(status)) ending.exit_status = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) ending.signal = WTERMSIG(status);
@@ -138,7 +138,7 @@ ProgramResult RunProgram(const ProgramRun& run) {
   ProgramResult result;
   TempDir scratch;
   const fs::path program = scratch / "bessel-recurrence";
-  fs::copy_file(ProgramPath(), program);
+  fs::copy_file(run.program.empty() ? ProgramPath() : run.program, program);
   fs::permissions(scratch.path(), fs::perms::all);  // reachable for an unprivileged child
   const fs::path out = scratch / "stdout";
   const fs::path err = scratch / "stderr";

@@ -50,6 +50,7 @@ void DropPrivileges();  // in a child: become nobody (uid and gid 65534)
 enum class Stdout { kFile, kClosed, kDevFull };
 
 struct ProgramRun {
+  std::filesystem::path program;  // empty: the program under test
   std::filesystem::path working_directory;
   Stdout stdout_mode = Stdout::kFile;
   bool unprivileged = false;

@@ -1,0 +1,95 @@
+// Measures a whole run with a key already waiting, next to a trivial C++ program, and the
+// processor time the program uses while it waits for a key.
+#include <fcntl.h>
+#include <pty.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "tests/support/child.hpp"
+
+namespace {
+
+using namespace std::chrono;
+using testing_support::ProgramRun;
+using testing_support::RunProgram;
+using testing_support::TempDir;
+
+constexpr int kRuns = 50;
+
+// Median wall time from fork to exit of `program`, run in a fresh directory on a
+// pseudo-terminal that already holds a typed key, standard output to /dev/null.
+double MedianMilliseconds(const char* program) {
+  std::vector<double> times;
+  for (int i = 0; i < kRuns; ++i) {
+    TempDir dir;
+    int master = -1;
+    int terminal = -1;
+    if (openpty(&master, &terminal, nullptr, nullptr, nullptr) != 0) std::abort();
+    (void)!write(master, "q", 1);
+    const auto start = steady_clock::now();
+    const pid_t pid = fork();
+    if (pid == 0) {
+      setsid();
+      ioctl(terminal, TIOCSCTTY, 0);
+      const int null = open("/dev/null", O_RDWR);
+      dup2(null, STDIN_FILENO);
+      dup2(null, STDOUT_FILENO);
+      if (chdir(dir.path().c_str()) != 0) _exit(126);
+      execl(program, program, static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    const auto ending = testing_support::WaitWithDeadline(pid, seconds(10));
+    times.push_back(duration<double, std::milli>(steady_clock::now() - start).count());
+    if (ending.exit_status != 0) std::fprintf(stderr, "run %d failed\n", i);
+    close(master);
+    close(terminal);
+  }
+  std::sort(times.begin(), times.end());
+  return times[times.size() / 2];
+}
+
+// User plus system time of a process so far, in milliseconds.
+double ProcessorMilliseconds(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+  std::istringstream fields(text.substr(text.rfind(')') + 2));
+  std::string field;
+  long utime = 0, stime = 0;
+  for (int i = 3; i <= 15 && fields >> field; ++i) {
+    if (i == 14) utime = std::stol(field);
+    if (i == 15) stime = std::stol(field);
+  }
+  return 1000.0 * static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+}  // namespace
+
+int main() {
+  std::printf("whole run, key already waiting (median of %d): %.2f ms\n", kRuns,
+              MedianMilliseconds(testing_support::ProgramPath().c_str()));
+  std::printf("trivial C++ program, same harness (median of %d): %.2f ms\n", kRuns,
+              MedianMilliseconds(TRIVIAL_PROGRAM));
+
+  TempDir dir;
+  ProgramRun run;
+  run.working_directory = dir.path();
+  double used = -1;
+  run.at_prompt = [&used](pid_t pid) {
+    std::this_thread::sleep_for(milliseconds(100));  // into the wait proper
+    const double before = ProcessorMilliseconds(pid);
+    std::this_thread::sleep_for(seconds(3));
+    used = ProcessorMilliseconds(pid) - before;
+  };
+  const auto result = RunProgram(run);
+  std::printf("processor time during a 3 s wait for a key: %.0f ms (clock tick %ld ms)\n", used,
+              1000 / sysconf(_SC_CLK_TCK));
+  return result.ending.exit_status == 0 && used >= 0 ? 0 : 1;
+}
