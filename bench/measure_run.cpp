@@ -82,7 +82,7 @@ int main() {
   ProgramRun run;
   run.working_directory = dir.path();
   double used = -1;
-  run.at_prompt = [&used](pid_t pid) {
+  run.at_prompt = [&used](pid_t pid, int) {
     std::this_thread::sleep_for(milliseconds(100));  // into the wait proper
     const double before = ProcessorMilliseconds(pid);
     std::this_thread::sleep_for(seconds(3));

@@ -195,7 +195,7 @@ ProgramResult RunProgram(const ProgramRun& run) {
       }
       std::this_thread::sleep_for(milliseconds(5));
     }
-    if (result.saw_prompt && run.at_prompt) run.at_prompt(pid);
+    if (result.saw_prompt && run.at_prompt) run.at_prompt(pid, terminal);
     if (result.saw_prompt && run.type_key_after_prompt) (void)!write(master, "k", 1);
   }
   const auto left = std::chrono::duration_cast<milliseconds>(end - steady_clock::now());

@@ -59,8 +59,9 @@ struct ProgramRun {
   bool type_key_after_prompt = true;
   int open_file_limit = 0;  // nonzero: the child may hold at most this many descriptors
   std::chrono::milliseconds deadline{20000};
-  // Called once the prompt is on standard output, before any key is typed (with the pid).
-  std::function<void(pid_t)> at_prompt;
+  // Called once the prompt is on standard output, before any key is typed, with the pid and
+  // the test's end of the terminal (the program's side, for tcgetattr).
+  std::function<void(pid_t, int terminal)> at_prompt;
 };
 
 struct ProgramResult {
