@@ -24,17 +24,17 @@ std::string FullPath(std::string_view name);
 // Opens an existing file or creates a missing one, for reading and writing, without cutting it.
 // When access is refused, tries once more for reading only. The system's reasons for a failure
 // map to the diagnostics here and nowhere else.
-OpenOutcome OpenFile(const std::string& path);
+OpenOutcome OpenReadWrite(const std::string& path);
 
 // Writes every byte at the file's position; false when any could not be written.
-bool WriteFile(FileHandle handle, std::string_view bytes);
+bool WriteToFile(FileHandle handle, std::string_view bytes);
 // Cuts the file at its current position.
 bool CutFile(FileHandle handle);
 bool CloseFile(FileHandle handle);
 
 enum class ConsoleWrite { kWritten, kNoConsole, kFailed };
 // Writes to standard output byte for byte; kNoConsole when the process has no standard output.
-ConsoleWrite WriteConsole(std::string_view bytes);
+ConsoleWrite WriteStandardOutput(std::string_view bytes);
 // Writes a diagnostic to standard error, as far as it can.
 void WriteDiagnostic(std::string_view text);
 [[noreturn]] void EndProcess(int status);

@@ -83,7 +83,7 @@ std::string FullPath(std::string_view name) {
   return directory + std::string(name);
 }
 
-OpenOutcome OpenFile(const std::string& path) {
+OpenOutcome OpenReadWrite(const std::string& path) {
   OpenOutcome outcome;
   int fd = OpenRetrying(path.c_str(), O_RDWR | O_CREAT);
   if (fd < 0 && Refused(errno)) {
@@ -104,7 +104,7 @@ OpenOutcome OpenFile(const std::string& path) {
   return outcome;
 }
 
-bool WriteFile(FileHandle handle, std::string_view bytes) {
+bool WriteToFile(FileHandle handle, std::string_view bytes) {
   return WriteAllTo(static_cast<int>(handle), bytes);
 }
 
@@ -124,7 +124,7 @@ bool CloseFile(FileHandle handle) {
   return close(static_cast<int>(handle)) == 0 || errno == EINTR;
 }
 
-ConsoleWrite WriteConsole(std::string_view bytes) {
+ConsoleWrite WriteStandardOutput(std::string_view bytes) {
   if (WriteAllTo(STDOUT_FILENO, bytes)) return ConsoleWrite::kWritten;
   return errno == EBADF ? ConsoleWrite::kNoConsole : ConsoleWrite::kFailed;
 }

@@ -58,7 +58,7 @@ void OpenUnit(int32_t unit, std::string_view name) {
   if (u->connected) CloseUnit(unit);
   const std::string path = FullPath(Trimmed(name));
   u->name = path;
-  const OpenOutcome outcome = OpenFile(path);
+  const OpenOutcome outcome = OpenReadWrite(path);
   if (!outcome.opened) Fail(outcome.failure, unit);
   u->connected = true;
   u->handle = outcome.handle;
@@ -72,13 +72,13 @@ void EmitRecord(int32_t unit, std::string_view bytes) {
   line.reserve(bytes.size() + 2);
   line.append(bytes).append("\r\n");
   if (unit == kConsole) {
-    if (WriteConsole(line) == ConsoleWrite::kFailed) Fail(Severe::kWriteError, unit);
+    if (WriteStandardOutput(line) == ConsoleWrite::kFailed) Fail(Severe::kWriteError, unit);
     return;
   }
   Unit* u = FileUnit(unit);
   if (u == nullptr || !u->connected) return;
   if (u->read_only) Fail(Severe::kWriteToReadOnly, unit);
-  if (!WriteFile(u->handle, line)) Fail(Severe::kWriteError, unit);
+  if (!WriteToFile(u->handle, line)) Fail(Severe::kWriteError, unit);
   if (u->cut_pending) {
     if (!CutFile(u->handle)) Fail(Severe::kWriteError, unit);
     u->cut_pending = false;

@@ -15,6 +15,7 @@
 #include <fstream>
 #include <sstream>
 #include <thread>
+#include <vector>
 
 namespace testing_support {
 
@@ -83,6 +84,13 @@ void DropPrivileges() {
 fs::path ProgramPath() {
   return BESSEL_PROGRAM;
 }
+
+std::string ProgramLauncher() {
+  std::string launcher = BESSEL_PROGRAM_LAUNCHER;
+  for (char& c : launcher) c = c == '|' ? ' ' : c;
+  return launcher;
+}
+
 fs::path GoldenPath(const std::string& name) {
   return fs::path(BESSEL_GOLDEN_DIR) / name;
 }
@@ -181,7 +189,15 @@ ProgramResult RunProgram(const ProgramRun& run) {
       setrlimit(RLIMIT_NOFILE, &limit);
     }
     if (chdir(run.working_directory.c_str()) != 0) _exit(126);
-    execl(program.c_str(), "bessel-recurrence", static_cast<char*>(nullptr));
+    // The launcher's words (if any), then the program.
+    std::vector<std::string> words;
+    std::istringstream launcher(ProgramLauncher());
+    for (std::string word; launcher >> word;) words.push_back(word);
+    words.push_back(program.string());
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    execvp(argv[0], argv.data());
     _exit(127);
   }
 

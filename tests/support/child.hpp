@@ -79,7 +79,9 @@ ProgramResult RunProgram(const ProgramRun& run);
 // What the action writes to standard output (file descriptor 1).
 std::string CaptureStdout(const std::function<void()>& action);
 
-// The program under test and the expected outputs.
+// The program under test and the expected outputs. ProgramLauncher is the emulator that runs
+// it when it was built for another target ("qemu-aarch64 -L /usr/aarch64-linux-gnu"), else "".
+std::string ProgramLauncher();
 std::filesystem::path ProgramPath();
 std::filesystem::path GoldenPath(const std::string& name);
 

@@ -1,0 +1,51 @@
+// The key-press rule over console input events.
+#include "output/console_events.hpp"
+
+#include <algorithm>
+
+namespace {
+
+constexpr uint32_t kEnhancedKey = 0x0100;  // ENHANCED_KEY
+
+// Virtual-key codes (winuser.h) of keys that never count alone.
+bool IsModifierOrLock(uint16_t vk) {
+  switch (vk) {
+    case 0x10:  // VK_SHIFT
+    case 0x11:  // VK_CONTROL
+    case 0x12:  // VK_MENU (Alt)
+    case 0x14:  // VK_CAPITAL
+    case 0x5B:  // VK_LWIN
+    case 0x5C:  // VK_RWIN
+    case 0x90:  // VK_NUMLOCK
+    case 0x91:  // VK_SCROLL
+    case 0xA0:  // VK_LSHIFT
+    case 0xA1:  // VK_RSHIFT
+    case 0xA2:  // VK_LCONTROL
+    case 0xA3:  // VK_RCONTROL
+    case 0xA4:  // VK_LMENU
+    case 0xA5:  // VK_RMENU
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Keys that yield no character but an extended code.
+bool HasExtendedCode(uint16_t vk) {
+  return (vk >= 0x21 && vk <= 0x28) ||  // Page Up, Page Down, End, Home, the four arrows
+         vk == 0x2D || vk == 0x2E ||    // Insert, Delete
+         (vk >= 0x70 && vk <= 0x87);    // F1 ... F24
+}
+
+}  // namespace
+
+bool CountsAsKeyPress(const ConsoleEvent& event) {
+  if (event.type != ConsoleEvent::Type::kKey || !event.key_down) return false;
+  if (IsModifierOrLock(event.virtual_key)) return false;
+  return event.character != 0 || HasExtendedCode(event.virtual_key) ||
+         (event.control_key_state & kEnhancedKey) != 0;
+}
+
+bool AnyKeyPress(std::span<const ConsoleEvent> events) {
+  return std::any_of(events.begin(), events.end(), CountsAsKeyPress);
+}
