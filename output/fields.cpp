@@ -17,14 +17,11 @@ std::string Pad(const std::string& text, int w) {
 std::string ExponentPart(int x, char letter) {
   const int magnitude = std::abs(x);
   if (magnitude > 999) return {};
-  std::string digits = std::to_string(magnitude);
   std::string part;
-  if (magnitude <= 99) {
-    part += letter;
-    if (digits.size() < 2) digits.insert(0, "0");
-  }
+  if (magnitude <= 99) part += letter;
   part += x < 0 ? '-' : '+';
-  return part + digits;
+  if (magnitude <= 9) part += '0';
+  return part + std::to_string(magnitude);
 }
 
 template <class Kind>
@@ -38,8 +35,8 @@ std::string ExponentFieldOf(Kind x, int w, int d, int k, char letter) {
 
 std::string IntegerField(int32_t value, int w) {
   const int64_t wide = value;
-  std::string text = std::to_string(wide < 0 ? -wide : wide);
-  if (wide < 0) text.insert(0, "-");
+  std::string text = wide < 0 ? "-" : "";
+  text += std::to_string(wide < 0 ? -wide : wide);
   return Pad(text, w);
 }
 
@@ -58,9 +55,9 @@ std::string ExponentLayout(const DecimalDigits& value, int w, int d, int k, char
     case DecimalDigits::Class::kInfinite:
     case DecimalDigits::Class::kNaN: {
       // Written from the field's second column, blanks after it.
-      std::string text = value.value_class == DecimalDigits::Class::kNaN ? "NaN" : "Infinity";
-      if (value.negative) text.insert(0, "-");
-      text.insert(0, " ");
+      const std::string text =
+          std::string(value.negative ? " -" : " ") +
+          (value.value_class == DecimalDigits::Class::kNaN ? "NaN" : "Infinity");
       if (text.size() > width) return std::string(width, '*');
       return text + std::string(width - text.size(), ' ');
     }
