@@ -5,8 +5,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <string>
 #include <string_view>
-#include <vector>
 
 #if !BESSEL_QUAD_IS_LONG_DOUBLE
 #include <quadmath.h>
@@ -44,36 +44,48 @@ bool Classify(Kind x, DecimalDigits& result) {
   return true;
 }
 
+// "d.ddd...e+XX" for a finite magnitude, with `fraction_digits` digits behind the point; the
+// buffer holds the point, the digits and an exponent of up to four digits.
+std::string Scientific(Double magnitude, int fraction_digits) {
+  std::string text(static_cast<size_t>(fraction_digits) + 16, '\0');
+  const auto [end, error] = std::to_chars(text.data(), text.data() + text.size(), magnitude,
+                                          std::chars_format::scientific, fraction_digits);
+  (void)error;
+  text.resize(static_cast<size_t>(end - text.data()));
+  return text;
+}
+
+std::string Scientific(Single magnitude, int fraction_digits) {
+  return Scientific(static_cast<Double>(magnitude), fraction_digits);  // exact widening
+}
+
+std::string Scientific(Quad magnitude, int fraction_digits) {
+  std::string text(static_cast<size_t>(fraction_digits) + 16, '\0');
+#if BESSEL_QUAD_IS_LONG_DOUBLE
+  const int length = std::snprintf(text.data(), text.size(), "%.*Le", fraction_digits, magnitude);
+#else
+  const int length =
+      quadmath_snprintf(text.data(), text.size(), "%.*Qe", fraction_digits, magnitude);
+#endif
+  text.resize(static_cast<size_t>(length));
+  return text;
+}
+
 template <class Kind>
-DecimalDigits ViaToChars(Kind x, int count) {
+DecimalDigits Decimal(Kind x, int count) {
   DecimalDigits result;
   if (Classify(x, result)) return result;
-  // The longest binary64 expansion has 767 significant digits; count never comes near that.
-  std::vector<char> buffer(static_cast<size_t>(count) + 16);
-  auto [end, error] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), std::fabs(x),
-                                    std::chars_format::scientific, count - 1);
-  (void)error;
-  return FromScientific(std::string_view(buffer.data(), end), x < 0);
+  return FromScientific(Scientific(x < 0 ? -x : x, count - 1), x < 0);
 }
 
 }  // namespace
 
 DecimalDigits ToDecimal(Single x, int count) {
-  return ViaToChars(x, count);
+  return Decimal(x, count);
 }
 DecimalDigits ToDecimal(Double x, int count) {
-  return ViaToChars(x, count);
+  return Decimal(x, count);
 }
-
 DecimalDigits ToDecimal(Quad x, int count) {
-  DecimalDigits result;
-  if (Classify(x, result)) return result;
-  const Quad magnitude = x < 0 ? -x : x;
-  std::vector<char> buffer(static_cast<size_t>(count) + 16);
-#if BESSEL_QUAD_IS_LONG_DOUBLE
-  const int length = std::snprintf(buffer.data(), buffer.size(), "%.*Le", count - 1, magnitude);
-#else
-  const int length = quadmath_snprintf(buffer.data(), buffer.size(), "%.*Qe", count - 1, magnitude);
-#endif
-  return FromScientific(std::string_view(buffer.data(), static_cast<size_t>(length)), x < 0);
+  return Decimal(x, count);
 }

@@ -58,6 +58,14 @@ void SetMode(int fd, const termios& mode) {
   sigprocmask(SIG_SETMASK, &previous, nullptr);
 }
 
+// The same settings with input handed on byte by byte, so that FIONREAD sees a key before Enter.
+termios ByteByByte(termios mode) {
+  mode.c_lflag &= ~static_cast<tcflag_t>(ICANON);
+  mode.c_cc[VMIN] = 1;
+  mode.c_cc[VTIME] = 0;
+  return mode;
+}
+
 // Async-signal-safe: only tcsetattr.
 void LeaveWaitMode() {
   if (wait_mode_on == 0) return;
@@ -69,10 +77,8 @@ void LeaveWaitMode() {
 // stays for whoever reads the terminal next. Signals from the keyboard still work.
 void EnterWaitMode(int fd) {
   if (wait_mode_on != 0 || tcgetattr(fd, &saved_mode) != 0) return;
-  termios mode = saved_mode;
-  mode.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
-  mode.c_cc[VMIN] = 1;
-  mode.c_cc[VTIME] = 0;
+  termios mode = ByteByByte(saved_mode);
+  mode.c_lflag &= ~static_cast<tcflag_t>(ECHO);
   wait_mode_on = 1;
   SetMode(fd, mode);
 }
@@ -121,11 +127,7 @@ bool KeyWaiting() {
   if (tcgetattr(fd, &mode) != 0) return false;
   if ((mode.c_lflag & ICANON) == 0) return PendingBytes(fd) > 0;
   // A line being typed is invisible to FIONREAD until Enter; a moment without ICANON shows it.
-  termios look = mode;
-  look.c_lflag &= ~static_cast<tcflag_t>(ICANON);
-  look.c_cc[VMIN] = 1;
-  look.c_cc[VTIME] = 0;
-  SetMode(fd, look);
+  SetMode(fd, ByteByByte(mode));
   const int pending = PendingBytes(fd);
   SetMode(fd, mode);
   return pending > 0;

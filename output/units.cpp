@@ -33,20 +33,16 @@ std::string_view Trimmed(std::string_view name) {
   return name.substr(0, kMaxNameLength);
 }
 
-// Closes every connected file unit; reports whether all closed cleanly (the first that did
-// not, in *failed).
-bool CloseAll(int32_t* failed) {
-  bool clean = true;
+// Closes every connected file unit; returns the first unit that did not close cleanly, or 0.
+int32_t CloseAll() {
+  int32_t failed = 0;
   for (int32_t unit = kFirstFileUnit; unit <= kLastFileUnit; ++unit) {
     Unit& u = *FileUnit(unit);
     if (!u.connected) continue;
     u.connected = false;
-    if (!CloseFile(u.handle) && clean) {
-      clean = false;
-      *failed = unit;
-    }
+    if (!CloseFile(u.handle) && failed == 0) failed = unit;
   }
-  return clean;
+  return failed;
 }
 
 }  // namespace
@@ -108,8 +104,7 @@ std::string UnitName(int32_t unit) {
 
 void Finish() {
   ActiveRoutine routine("Finish");
-  int32_t failed = 0;
-  if (!CloseAll(&failed)) Fail(Severe::kWriteError, failed);
+  if (const int32_t failed = CloseAll(); failed != 0) Fail(Severe::kWriteError, failed);
   EndProcess(0);
 }
 
@@ -121,7 +116,6 @@ void Fail(Severe severe, int32_t unit) {
   message.replace(message.find("%s"), 2, name);
   WriteDiagnostic("tandrel: severe (" + std::to_string(static_cast<int>(severe)) + "): " + message +
                   "\n" + Traceback());
-  int32_t ignored = 0;
-  CloseAll(&ignored);
+  (void)CloseAll();  // already failing: the first diagnostic is the one that counts
   EndProcess(static_cast<int>(severe));
 }
