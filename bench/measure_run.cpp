@@ -1,8 +1,5 @@
 // Measures a whole run with a key already waiting, next to a trivial C++ program, and the
 // processor time the program uses while it waits for a key.
-#include <fcntl.h>
-#include <pty.h>
-#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,44 +10,37 @@
 #include <string>
 #include <thread>
 
-#include "tests/support/child.hpp"
+#include "tests/support/program_run.hpp"
+#include "tests/support/terminal_child.hpp"
 
 namespace {
 
 using namespace std::chrono;
+using testing_support::Connection;
 using testing_support::ProgramRun;
 using testing_support::RunProgram;
 using testing_support::TempDir;
+using testing_support::TerminalChild;
+using testing_support::TerminalChildOptions;
 
 constexpr int kRuns = 50;
 
 // Median wall time from fork to exit of `program`, run in a fresh directory on a
 // pseudo-terminal that already holds a typed key, standard output to /dev/null.
-double MedianMilliseconds(const char* program) {
+double MedianMilliseconds(const std::string& program) {
   std::vector<double> times;
   for (int i = 0; i < kRuns; ++i) {
     TempDir dir;
-    int master = -1;
-    int terminal = -1;
-    if (openpty(&master, &terminal, nullptr, nullptr, nullptr) != 0) std::abort();
-    (void)!write(master, "q", 1);
+    TerminalChildOptions options;
+    options.command = {program};
+    options.working_directory = dir.path();
+    options.out = Connection::File("/dev/null");
+    options.typed_before_start = "q";
     const auto start = steady_clock::now();
-    const pid_t pid = fork();
-    if (pid == 0) {
-      setsid();
-      ioctl(terminal, TIOCSCTTY, 0);
-      const int null = open("/dev/null", O_RDWR);
-      dup2(null, STDIN_FILENO);
-      dup2(null, STDOUT_FILENO);
-      if (chdir(dir.path().c_str()) != 0) _exit(126);
-      execl(program, program, static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    const auto ending = testing_support::WaitWithDeadline(pid, seconds(10));
+    TerminalChild child(options);
+    const auto ending = child.Wait(seconds(10));
     times.push_back(duration<double, std::milli>(steady_clock::now() - start).count());
     if (ending.exit_status != 0) std::fprintf(stderr, "run %d failed\n", i);
-    close(master);
-    close(terminal);
   }
   std::sort(times.begin(), times.end());
   return times[times.size() / 2];
@@ -74,7 +64,7 @@ double ProcessorMilliseconds(pid_t pid) {
 
 int main() {
   std::printf("whole run, key already waiting (median of %d): %.2f ms\n", kRuns,
-              MedianMilliseconds(testing_support::ProgramPath().c_str()));
+              MedianMilliseconds(testing_support::ProgramPath().string()));
   std::printf("trivial C++ program, same harness (median of %d): %.2f ms\n", kRuns,
               MedianMilliseconds(TRIVIAL_PROGRAM));
 

@@ -1,8 +1,6 @@
 // The recurrence tables, their seeding and extension, and the relative error.
 #include "numeric/recurrence.hpp"
 
-#include "output/traceback.hpp"
-
 RecurrenceTable RecSingle;
 RecurrenceTable RecDouble;
 RecurrenceTable RecQuad;
@@ -21,7 +19,6 @@ const RecurrenceTable& TableOf<Quad>() {
 }
 
 void SeedTables() {
-  ActiveRoutine routine("SeedTables");
   RecSingle[0] = Widen(SeriesJ<Single>(0));
   RecSingle[1] = Widen(SeriesJ<Single>(1));
   RecDouble[0] = Widen(SeriesJ<Double>(0));
@@ -31,7 +28,6 @@ void SeedTables() {
 }
 
 void ExtendTables() {
-  ActiveRoutine routine("ExtendTables");
   for (int32_t m = 1; m < kMaxOrder; ++m) {
     for (RecurrenceTable* table : {&RecSingle, &RecDouble, &RecQuad}) {
       RecurrenceTable& t = *table;
@@ -45,7 +41,6 @@ void ExtendTables() {
 
 template <class Kind>
 Single RelErr(int32_t m) {
-  ActiveRoutine routine("RelErr");
   const Kind s1 = SeriesJ<Kind>(m);
   const Kind s2 = SeriesJ<Kind>(m);
   const Quad d = Widen(s1) - TableOf<Kind>()[static_cast<size_t>(m)];

@@ -3,18 +3,10 @@
 
 #include <bit>
 
-#include "output/edit.hpp"
-#include "output/traceback.hpp"
-#include "output/units.hpp"
-
 SeriesLogBlock SeriesLog;
+SeriesTraceHook SeriesTrace = nullptr;
 
 namespace {
-
-using namespace edit;
-
-// m in columns 1-2, k in 4-6, the neglected term in 17-34: "10   5            -6.223277777D-18"
-constexpr EditDescriptor kTraceRecord[] = {I(2), T(4), I(3), T(17), P(1), D(18, 9)};
 
 // The absolute threshold of each kind: the value nearest 1e-15 in Single and Double; Quad
 // uses the Double one widened, not its own nearest value.
@@ -52,7 +44,6 @@ Kind Magnitude(Kind x) {
 
 template <class Kind>
 Kind SeriesJ(int32_t m) {
-  ActiveRoutine routine("SeriesJ");
   const Kind quarter = Kind{-0.25};
   const Kind threshold = Threshold<Kind>();
   Kind sum = 0;
@@ -61,7 +52,7 @@ Kind SeriesJ(int32_t m) {
     Kind t = p / Factorial<Kind>(k);
     t = t / Factorial<Kind>(k + m);
     if (Magnitude(t) <= threshold) {
-      if (SeriesLog.TraceOn != 0) Write(kConsole, kTraceRecord, {m, k, t});
+      if (SeriesLog.TraceOn != 0 && SeriesTrace != nullptr) SeriesTrace(m, k, Widen(t));
       if (m >= 0 && m <= kMaxOrder) SeriesLog.TermCount[static_cast<size_t>(m)] = k;
       break;
     }

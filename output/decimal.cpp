@@ -2,6 +2,7 @@
 // library's %e conversion for binary128.
 #include "output/decimal.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -19,12 +20,13 @@ DecimalDigits FromScientific(std::string_view text, bool negative) {
   DecimalDigits result;
   result.value_class = DecimalDigits::Class::kFinite;
   result.negative = negative;
-  size_t i = 0;
-  for (; i < text.size() && text[i] != 'e'; ++i) {
-    if (text[i] != '.') result.digits += text[i];
+  const size_t e = std::min(text.find('e'), text.size());
+  for (const char c : text.substr(0, e)) {
+    if (c != '.') result.digits += c;
   }
-  std::from_chars(text.data() + i + 1 + (text[i + 1] == '+'), text.data() + text.size(),
-                  result.exponent);
+  std::string_view exponent = text.substr(std::min(e + 1, text.size()));
+  if (!exponent.empty() && exponent.front() == '+') exponent.remove_prefix(1);
+  std::from_chars(exponent.data(), exponent.data() + exponent.size(), result.exponent);
   return result;
 }
 
@@ -44,30 +46,43 @@ bool Classify(Kind x, DecimalDigits& result) {
   return true;
 }
 
-// "d.ddd...e+XX" for a finite magnitude, with `fraction_digits` digits behind the point; the
-// buffer holds the point, the digits and an exponent of up to four digits.
+// "d.ddd...e+XX" for a finite magnitude, with `fraction_digits` digits behind the point. The
+// first buffer holds the point, the digits and an exponent of up to four digits; should the
+// conversion still want more room, it gets it.
 std::string Scientific(Double magnitude, int fraction_digits) {
   std::string text(static_cast<size_t>(fraction_digits) + 16, '\0');
-  const auto [end, error] = std::to_chars(text.data(), text.data() + text.size(), magnitude,
-                                          std::chars_format::scientific, fraction_digits);
-  (void)error;
-  text.resize(static_cast<size_t>(end - text.data()));
-  return text;
+  for (;;) {
+    const auto [end, error] = std::to_chars(text.data(), text.data() + text.size(), magnitude,
+                                            std::chars_format::scientific, fraction_digits);
+    if (error == std::errc{}) {
+      text.resize(static_cast<size_t>(end - text.data()));
+      return text;
+    }
+    text.resize(text.size() * 2);
+  }
 }
 
 std::string Scientific(Single magnitude, int fraction_digits) {
   return Scientific(static_cast<Double>(magnitude), fraction_digits);  // exact widening
 }
 
+int PrintScientific(std::string& text, Quad magnitude, int fraction_digits) {
+#if BESSEL_QUAD_IS_LONG_DOUBLE
+  return std::snprintf(text.data(), text.size(), "%.*Le", fraction_digits, magnitude);
+#else
+  return quadmath_snprintf(text.data(), text.size(), "%.*Qe", fraction_digits, magnitude);
+#endif
+}
+
+// Empty only if the C library cannot convert at all.
 std::string Scientific(Quad magnitude, int fraction_digits) {
   std::string text(static_cast<size_t>(fraction_digits) + 16, '\0');
-#if BESSEL_QUAD_IS_LONG_DOUBLE
-  const int length = std::snprintf(text.data(), text.size(), "%.*Le", fraction_digits, magnitude);
-#else
-  const int length =
-      quadmath_snprintf(text.data(), text.size(), "%.*Qe", fraction_digits, magnitude);
-#endif
-  text.resize(static_cast<size_t>(length));
+  int length = PrintScientific(text, magnitude, fraction_digits);
+  if (length >= 0 && static_cast<size_t>(length) >= text.size()) {
+    text.resize(static_cast<size_t>(length) + 1);  // room for the terminating zero as well
+    length = PrintScientific(text, magnitude, fraction_digits);
+  }
+  text.resize(length >= 0 ? std::min(static_cast<size_t>(length), text.size() - 1) : 0);
   return text;
 }
 

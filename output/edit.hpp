@@ -1,11 +1,9 @@
-// Edit descriptors, edit lists, and the write statement that walks an edit list against items.
+// Edit descriptors, edit lists and output items: the notation in which every line is laid out.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <initializer_list>
 #include <span>
-#include <string>
 #include <string_view>
 #include <variant>
 
@@ -69,31 +67,3 @@ inline constexpr EditDescriptor Colon{.kind = EditKind::kColon};
 
 // An output item: an integer for Iw, text for A, a value of one of the kinds for Ew.d and Dw.d.
 using Item = std::variant<int32_t, std::string_view, Single, Double, Quad>;
-
-// The state of one write statement. Position and length count columns from 1; the record
-// holds at least `length` columns, blanks wherever nothing was written.
-struct Statement {
-  int32_t unit = 0;
-  EditList list;
-  size_t cursor = 0;
-  int scale = 0;
-  size_t position = 1;
-  size_t length = 0;
-  std::string record;
-  std::string* internal = nullptr;  // the target text of an internal edit, else null
-};
-
-Statement BeginStatement(int32_t unit, EditList list);
-// Carries out the control descriptors up to the next data descriptor and writes the item there.
-void TransferItem(Statement& statement, const Item& item);
-// Carries out the control descriptors up to the next data descriptor, ":" or the end of the
-// list, then emits the current record.
-void EndStatement(Statement& statement);
-
-// One whole write statement to a unit. The items of a braced list are evaluated left to right.
-void Write(int32_t unit, EditList list, std::initializer_list<Item> items);
-
-// A write statement whose one record is a text of `length` columns: the target starts as
-// blanks and receives the edited characters from its first column on. 7 under (I1) into two
-// columns gives "7 ".
-std::string InternalEdit(size_t length, EditList list, std::initializer_list<Item> items);

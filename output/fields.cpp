@@ -1,16 +1,10 @@
 // Iw and exponent-form fields: size the text first, then pad it once into the field.
 #include "output/fields.hpp"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
-
-// Right-justifies text in w columns, or gives w asterisks when it does not fit.
-std::string Pad(const std::string& text, int w) {
-  const size_t width = static_cast<size_t>(w);
-  if (text.size() > width) return std::string(width, '*');
-  return std::string(width - text.size(), ' ') + text;
-}
 
 // The exponent part: "E-01" for |x| <= 99; "-100" (no letter) for 100 <= |x| <= 999;
 // empty when even three digits cannot hold it.
@@ -27,17 +21,28 @@ std::string ExponentPart(int x, char letter) {
 template <class Kind>
 std::string ExponentFieldOf(Kind x, int w, int d, int k, char letter) {
   const int count = SignificantDigitsFor(d, k);
-  if (count == 0) return std::string(static_cast<size_t>(w), '*');
+  if (count == 0) return Asterisks(w);
   return ExponentLayout(ToDecimal(x, count), w, d, k, letter);
 }
 
 }  // namespace
 
+std::string FitField(std::string_view text, int w, Justify justify) {
+  const size_t width = static_cast<size_t>(std::max(w, 0));
+  if (text.size() > width) return Asterisks(w);
+  const std::string blanks(width - text.size(), ' ');
+  return justify == Justify::kRight ? blanks + std::string(text) : std::string(text) + blanks;
+}
+
+std::string Asterisks(int w) {
+  return std::string(static_cast<size_t>(std::max(w, 0)), '*');
+}
+
 std::string IntegerField(int32_t value, int w) {
   const int64_t wide = value;
   std::string text = wide < 0 ? "-" : "";
   text += std::to_string(wide < 0 ? -wide : wide);
-  return Pad(text, w);
+  return FitField(text, w);
 }
 
 int SignificantDigitsFor(int d, int k) {
@@ -47,26 +52,23 @@ int SignificantDigitsFor(int d, int k) {
 }
 
 std::string ExponentLayout(const DecimalDigits& value, int w, int d, int k, char letter) {
-  const size_t width = static_cast<size_t>(w);
   switch (value.value_class) {
     case DecimalDigits::Class::kZero:
       // Zero of either sign, whatever the scale factor: 0.000E+00 for d = 3.
-      return Pad("0." + std::string(static_cast<size_t>(d), '0') + letter + "+00", w);
+      return FitField("0." + std::string(static_cast<size_t>(d), '0') + letter + "+00", w);
     case DecimalDigits::Class::kInfinite:
-    case DecimalDigits::Class::kNaN: {
+    case DecimalDigits::Class::kNaN:
       // Written from the field's second column, blanks after it.
-      const std::string text =
-          std::string(value.negative ? " -" : " ") +
-          (value.value_class == DecimalDigits::Class::kNaN ? "NaN" : "Infinity");
-      if (text.size() > width) return std::string(width, '*');
-      return text + std::string(width - text.size(), ' ');
-    }
+      return FitField(std::string(value.negative ? " -" : " ") +
+                          (value.value_class == DecimalDigits::Class::kNaN ? "NaN" : "Infinity"),
+                      w, Justify::kLeft);
     case DecimalDigits::Class::kFinite:
       break;
   }
   // The digits D1 D2 ... read as 0.D1D2... x 10^(exponent + 1); under kP the first k of them
   // stand before the point and the exponent shrinks by k.
   const std::string& digits = value.digits;
+  if (digits.size() < static_cast<size_t>(std::max(k, 1))) return Asterisks(w);  // no digits came
   std::string mantissa;
   if (k > 0) {
     mantissa =
@@ -75,8 +77,8 @@ std::string ExponentLayout(const DecimalDigits& value, int w, int d, int k, char
     mantissa = "0." + std::string(static_cast<size_t>(-k), '0') + digits;
   }
   const std::string exponent = ExponentPart(value.exponent + 1 - k, letter);
-  if (exponent.empty()) return std::string(width, '*');
-  return Pad((value.negative ? "-" : "") + mantissa + exponent, w);
+  if (exponent.empty()) return Asterisks(w);
+  return FitField((value.negative ? "-" : "") + mantissa + exponent, w);
 }
 
 std::string ExponentField(Single x, int w, int d, int k, char letter) {

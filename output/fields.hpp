@@ -3,9 +3,17 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "numeric/precision.hpp"
 #include "output/decimal.hpp"
+
+// Text placed into a field of w columns: right-justified behind blanks ("7" in 3 -> "  7") or
+// left-justified before them; w asterisks when it is longer than the field.
+enum class Justify { kRight, kLeft };
+std::string FitField(std::string_view text, int w, Justify justify = Justify::kRight);
+// A field of w asterisks: the field of a value that cannot be shown in it.
+std::string Asterisks(int w);
 
 // Iw: -12 in I3 -> "-12"; 7 in I3 -> "  7"; -123 in I3 -> "***".
 std::string IntegerField(int32_t value, int w);

@@ -1,11 +1,12 @@
 // The write statement: one walk over the edit list with one switch over descriptor kinds.
+#include "output/statement.hpp"
+
 #include <algorithm>
 #include <type_traits>
+#include <utility>
 
-#include "output/edit.hpp"
 #include "output/fields.hpp"
-#include "output/traceback.hpp"
-#include "output/units.hpp"
+#include "traceback/traceback.hpp"
 
 namespace {
 
@@ -19,15 +20,7 @@ void Place(Statement& s, std::string_view text) {
 }
 
 void FinishRecord(Statement& s) {
-  const std::string_view bytes(s.record.data(), s.length);
-  if (s.internal != nullptr) {
-    // An internal target keeps its one record, cut or blank-filled to its length.
-    const size_t size = s.internal->size();
-    s.internal->assign(bytes.substr(0, size));
-    s.internal->resize(size, ' ');
-  } else {
-    EmitRecord(s.unit, bytes);
-  }
+  s.sink(std::string_view(s.record.data(), s.length));
 }
 
 void NextRecord(Statement& s) {
@@ -80,11 +73,10 @@ constexpr bool kIsKind =
 // The field a data descriptor makes of an item. An item that does not suit its descriptor
 // gives a field of asterisks (no text for A).
 std::string Field(const EditDescriptor& e, int scale, const Item& item) {
-  const std::string mismatch(static_cast<size_t>(e.w), '*');
   switch (e.kind) {
     case EditKind::kInteger:
       if (const auto* value = std::get_if<int32_t>(&item)) return IntegerField(*value, e.w);
-      return mismatch;
+      return Asterisks(e.w);
     case EditKind::kText:
       if (const auto* text = std::get_if<std::string_view>(&item)) return std::string(*text);
       return {};
@@ -96,7 +88,7 @@ std::string Field(const EditDescriptor& e, int scale, const Item& item) {
               return ExponentField(value, e.w, e.d, scale,
                                    e.kind == EditKind::kExponentE ? 'E' : 'D');
             } else {
-              return mismatch;
+              return Asterisks(e.w);
             }
           },
           item);
@@ -107,10 +99,10 @@ std::string Field(const EditDescriptor& e, int scale, const Item& item) {
 
 }  // namespace
 
-Statement BeginStatement(int32_t unit, EditList list) {
+Statement BeginStatement(EditList list, RecordSink sink) {
   Statement s;
-  s.unit = unit;
   s.list = list;
+  s.sink = std::move(sink);
   return s;
 }
 
@@ -132,17 +124,18 @@ void EndStatement(Statement& s) {
   FinishRecord(s);
 }
 
-void Write(int32_t unit, EditList list, std::initializer_list<Item> items) {
-  Statement s = BeginStatement(unit, list);
+void WriteRecords(EditList list, std::initializer_list<Item> items, const RecordSink& sink) {
+  Statement s = BeginStatement(list, sink);
   for (const Item& item : items) TransferItem(s, item);
   EndStatement(s);
 }
 
 std::string InternalEdit(size_t length, EditList list, std::initializer_list<Item> items) {
+  // The target keeps its one record, cut or blank-filled to its length.
   std::string target(length, ' ');
-  Statement s = BeginStatement(0, list);
-  s.internal = &target;
-  for (const Item& item : items) TransferItem(s, item);
-  EndStatement(s);
+  WriteRecords(list, items, [&target, length](std::string_view record) {
+    target.assign(record.substr(0, length));
+    target.resize(length, ' ');
+  });
   return target;
 }

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include "tests/support/child.hpp"
+#include "tests/support/program_run.hpp"
 
 namespace {
 

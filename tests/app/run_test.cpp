@@ -7,7 +7,7 @@
 #include <string>
 #include <thread>
 
-#include "tests/support/child.hpp"
+#include "tests/support/program_run.hpp"
 
 namespace {
 

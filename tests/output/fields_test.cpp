@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "output/edit.hpp"
+#include "output/statement.hpp"
 
 #if !BESSEL_QUAD_IS_LONG_DOUBLE
 #include <quadmath.h>

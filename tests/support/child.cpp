@@ -1,14 +1,10 @@
-// Child processes for the tests: deadlines, pseudo-terminals, unprivileged users.
+// Child processes and scratch files for the tests.
 #include "tests/support/child.hpp"
 
 #include <fcntl.h>
 #include <grp.h>
-#include <pty.h>
 #include <signal.h>
-#include <sys/ioctl.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -81,53 +77,11 @@ void DropPrivileges() {
   if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(125);
 }
 
-fs::path ProgramPath() {
-  return BESSEL_PROGRAM;
-}
-
-std::string ProgramLauncher() {
-  std::string launcher = BESSEL_PROGRAM_LAUNCHER;
-  for (char& c : launcher) c = c == '|' ? ' ' : c;
-  return launcher;
-}
-
-fs::path GoldenPath(const std::string& name) {
-  return fs::path(BESSEL_GOLDEN_DIR) / name;
-}
-
-namespace {
-
-// Bytes still waiting to be read on the terminal whose other end is `terminal`.
-std::string UnreadInput(int terminal) {
-  termios mode;
-  if (tcgetattr(terminal, &mode) != 0) return {};
-  cfmakeraw(&mode);
-  mode.c_cc[VMIN] = 0;
-  mode.c_cc[VTIME] = 0;
-  tcsetattr(terminal, TCSANOW, &mode);
-  std::string bytes;
-  char buffer[64];
-  ssize_t got;
-  while ((got = read(terminal, buffer, sizeof buffer)) > 0)
-    bytes.append(buffer, static_cast<size_t>(got));
-  return bytes;
-}
-
-}  // namespace
-
 bool StillRunning(pid_t pid) {
   siginfo_t info = {};
   return waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
          info.si_pid == 0;
 }
-
-namespace {
-
-bool Contains(const fs::path& path, const std::string& text) {
-  return ReadFile(path).find(text) != std::string::npos;
-}
-
-}  // namespace
 
 std::string CaptureStdout(const std::function<void()>& action) {
   TempDir scratch;
@@ -140,88 +94,6 @@ std::string CaptureStdout(const std::function<void()>& action) {
   dup2(saved, STDOUT_FILENO);
   close(saved);
   return ReadFile(file);
-}
-
-ProgramResult RunProgram(const ProgramRun& run) {
-  ProgramResult result;
-  TempDir scratch;
-  const fs::path program = scratch / "bessel-recurrence";
-  fs::copy_file(run.program.empty() ? ProgramPath() : run.program, program);
-  fs::permissions(scratch.path(), fs::perms::all);  // reachable for an unprivileged child
-  const fs::path out = scratch / "stdout";
-  const fs::path err = scratch / "stderr";
-  WriteFileBytes(out, "");
-  WriteFileBytes(err, "");
-  fs::permissions(out, fs::perms::all);
-  fs::permissions(err, fs::perms::all);
-
-  int master = -1;
-  int terminal = -1;
-  if (openpty(&master, &terminal, nullptr, nullptr, nullptr) != 0) std::abort();
-  if (!run.typed_before_start.empty()) {
-    (void)!write(master, run.typed_before_start.data(), run.typed_before_start.size());
-  }
-
-  const pid_t pid = fork();
-  if (pid == 0) {
-    setsid();
-    if (run.controlling_terminal) ioctl(terminal, TIOCSCTTY, 0);
-    const int in = open("/dev/null", O_RDONLY);
-    dup2(in, STDIN_FILENO);
-    // Standard error first, so that its file cannot land on a closed standard output.
-    dup2(open(err.c_str(), O_WRONLY | O_TRUNC), STDERR_FILENO);
-    switch (run.stdout_mode) {
-      case Stdout::kFile:
-        dup2(open(out.c_str(), O_WRONLY | O_TRUNC), STDOUT_FILENO);
-        break;
-      case Stdout::kClosed:
-        close(STDOUT_FILENO);
-        break;
-      case Stdout::kDevFull:
-        dup2(open("/dev/full", O_WRONLY), STDOUT_FILENO);
-        break;
-    }
-    closefrom(STDERR_FILENO + 1);
-    if (run.unprivileged) DropPrivileges();
-    if (run.open_file_limit > 0) {
-      const rlimit limit = {static_cast<rlim_t>(run.open_file_limit),
-                            static_cast<rlim_t>(run.open_file_limit)};
-      setrlimit(RLIMIT_NOFILE, &limit);
-    }
-    if (chdir(run.working_directory.c_str()) != 0) _exit(126);
-    // The launcher's words (if any), then the program.
-    std::vector<std::string> words;
-    std::istringstream launcher(ProgramLauncher());
-    for (std::string word; launcher >> word;) words.push_back(word);
-    words.push_back(program.string());
-    std::vector<char*> argv;
-    for (std::string& word : words) argv.push_back(word.data());
-    argv.push_back(nullptr);
-    execvp(argv[0], argv.data());
-    _exit(127);
-  }
-
-  const auto end = steady_clock::now() + run.deadline;
-  if (run.type_key_after_prompt || run.at_prompt) {
-    // The prompt comes last on standard output; then the program waits for the key.
-    while (steady_clock::now() < end && StillRunning(pid)) {
-      if (run.stdout_mode == Stdout::kFile && Contains(out, "Apasa orice tasta\r\n")) {
-        result.saw_prompt = true;
-        break;
-      }
-      std::this_thread::sleep_for(milliseconds(5));
-    }
-    if (result.saw_prompt && run.at_prompt) run.at_prompt(pid, terminal);
-    if (result.saw_prompt && run.type_key_after_prompt) (void)!write(master, "k", 1);
-  }
-  const auto left = std::chrono::duration_cast<milliseconds>(end - steady_clock::now());
-  result.ending = WaitWithDeadline(pid, std::max(left, milliseconds(1)));
-  result.left_on_terminal = UnreadInput(terminal);
-  close(terminal);
-  close(master);
-  result.transcript = ReadFile(out);
-  result.diagnostics = ReadFile(err);
-  return result;
 }
 
 }  // namespace testing_support

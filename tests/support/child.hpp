@@ -1,5 +1,5 @@
-// Running the program (or a piece of a test) in a child process: on a pseudo-terminal, in a
-// fresh directory, optionally as an unprivileged user, always within a deadline.
+// Child processes and scratch files for the tests: fresh directories, deadlines, unprivileged
+// users.
 #pragma once
 
 #include <sys/types.h>
@@ -7,7 +7,6 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
-#include <optional>
 #include <string>
 
 namespace testing_support {
@@ -47,42 +46,7 @@ Ending WaitWithDeadline(pid_t pid, std::chrono::milliseconds limit);
 bool RunningAsRoot();
 void DropPrivileges();  // in a child: become nobody (uid and gid 65534)
 
-enum class Stdout { kFile, kClosed, kDevFull };
-
-struct ProgramRun {
-  std::filesystem::path program;  // empty: the program under test
-  std::filesystem::path working_directory;
-  Stdout stdout_mode = Stdout::kFile;
-  bool unprivileged = false;
-  bool controlling_terminal = true;
-  std::string typed_before_start;  // bytes typed at the terminal before the program starts
-  bool type_key_after_prompt = true;
-  int open_file_limit = 0;  // nonzero: the child may hold at most this many descriptors
-  std::chrono::milliseconds deadline{20000};
-  // Called once the prompt is on standard output, before any key is typed, with the pid and
-  // the test's end of the terminal (the program's side, for tcgetattr).
-  std::function<void(pid_t, int terminal)> at_prompt;
-};
-
-struct ProgramResult {
-  Ending ending;
-  std::string transcript;        // standard output's bytes (kFile)
-  std::string diagnostics;       // standard error's bytes
-  std::string left_on_terminal;  // input still unread on the terminal after the end
-  bool saw_prompt = false;
-};
-
-// Runs the real program. The binary is copied next to the working directory first, so that an
-// unprivileged child can run it wherever the build lives.
-ProgramResult RunProgram(const ProgramRun& run);
-
 // What the action writes to standard output (file descriptor 1).
 std::string CaptureStdout(const std::function<void()>& action);
-
-// The program under test and the expected outputs. ProgramLauncher is the emulator that runs
-// it when it was built for another target ("qemu-aarch64 -L /usr/aarch64-linux-gnu"), else "".
-std::string ProgramLauncher();
-std::filesystem::path ProgramPath();
-std::filesystem::path GoldenPath(const std::string& name);
 
 }  // namespace testing_support

@@ -98,8 +98,7 @@ Rounded RoundedDigits(const BinaryValue& value, int count) {
     size_t i = digits.size();
     while (i > 0 && digits[i - 1] == '9') digits[--i] = '0';
     if (i == 0) {
-      digits.insert(0, "1");
-      digits.pop_back();
+      digits[0] = '1';  // every digit was a 9: now 10...0, one digit fewer after the first
       ++rounded.exponent;
     } else {
       ++digits[i - 1];

@@ -1,5 +1,5 @@
 // The result-file names, composed from the digit counts.
-#include "output/result_files.hpp"
+#include "app/result_files.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The Windows key-press rule, over every kind of console input event.
-#include "output/console_events.hpp"
+#include "terminal/console_events.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,13 @@
 // The unit table and the failure path that ends a run.
-#include "output/units.hpp"
+#include "runtime/units.hpp"
 
 #include <array>
+#include <filesystem>
+#include <system_error>
 
-#include "output/file_io.hpp"
-#include "output/traceback.hpp"
+#include "output/statement.hpp"
+#include "runtime/file_io.hpp"
+#include "traceback/traceback.hpp"
 
 namespace {
 
@@ -24,6 +27,18 @@ constexpr size_t kMaxNameLength = 256;
 Unit* FileUnit(int32_t unit) {
   if (unit < kFirstFileUnit || unit > kLastFileUnit) return nullptr;
   return &file_units[static_cast<size_t>(unit)];
+}
+
+// The name resolved against the working directory when it names no directory:
+// "bess-7.rez" run in /tmp/x -> "/tmp/x/bess-7.rez". A name with a directory stays as it is, and
+// so does any name when the working directory cannot be named.
+std::string FullPath(std::string_view name) {
+  const std::filesystem::path path(name);
+  if (path.has_root_path() || path.has_parent_path()) return std::string(name);
+  std::error_code error;
+  const std::filesystem::path directory = std::filesystem::current_path(error);
+  if (error) return std::string(name);
+  return (directory / path).string();
 }
 
 std::string_view Trimmed(std::string_view name) {
@@ -81,6 +96,10 @@ void EmitRecord(int32_t unit, std::string_view bytes) {
   }
 }
 
+void Write(int32_t unit, EditList list, std::initializer_list<Item> items) {
+  WriteRecords(list, items, [unit](std::string_view record) { EmitRecord(unit, record); });
+}
+
 void CloseUnit(int32_t unit) {
   ActiveRoutine routine("CloseUnit");
   Unit* u = FileUnit(unit);
@@ -111,11 +130,9 @@ void Finish() {
 void Fail(Severe severe, int32_t unit) {
   const Unit* u = FileUnit(unit);
   const std::string name = u != nullptr ? u->name : std::string(kConsoleName);
-  std::string message(MessageText(severe));
-  message.replace(message.find("%d"), 2, std::to_string(unit));
-  message.replace(message.find("%s"), 2, name);
-  WriteDiagnostic("tandrel: severe (" + std::to_string(static_cast<int>(severe)) + "): " + message +
-                  "\n" + Traceback());
+  WriteDiagnostic("tandrel: severe (" + std::to_string(static_cast<int>(severe)) +
+                  "): " + std::string(MessageText(severe)) + ", unit " + std::to_string(unit) +
+                  ", file " + name + "\n" + Traceback());
   (void)CloseAll();  // already failing: the first diagnostic is the one that counts
   EndProcess(static_cast<int>(severe));
 }

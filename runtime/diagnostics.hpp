@@ -14,23 +14,23 @@ enum class Severe : int {
   kWriteToReadOnly = 47,
 };
 
-// The message with %d for the unit number and %s for the unit's file name.
+// The message; the diagnostic adds the unit and its file: ", unit 1, file /tmp/x/bess-7.rez".
 constexpr std::string_view MessageText(Severe severe) {
   switch (severe) {
     case Severe::kPermissionDenied:
-      return "permission to access file denied, unit %d, file %s";
+      return "permission to access file denied";
     case Severe::kFileNotFound:
-      return "file not found, unit %d, file %s";
+      return "file not found";
     case Severe::kOpenFailure:
-      return "open failure, unit %d, file %s";
+      return "open failure";
     case Severe::kWriteError:
-      return "error during write, unit %d, file %s";
+      return "error during write";
     case Severe::kNoSuchDevice:
-      return "no such device, unit %d, file %s";
+      return "no such device";
     case Severe::kFileNameError:
-      return "file name specification error, unit %d, file %s";
+      return "file name specification error";
     case Severe::kWriteToReadOnly:
-      return "write to READONLY file, unit %d, file %s";
+      return "write to READONLY file";
   }
-  return "unknown error, unit %d, file %s";
+  return "unknown error";
 }

@@ -1,5 +1,5 @@
 // The key-press rule over console input events.
-#include "output/console_events.hpp"
+#include "terminal/console_events.hpp"
 
 #include <algorithm>
 

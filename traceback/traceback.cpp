@@ -1,5 +1,5 @@
 // A fixed stack of the names of the active routines.
-#include "output/traceback.hpp"
+#include "traceback/traceback.hpp"
 
 #include <array>
 

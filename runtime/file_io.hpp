@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "output/diagnostics.hpp"
+#include "runtime/diagnostics.hpp"
 
 using FileHandle = intptr_t;
 
@@ -16,10 +16,6 @@ struct OpenOutcome {
   bool read_only = false;                 // opened for reading only after a refusal
   Severe failure = Severe::kOpenFailure;  // when not opened: the diagnostic it calls for
 };
-
-// The name resolved against the working directory when it names no directory:
-// "bess-7.rez" run in /tmp/x -> "/tmp/x/bess-7.rez". A name with a directory stays as it is.
-std::string FullPath(std::string_view name);
 
 // Opens an existing file or creates a missing one, for reading and writing, without cutting it.
 // When access is refused, tries once more for reading only. The system's reasons for a failure

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "output/file_io.hpp"
+#include "runtime/file_io.hpp"
 
 namespace {
 
@@ -60,18 +60,6 @@ bool WriteAllTo(HANDLE handle, std::string_view bytes) {
 }
 
 }  // namespace
-
-std::string FullPath(std::string_view name) {
-  if (name.find_first_of("/\\:") != std::string_view::npos) return std::string(name);
-  const DWORD size = GetCurrentDirectoryA(0, nullptr);
-  if (size == 0) return std::string(name);
-  std::string directory(size, '\0');
-  directory.resize(GetCurrentDirectoryA(size, directory.data()));
-  if (directory.empty() || (directory.back() != '\\' && directory.back() != '/')) {
-    directory += '\\';
-  }
-  return directory + std::string(name);
-}
 
 OpenOutcome OpenReadWrite(const std::string& path) {
   OpenOutcome outcome;

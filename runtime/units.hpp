@@ -3,10 +3,12 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
-#include "output/diagnostics.hpp"
+#include "output/edit.hpp"
+#include "runtime/diagnostics.hpp"
 
 inline constexpr int32_t kConsole = -1;  // standard output
 inline constexpr int32_t kFirstFileUnit = 1;
@@ -20,6 +22,10 @@ void OpenUnit(int32_t unit, std::string_view name);
 // Writes the record and CR LF at once. Console records go to standard output, and are dropped
 // without a word when the process has none.
 void EmitRecord(int32_t unit, std::string_view bytes);
+
+// One write statement to a unit; each record is emitted as soon as it is finished.
+// Write(kConsole, kTitle, {"Apasa orice tasta"}). The items are evaluated left to right.
+void Write(int32_t unit, EditList list, std::initializer_list<Item> items);
 
 // Closes a file unit and keeps the file; the unit becomes unconnected.
 void CloseUnit(int32_t unit);

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "output/file_io.hpp"
+#include "runtime/file_io.hpp"
 
 namespace {
 
@@ -70,18 +70,6 @@ bool WriteAllTo(int fd, std::string_view bytes) {
 }
 
 }  // namespace
-
-std::string FullPath(std::string_view name) {
-  if (name.find('/') != std::string_view::npos) return std::string(name);
-  std::string directory(256, '\0');
-  while (getcwd(directory.data(), directory.size()) == nullptr) {
-    if (errno != ERANGE) return std::string(name);  // no usable working directory name
-    directory.resize(directory.size() * 2);
-  }
-  directory.resize(directory.find('\0'));
-  if (directory.empty() || directory.back() != '/') directory += '/';
-  return directory + std::string(name);
-}
 
 OpenOutcome OpenReadWrite(const std::string& path) {
   OpenOutcome outcome;

@@ -1,11 +1,12 @@
 // The result files: one seed and one recurrence layout per kind, written unit by unit.
-#include "output/result_files.hpp"
+#include "app/result_files.hpp"
 
 #include "numeric/recurrence.hpp"
 #include "numeric/series.hpp"
 #include "output/edit.hpp"
-#include "output/traceback.hpp"
-#include "output/units.hpp"
+#include "output/statement.hpp"
+#include "runtime/units.hpp"
+#include "traceback/traceback.hpp"
 
 namespace {
 

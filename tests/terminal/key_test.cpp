@@ -2,63 +2,49 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <pty.h>
-#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <string>
 #include <thread>
 
-#include "output/console_key.hpp"
-#include "tests/support/child.hpp"
+#include "terminal/console_key.hpp"
+#include "tests/support/terminal_child.hpp"
 
 namespace {
 
 using namespace std::chrono_literals;
+using testing_support::Connection;
+using testing_support::TerminalChild;
+using testing_support::TerminalChildOptions;
 
 // A child process on its own session, asked over a pipe to run the key check ('k') or to read
 // what the terminal holds ('r'), answering one line per request.
 class KeyChild {
  public:
-  explicit KeyChild(bool controlling_terminal) {
-    if (openpty(&master_, &terminal_, nullptr, nullptr, nullptr) != 0) std::abort();
-    int requests[2];
-    int answers[2];
-    if (pipe(requests) != 0 || pipe(answers) != 0) std::abort();
-    pid_ = fork();
-    if (pid_ == 0) {
-      setsid();
-      if (controlling_terminal) ioctl(terminal_, TIOCSCTTY, 0);
-      dup2(terminal_, STDIN_FILENO);  // standard input is the terminal, and must not matter
-      Serve(requests[0], answers[1], controlling_terminal);
-    }
-    close(requests[0]);
-    close(answers[1]);
-    requests_ = requests[1];
-    answers_ = answers[0];
+  explicit KeyChild(bool controlling_terminal) : child_(Options(controlling_terminal)) {
+    close(requests_[0]);
+    close(answers_[1]);
   }
 
   ~KeyChild() {
-    (void)!write(requests_, "q", 1);
-    close(requests_);
-    testing_support::WaitWithDeadline(pid_, 5000ms);
-    close(answers_);
-    close(master_);
-    close(terminal_);
+    (void)!write(requests_[1], "q", 1);
+    close(requests_[1]);
+    child_.Wait(5000ms);
+    close(answers_[0]);
   }
 
   void Type(const std::string& keys) {
-    (void)!write(master_, keys.data(), keys.size());
+    child_.Type(keys);
     std::this_thread::sleep_for(50ms);  // the terminal hands typed bytes on asynchronously
   }
 
   std::string Ask(char request) {
-    (void)!write(requests_, &request, 1);
+    (void)!write(requests_[1], &request, 1);
     std::string answer;
     char c;
-    pollfd watch = {answers_, POLLIN, 0};
-    while (poll(&watch, 1, 5000) == 1 && read(answers_, &c, 1) == 1 && c != '\n') answer += c;
+    pollfd watch = {answers_[0], POLLIN, 0};
+    while (poll(&watch, 1, 5000) == 1 && read(answers_[0], &c, 1) == 1 && c != '\n') answer += c;
     return answer;
   }
 
@@ -66,6 +52,18 @@ class KeyChild {
   std::string ReadTerminal() { return Ask('r'); }
 
  private:
+  // Standard input is the terminal, and must not matter.
+  TerminalChildOptions Options(bool controlling_terminal) {
+    if (pipe(requests_) != 0 || pipe(answers_) != 0) std::abort();
+    TerminalChildOptions options;
+    options.controlling_terminal = controlling_terminal;
+    options.in = Connection::Terminal();
+    options.body = [this, controlling_terminal] {
+      Serve(requests_[0], answers_[1], controlling_terminal);
+    };
+    return options;
+  }
+
   [[noreturn]] static void Serve(int requests, int answers, bool has_terminal) {
     char request;
     while (read(requests, &request, 1) == 1 && request != 'q') {
@@ -84,11 +82,9 @@ class KeyChild {
     _exit(0);
   }
 
-  int master_ = -1;
-  int terminal_ = -1;
-  int requests_ = -1;
-  int answers_ = -1;
-  pid_t pid_ = -1;
+  int requests_[2] = {-1, -1};
+  int answers_[2] = {-1, -1};
+  TerminalChild child_;  // made after the pipes, which it needs
 };
 
 TEST(KeyWaiting, FalseUntilAKeyThenTrueAndNothingConsumed) {

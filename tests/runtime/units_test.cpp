@@ -1,6 +1,6 @@
 // Units and records: opening without cutting, the cut behind the first record, CR LF, the list
 // write, and the diagnostics that end a run.
-#include "output/units.hpp"
+#include "runtime/units.hpp"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -9,7 +9,7 @@
 #include <csignal>
 #include <ctime>
 
-#include "output/console_key.hpp"
+#include "terminal/console_key.hpp"
 
 namespace {
 

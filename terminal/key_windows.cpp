@@ -6,8 +6,8 @@
 
 #include <vector>
 
-#include "output/console_events.hpp"
-#include "output/console_key.hpp"
+#include "terminal/console_events.hpp"
+#include "terminal/console_key.hpp"
 
 namespace {
 

@@ -1,0 +1,25 @@
+// The program under test, the emulator that runs it when it was built for another target, and
+// the expected outputs. Only targets that link program_under_test may include this.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace testing_support {
+
+inline std::filesystem::path ProgramPath() {
+  return BESSEL_PROGRAM;
+}
+
+// "qemu-aarch64 -L /usr/aarch64-linux-gnu" for a program built for aarch64; "" for this machine.
+inline std::string ProgramLauncher() {
+  std::string launcher = BESSEL_PROGRAM_LAUNCHER;
+  for (char& c : launcher) c = c == '|' ? ' ' : c;
+  return launcher;
+}
+
+inline std::filesystem::path GoldenPath(const std::string& name) {
+  return std::filesystem::path(BESSEL_GOLDEN_DIR) / name;
+}
+
+}  // namespace testing_support

@@ -1,0 +1,76 @@
+// The one way the tests and the measurements start a process on a pseudo-terminal: a child in a
+// session of its own, with the terminal as its controlling terminal (or none), its standard
+// streams connected as asked, and a deadline on every wait.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tests/support/child.hpp"
+
+namespace testing_support {
+
+// What one of the child's standard streams (0, 1 or 2) is connected to.
+struct Connection {
+  enum class To { kInherit, kTerminal, kFile, kClosed };
+  To to = To::kInherit;
+  std::filesystem::path file;  // kFile: opened for reading (stream 0) or for writing (1 and 2)
+
+  static Connection Inherit() { return {}; }
+  static Connection Terminal() { return {To::kTerminal, {}}; }
+  static Connection File(std::filesystem::path path) { return {To::kFile, std::move(path)}; }
+  static Connection Closed() { return {To::kClosed, {}}; }
+};
+
+struct TerminalChildOptions {
+  // The program and its arguments; the program is looked up in PATH when it names no
+  // directory. Empty: the child runs `body` instead and then ends with status 0.
+  std::vector<std::string> command;
+  std::function<void()> body;
+
+  std::filesystem::path working_directory;  // empty: the parent's
+  bool controlling_terminal = true;         // false: a session without a terminal
+  Connection in = Connection::File("/dev/null");
+  Connection out = Connection::Inherit();
+  Connection err = Connection::Inherit();
+  bool unprivileged = false;       // drop to nobody first (only root can)
+  int open_file_limit = 0;         // nonzero: the child may hold at most this many descriptors
+  std::string typed_before_start;  // bytes typed at the terminal before the child starts
+};
+
+// A started child. Everything it needs is prepared before the fork; the child itself calls
+// only async-signal-safe functions until it runs the program, and ends with status 125 and a
+// line on its standard error when a step of its set-up fails. A child still running when the
+// object goes is killed and reaped.
+class TerminalChild {
+ public:
+  explicit TerminalChild(const TerminalChildOptions& options);
+  ~TerminalChild();
+  TerminalChild(const TerminalChild&) = delete;
+  TerminalChild& operator=(const TerminalChild&) = delete;
+
+  pid_t pid() const { return pid_; }
+  // The child's side of the terminal, for tcgetattr and the like.
+  int terminal() const { return terminal_; }
+
+  // Types bytes at the terminal, as a user at its keyboard would.
+  void Type(std::string_view keys) const;
+  // Waits for the child to end, killing it once `limit` has passed.
+  Ending Wait(std::chrono::milliseconds limit);
+  // The bytes typed at the terminal that nobody has read yet.
+  std::string UnreadInput() const;
+
+ private:
+  pid_t pid_ = -1;
+  bool reaped_ = false;
+  int master_ = -1;
+  int terminal_ = -1;
+};
+
+}  // namespace testing_support
