@@ -26,16 +26,13 @@ void WriteTraceRecord(int32_t m, int32_t terms, Quad first_neglected) {
   Write(kConsole, kTraceRecord, {m, terms, first_neglected});
 }
 
-// Ends as soon as a key is waiting, and at once when one was typed earlier in the run. The
-// key is left for whoever reads the terminal next.
+// Ends as soon as a key is waiting, and at once when one was typed earlier in the run, or when no
+// key can ever come (no terminal, or it hung up). The key is left for whoever reads the terminal
+// next. The terminal is guarded before the first check, which changes it for a moment.
 void WaitForKey() {
-  KeyPressed = KeyWaiting();
-  if (KeyPressed) return;
   BeginKeyWait();
-  while (!KeyPressed) {
-    AwaitConsoleInput();
-    KeyPressed = KeyWaiting();
-  }
+  KeyPressed = KeyWaiting();
+  while (!KeyPressed && AwaitConsoleInput()) KeyPressed = KeyWaiting();
   EndKeyWait();
 }
 

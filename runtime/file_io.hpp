@@ -14,10 +14,12 @@ struct OpenOutcome {
   bool opened = false;
   FileHandle handle = -1;
   bool read_only = false;                 // opened for reading only after a refusal
+  bool regular = true;                    // a regular file, not a device, FIFO or socket
   Severe failure = Severe::kOpenFailure;  // when not opened: the diagnostic it calls for
 };
 
 // Opens an existing file or creates a missing one, for reading and writing, without cutting it.
+// A relative path is taken relative to the working directory, however long its full name.
 // When access is refused, tries once more for reading only. The system's reasons for a failure
 // map to the diagnostics here and nowhere else.
 OpenOutcome OpenReadWrite(const std::string& path);
@@ -27,6 +29,15 @@ bool WriteToFile(FileHandle handle, std::string_view bytes);
 // Cuts the file at its current position.
 bool CutFile(FileHandle handle);
 bool CloseFile(FileHandle handle);
+
+// The operations on an open file as the units call them: the three above, unless a test has put
+// one that fails in the place of one of them.
+struct FileOperations {
+  bool (*write)(FileHandle handle, std::string_view bytes) = WriteToFile;
+  bool (*cut)(FileHandle handle) = CutFile;
+  bool (*close)(FileHandle handle) = CloseFile;
+};
+extern FileOperations FileOps;
 
 enum class ConsoleWrite { kWritten, kNoConsole, kFailed };
 // Writes to standard output byte for byte; kNoConsole when the process has no standard output.

@@ -87,8 +87,10 @@ OpenOutcome OpenReadWrite(const std::string& path) {
     outcome.failure = OpenFailureFor(errno);
     return outcome;
   }
+  struct stat status;
   outcome.opened = true;
   outcome.handle = fd;
+  outcome.regular = fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
   return outcome;
 }
 

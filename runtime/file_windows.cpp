@@ -78,6 +78,7 @@ OpenOutcome OpenReadWrite(const std::string& path) {
   }
   outcome.opened = true;
   outcome.handle = reinterpret_cast<FileHandle>(handle);
+  outcome.regular = GetFileType(handle) == FILE_TYPE_DISK;
   return outcome;
 }
 

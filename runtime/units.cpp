@@ -9,6 +9,8 @@
 #include "runtime/file_io.hpp"
 #include "traceback/traceback.hpp"
 
+FileOperations FileOps;
+
 namespace {
 
 struct Unit {
@@ -16,7 +18,7 @@ struct Unit {
   FileHandle handle = -1;
   std::string name;
   bool read_only = false;
-  bool cut_pending = false;
+  bool cut_pending = false;  // a regular file, to be cut behind its first record
 };
 
 std::array<Unit, kLastFileUnit + 1> file_units;  // index 0 unused
@@ -55,7 +57,7 @@ int32_t CloseAll() {
     Unit& u = *FileUnit(unit);
     if (!u.connected) continue;
     u.connected = false;
-    if (!CloseFile(u.handle) && failed == 0) failed = unit;
+    if (!FileOps.close(u.handle) && failed == 0) failed = unit;
   }
   return failed;
 }
@@ -67,14 +69,16 @@ void OpenUnit(int32_t unit, std::string_view name) {
   Unit* u = FileUnit(unit);
   if (u == nullptr) return;
   if (u->connected) CloseUnit(unit);
-  const std::string path = FullPath(Trimmed(name));
-  u->name = path;
-  const OpenOutcome outcome = OpenReadWrite(path);
+  // Opened by the name as given, so that a working directory of any depth works; the full path
+  // is for diagnostics only.
+  const std::string_view trimmed = Trimmed(name);
+  u->name = FullPath(trimmed);
+  const OpenOutcome outcome = OpenReadWrite(std::string(trimmed));
   if (!outcome.opened) Fail(outcome.failure, unit);
   u->connected = true;
   u->handle = outcome.handle;
   u->read_only = outcome.read_only;
-  u->cut_pending = true;
+  u->cut_pending = outcome.regular;  // a device or FIFO has no length to cut
 }
 
 void EmitRecord(int32_t unit, std::string_view bytes) {
@@ -89,9 +93,9 @@ void EmitRecord(int32_t unit, std::string_view bytes) {
   Unit* u = FileUnit(unit);
   if (u == nullptr || !u->connected) return;
   if (u->read_only) Fail(Severe::kWriteToReadOnly, unit);
-  if (!WriteToFile(u->handle, line)) Fail(Severe::kWriteError, unit);
+  if (!FileOps.write(u->handle, line)) Fail(Severe::kWriteError, unit);
   if (u->cut_pending) {
-    if (!CutFile(u->handle)) Fail(Severe::kWriteError, unit);
+    if (!FileOps.cut(u->handle)) Fail(Severe::kWriteError, unit);
     u->cut_pending = false;
   }
 }
@@ -105,7 +109,7 @@ void CloseUnit(int32_t unit) {
   Unit* u = FileUnit(unit);
   if (u == nullptr || !u->connected) return;
   u->connected = false;
-  if (!CloseFile(u->handle)) Fail(Severe::kWriteError, unit);
+  if (!FileOps.close(u->handle)) Fail(Severe::kWriteError, unit);
 }
 
 void ListWrite(std::string_view text) {

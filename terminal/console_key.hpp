@@ -8,17 +8,18 @@
 bool KeyWaiting();
 
 // The wait for a key. BeginKeyWait arranges for the terminal to be restored however the
-// process ends (normal end, interrupt, termination, hang-up) and for a stop at the terminal to
-// hand it back as it was; EndKeyWait restores it and ends those arrangements.
+// process ends (normal end, interrupt, termination, hang-up, quit) and for a stop at the terminal
+// to hand it back as it was; EndKeyWait restores it and ends those arrangements. Call the first
+// check after BeginKeyWait: the check itself changes the terminal for a moment.
 // AwaitConsoleInput blocks, without using the processor, until the terminal may have input or
 // the process's standing at it changed; the terminal is in the mode the check needs only while
-// it blocks in the foreground. Without a terminal it blocks until a signal arrives.
+// it blocks in the foreground. It returns false, at once, when no key can ever come: the process
+// has no terminal, or the terminal hung up.
 //
-//   if (!KeyWaiting()) {
-//     BeginKeyWait();
-//     while (!KeyWaiting()) AwaitConsoleInput();
-//     EndKeyWait();
-//   }
+//   BeginKeyWait();
+//   bool pressed = KeyWaiting();
+//   while (!pressed && AwaitConsoleInput()) pressed = KeyWaiting();
+//   EndKeyWait();
 void BeginKeyWait();
-void AwaitConsoleInput();
+bool AwaitConsoleInput();
 void EndKeyWait();

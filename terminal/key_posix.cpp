@@ -5,6 +5,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <ctime>
@@ -37,9 +38,13 @@ int TerminalFd() {
   return terminal_gone ? -1 : terminal_fd;
 }
 
-bool InForeground(int fd) {
+// Where the process stands at its terminal. A terminal that hung up (or was taken from the
+// session) no longer has a foreground group to tell.
+enum class Standing { kForeground, kBackground, kGone };
+Standing StandingAt(int fd) {
   const pid_t group = tcgetpgrp(fd);
-  return group >= 0 && group == getpgrp();
+  if (group < 0) return Standing::kGone;
+  return group == getpgrp() ? Standing::kForeground : Standing::kBackground;
 }
 
 int PendingBytes(int fd) {
@@ -66,6 +71,14 @@ termios ByteByByte(termios mode) {
   return mode;
 }
 
+// Records the settings to give back before changing them, so that a signal handler arriving at
+// any moment restores them.
+void SaveMode(const termios& mode) {
+  saved_mode = mode;
+  std::atomic_signal_fence(std::memory_order_seq_cst);  // saved before it is marked in force
+  wait_mode_on = 1;
+}
+
 // Async-signal-safe: only tcsetattr.
 void LeaveWaitMode() {
   if (wait_mode_on == 0) return;
@@ -76,10 +89,11 @@ void LeaveWaitMode() {
 // Input one byte at a time (so FIONREAD sees a key before Enter) and no echo, since the key
 // stays for whoever reads the terminal next. Signals from the keyboard still work.
 void EnterWaitMode(int fd) {
-  if (wait_mode_on != 0 || tcgetattr(fd, &saved_mode) != 0) return;
-  termios mode = ByteByByte(saved_mode);
+  termios original;
+  if (wait_mode_on != 0 || tcgetattr(fd, &original) != 0) return;
+  SaveMode(original);
+  termios mode = ByteByByte(original);
   mode.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-  wait_mode_on = 1;
   SetMode(fd, mode);
 }
 
@@ -113,6 +127,13 @@ void Install(int signal_number, void (*handler)(int), struct sigaction* previous
   sigaction(signal_number, &action, nullptr);
 }
 
+// The terminal hung up or was closed: no key can come any more.
+bool TerminalGone() {
+  LeaveWaitMode();
+  terminal_gone = true;
+  return false;
+}
+
 void SleepBriefly() {
   const timespec pause_time = {0, 200'000'000};  // 0.2 s
   nanosleep(&pause_time, nullptr);
@@ -122,14 +143,15 @@ void SleepBriefly() {
 
 bool KeyWaiting() {
   const int fd = TerminalFd();
-  if (fd < 0 || !InForeground(fd)) return false;
+  if (fd < 0 || StandingAt(fd) != Standing::kForeground) return false;
   termios mode;
   if (tcgetattr(fd, &mode) != 0) return false;
   if ((mode.c_lflag & ICANON) == 0) return PendingBytes(fd) > 0;
   // A line being typed is invisible to FIONREAD until Enter; a moment without ICANON shows it.
+  SaveMode(mode);
   SetMode(fd, ByteByByte(mode));
   const int pending = PendingBytes(fd);
-  SetMode(fd, mode);
+  LeaveWaitMode();
   return pending > 0;
 }
 
@@ -142,24 +164,27 @@ void BeginKeyWait() {
   handlers_installed = true;
 }
 
-void AwaitConsoleInput() {
+bool AwaitConsoleInput() {
   const int fd = TerminalFd();
-  if (fd < 0) {
-    pause();  // no terminal: nothing can ever be typed; only a signal ends the wait
-    return;
-  }
-  if (!InForeground(fd)) {
-    // The terminal's input belongs to the foreground job; look again once in a while.
-    LeaveWaitMode();
-    SleepBriefly();
-    return;
+  if (fd < 0) return false;  // no terminal, or it hung up: nothing can ever be typed
+  switch (StandingAt(fd)) {
+    case Standing::kGone:
+      return TerminalGone();
+    case Standing::kBackground:
+      // The terminal's input belongs to the foreground job; look again once in a while.
+      LeaveWaitMode();
+      SleepBriefly();
+      return true;
+    case Standing::kForeground:
+      break;
   }
   EnterWaitMode(fd);
   pollfd watch = {fd, POLLIN, 0};
-  if (poll(&watch, 1, -1) > 0 && (watch.revents & POLLIN) == 0) {
-    LeaveWaitMode();
-    terminal_gone = true;  // hung up or closed: no key can come any more
+  if (poll(&watch, 1, -1) > 0 &&
+      ((watch.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0 || (watch.revents & POLLIN) == 0)) {
+    return TerminalGone();
   }
+  return true;
 }
 
 void EndKeyWait() {

@@ -64,16 +64,14 @@ bool KeyWaiting() {
 void BeginKeyWait() {}
 void EndKeyWait() {}
 
-void AwaitConsoleInput() {
+bool AwaitConsoleInput() {
   const HANDLE input = ConsoleInput();
-  if (input == INVALID_HANDLE_VALUE) {
-    Sleep(INFINITE);  // no console: nothing can ever be typed
-    return;
-  }
+  if (input == INVALID_HANDLE_VALUE) return false;  // no console: nothing can ever be typed
   // Signalled while any event is unread, also one that does not count (a key release, the
   // mouse), which is left in place: then look again after a pause instead of at once.
   static bool pending_noise = false;
   if (pending_noise) Sleep(50);
-  WaitForSingleObject(input, INFINITE);
+  if (WaitForSingleObject(input, INFINITE) != WAIT_OBJECT_0) return false;  // console gone
   pending_noise = true;
+  return true;
 }
