@@ -5,8 +5,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 
@@ -46,20 +44,6 @@ double MedianMilliseconds(const std::string& program) {
   return times[times.size() / 2];
 }
 
-// User plus system time of a process so far, in milliseconds.
-double ProcessorMilliseconds(pid_t pid) {
-  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-  std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-  std::istringstream fields(text.substr(text.rfind(')') + 2));
-  std::string field;
-  long utime = 0, stime = 0;
-  for (int i = 3; i <= 15 && fields >> field; ++i) {
-    if (i == 14) utime = std::stol(field);
-    if (i == 15) stime = std::stol(field);
-  }
-  return 1000.0 * static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
-
 }  // namespace
 
 int main() {
@@ -71,15 +55,15 @@ int main() {
   TempDir dir;
   ProgramRun run;
   run.working_directory = dir.path();
-  double used = -1;
-  run.at_prompt = [&used](pid_t pid, int) {
+  long used = -1;
+  run.at_prompt = [&used](TerminalChild& program) {
     std::this_thread::sleep_for(milliseconds(100));  // into the wait proper
-    const double before = ProcessorMilliseconds(pid);
+    const milliseconds before = testing_support::ProcessorTime(program.pid());
     std::this_thread::sleep_for(seconds(3));
-    used = ProcessorMilliseconds(pid) - before;
+    used = (testing_support::ProcessorTime(program.pid()) - before).count();
   };
   const auto result = RunProgram(run);
-  std::printf("processor time during a 3 s wait for a key: %.0f ms (clock tick %ld ms)\n", used,
+  std::printf("processor time during a 3 s wait for a key: %ld ms (clock tick %ld ms)\n", used,
               1000 / sysconf(_SC_CLK_TCK));
   return result.ending.exit_status == 0 && used >= 0 ? 0 : 1;
 }

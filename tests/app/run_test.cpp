@@ -18,6 +18,7 @@ using testing_support::ProgramRun;
 using testing_support::ReadFile;
 using testing_support::RunProgram;
 using testing_support::TempDir;
+using testing_support::TerminalChild;
 using testing_support::WriteFileBytes;
 
 constexpr const char* kResultFiles[] = {"bess-7.rez", "bess-16.rez", "bess-34.rez"};
@@ -63,9 +64,9 @@ TEST(CompleteRun, TheProgramWaitsUntilAKeyIsTyped) {
   ProgramRun run;
   run.working_directory = dir.path();
   bool waited = false;
-  run.at_prompt = [&waited](pid_t pid, int) {
+  run.at_prompt = [&waited](TerminalChild& program) {
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    waited = testing_support::StillRunning(pid);
+    waited = testing_support::StillRunning(program.pid());
   };
   const ProgramResult result = RunProgram(run);
   EXPECT_TRUE(waited) << "ended before any key was typed";
@@ -94,15 +95,16 @@ TEST(KeyWait, TheTerminalIsRestoredWhenASignalEndsTheWait) {
     run.type_key_after_prompt = false;
     termios during = {};
     termios after = {};
-    run.at_prompt = [&](pid_t pid, int terminal) {
+    run.at_prompt = [&](TerminalChild& program) {
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
-      tcgetattr(terminal, &during);
-      kill(pid, signal);
+      tcgetattr(program.terminal(), &during);
+      kill(program.pid(), signal);
       const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-      while (testing_support::StillRunning(pid) && std::chrono::steady_clock::now() < end) {
+      while (testing_support::StillRunning(program.pid()) &&
+             std::chrono::steady_clock::now() < end) {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
       }
-      tcgetattr(terminal, &after);
+      tcgetattr(program.terminal(), &after);
     };
     const ProgramResult result = RunProgram(run);
     EXPECT_EQ(result.ending.signal, signal) << "ends as the signal ends a process";

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -81,6 +82,38 @@ bool StillRunning(pid_t pid) {
   siginfo_t info = {};
   return waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
          info.si_pid == 0;
+}
+
+namespace {
+
+// The fields of /proc/PID/stat after the command name: state is field 3.
+std::vector<std::string> StatFields(pid_t pid) {
+  const std::string text = ReadFile("/proc/" + std::to_string(pid) + "/stat");
+  const size_t close = text.rfind(')');
+  std::vector<std::string> fields = {"", "", ""};  // fields 0 (unused), 1 and 2
+  if (close == std::string::npos) return fields;
+  std::istringstream rest(text.substr(close + 2));
+  for (std::string field; rest >> field;) fields.push_back(field);
+  return fields;
+}
+
+}  // namespace
+
+std::chrono::milliseconds ProcessorTime(pid_t pid) {
+  const std::vector<std::string> fields = StatFields(pid);
+  if (fields.size() <= 15) return milliseconds(-1);
+  const long ticks = std::stol(fields[14]) + std::stol(fields[15]);  // utime + stime
+  return milliseconds(1000 * ticks / sysconf(_SC_CLK_TCK));
+}
+
+bool Stopped(pid_t pid) {
+  const std::vector<std::string> fields = StatFields(pid);
+  return fields.size() > 3 && (fields[3] == "T" || fields[3] == "t");
+}
+
+bool SameMode(const termios& a, const termios& b) {
+  return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
+         a.c_lflag == b.c_lflag && std::equal(std::begin(a.c_cc), std::end(a.c_cc), b.c_cc);
 }
 
 std::string CaptureStdout(const std::function<void()>& action) {

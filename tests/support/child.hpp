@@ -3,6 +3,7 @@
 #pragma once
 
 #include <sys/types.h>
+#include <termios.h>
 
 #include <chrono>
 #include <filesystem>
@@ -45,6 +46,15 @@ Ending WaitWithDeadline(pid_t pid, std::chrono::milliseconds limit);
 // permissions do not stop. Only root can drop; everyone else already is unprivileged.
 bool RunningAsRoot();
 void DropPrivileges();  // in a child: become nobody (uid and gid 65534)
+
+// User plus system processor time a running process has used so far (Linux /proc).
+std::chrono::milliseconds ProcessorTime(pid_t pid);
+
+// Whether a process is stopped (by SIGTSTP, SIGSTOP, ...), waiting to be continued.
+bool Stopped(pid_t pid);
+
+// Two terminal settings alike in every flag and control character.
+bool SameMode(const termios& a, const termios& b);
 
 // What the action writes to standard output (file descriptor 1).
 std::string CaptureStdout(const std::function<void()>& action);

@@ -5,8 +5,6 @@
 #include <sstream>
 #include <thread>
 
-#include "tests/support/terminal_child.hpp"
-
 namespace testing_support {
 
 namespace fs = std::filesystem;
@@ -48,6 +46,9 @@ TerminalChildOptions ProgramOptions(const ProgramRun& run, const TempDir& scratc
   options.unprivileged = run.unprivileged;
   options.open_file_limit = run.open_file_limit;
   options.typed_before_start = run.typed_before_start;
+  options.job = run.job;
+  options.ignore_hangup = run.ignore_hangup;
+  options.mount = run.mount;
   return options;
 }
 
@@ -65,6 +66,8 @@ bool AwaitPrompt(const TerminalChild& child, const fs::path& out, TimePoint end)
 void Collect(TerminalChild& child, const TempDir& scratch, TimePoint end, ProgramResult& result) {
   const auto left = std::chrono::duration_cast<milliseconds>(end - steady_clock::now());
   result.ending = child.Wait(std::max(left, milliseconds(1)));
+  result.mode_before = child.initial_mode();
+  tcgetattr(child.terminal(), &result.mode_after);
   result.left_on_terminal = child.UnreadInput();
   result.transcript = ReadFile(scratch / "stdout");
   result.diagnostics = ReadFile(scratch / "stderr");
@@ -81,7 +84,7 @@ ProgramResult RunProgram(const ProgramRun& run) {
   if (wants_prompt && run.stdout_mode == Stdout::kFile) {
     result.saw_prompt = AwaitPrompt(child, scratch / "stdout", end);
   }
-  if (result.saw_prompt && run.at_prompt) run.at_prompt(child.pid(), child.terminal());
+  if (result.saw_prompt && run.at_prompt) run.at_prompt(child);
   if (result.saw_prompt && run.type_key_after_prompt) child.Type("k");
   Collect(child, scratch, end, result);
   return result;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <sys/types.h>
+#include <termios.h>
 
 #include <chrono>
 #include <filesystem>
@@ -11,6 +12,7 @@
 
 #include "tests/support/child.hpp"
 #include "tests/support/program.hpp"
+#include "tests/support/terminal_child.hpp"
 
 namespace testing_support {
 
@@ -25,10 +27,13 @@ struct ProgramRun {
   std::string typed_before_start;  // bytes typed at the terminal before the program starts
   bool type_key_after_prompt = true;
   int open_file_limit = 0;  // nonzero: the child may hold at most this many descriptors
+  TerminalChildOptions::Job job = TerminalChildOptions::Job::kSessionLeader;
+  bool ignore_hangup = false;
+  TerminalChildOptions::Mount mount = TerminalChildOptions::Mount::kNone;
   std::chrono::milliseconds deadline{20000};
-  // Called once the prompt is on standard output, before any key is typed, with the pid and
-  // the test's end of the terminal (the program's side, for tcgetattr).
-  std::function<void(pid_t, int terminal)> at_prompt;
+  // Called once the prompt is on standard output, before any key is typed, with the running
+  // program (its pid, its terminal, the keyboard).
+  std::function<void(TerminalChild& program)> at_prompt;
 };
 
 struct ProgramResult {
@@ -37,6 +42,8 @@ struct ProgramResult {
   std::string diagnostics;       // standard error's bytes
   std::string left_on_terminal;  // input still unread on the terminal after the end
   bool saw_prompt = false;
+  termios mode_before = {};  // the terminal's settings before the start
+  termios mode_after = {};   // and after the end
 };
 
 // Runs the real program on a pseudo-terminal (the program under test unless `program` names

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <sys/types.h>
+#include <termios.h>
 
 #include <chrono>
 #include <filesystem>
@@ -34,8 +35,25 @@ struct TerminalChildOptions {
   std::vector<std::string> command;
   std::function<void()> body;
 
+  // Any depth: a path longer than the system takes at once is entered one step at a time.
   std::filesystem::path working_directory;  // empty: the parent's
   bool controlling_terminal = true;         // false: a session without a terminal
+
+  // How the program stands at its terminal. kSessionLeader: it leads a session of its own.
+  // kForegroundJob, kBackgroundJob: as a shell runs a job, a session leader standing in for the
+  // shell holds the terminal and runs the program in a process group of its own, in the
+  // terminal's foreground or background (BringToForeground moves it later). The stand-in ends
+  // as the program ends.
+  enum class Job { kSessionLeader, kForegroundJob, kBackgroundJob };
+  Job job = Job::kSessionLeader;
+  bool ignore_hangup = false;  // SIGHUP ignored, as nohup starts a program
+
+  // Root only, in a private mount namespace: kReadOnly bind-mounts the working directory
+  // read-only over itself; kTinyTmpfs mounts an empty 4 KiB tmpfs on it. Where the system
+  // refuses, the child ends with kMountRefused.
+  enum class Mount { kNone, kReadOnly, kTinyTmpfs };
+  Mount mount = Mount::kNone;
+
   Connection in = Connection::File("/dev/null");
   Connection out = Connection::Inherit();
   Connection err = Connection::Inherit();
@@ -50,27 +68,39 @@ struct TerminalChildOptions {
 // object goes is killed and reaped.
 class TerminalChild {
  public:
+  static constexpr int kMountRefused = 124;
+
   explicit TerminalChild(const TerminalChildOptions& options);
   ~TerminalChild();
   TerminalChild(const TerminalChild&) = delete;
   TerminalChild& operator=(const TerminalChild&) = delete;
 
-  pid_t pid() const { return pid_; }
+  // The program's process (in a job, not the stand-in for the shell).
+  pid_t pid() const { return program_pid_; }
   // The child's side of the terminal, for tcgetattr and the like.
   int terminal() const { return terminal_; }
+  // The terminal's settings before the child started.
+  const termios& initial_mode() const { return initial_mode_; }
 
   // Types bytes at the terminal, as a user at its keyboard would.
   void Type(std::string_view keys) const;
+  // Makes a background job the terminal's foreground job, as `fg` does.
+  void BringToForeground() const;
+  // Hangs up the terminal, as closing a terminal window does. Nothing can be typed after.
+  void HangUp();
   // Waits for the child to end, killing it once `limit` has passed.
   Ending Wait(std::chrono::milliseconds limit);
   // The bytes typed at the terminal that nobody has read yet.
   std::string UnreadInput() const;
 
  private:
-  pid_t pid_ = -1;
+  pid_t pid_ = -1;  // the child: the program itself, or the stand-in for a shell
+  pid_t program_pid_ = -1;
   bool reaped_ = false;
   int master_ = -1;
   int terminal_ = -1;
+  int control_ = -1;  // requests to the stand-in for a shell
+  termios initial_mode_ = {};
 };
 
 }  // namespace testing_support

@@ -38,6 +38,8 @@ TEST(ConsoleEvents, WhichEventsCount) {
       {"Page Down", KeyDown(0x22, 0, kEnhanced), true},
       {"Insert", KeyDown(0x2D, 0, kEnhanced), true},
       {"Delete", KeyDown(0x2E, 0, kEnhanced), true},
+      {"Insert on the keypad, Num Lock off", KeyDown(0x2D, 0), true},
+      {"Delete on the keypad, Num Lock off", KeyDown(0x2E, 0), true},
       {"F1", KeyDown(0x70, 0), true},
       {"F12", KeyDown(0x7B, 0), true},
       {"letter released", KeyUp(0x41, 'a'), false},
