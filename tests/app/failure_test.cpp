@@ -1,10 +1,14 @@
 // Failures of the whole program: each ends the run with its diagnostic and exit status, and
 // leaves no result file that looks complete.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
 
+#include "app/result_files.hpp"
 #include "tests/support/program_run.hpp"
 
 namespace {
@@ -18,6 +22,16 @@ using testing_support::RunProgram;
 using testing_support::Stdout;
 using testing_support::TempDir;
 using testing_support::WriteFileBytes;
+
+// A Unix socket, which no one can open as a file, at `path`.
+void BindSocket(const fs::path& path) {
+  const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address = {};
+  address.sun_family = AF_UNIX;
+  path.string().copy(address.sun_path, sizeof address.sun_path - 1);
+  ASSERT_EQ(bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+  close(fd);
+}
 
 class FailureTest : public ::testing::Test {
  protected:
@@ -98,6 +112,9 @@ TEST_F(FailureTest, OpenAndWriteFailuresOfEachResultFile) {
        [](const fs::path& f) { fs::create_symlink("no/such/directory/file", f); }},
       {"a directory in its place", "bess-34.rez", 3, 30, "open failure",
        [](const fs::path& f) { fs::create_directory(f); }},
+      {"a loop of links", "bess-7.rez", 1, 43, "file name specification error",
+       [](const fs::path& f) { fs::create_symlink(f.filename(), f); }},
+      {"a socket in its place", "bess-16.rez", 2, 42, "no such device", BindSocket},
   };
   for (const Row& row : rows) {
     TempDir dir;
@@ -110,6 +127,43 @@ TEST_F(FailureTest, OpenAndWriteFailuresOfEachResultFile) {
                                       "): " + row.message + ", unit " + std::to_string(row.unit) +
                                       ", file " + (dir / row.file).string())
         << row.name;
+  }
+}
+
+// File systems that refuse what the run needs, mounted over the working directory in a private
+// mount namespace (root only).
+TEST_F(FailureTest, ReadOnlyAndFullFileSystems) {
+  using Mount = testing_support::TerminalChildOptions::Mount;
+  struct Row {
+    const char* name;
+    Mount mount;
+    int unit;
+    int status;
+    const char* message;
+  };
+  const Row rows[] = {
+      // An existing result file opens for reading and fails at its first write, unchanged.
+      {"read-only", Mount::kReadOnly, 1, 47, "write to READONLY file"},
+      // The first file fills the 4 KiB; the second has no room for its first record.
+      {"full", Mount::kTinyTmpfs, 2, 38, "error during write"},
+  };
+  if (!testing_support::RunningAsRoot()) GTEST_SKIP() << "mounting needs root";
+  for (const Row& row : rows) {
+    TempDir dir;
+    fs::permissions(dir.path(), fs::perms::all);
+    WriteFileBytes(dir / "bess-7.rez", "kept\r\n");
+    run_.working_directory = dir.path();
+    run_.mount = row.mount;
+    const ProgramResult result = RunProgram(run_);
+    if (result.ending.exit_status == testing_support::TerminalChild::kMountRefused) {
+      GTEST_SKIP() << "the system refuses a private mount namespace: " << result.diagnostics;
+    }
+    EXPECT_EQ(result.ending.exit_status, row.status) << row.name;
+    EXPECT_EQ(Diagnostic(result), "tandrel: severe (" + std::to_string(row.status) +
+                                      "): " + row.message + ", unit " + std::to_string(row.unit) +
+                                      ", file " + (dir / ResultFileName(row.unit)).string())
+        << row.name;
+    EXPECT_EQ(ReadFile(dir / "bess-7.rez"), "kept\r\n") << "the mount hid this one";
   }
 }
 

@@ -1,7 +1,12 @@
 // The whole program on a pseudo-terminal, compared byte for byte with the expected outputs.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <termios.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <climits>
 #include <csignal>
 #include <filesystem>
 #include <string>
@@ -12,13 +17,19 @@
 namespace {
 
 namespace fs = std::filesystem;
+using std::chrono::milliseconds;
+using testing_support::DeepDirectory;
 using testing_support::GoldenPath;
+using testing_support::ProcessorTime;
 using testing_support::ProgramResult;
 using testing_support::ProgramRun;
 using testing_support::ReadFile;
 using testing_support::RunProgram;
+using testing_support::SameMode;
+using testing_support::Stopped;
 using testing_support::TempDir;
 using testing_support::TerminalChild;
+using testing_support::TerminalChildOptions;
 using testing_support::WriteFileBytes;
 
 constexpr const char* kResultFiles[] = {"bess-7.rez", "bess-16.rez", "bess-34.rez"};
@@ -32,7 +43,8 @@ ProgramRun KeyTypedAhead(const fs::path& directory) {
   return run;
 }
 
-void ExpectGoldenOutputs(const fs::path& directory, const ProgramResult& result) {
+// A complete run: status 0, no diagnostic, the expected transcript and result files.
+void ExpectGoldenFiles(const fs::path& directory, const ProgramResult& result) {
   EXPECT_FALSE(result.ending.timed_out);
   EXPECT_EQ(result.ending.exit_status, 0);
   EXPECT_EQ(result.diagnostics, "");
@@ -40,6 +52,29 @@ void ExpectGoldenOutputs(const fs::path& directory, const ProgramResult& result)
   for (const char* name : kResultFiles) {
     EXPECT_EQ(ReadFile(directory / name), ReadFile(GoldenPath(name))) << name;
   }
+}
+
+// A complete run that gives the terminal back as it found it.
+void ExpectGoldenOutputs(const fs::path& directory, const ProgramResult& result) {
+  ExpectGoldenFiles(directory, result);
+  EXPECT_TRUE(SameMode(result.mode_after, result.mode_before)) << "terminal settings changed";
+}
+
+// Waits up to 5 s for a condition on the running program.
+template <class Condition>
+bool Eventually(Condition condition) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() >= end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return true;
+}
+
+termios ModeOf(const TerminalChild& program) {
+  termios mode = {};
+  tcgetattr(program.terminal(), &mode);
+  return mode;
 }
 
 TEST(CompleteRun, AKeyTypedBeforeTheStartEndsItAtOnce) {
@@ -64,12 +99,18 @@ TEST(CompleteRun, TheProgramWaitsUntilAKeyIsTyped) {
   ProgramRun run;
   run.working_directory = dir.path();
   bool waited = false;
-  run.at_prompt = [&waited](TerminalChild& program) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    waited = testing_support::StillRunning(program.pid());
+  milliseconds used{-1};
+  run.at_prompt = [&](TerminalChild& program) {
+    std::this_thread::sleep_for(milliseconds(100));  // into the wait proper
+    const milliseconds before = ProcessorTime(program.pid());
+    std::this_thread::sleep_for(milliseconds(1000));
+    used = ProcessorTime(program.pid()) - before;
+    waited = program.Running();
   };
   const ProgramResult result = RunProgram(run);
   EXPECT_TRUE(waited) << "ended before any key was typed";
+  EXPECT_GE(used.count(), 0);
+  EXPECT_LT(used, milliseconds(200)) << "the wait sleeps instead of polling";
   ExpectGoldenOutputs(dir.path(), result);
 }
 
@@ -85,23 +126,66 @@ TEST(CompleteRun, StaleLongerResultFilesAreReplaced) {
   ExpectGoldenOutputs(dir.path(), RunProgram(KeyTypedAhead(dir.path())));
 }
 
+TEST(CompleteRun, WithoutAControllingTerminalItEndsAfterThePrompt) {
+  TempDir dir;
+  ProgramRun run;
+  run.working_directory = dir.path();
+  run.controlling_terminal = false;  // as under cron, CI or setsid: nobody can press a key
+  run.type_key_after_prompt = false;
+  ExpectGoldenOutputs(dir.path(), RunProgram(run));
+}
+
+TEST(CompleteRun, ResultFilesThatAreNotRegularFilesAreWrittenWithoutACut) {
+  TempDir dir;
+  fs::create_symlink("/dev/null", dir / "bess-7.rez");  // one table thrown away
+  ASSERT_EQ(mkfifo((dir / "bess-16.rez").c_str(), 0666), 0);
+  const int fifo = open((dir / "bess-16.rez").c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(fifo, 0);
+  const ProgramResult result = RunProgram(KeyTypedAhead(dir.path()));
+  std::string through_fifo(4096, '\0');
+  const ssize_t got = read(fifo, through_fifo.data(), through_fifo.size());
+  close(fifo);
+  through_fifo.resize(static_cast<size_t>(std::max<ssize_t>(got, 0)));
+  EXPECT_EQ(result.ending.exit_status, 0);
+  EXPECT_EQ(result.diagnostics, "");
+  EXPECT_EQ(result.transcript, ReadFile(GoldenPath("console.txt")));
+  EXPECT_EQ(through_fifo, ReadFile(GoldenPath("bess-16.rez")));
+  EXPECT_EQ(ReadFile(dir / "bess-34.rez"), ReadFile(GoldenPath("bess-34.rez")));
+  EXPECT_TRUE(fs::is_symlink(dir / "bess-7.rez"));
+}
+
+TEST(CompleteRun, AWorkingDirectoryDeeperThanAPathMayBeLong) {
+  TempDir dir;
+  fs::permissions(dir.path(), fs::perms::all);
+  DeepDirectory deep(dir.path(), 20);  // 20 levels of 250 characters: over 5000 in all
+  ASSERT_GT(deep.path().string().size(), static_cast<size_t>(PATH_MAX));
+  const ProgramResult result = RunProgram(KeyTypedAhead(deep.path()));
+  EXPECT_EQ(result.ending.exit_status, 0);
+  EXPECT_EQ(result.diagnostics, "");
+  EXPECT_EQ(result.transcript, ReadFile(GoldenPath("console.txt")));
+  for (const char* name : kResultFiles) {
+    EXPECT_EQ(deep.Read(name), ReadFile(GoldenPath(name))) << name;
+  }
+}
+
 // While it waits, the terminal gives single keys without echo; however the wait ends, the
 // terminal is given back as it was.
 TEST(KeyWait, TheTerminalIsRestoredWhenASignalEndsTheWait) {
-  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
     TempDir dir;
     ProgramRun run;
     run.working_directory = dir.path();
     run.type_key_after_prompt = false;
     termios during = {};
     termios after = {};
+    termios before = {};
     run.at_prompt = [&](TerminalChild& program) {
+      before = program.initial_mode();
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
       tcgetattr(program.terminal(), &during);
       kill(program.pid(), signal);
       const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-      while (testing_support::StillRunning(program.pid()) &&
-             std::chrono::steady_clock::now() < end) {
+      while (program.Running() && std::chrono::steady_clock::now() < end) {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
       }
       tcgetattr(program.terminal(), &after);
@@ -109,9 +193,83 @@ TEST(KeyWait, TheTerminalIsRestoredWhenASignalEndsTheWait) {
     const ProgramResult result = RunProgram(run);
     EXPECT_EQ(result.ending.signal, signal) << "ends as the signal ends a process";
     EXPECT_EQ(during.c_lflag & (ICANON | ECHO), 0u) << "signal " << signal;
-    EXPECT_EQ(after.c_lflag & (ICANON | ECHO), static_cast<tcflag_t>(ICANON | ECHO))
-        << "signal " << signal;
+    EXPECT_TRUE(SameMode(after, before)) << "signal " << signal;
   }
+}
+
+// Ctrl-Z at the wait, as a shell's foreground job: stopped, the terminal is as it was before
+// the run; continued, the wait goes on and a key ends it.
+TEST(KeyWait, AStopHandsTheTerminalBackAndTheWaitGoesOnAfterwards) {
+  TempDir dir;
+  ProgramRun run;
+  run.working_directory = dir.path();
+  run.job = TerminalChildOptions::Job::kForegroundJob;
+  bool stopped = false;
+  bool stopped_mode_unchanged = false;
+  bool waiting_again = false;
+  run.at_prompt = [&](TerminalChild& program) {
+    ASSERT_TRUE(Eventually([&] { return (ModeOf(program).c_lflag & ICANON) == 0; }));
+    kill(program.pid(), SIGTSTP);
+    stopped = Eventually([&] { return Stopped(program.pid()); });
+    stopped_mode_unchanged = SameMode(ModeOf(program), program.initial_mode());
+    kill(program.pid(), SIGCONT);
+    waiting_again = Eventually([&] { return (ModeOf(program).c_lflag & ICANON) == 0; });
+  };
+  const ProgramResult result = RunProgram(run);
+  EXPECT_TRUE(stopped) << "Ctrl-Z stops a foreground job";
+  EXPECT_TRUE(stopped_mode_unchanged) << "stopped with the terminal still in wait mode";
+  EXPECT_TRUE(waiting_again);
+  ExpectGoldenOutputs(dir.path(), result);
+}
+
+// A background job leaves the terminal and its keys to the foreground job, and sleeps; brought
+// to the foreground it sees the key typed meanwhile, and leaves it unread.
+TEST(KeyWait, InTheBackgroundItLeavesTheTerminalAloneUntilBroughtToTheForeground) {
+  TempDir dir;
+  ProgramRun run;
+  run.working_directory = dir.path();
+  run.job = TerminalChildOptions::Job::kBackgroundJob;
+  run.type_key_after_prompt = false;
+  bool still_waiting = false;
+  bool mode_unchanged = false;
+  milliseconds used{-1};
+  run.at_prompt = [&](TerminalChild& program) {
+    program.Type("x");
+    std::this_thread::sleep_for(milliseconds(100));
+    const milliseconds before = ProcessorTime(program.pid());
+    std::this_thread::sleep_for(milliseconds(1000));
+    used = ProcessorTime(program.pid()) - before;
+    still_waiting = program.Running();
+    mode_unchanged = SameMode(ModeOf(program), program.initial_mode());
+    program.BringToForeground();
+  };
+  const ProgramResult result = RunProgram(run);
+  EXPECT_TRUE(still_waiting) << "a key typed for the foreground job ended the wait";
+  EXPECT_TRUE(mode_unchanged) << "changed the foreground job's terminal";
+  EXPECT_GE(used.count(), 0);
+  EXPECT_LT(used, milliseconds(200)) << "waiting in the background spins";
+  ExpectGoldenOutputs(dir.path(), result);
+  EXPECT_EQ(result.left_on_terminal, "x");
+}
+
+// Started under nohup, a hang-up signal does not end the wait, but a terminal that hung up
+// ends it: nobody can press a key any more.
+TEST(KeyWait, UnderNohupAHungUpTerminalEndsTheWait) {
+  TempDir dir;
+  ProgramRun run;
+  run.working_directory = dir.path();
+  run.ignore_hangup = true;
+  run.type_key_after_prompt = false;
+  bool survived_the_signal = false;
+  run.at_prompt = [&](TerminalChild& program) {
+    kill(program.pid(), SIGHUP);
+    std::this_thread::sleep_for(milliseconds(300));
+    survived_the_signal = program.Running();
+    program.HangUp();
+  };
+  const ProgramResult result = RunProgram(run);
+  EXPECT_TRUE(survived_the_signal);
+  ExpectGoldenFiles(dir.path(), result);
 }
 
 }  // namespace

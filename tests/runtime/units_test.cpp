@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "output/edit.hpp"
+#include "runtime/file_io.hpp"
 #include "tests/support/child.hpp"
 
 namespace {
@@ -137,6 +138,37 @@ TEST_F(UnitsTest, OpenFailuresMapToTheirMessages) {
         ::testing::ExitedWithCode(row.number),
         std::string("^tandrel: severe \\(") + std::to_string(row.number) + "\\): " + row.message +
             ", unit 2, file ")
+        << row.name;
+  }
+}
+
+// A close that fails (the data may not have reached the disk) ends the run with 38, whether a
+// unit is closed on its own or at the end of the run.
+TEST_F(UnitsTest, AFailedCloseEndsTheRunWith38) {
+  struct Row {
+    const char* name;
+    void (*close)(int32_t unit);
+    const char* routine;
+  };
+  const Row rows[] = {
+      {"CloseUnit", [](int32_t unit) { CloseUnit(unit); }, "CloseUnit"},
+      {"Finish", [](int32_t) { Finish(); }, "Finish"},
+  };
+  const fs::path file = dir_ / "bess-16.rez";
+  for (const Row& row : rows) {
+    EXPECT_EXIT(
+        {
+          FileOps.close = [](FileHandle handle) {
+            (void)CloseFile(handle);
+            return false;
+          };
+          OpenUnit(2, file.string());
+          Write(2, kText, {"written"});
+          row.close(2);
+        },
+        ::testing::ExitedWithCode(38),
+        "^tandrel: severe \\(38\\): error during write, unit 2, file " + file.string() +
+            "\ntraceback \\(innermost first\\):\n  " + row.routine + "\n")
         << row.name;
   }
 }

@@ -1,9 +1,11 @@
 // Child processes and scratch files for the tests.
 #include "tests/support/child.hpp"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <grp.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -35,6 +37,75 @@ TempDir::~TempDir() {
   }
   fs::permissions(path_, fs::perms::owner_all, ignored);
   fs::remove_all(path_, ignored);
+}
+
+namespace {
+
+const std::string kLevelName(250, 'd');
+
+}  // namespace
+
+DeepDirectory::DeepDirectory(const fs::path& base, int levels)
+    : base_(base), path_(base), levels_(levels) {
+  int fd = open(base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  for (int level = 0; level < levels && fd >= 0; ++level) {
+    mkdirat(fd, kLevelName.c_str(), 0777);
+    const int next = openat(fd, kLevelName.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    close(fd);
+    fd = next;
+    path_ /= kLevelName;
+  }
+  if (fd >= 0) close(fd);
+}
+
+int DeepDirectory::OpenDeepest() const {
+  int fd = open(base_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  for (int level = 0; level < levels_ && fd >= 0; ++level) {
+    const int next = openat(fd, kLevelName.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    close(fd);
+    fd = next;
+  }
+  return fd;
+}
+
+std::string DeepDirectory::Read(const std::string& name) const {
+  const int directory = OpenDeepest();
+  if (directory < 0) return {};
+  const int fd = openat(directory, name.c_str(), O_RDONLY | O_CLOEXEC);
+  close(directory);
+  if (fd < 0) return {};
+  std::string bytes;
+  char buffer[4096];
+  ssize_t got;
+  while ((got = read(fd, buffer, sizeof buffer)) > 0)
+    bytes.append(buffer, static_cast<size_t>(got));
+  close(fd);
+  return bytes;
+}
+
+DeepDirectory::~DeepDirectory() {
+  // Empty the deepest level, then remove the levels from the bottom up.
+  if (const int deepest = OpenDeepest(); deepest >= 0) {
+    if (DIR* entries = fdopendir(dup(deepest))) {
+      while (const dirent* entry = readdir(entries)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..") unlinkat(deepest, name.c_str(), 0);
+      }
+      closedir(entries);
+    }
+    close(deepest);
+  }
+  for (int level = levels_; level > 0; --level) {
+    int parent = open(base_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (int step = 1; step < level && parent >= 0; ++step) {
+      const int next = openat(parent, kLevelName.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+      close(parent);
+      parent = next;
+    }
+    if (parent < 0) return;
+    unlinkat(parent, kLevelName.c_str(), AT_REMOVEDIR);
+    close(parent);
+  }
 }
 
 std::string ReadFile(const fs::path& path) {
@@ -109,6 +180,11 @@ std::chrono::milliseconds ProcessorTime(pid_t pid) {
 bool Stopped(pid_t pid) {
   const std::vector<std::string> fields = StatFields(pid);
   return fields.size() > 3 && (fields[3] == "T" || fields[3] == "t");
+}
+
+bool Ended(pid_t pid) {
+  const std::vector<std::string> fields = StatFields(pid);
+  return fields.size() <= 3 || fields[3] == "Z" || fields[3] == "X";
 }
 
 bool SameMode(const termios& a, const termios& b) {

@@ -26,6 +26,27 @@ class TempDir {
   std::filesystem::path path_;
 };
 
+// A chain of nested directories below `base`, each name 250 characters long, deeper in all than
+// a path the system takes at once; made, read and removed one level at a time.
+class DeepDirectory {
+ public:
+  DeepDirectory(const std::filesystem::path& base, int levels);
+  ~DeepDirectory();
+  DeepDirectory(const DeepDirectory&) = delete;
+  DeepDirectory& operator=(const DeepDirectory&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+  // The bytes of a file in the deepest directory; "" when there is none.
+  std::string Read(const std::string& name) const;
+
+ private:
+  // The deepest directory, opened level by level; -1 when some level is missing.
+  int OpenDeepest() const;
+
+  std::filesystem::path base_;
+  std::filesystem::path path_;
+  int levels_;
+};
+
 std::string ReadFile(const std::filesystem::path& path);
 void WriteFileBytes(const std::filesystem::path& path, const std::string& bytes);
 
@@ -50,8 +71,10 @@ void DropPrivileges();  // in a child: become nobody (uid and gid 65534)
 // User plus system processor time a running process has used so far (Linux /proc).
 std::chrono::milliseconds ProcessorTime(pid_t pid);
 
-// Whether a process is stopped (by SIGTSTP, SIGSTOP, ...), waiting to be continued.
+// Whether a process is stopped (by SIGTSTP, SIGSTOP, ...), waiting to be continued; whether it
+// has ended and waits only to be reaped.
 bool Stopped(pid_t pid);
+bool Ended(pid_t pid);
 
 // Two terminal settings alike in every flag and control character.
 bool SameMode(const termios& a, const termios& b);

@@ -55,7 +55,7 @@ TerminalChildOptions ProgramOptions(const ProgramRun& run, const TempDir& scratc
 // Waits until the prompt, which comes last, is on standard output: then the program waits for
 // a key. False when the program ended first or the deadline passed.
 bool AwaitPrompt(const TerminalChild& child, const fs::path& out, TimePoint end) {
-  while (steady_clock::now() < end && StillRunning(child.pid())) {
+  while (steady_clock::now() < end && child.Running()) {
     if (ReadFile(out).find("Apasa orice tasta\r\n") != std::string::npos) return true;
     std::this_thread::sleep_for(milliseconds(5));
   }

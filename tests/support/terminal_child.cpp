@@ -285,6 +285,12 @@ TerminalChild::~TerminalChild() {
   close(terminal_);
 }
 
+bool TerminalChild::Running() const {
+  if (reaped_ || !StillRunning(pid_)) return false;
+  // A job's program is the stand-in's child, not ours: ask the system how it stands.
+  return program_pid_ == pid_ || (kill(program_pid_, 0) == 0 && !Ended(program_pid_));
+}
+
 void TerminalChild::Type(std::string_view keys) const {
   if (!keys.empty() && master_ >= 0) (void)!write(master_, keys.data(), keys.size());
 }
@@ -299,10 +305,11 @@ void TerminalChild::HangUp() {
 }
 
 Ending TerminalChild::Wait(std::chrono::milliseconds limit) {
-  const Ending ending = WaitWithDeadline(pid_, limit);
-  if (ending.timed_out && program_pid_ != pid_) kill(program_pid_, SIGKILL);
+  if (reaped_) return ending_;
+  ending_ = WaitWithDeadline(pid_, limit);
+  if (ending_.timed_out && program_pid_ != pid_) kill(program_pid_, SIGKILL);
   reaped_ = true;
-  return ending;
+  return ending_;
 }
 
 std::string TerminalChild::UnreadInput() const {

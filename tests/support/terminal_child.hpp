@@ -79,6 +79,8 @@ class TerminalChild {
   pid_t pid() const { return program_pid_; }
   // The child's side of the terminal, for tcgetattr and the like.
   int terminal() const { return terminal_; }
+  // True until the program has ended.
+  bool Running() const;
   // The terminal's settings before the child started.
   const termios& initial_mode() const { return initial_mode_; }
 
@@ -88,7 +90,7 @@ class TerminalChild {
   void BringToForeground() const;
   // Hangs up the terminal, as closing a terminal window does. Nothing can be typed after.
   void HangUp();
-  // Waits for the child to end, killing it once `limit` has passed.
+  // Waits for the child to end, killing it once `limit` has passed; once it has ended, tells how.
   Ending Wait(std::chrono::milliseconds limit);
   // The bytes typed at the terminal that nobody has read yet.
   std::string UnreadInput() const;
@@ -97,6 +99,7 @@ class TerminalChild {
   pid_t pid_ = -1;  // the child: the program itself, or the stand-in for a shell
   pid_t program_pid_ = -1;
   bool reaped_ = false;
+  Ending ending_;
   int master_ = -1;
   int terminal_ = -1;
   int control_ = -1;  // requests to the stand-in for a shell

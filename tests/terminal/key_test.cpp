@@ -2,9 +2,11 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <string>
 #include <thread>
 
@@ -28,7 +30,7 @@ class KeyChild {
   }
 
   ~KeyChild() {
-    (void)!write(requests_[1], "q", 1);
+    if (child_.Running()) (void)!write(requests_[1], "q", 1);
     close(requests_[1]);
     child_.Wait(5000ms);
     close(answers_[0]);
@@ -51,6 +53,18 @@ class KeyChild {
   bool KeyCheck() { return Ask('k') == "1"; }
   std::string ReadTerminal() { return Ask('r'); }
 
+  // Has the child guard the terminal as the wait does and check for a key again and again, then
+  // ends it by `signal` in the middle of that; true when the terminal is as it was before.
+  bool TerminalRestoredAfterSignalDuringChecks(int signal) {
+    (void)!write(requests_[1], "l", 1);
+    std::this_thread::sleep_for(20ms);
+    kill(child_.pid(), signal);
+    child_.Wait(5000ms);
+    termios after = {};
+    tcgetattr(child_.terminal(), &after);
+    return testing_support::SameMode(after, child_.initial_mode());
+  }
+
  private:
   // Standard input is the terminal, and must not matter.
   TerminalChildOptions Options(bool controlling_terminal) {
@@ -69,6 +83,10 @@ class KeyChild {
     while (read(requests, &request, 1) == 1 && request != 'q') {
       std::string answer;
       if (request == 'k') answer = KeyWaiting() ? "1" : "0";
+      if (request == 'l') {
+        BeginKeyWait();
+        for (;;) (void)KeyWaiting();
+      }
       if (request == 'r' && has_terminal) {
         const int tty = open("/dev/tty", O_RDONLY | O_NONBLOCK);
         char buffer[32];
@@ -102,6 +120,15 @@ TEST(KeyWaiting, EnterEscapeAndCursorKeysCount) {
     KeyChild child(true);
     child.Type(keys);
     EXPECT_TRUE(child.KeyCheck()) << "bytes " << keys.size();
+  }
+}
+
+// Each check on a terminal in line mode switches it to single keys for a moment; a signal at
+// that moment must still find the terminal given back.
+TEST(KeyWaiting, ASignalInTheMiddleOfACheckLeavesTheTerminalAsItWas) {
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    KeyChild child(true);
+    EXPECT_TRUE(child.TerminalRestoredAfterSignalDuringChecks(SIGTERM)) << "attempt " << attempt;
   }
 }
 
