@@ -79,11 +79,17 @@ void SaveMode(const termios& mode) {
   wait_mode_on = 1;
 }
 
-// Async-signal-safe: only tcsetattr.
+// Async-signal-safe: only tcsetattr. Gives the terminal its saved settings if they may have been
+// changed.
+void RestoreSavedMode() {
+  if (wait_mode_on != 0) tcsetattr(terminal_fd, TCSANOW, &saved_mode);
+}
+
+// Ends the wait mode. The settings are given back before the mark is cleared, so that a signal
+// at any moment finds them given back or gives them back itself.
 void LeaveWaitMode() {
-  if (wait_mode_on == 0) return;
+  RestoreSavedMode();
   wait_mode_on = 0;
-  tcsetattr(terminal_fd, TCSANOW, &saved_mode);
 }
 
 // Input one byte at a time (so FIONREAD sees a key before Enter) and no echo, since the key
@@ -103,9 +109,11 @@ void OnEndingSignal(int signal_number) {
   raise(signal_number);  // delivered as the handler returns: the process ends as it would have
 }
 
+// The mark stays: should the stop have come while the wait mode was being set, the mode set after
+// `fg` is still given back later.
 void OnStop(int) {
   const int saved_errno = errno;
-  LeaveWaitMode();
+  RestoreSavedMode();
   std::signal(SIGTSTP, SIG_DFL);
   sigset_t stop;
   sigemptyset(&stop);
