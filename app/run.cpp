@@ -38,7 +38,7 @@ void WaitForKey() {
 
 }  // namespace
 
-void RunSequence() {
+void RunSequence(Prompt prompt) {
   ActiveRoutine routine("RunSequence");
   SeriesTrace = WriteTraceRecord;
   SeriesLog.TraceOn = 0;
@@ -50,7 +50,9 @@ void RunSequence() {
   ExtendTables();
   WriteResultFiles();
   ListResultFiles();
-  Write(kConsole, kTitle, {"Apasa orice tasta"});
-  WaitForKey();
+  if (prompt == Prompt::kWaitForKey) {
+    Write(kConsole, kTitle, {"Apasa orice tasta"});
+    WaitForKey();
+  }
   Finish();
 }

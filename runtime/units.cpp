@@ -87,7 +87,7 @@ void EmitRecord(int32_t unit, std::string_view bytes) {
   line.reserve(bytes.size() + 2);
   line.append(bytes).append("\r\n");
   if (unit == kConsole) {
-    if (WriteStandardOutput(line) == ConsoleWrite::kFailed) Fail(Severe::kWriteError, unit);
+    WriteConsoleText(line);
     return;
   }
   Unit* u = FileUnit(unit);
@@ -117,6 +117,14 @@ void ListWrite(std::string_view text) {
   std::string record = " ";
   record.append(text);
   EmitRecord(kConsole, record);
+}
+
+void WriteConsoleText(std::string_view text) {
+  if (WriteStandardOutput(text) == ConsoleWrite::kFailed) Fail(Severe::kWriteError, kConsole);
+}
+
+void WriteErrorText(std::string_view text) {
+  WriteDiagnostic(text);
 }
 
 std::string UnitName(int32_t unit) {

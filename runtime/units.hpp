@@ -33,6 +33,12 @@ void CloseUnit(int32_t unit);
 // One console record: a blank, then the text. ListWrite("bess-7.rez") -> " bess-7.rez".
 void ListWrite(std::string_view text);
 
+// Text as it stands, outside any record, on standard output (--help, --version) or on standard
+// error (a usage error). Standard output fails as a console record does: dropped when the
+// process has none, the run ended with 38 when a write fails.
+void WriteConsoleText(std::string_view text);
+void WriteErrorText(std::string_view text);
+
 // The unit's file name as diagnostics show it (a full path), or "" when unconnected.
 std::string UnitName(int32_t unit);
 

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "tests/support/program_run.hpp"
 
@@ -165,6 +166,71 @@ TEST(CompleteRun, AWorkingDirectoryDeeperThanAPathMayBeLong) {
   EXPECT_EQ(result.transcript, ReadFile(GoldenPath("console.txt")));
   for (const char* name : kResultFiles) {
     EXPECT_EQ(deep.Read(name), ReadFile(GoldenPath(name))) << name;
+  }
+}
+
+// Every way the command line can go. None waits for a key (none is ever typed); a usage error
+// writes nothing and creates no file.
+TEST(CommandLine, EachCaseEndsAsDocumented) {
+  const std::string golden = ReadFile(GoldenPath("console.txt"));
+  const std::string without_prompt = golden.substr(0, golden.rfind("\r\nApasa orice tasta\r\n"));
+  const std::string try_help = "Try 'bessel-recurrence --help' for more information.\n";
+  struct Row {
+    std::vector<std::string> arguments;
+    int status;
+    std::string out;  // standard output, or its first line when `out_is_first_line`
+    bool out_is_first_line;
+    std::string err;
+    bool writes_files;
+  };
+  const Row rows[] = {
+      {{"--help"}, 0, "Usage: bessel-recurrence [--no-wait]", true, "", false},
+      {{"--he"}, 0, "Usage: bessel-recurrence [--no-wait]", true, "", false},
+      {{"--version"}, 0, "bessel-recurrence " + testing_support::ProgramVersion(), true, "", false},
+      {{"--no-wait"}, 0, without_prompt, false, "", true},
+      {{"--frobnicate"},
+       2,
+       "",
+       false,
+       "bessel-recurrence: unrecognized option '--frobnicate'\n" + try_help,
+       false},
+      {{"-x"}, 2, "", false, "bessel-recurrence: invalid option -- 'x'\n" + try_help, false},
+      {{"--help=yes"},
+       2,
+       "",
+       false,
+       "bessel-recurrence: option '--help=yes' doesn't allow an argument\n" + try_help,
+       false},
+      {{"--no-wait", "tables"},
+       2,
+       "",
+       false,
+       "bessel-recurrence: extra operand 'tables'\n" + try_help,
+       false},
+  };
+  for (const Row& row : rows) {
+    const std::string name = row.arguments.front();
+    TempDir dir;
+    ProgramRun run;
+    run.working_directory = dir.path();
+    run.arguments = row.arguments;
+    run.type_key_after_prompt = false;
+    run.deadline = std::chrono::seconds(10);
+    const ProgramResult result = RunProgram(run);
+    EXPECT_FALSE(result.ending.timed_out) << name << ": waited";
+    EXPECT_EQ(result.ending.exit_status, row.status) << name;
+    const std::string out = row.out_is_first_line
+                                ? result.transcript.substr(0, result.transcript.find('\n'))
+                                : result.transcript;
+    EXPECT_EQ(out, row.out) << name;
+    EXPECT_EQ(result.diagnostics, row.err) << name;
+    for (const char* file : kResultFiles) {
+      if (row.writes_files) {
+        EXPECT_EQ(ReadFile(dir / file), ReadFile(GoldenPath(file))) << name << " " << file;
+      } else {
+        EXPECT_FALSE(fs::exists(dir / file)) << name << " " << file;
+      }
+    }
   }
 }
 

@@ -18,6 +18,11 @@ inline std::string ProgramLauncher() {
   return launcher;
 }
 
+// The version the build gives the program, "1.0.0".
+inline std::string ProgramVersion() {
+  return BESSEL_VERSION;
+}
+
 inline std::filesystem::path GoldenPath(const std::string& name) {
   return std::filesystem::path(BESSEL_GOLDEN_DIR) / name;
 }

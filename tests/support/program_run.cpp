@@ -29,6 +29,7 @@ TerminalChildOptions ProgramOptions(const ProgramRun& run, const TempDir& scratc
   std::istringstream launcher(ProgramLauncher());
   for (std::string word; launcher >> word;) options.command.push_back(word);
   options.command.push_back(program.string());
+  options.command.insert(options.command.end(), run.arguments.begin(), run.arguments.end());
   options.working_directory = run.working_directory;
   options.controlling_terminal = run.controlling_terminal;
   switch (run.stdout_mode) {

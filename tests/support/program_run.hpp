@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "tests/support/child.hpp"
 #include "tests/support/program.hpp"
@@ -19,7 +20,8 @@ namespace testing_support {
 enum class Stdout { kFile, kClosed, kDevFull };
 
 struct ProgramRun {
-  std::filesystem::path program;  // empty: the program under test
+  std::filesystem::path program;       // empty: the program under test
+  std::vector<std::string> arguments;  // given to the program after its name
   std::filesystem::path working_directory;
   Stdout stdout_mode = Stdout::kFile;
   bool unprivileged = false;

@@ -1,0 +1,105 @@
+// Parsing the command line with the C library's getopt_long, and the texts it leads to.
+#include "app/command_line.hpp"
+
+#include <getopt.h>
+
+namespace {
+
+constexpr std::string_view kProgram = "bessel-recurrence";
+
+// Above every character, so that a long option's code never reads as a short option.
+enum Code : int { kHelp = 256, kVersion, kNoWait };
+
+constexpr option kOptions[] = {
+    {"help", no_argument, nullptr, kHelp},
+    {"version", no_argument, nullptr, kVersion},
+    {"no-wait", no_argument, nullptr, kNoWait},
+    {nullptr, 0, nullptr, 0},
+};
+
+// What getopt_long refused, in the words GNU tools use. `word` is the argument it stopped at.
+std::string Complaint(int refused_code, std::string_view word) {
+  if (refused_code == 0) return "unrecognized option '" + std::string(word) + "'";
+  if (refused_code >= kHelp) return "option '" + std::string(word) + "' doesn't allow an argument";
+  return "invalid option -- '" + std::string(1, static_cast<char>(refused_code)) + "'";
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(int argc, char* argv[]) {
+  CommandLine line;
+  opterr = 0;  // the complaint is ours, the same on every platform
+  for (;;) {
+    const int code = getopt_long(argc, argv, "", kOptions, nullptr);
+    if (code == -1) break;
+    switch (code) {
+      case kHelp:
+        line.action = CommandLine::Action::kHelp;
+        return line;
+      case kVersion:
+        line.action = CommandLine::Action::kVersion;
+        return line;
+      case kNoWait:
+        line.wait = false;
+        break;
+      default:
+        line.action = CommandLine::Action::kUsageError;
+        line.complaint = Complaint(optopt, argv[optind - 1]);
+        return line;
+    }
+  }
+  if (optind < argc) {
+    line.action = CommandLine::Action::kUsageError;
+    line.complaint = "extra operand '" + std::string(argv[optind]) + "'";
+  }
+  return line;
+}
+
+std::string HelpText() {
+  return R"(Usage: bessel-recurrence [--no-wait]
+
+Sums the power series of the Bessel functions J_m(1), m = 0 ... 10, in IEEE binary32,
+binary64 and binary128, seeds the forward recurrence J_(m+1) = 2m J_m - J_(m-1) with each
+precision's J_0 and J_1 (the recurrence itself always in binary128), and shows how the
+recurrence multiplies the error of its seeds. Every printed digit is the exact binary value,
+correctly rounded.
+
+Writes into the working directory, replacing files of the same name:
+  bess-7.rez    seeds from binary32 (7 significant digits)
+  bess-16.rez   seeds from binary64 (16 significant digits)
+  bess-34.rez   seeds from binary128 (34 significant digits)
+Each holds the two seeds next to their series values, then for m = 2 ... 10: m, the
+recurrence value, the directly summed series value, the number of series terms and the
+relative error (series - recurrence) / series. Lines end with CR LF.
+
+Prints the trace of the binary128 series and the file list, then waits for a key on the
+terminal and leaves the key unread; without a terminal it does not wait.
+
+Options:
+      --no-wait   write the files and end, without the prompt and the wait for a key
+      --help      display this help and exit
+      --version   output version information and exit
+
+Exit status:
+  0    a complete run (all three files written and closed), or --help, --version
+  2    an unknown option or an argument; nothing is written
+  9, 29, 30, 38, 42, 43, 47
+       a result file or standard output failed; the line on standard error names
+       the message, the unit and the file
+
+Full documentation: man bessel-recurrence
+)";
+}
+
+std::string VersionText() {
+  return std::string(kProgram) + " " BESSEL_VERSION "\n" +
+         "Copyright (C) 2026 the bessel-recurrence authors.\n"
+         "License MIT: <https://opensource.org/licenses/MIT>.\n"
+         "This is free software: you are free to change and redistribute it.\n"
+         "There is NO WARRANTY, to the extent permitted by law.\n";
+}
+
+std::string UsageErrorText(std::string_view complaint) {
+  return std::string(kProgram) + ": " + std::string(complaint) + "\nTry '" + std::string(kProgram) +
+         " --help' for more information.\n";
+}

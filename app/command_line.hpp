@@ -1,0 +1,21 @@
+// The command line, GNU style: --help, --version, --no-wait; nothing else is taken.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+struct CommandLine {
+  enum class Action { kRun, kHelp, kVersion, kUsageError };
+  Action action = Action::kRun;
+  bool wait = true;       // false with --no-wait: no prompt, no wait for a key
+  std::string complaint;  // kUsageError: what was wrong, "unrecognized option '--frobnicate'"
+};
+
+// Reads the options in order; --help and --version act at once, the first fault ends the
+// reading. Unambiguous abbreviations are taken (--no for --no-wait).
+CommandLine ParseCommandLine(int argc, char* argv[]);
+
+// The texts of --help and --version, and the two lines of a usage error.
+std::string HelpText();
+std::string VersionText();
+std::string UsageErrorText(std::string_view complaint);
