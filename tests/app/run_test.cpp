@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/golden.hpp"
 #include "tests/support/program_run.hpp"
 
 namespace {
@@ -20,7 +21,11 @@ namespace {
 namespace fs = std::filesystem;
 using std::chrono::milliseconds;
 using testing_support::DeepDirectory;
+using testing_support::ExpectGoldenFiles;
+using testing_support::ExpectGoldenOutputs;
 using testing_support::GoldenPath;
+using testing_support::KeyTypedAhead;
+using testing_support::kResultFiles;
 using testing_support::ProcessorTime;
 using testing_support::ProgramResult;
 using testing_support::ProgramRun;
@@ -32,34 +37,6 @@ using testing_support::TempDir;
 using testing_support::TerminalChild;
 using testing_support::TerminalChildOptions;
 using testing_support::WriteFileBytes;
-
-constexpr const char* kResultFiles[] = {"bess-7.rez", "bess-16.rez", "bess-34.rez"};
-
-// A run in `directory` that finds a key typed before it started.
-ProgramRun KeyTypedAhead(const fs::path& directory) {
-  ProgramRun run;
-  run.working_directory = directory;
-  run.typed_before_start = "q";
-  run.type_key_after_prompt = false;
-  return run;
-}
-
-// A complete run: status 0, no diagnostic, the expected transcript and result files.
-void ExpectGoldenFiles(const fs::path& directory, const ProgramResult& result) {
-  EXPECT_FALSE(result.ending.timed_out);
-  EXPECT_EQ(result.ending.exit_status, 0);
-  EXPECT_EQ(result.diagnostics, "");
-  EXPECT_EQ(result.transcript, ReadFile(GoldenPath("console.txt")));
-  for (const char* name : kResultFiles) {
-    EXPECT_EQ(ReadFile(directory / name), ReadFile(GoldenPath(name))) << name;
-  }
-}
-
-// A complete run that gives the terminal back as it found it.
-void ExpectGoldenOutputs(const fs::path& directory, const ProgramResult& result) {
-  ExpectGoldenFiles(directory, result);
-  EXPECT_TRUE(SameMode(result.mode_after, result.mode_before)) << "terminal settings changed";
-}
 
 // Waits up to 5 s for a condition on the running program.
 template <class Condition>
