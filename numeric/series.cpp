@@ -47,10 +47,20 @@ Kind SeriesJ(int32_t m) {
   const Kind quarter = Kind{-0.25};
   const Kind threshold = Threshold<Kind>();
   Kind sum = 0;
+  // Power(quarter, k), Factorial(k) and Factorial(k + m), each carried from one term to the
+  // next by one more factor: the very products, in the same order, that computing them afresh
+  // for every term makes, so the same bits, without the repeated work.
+  Kind p = 1;
+  Kind k_factorial = 1;
+  Kind km_factorial = Factorial<Kind>(m);
   for (int32_t k = 0; k <= kTermLimit; ++k) {
-    const Kind p = Power(quarter, k);
-    Kind t = p / Factorial<Kind>(k);
-    t = t / Factorial<Kind>(k + m);
+    if (k > 0) {
+      p = p * quarter;
+      if (k >= 2) k_factorial = k_factorial * static_cast<Kind>(k);
+      if (k + m >= 2) km_factorial = km_factorial * static_cast<Kind>(k + m);
+    }
+    Kind t = p / k_factorial;
+    t = t / km_factorial;
     if (Magnitude(t) <= threshold) {
       if (SeriesLog.TraceOn != 0 && SeriesTrace != nullptr) SeriesTrace(m, k, Widen(t));
       if (m >= 0 && m <= kMaxOrder) SeriesLog.TermCount[static_cast<size_t>(m)] = k;
