@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "tests/support/program_run.hpp"
 #include "tests/support/terminal_child.hpp"
@@ -21,25 +22,26 @@ using testing_support::TempDir;
 using testing_support::TerminalChild;
 using testing_support::TerminalChildOptions;
 
-constexpr int kRuns = 50;
+constexpr int kRuns = 50;  // of each program
 
-// Median wall time from fork to exit of `program`, run in a fresh directory on a
-// pseudo-terminal that already holds a typed key, standard output to /dev/null.
-double MedianMilliseconds(const std::string& program) {
-  std::vector<double> times;
-  for (int i = 0; i < kRuns; ++i) {
-    TempDir dir;
-    TerminalChildOptions options;
-    options.command = {program};
-    options.working_directory = dir.path();
-    options.out = Connection::File("/dev/null");
-    options.typed_before_start = "q";
-    const auto start = steady_clock::now();
-    TerminalChild child(options);
-    const auto ending = child.Wait(seconds(10));
-    times.push_back(duration<double, std::milli>(steady_clock::now() - start).count());
-    if (ending.exit_status != 0) std::fprintf(stderr, "run %d failed\n", i);
-  }
+// Wall time from fork to exit of `program`, run in a fresh directory on a pseudo-terminal that
+// already holds a typed key, standard output to /dev/null.
+double RunMilliseconds(const std::string& program) {
+  TempDir dir;
+  TerminalChildOptions options;
+  options.command = {program};
+  options.working_directory = dir.path();
+  options.out = Connection::File("/dev/null");
+  options.typed_before_start = "q";
+  const auto start = steady_clock::now();
+  TerminalChild child(options);
+  const auto ending = child.Wait(seconds(10));
+  const double elapsed = duration<double, std::milli>(steady_clock::now() - start).count();
+  if (ending.exit_status != 0) std::fprintf(stderr, "%s failed\n", program.c_str());
+  return elapsed;
+}
+
+double Median(std::vector<double> times) {
   std::sort(times.begin(), times.end());
   return times[times.size() / 2];
 }
@@ -47,10 +49,18 @@ double MedianMilliseconds(const std::string& program) {
 }  // namespace
 
 int main() {
-  std::printf("whole run, key already waiting (median of %d): %.2f ms\n", kRuns,
-              MedianMilliseconds(testing_support::ProgramPath().string()));
-  std::printf("trivial C++ program, same harness (median of %d): %.2f ms\n", kRuns,
-              MedianMilliseconds(TRIVIAL_PROGRAM));
+  // Alternately, so that whatever else the machine does weighs on both alike.
+  std::vector<double> program_times;
+  std::vector<double> trivial_times;
+  for (int i = 0; i < kRuns; ++i) {
+    program_times.push_back(RunMilliseconds(testing_support::ProgramPath().string()));
+    trivial_times.push_back(RunMilliseconds(TRIVIAL_PROGRAM));
+  }
+  const double program = Median(program_times);
+  const double trivial = Median(trivial_times);
+  std::printf("whole run, key already waiting (median of %d): %.2f ms\n", kRuns, program);
+  std::printf("trivial C++ program, same harness (median of %d): %.2f ms\n", kRuns, trivial);
+  std::printf("ratio: %.2f\n", program / trivial);
 
   TempDir dir;
   ProgramRun run;

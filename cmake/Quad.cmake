@@ -8,5 +8,12 @@ check_cxx_source_compiles("
 
 add_library(quad_support INTERFACE)
 if(NOT BESSEL_LONG_DOUBLE_IS_BINARY128)
-  target_link_libraries(quad_support INTERFACE quadmath)
+  if(BESSEL_STANDALONE)
+    # The archive, so that the executable needs no libquadmath where it is copied to.
+    execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libquadmath.a
+                    OUTPUT_VARIABLE quadmath_archive OUTPUT_STRIP_TRAILING_WHITESPACE)
+    target_link_libraries(quad_support INTERFACE ${quadmath_archive})
+  else()
+    target_link_libraries(quad_support INTERFACE quadmath)
+  endif()
 endif()
