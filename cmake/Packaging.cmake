@@ -12,6 +12,7 @@ set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_PACKAGE_SECTION math)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS gnuplot-nox)  # bessel-recurrence-plot draws with it
 # The first line is the synopsis; CPack indents the lines after it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "shows how the forward Bessel recurrence loses the digits of its seeds
@@ -20,5 +21,7 @@ m = 0 ... 10, in IEEE binary32, binary64 and binary128, seeds the forward
 recurrence J_(m+1) = 2m J_m - J_(m-1) with each precision's J_0 and J_1, and
 writes three tables of recurrence values, series values and relative errors.
 Every printed digit is the exact binary value, correctly rounded, the same on
-every machine. It is meant for teaching and studying numerical error.")
+every machine. bessel-recurrence-plot draws the tables as one picture, with
+the error growth that theory predicts. It is meant for teaching and studying
+numerical error.")
 include(CPack)

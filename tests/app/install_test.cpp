@@ -44,6 +44,8 @@ TEST(Install, IntoADestDirPutsEachFileInItsGnuDirectory) {
       << output;
   const fs::path usr = dest / "usr";
   EXPECT_TRUE(fs::exists(usr / "share/man/man1/bessel-recurrence.1.gz"));
+  EXPECT_TRUE(fs::exists(usr / "bin/bessel-recurrence-plot"));
+  EXPECT_TRUE(fs::exists(usr / "share/man/man1/bessel-recurrence-plot.1.gz"));
   EXPECT_TRUE(fs::exists(usr / "share/doc/bessel-recurrence/README.md"));
   EXPECT_TRUE(fs::exists(usr / "share/doc/bessel-recurrence/LICENSE"));
   ExpectWorkingProgram(usr / "bin/bessel-recurrence");
@@ -66,6 +68,7 @@ TEST(Package, TheExtractedProgramWritesTheExpectedFiles) {
   EXPECT_TRUE(fs::exists(root / "usr/share/doc/bessel-recurrence/copyright"));
   EXPECT_TRUE(fs::exists(root / "usr/share/doc/bessel-recurrence/changelog.Debian.gz"));
   EXPECT_TRUE(fs::exists(root / "usr/share/man/man1/bessel-recurrence.1.gz"));
+  EXPECT_TRUE(fs::exists(root / "usr/bin/bessel-recurrence-plot"));
   ExpectWorkingProgram(root / "usr/bin/bessel-recurrence");
 }
 

@@ -1,0 +1,100 @@
+// The prediction in multiple precision: MPFR's J_n and Y_n, and the seed errors solved for.
+#include "plot/prediction.hpp"
+
+#include <mpfr.h>
+
+#include <vector>
+
+namespace {
+
+constexpr mpfr_prec_t kBits = 256;
+
+// An MPFR number at kBits, zero to start with.
+class Big {
+ public:
+  Big() {
+    mpfr_init2(value_, kBits);
+    mpfr_set_zero(value_, 1);
+  }
+  ~Big() { mpfr_clear(value_); }
+  Big(const Big&) = delete;
+  Big& operator=(const Big&) = delete;
+  mpfr_ptr get() { return value_; }
+
+ private:
+  mpfr_t value_;
+};
+
+// A binary128 value, exactly: split into three binary64 parts (53 + 53 + 7 significant bits,
+// each subtraction exact) and summed at 256 bits.
+void SetExactly(Big& out, Quad x) {
+  const double high = static_cast<double>(x);
+  const Quad rest = x - Widen(high);
+  const double middle = static_cast<double>(rest);
+  const double low = static_cast<double>(rest - Widen(middle));
+  mpfr_set_d(out.get(), high, MPFR_RNDN);
+  mpfr_add_d(out.get(), out.get(), middle, MPFR_RNDN);
+  mpfr_add_d(out.get(), out.get(), low, MPFR_RNDN);
+}
+
+std::string Decimal(Big& x) {
+  char text[64];
+  mpfr_snprintf(text, sizeof text, "%.39Re", x.get());
+  return text;
+}
+
+}  // namespace
+
+BesselReference ReferenceValues() {
+  BesselReference reference;
+  Big one;
+  Big value;
+  mpfr_set_ui(one.get(), 1, MPFR_RNDN);
+  for (long m = 0; m <= 10; ++m) {
+    mpfr_jn(value.get(), m, one.get(), MPFR_RNDN);
+    reference.j[static_cast<size_t>(m)] = Decimal(value);
+    mpfr_yn(value.get(), m, one.get(), MPFR_RNDN);
+    reference.y[static_cast<size_t>(m)] = Decimal(value);
+  }
+  return reference;
+}
+
+std::array<double, kRecurrenceRows> PredictedRelativeErrors(Quad seed_0, Quad seed_1) {
+  Big one, j[11], y[11];
+  mpfr_set_ui(one.get(), 1, MPFR_RNDN);
+  for (long m = 0; m <= 10; ++m) {
+    mpfr_jn(j[m].get(), m, one.get(), MPFR_RNDN);
+    mpfr_yn(y[m].get(), m, one.get(), MPFR_RNDN);
+  }
+  Big e0, e1;
+  SetExactly(e0, seed_0);
+  SetExactly(e1, seed_1);
+  mpfr_sub(e0.get(), e0.get(), j[0].get(), MPFR_RNDN);
+  mpfr_sub(e1.get(), e1.get(), j[1].get(), MPFR_RNDN);
+
+  // Cramer's rule: det = J_0 Y_1 - J_1 Y_0 (which is -2/pi, by the Wronskian).
+  Big det, t, a, b;
+  mpfr_mul(det.get(), j[0].get(), y[1].get(), MPFR_RNDN);
+  mpfr_mul(t.get(), j[1].get(), y[0].get(), MPFR_RNDN);
+  mpfr_sub(det.get(), det.get(), t.get(), MPFR_RNDN);
+  mpfr_mul(a.get(), e0.get(), y[1].get(), MPFR_RNDN);  // A = (e_0 Y_1 - e_1 Y_0) / det
+  mpfr_mul(t.get(), e1.get(), y[0].get(), MPFR_RNDN);
+  mpfr_sub(a.get(), a.get(), t.get(), MPFR_RNDN);
+  mpfr_div(a.get(), a.get(), det.get(), MPFR_RNDN);
+  mpfr_mul(b.get(), j[0].get(), e1.get(), MPFR_RNDN);  // B = (J_0 e_1 - J_1 e_0) / det
+  mpfr_mul(t.get(), j[1].get(), e0.get(), MPFR_RNDN);
+  mpfr_sub(b.get(), b.get(), t.get(), MPFR_RNDN);
+  mpfr_div(b.get(), b.get(), det.get(), MPFR_RNDN);
+
+  std::array<double, kRecurrenceRows> predicted{};
+  Big error;
+  for (int m = kFirstRecurrenceOrder; m <= kLastRecurrenceOrder; ++m) {
+    mpfr_mul(error.get(), a.get(), j[m].get(), MPFR_RNDN);
+    mpfr_mul(t.get(), b.get(), y[m].get(), MPFR_RNDN);
+    mpfr_add(error.get(), error.get(), t.get(), MPFR_RNDN);
+    mpfr_div(error.get(), error.get(), j[m].get(), MPFR_RNDN);
+    mpfr_abs(error.get(), error.get(), MPFR_RNDN);
+    predicted[static_cast<size_t>(m - kFirstRecurrenceOrder)] = mpfr_get_d(error.get(), MPFR_RNDN);
+  }
+  return predicted;
+}
