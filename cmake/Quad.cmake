@@ -1,13 +1,42 @@
-# binary128 support: a target whose long double is binary128 needs nothing more; elsewhere
-# GCC's __float128 comes with libquadmath (part of GCC) for its decimal digits.
+# binary128, from the first of these the target has: long double where it already is binary128;
+# GCC's __float128 with libquadmath; GNU MPFR emulating it exactly. -DBESSEL_QUAD=mpfr forces
+# MPFR on any target. The choice reaches the code as one compile definition of quad_support.
+set(BESSEL_QUAD auto CACHE STRING "binary128 backend: auto, long-double, float128 or mpfr")
+set_property(CACHE BESSEL_QUAD PROPERTY STRINGS auto long-double float128 mpfr)
+
 include(CheckCXXSourceCompiles)
 check_cxx_source_compiles("
   #include <cfloat>
   static_assert(LDBL_MANT_DIG == 113);
   int main() { return 0; }" BESSEL_LONG_DOUBLE_IS_BINARY128)
+set(CMAKE_REQUIRED_LIBRARIES quadmath)
+check_cxx_source_compiles("
+  #include <quadmath.h>
+  int main() { char text[64]; __float128 x = 1; return quadmath_snprintf(text, 64, \"%Qe\", x) < 0; }"
+  BESSEL_HAS_FLOAT128)
+unset(CMAKE_REQUIRED_LIBRARIES)
+
+set(quad_backend ${BESSEL_QUAD})
+if(quad_backend STREQUAL "auto")
+  if(BESSEL_LONG_DOUBLE_IS_BINARY128)
+    set(quad_backend long-double)
+  elseif(BESSEL_HAS_FLOAT128)
+    set(quad_backend float128)
+  else()
+    set(quad_backend mpfr)
+  endif()
+endif()
+message(STATUS "binary128: ${quad_backend}")
 
 add_library(quad_support INTERFACE)
-if(NOT BESSEL_LONG_DOUBLE_IS_BINARY128)
+if(quad_backend STREQUAL "mpfr")
+  find_path(MPFR_INCLUDE_DIR mpfr.h REQUIRED)
+  find_library(MPFR_LIBRARY mpfr REQUIRED)
+  find_library(GMP_LIBRARY gmp REQUIRED)
+  target_compile_definitions(quad_support INTERFACE BESSEL_QUAD_MPFR)
+  target_include_directories(quad_support INTERFACE ${MPFR_INCLUDE_DIR})
+  target_link_libraries(quad_support INTERFACE ${MPFR_LIBRARY} ${GMP_LIBRARY})
+elseif(quad_backend STREQUAL "float128")
   if(BESSEL_STANDALONE)
     # The archive, so that the executable needs no libquadmath where it is copied to.
     execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libquadmath.a
@@ -16,4 +45,6 @@ if(NOT BESSEL_LONG_DOUBLE_IS_BINARY128)
   else()
     target_link_libraries(quad_support INTERFACE quadmath)
   endif()
+elseif(NOT quad_backend STREQUAL "long-double")
+  message(FATAL_ERROR "BESSEL_QUAD must be auto, long-double, float128 or mpfr")
 endif()

@@ -1,5 +1,5 @@
-// Exact decimal digits: std::to_chars (exact, ties to even) for binary32 and binary64, the C
-// library's %e conversion for binary128.
+// Exact decimal digits: std::to_chars (exact, ties to even) for binary32 and binary64, the
+// binary128 backend's own exact conversion for Quad.
 #include "output/decimal.hpp"
 
 #include <algorithm>
@@ -9,9 +9,6 @@
 #include <string>
 #include <string_view>
 
-#if !BESSEL_QUAD_IS_LONG_DOUBLE
-#include <quadmath.h>
-#endif
 
 namespace {
 
@@ -66,24 +63,8 @@ std::string Scientific(Single magnitude, int fraction_digits) {
   return Scientific(static_cast<Double>(magnitude), fraction_digits);  // exact widening
 }
 
-int PrintScientific(std::string& text, Quad magnitude, int fraction_digits) {
-#if BESSEL_QUAD_IS_LONG_DOUBLE
-  return std::snprintf(text.data(), text.size(), "%.*Le", fraction_digits, magnitude);
-#else
-  return quadmath_snprintf(text.data(), text.size(), "%.*Qe", fraction_digits, magnitude);
-#endif
-}
-
-// Empty only if the C library cannot convert at all.
-std::string Scientific(Quad magnitude, int fraction_digits) {
-  std::string text(static_cast<size_t>(fraction_digits) + 16, '\0');
-  int length = PrintScientific(text, magnitude, fraction_digits);
-  if (length >= 0 && static_cast<size_t>(length) >= text.size()) {
-    text.resize(static_cast<size_t>(length) + 1);  // room for the terminating zero as well
-    length = PrintScientific(text, magnitude, fraction_digits);
-  }
-  text.resize(length >= 0 ? std::min(static_cast<size_t>(length), text.size() - 1) : 0);
-  return text;
+std::string Scientific(const Quad& magnitude, int fraction_digits) {
+  return ScientificText(magnitude, fraction_digits);
 }
 
 template <class Kind>

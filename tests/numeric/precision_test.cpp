@@ -63,10 +63,7 @@ TEST(QuadArithmetic, IsBinary128) {
   const Quad twenty = Quad{2.0} * Widen(int32_t{10});
   EXPECT_TRUE(twenty == 20);
   const Quad x = Quad{1} / 3;
-  const Quad zero = x - x;
-  unsigned char bytes[sizeof(Quad)];
-  std::memcpy(bytes, &zero, sizeof bytes);
-  for (unsigned char b : bytes) EXPECT_EQ(b, 0) << "equal values subtract to +0";
+  EXPECT_TRUE(BitsOf(x - x) == QuadBits{}) << "equal values subtract to +0";
   // 1 + 2^-112 is representable in 113 bits, 1 + 2^-113 is not.
   EXPECT_TRUE(Quad{1} + Quad{1} / Power(Quad{2}, 112) != 1);
   EXPECT_TRUE(Quad{1} + Quad{1} / Power(Quad{2}, 113) == 1);

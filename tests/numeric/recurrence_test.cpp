@@ -19,17 +19,16 @@ class RecurrenceTest : public ::testing::Test {
 };
 
 template <class Kind>
-bool SameBits(Quad entry, Kind series) {
-  const Quad widened = Widen(series);
-  return std::memcmp(&entry, &widened, sizeof entry) == 0;
+bool SameBitsWidened(const Quad& entry, Kind series) {
+  return SameBits(entry, Widen(series));
 }
 
 TEST_F(RecurrenceTest, SeedsAreTheWidenedSeriesValues) {
   for (int32_t m = 0; m <= 1; ++m) {
     const size_t i = static_cast<size_t>(m);
-    EXPECT_TRUE(SameBits(RecSingle[i], SeriesJ<Single>(m)));
-    EXPECT_TRUE(SameBits(RecDouble[i], SeriesJ<Double>(m)));
-    EXPECT_TRUE(SameBits(RecQuad[i], SeriesJ<Quad>(m)));
+    EXPECT_TRUE(SameBitsWidened(RecSingle[i], SeriesJ<Single>(m)));
+    EXPECT_TRUE(SameBitsWidened(RecDouble[i], SeriesJ<Double>(m)));
+    EXPECT_TRUE(SameBitsWidened(RecQuad[i], SeriesJ<Quad>(m)));
   }
 }
 

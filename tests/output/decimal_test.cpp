@@ -16,10 +16,8 @@ using testing_support::FromBinary32;
 using testing_support::FromBinary64;
 using testing_support::RoundedDigits;
 
-using U128 = testing_support::Bits128;
-
-U128 Bits128(uint64_t high, uint64_t low) {
-  return (U128{high} << 64) | low;
+QuadBits Bits128(uint64_t high, uint64_t low) {
+  return {high, low};
 }
 
 // Program and reference agree on every digit and the exponent.
@@ -41,8 +39,10 @@ void Check32(uint32_t bits) {
 void Check64(uint64_t bits) {
   for (int count : kCounts) ExpectAgree(std::bit_cast<Double>(bits), FromBinary64(bits), count);
 }
-void Check128(U128 bits) {
-  for (int count : kCounts) ExpectAgree(std::bit_cast<Quad>(bits), FromBinary128(bits), count);
+void Check128(QuadBits bits) {
+  for (int count : kCounts) {
+    ExpectAgree(QuadFromBits(bits), FromBinary128(bits.high, bits.low), count);
+  }
 }
 
 TEST(DecimalDigitsEdges, SmallestAndLargestNormal) {
@@ -63,7 +63,7 @@ TEST(DecimalDigitsEdges, SmallestAndLargestNormalAsKnown) {
   EXPECT_EQ(min.exponent, -308);
   // The largest binary128 value: 1.189731495357231765085759326628007e4932
   const DecimalDigits max =
-      ToDecimal(std::bit_cast<Quad>(Bits128(0x7ffeffffffffffffu, 0xffffffffffffffffu)), 34);
+      ToDecimal(QuadFromBits(Bits128(0x7ffeffffffffffffu, 0xffffffffffffffffu)), 34);
   EXPECT_EQ(max.digits, "1189731495357231765085759326628007");
   EXPECT_EQ(max.exponent, 4932);
 }
@@ -118,7 +118,7 @@ TEST(DecimalDigitsSpecial, ZeroInfinityAndNaN) {
   const DecimalDigits infinity = ToDecimal(-std::bit_cast<Double>(0x7ff0000000000000u), 4);
   EXPECT_EQ(infinity.value_class, DecimalDigits::Class::kInfinite);
   EXPECT_TRUE(infinity.negative);
-  EXPECT_EQ(ToDecimal(std::bit_cast<Quad>(Bits128(0x7fff800000000000u, 0)), 4).value_class,
+  EXPECT_EQ(ToDecimal(QuadFromBits(Bits128(0x7fff800000000000u, 0)), 4).value_class,
             DecimalDigits::Class::kNaN);
 }
 

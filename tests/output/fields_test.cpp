@@ -10,21 +10,9 @@
 
 #include "output/statement.hpp"
 
-#if !BESSEL_QUAD_IS_LONG_DOUBLE
-#include <quadmath.h>
-#endif
-
 namespace {
 
 using namespace edit;
-
-Quad ParseQuad(const char* text) {
-#if BESSEL_QUAD_IS_LONG_DOUBLE
-  return std::strtold(text, nullptr);
-#else
-  return strtoflt128(text, nullptr);
-#endif
-}
 
 std::string Blanks(size_t n) {
   return std::string(n, ' ');

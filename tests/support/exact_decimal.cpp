@@ -1,6 +1,7 @@
 // Base-1e9 integers just large enough for the exact expansion of a binary128 value.
 #include "tests/support/exact_decimal.hpp"
 
+#include <algorithm>
 #include <vector>
 
 namespace testing_support {
@@ -33,18 +34,56 @@ std::string ToText(const Limbs& n) {
   return text;
 }
 
-BinaryValue Decode(Bits128 bits, int fraction_bits, int exponent_bits) {
-  const Bits128 one = 1;
+// n + addend, both base 1e9.
+void Add(Limbs& n, const Limbs& addend) {
+  uint64_t carry = 0;
+  for (size_t i = 0; i < std::max(n.size(), addend.size()) || carry != 0; ++i) {
+    if (i == n.size()) n.push_back(0);
+    const uint64_t sum = uint64_t{n[i]} + (i < addend.size() ? addend[i] : 0) + carry;
+    n[i] = static_cast<uint32_t>(sum % kBase);
+    carry = sum / kBase;
+  }
+}
+
+Limbs FromWord(uint64_t word) {
+  Limbs n;
+  for (; word != 0; word /= kBase) n.push_back(static_cast<uint32_t>(word % kBase));
+  return n;
+}
+
+// high x 2^64 + low.
+Limbs FromHalves(uint64_t high, uint64_t low) {
+  Limbs n = FromWord(high);
+  for (int i = 0; i < 4; ++i) MultiplyBy(n, 1u << 16);
+  Add(n, FromWord(low));
+  return n;
+}
+
+uint64_t LowBits(int count) {
+  return count >= 64 ? ~uint64_t{0} : (uint64_t{1} << count) - 1;
+}
+
+// The IEEE fields of a value of up to 128 bits, given as its two 64-bit halves.
+BinaryValue Decode(uint64_t high, uint64_t low, int fraction_bits, int exponent_bits) {
   const int bias = (1 << (exponent_bits - 1)) - 1;
+  const int sign_bit = fraction_bits + exponent_bits;
+  auto bits_from = [&](int shift) {  // the bits from `shift` upwards
+    if (shift >= 64) return high >> (shift - 64);
+    return (low >> shift) | (shift > 0 ? high << (64 - shift) : 0);
+  };
   BinaryValue value;
-  value.negative = ((bits >> (fraction_bits + exponent_bits)) & 1) != 0;
-  const int field = static_cast<int>((bits >> fraction_bits) & ((one << exponent_bits) - 1));
-  const Bits128 fraction = bits & ((one << fraction_bits) - 1);
+  value.negative = (bits_from(sign_bit) & 1) != 0;
+  const int field = static_cast<int>(bits_from(fraction_bits) & LowBits(exponent_bits));
+  value.significand_high = fraction_bits > 64 ? high & LowBits(fraction_bits - 64) : 0;
+  value.significand_low = low & LowBits(fraction_bits);
   if (field == 0) {  // subnormal or zero
-    value.significand = fraction;
     value.exponent2 = 1 - bias - fraction_bits;
   } else {
-    value.significand = fraction | (one << fraction_bits);
+    if (fraction_bits >= 64) {
+      value.significand_high |= uint64_t{1} << (fraction_bits - 64);
+    } else {
+      value.significand_low |= uint64_t{1} << fraction_bits;
+    }
     value.exponent2 = field - bias - fraction_bits;
   }
   return value;
@@ -53,22 +92,19 @@ BinaryValue Decode(Bits128 bits, int fraction_bits, int exponent_bits) {
 }  // namespace
 
 BinaryValue FromBinary32(uint32_t bits) {
-  return Decode(bits, 23, 8);
+  return Decode(0, bits, 23, 8);
 }
 BinaryValue FromBinary64(uint64_t bits) {
-  return Decode(bits, 52, 11);
+  return Decode(0, bits, 52, 11);
 }
-BinaryValue FromBinary128(Bits128 bits) {
-  return Decode(bits, 112, 15);
+BinaryValue FromBinary128(uint64_t high, uint64_t low) {
+  return Decode(high, low, 112, 15);
 }
 
 Rounded RoundedDigits(const BinaryValue& value, int count) {
-  if (value.significand == 0) return {};
+  if (value.significand_high == 0 && value.significand_low == 0) return {};
   // value = significand x 2^e = (significand x 5^-e) x 10^e for e < 0.
-  Limbs n;
-  for (Bits128 s = value.significand; s != 0; s /= kBase) {
-    n.push_back(static_cast<uint32_t>(s % kBase));
-  }
+  Limbs n = FromHalves(value.significand_high, value.significand_low);
   int power_of_ten = 0;
   // Powers in batches: 2^29 and 5^13 both stay below 2^31.
   const bool positive = value.exponent2 >= 0;
