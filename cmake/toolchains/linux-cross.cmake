@@ -1,12 +1,15 @@
-# Linux on BESSEL_CROSS_ARCH with Debian's cross compiler (g++-ARCH-linux-gnu), run under
-# qemu-user with the cross sysroot. Included by the per-target toolchain files.
+# Linux on another architecture with Debian's cross compiler (g++-TRIPLE), run under qemu-user
+# with the cross libraries. Included by the per-target toolchain files, which set
+# BESSEL_CROSS_PROCESSOR, BESSEL_CROSS_TRIPLE and BESSEL_CROSS_EMULATOR.
 set(CMAKE_SYSTEM_NAME Linux)
-set(CMAKE_SYSTEM_PROCESSOR ${BESSEL_CROSS_ARCH})
-set(CMAKE_C_COMPILER ${BESSEL_CROSS_ARCH}-linux-gnu-gcc)
-set(CMAKE_CXX_COMPILER ${BESSEL_CROSS_ARCH}-linux-gnu-g++)
-set(CMAKE_FIND_ROOT_PATH /usr/${BESSEL_CROSS_ARCH}-linux-gnu)
+set(CMAKE_SYSTEM_PROCESSOR ${BESSEL_CROSS_PROCESSOR})
+set(CMAKE_C_COMPILER ${BESSEL_CROSS_TRIPLE}-gcc)
+set(CMAKE_CXX_COMPILER ${BESSEL_CROSS_TRIPLE}-g++)
+# The cross libraries, and Debian's multiarch libraries of that architecture (libmpfr-dev:armhf).
+set(CMAKE_LIBRARY_ARCHITECTURE ${BESSEL_CROSS_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH /usr/${BESSEL_CROSS_TRIPLE} /)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-set(CMAKE_CROSSCOMPILING_EMULATOR qemu-${BESSEL_CROSS_ARCH} -L /usr/${BESSEL_CROSS_ARCH}-linux-gnu)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${BESSEL_CROSS_EMULATOR} -L /usr/${BESSEL_CROSS_TRIPLE})

@@ -147,7 +147,8 @@ void ConnectStreams(const Plan& plan, int terminal) {
 // In the child: closes every descriptor from 3 on; close_range where the kernel has it, else
 // one by one up to the highest the process may hold.
 void CloseAllAboveStandardStreams(int highest) {
-  if (close_range(STDERR_FILENO + 1, ~0U, 0) == 0) return;
+  // The upper bound is the real one, not "all": qemu-user walks its own table up to it.
+  if (close_range(STDERR_FILENO + 1, static_cast<unsigned>(highest), 0) == 0) return;
   for (int fd = STDERR_FILENO + 1; fd <= highest; ++fd) close(fd);
 }
 
