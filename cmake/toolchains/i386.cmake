@@ -5,6 +5,6 @@ set(BESSEL_CROSS_TRIPLE i686-linux-gnu)
 set(BESSEL_CROSS_EMULATOR qemu-i386)
 set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse")
 # qemu-i386 7.2 cannot fork a 32-bit glibc 2.36 process (the child crashes or hangs): the tests
-# that start processes are left out there; the complete run (forked by the host) still runs.
+# that start processes are left out; the complete run (forked by the host) still runs.
 set(BESSEL_CROSS_CANNOT_FORK ON)
 include(${CMAKE_CURRENT_LIST_DIR}/linux-cross.cmake)
