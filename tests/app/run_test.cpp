@@ -49,6 +49,15 @@ bool Eventually(Condition condition) {
   return true;
 }
 
+// The processor time the program uses over one second of its wait (from 0.1 s into it). A wait
+// that sleeps uses next to none; one that polls uses the whole second.
+milliseconds ProcessorTimeWhileWaiting(const TerminalChild& program) {
+  std::this_thread::sleep_for(milliseconds(100));
+  const milliseconds before = ProcessorTime(program.pid());
+  std::this_thread::sleep_for(milliseconds(1000));
+  return ProcessorTime(program.pid()) - before;
+}
+
 termios ModeOf(const TerminalChild& program) {
   termios mode = {};
   tcgetattr(program.terminal(), &mode);
@@ -79,10 +88,7 @@ TEST(CompleteRun, TheProgramWaitsUntilAKeyIsTyped) {
   bool waited = false;
   milliseconds used{-1};
   run.at_prompt = [&](TerminalChild& program) {
-    std::this_thread::sleep_for(milliseconds(100));  // into the wait proper
-    const milliseconds before = ProcessorTime(program.pid());
-    std::this_thread::sleep_for(milliseconds(1000));
-    used = ProcessorTime(program.pid()) - before;
+    used = ProcessorTimeWhileWaiting(program);
     waited = program.Running();
   };
   const ProgramResult result = RunProgram(run);
@@ -278,10 +284,7 @@ TEST(KeyWait, InTheBackgroundItLeavesTheTerminalAloneUntilBroughtToTheForeground
   milliseconds used{-1};
   run.at_prompt = [&](TerminalChild& program) {
     program.Type("x");
-    std::this_thread::sleep_for(milliseconds(100));
-    const milliseconds before = ProcessorTime(program.pid());
-    std::this_thread::sleep_for(milliseconds(1000));
-    used = ProcessorTime(program.pid()) - before;
+    used = ProcessorTimeWhileWaiting(program);
     still_waiting = program.Running();
     mode_unchanged = SameMode(ModeOf(program), program.initial_mode());
     program.BringToForeground();
