@@ -9,7 +9,6 @@
 #include <string>
 #include <string_view>
 
-
 namespace {
 
 // Reads "d.ddde-05" (or "de+07" when only one digit was asked for) as written by %e.
