@@ -17,6 +17,7 @@ namespace {
 using namespace std::chrono;
 using testing_support::Connection;
 using testing_support::ProgramRun;
+using testing_support::RunIn;
 using testing_support::RunProgram;
 using testing_support::TempDir;
 using testing_support::TerminalChild;
@@ -63,8 +64,7 @@ int main() {
   std::printf("ratio: %.2f\n", program / trivial);
 
   TempDir dir;
-  ProgramRun run;
-  run.working_directory = dir.path();
+  ProgramRun run = RunIn(dir.path());
   long used = -1;
   run.at_prompt = [&used](TerminalChild& program) {
     std::this_thread::sleep_for(milliseconds(100));  // into the wait proper

@@ -4,6 +4,7 @@
 set(BESSEL_QUAD auto CACHE STRING "binary128 backend: auto, long-double, float128 or mpfr")
 set_property(CACHE BESSEL_QUAD PROPERTY STRINGS auto long-double float128 mpfr)
 
+include(${CMAKE_CURRENT_LIST_DIR}/Mpfr.cmake)
 include(CheckCXXSourceCompiles)
 check_cxx_source_compiles("
   #include <cfloat>
@@ -30,12 +31,11 @@ message(STATUS "binary128: ${quad_backend}")
 
 add_library(quad_support INTERFACE)
 if(quad_backend STREQUAL "mpfr")
-  find_path(MPFR_INCLUDE_DIR mpfr.h REQUIRED)
-  find_library(MPFR_LIBRARY mpfr REQUIRED)
-  find_library(GMP_LIBRARY gmp REQUIRED)
+  if(NOT TARGET gnu_mpfr)
+    message(FATAL_ERROR "binary128 in software needs GNU MPFR for the target (libmpfr-dev)")
+  endif()
   target_compile_definitions(quad_support INTERFACE BESSEL_QUAD_MPFR)
-  target_include_directories(quad_support INTERFACE ${MPFR_INCLUDE_DIR})
-  target_link_libraries(quad_support INTERFACE ${MPFR_LIBRARY} ${GMP_LIBRARY})
+  target_link_libraries(quad_support INTERFACE gnu_mpfr)
 elseif(quad_backend STREQUAL "float128")
   if(BESSEL_STANDALONE)
     # The archive, so that the executable needs no libquadmath where it is copied to.

@@ -1,15 +1,17 @@
 // The data file and the gnuplot script, and running gnuplot on it.
 #include "plot/drawing.hpp"
 
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <system_error>
+
+extern char** environ;
 
 namespace {
 
@@ -21,17 +23,6 @@ std::string Scientific(double x) {
   char text[32];
   std::snprintf(text, sizeof text, "%.6e", x);
   return text;
-}
-
-// Where gnuplot is, or "" when no directory in PATH holds it.
-std::string FindGnuplot() {
-  const char* path = std::getenv("PATH");
-  std::istringstream directories(path != nullptr ? path : "/usr/bin:/bin");
-  for (std::string directory; std::getline(directories, directory, ':');) {
-    const std::string candidate = (directory.empty() ? "." : directory) + "/gnuplot";
-    if (access(candidate.c_str(), X_OK) == 0) return candidate;
-  }
-  return {};
 }
 
 // Single quotes for gnuplot: a quote inside is doubled.
@@ -81,19 +72,20 @@ std::string Script(const fs::path& data, const fs::path& svg, const fs::path& pn
   return script.str();
 }
 
-// Runs gnuplot on a script file, without a shell; true when it ends with status 0.
-bool RunGnuplot(const std::string& gnuplot, const fs::path& script) {
-  const pid_t pid = fork();
-  if (pid < 0) return false;
-  if (pid == 0) {
-    execl(gnuplot.c_str(), gnuplot.c_str(), script.c_str(), static_cast<char*>(nullptr));
-    _exit(127);
-  }
+// Runs gnuplot, found in PATH by the C library, on a script file, without a shell.
+Drawn RunGnuplot(const fs::path& script) {
+  char name[] = "gnuplot";
+  std::string argument = script.string();
+  char* argv[] = {name, argument.data(), nullptr};
+  pid_t pid = -1;
+  const int error = posix_spawnp(&pid, name, nullptr, nullptr, argv, environ);
+  if (error == ENOENT) return Drawn::kNoGnuplot;
+  if (error != 0) return Drawn::kGnuplotFailed;
   int status = 0;
   while (waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) return false;
+    if (errno != EINTR) return Drawn::kGnuplotFailed;
   }
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? Drawn::kDone : Drawn::kGnuplotFailed;
 }
 
 }  // namespace
@@ -146,8 +138,6 @@ bool WriteAtomically(const fs::path& path, const std::string& bytes) {
 }
 
 Drawn DrawPictures(const fs::path& directory, const AllSeries& series) {
-  const std::string gnuplot = FindGnuplot();
-  if (gnuplot.empty()) return Drawn::kNoGnuplot;
   const std::string suffix = ".tmp-" + std::to_string(getpid());
   const fs::path svg = directory / "bess-errors.svg";
   const fs::path png = directory / "bess-errors.png";
@@ -155,18 +145,21 @@ Drawn DrawPictures(const fs::path& directory, const AllSeries& series) {
   svg_temporary += suffix;
   png_temporary += suffix;
   script += suffix;
-  const bool drawn = WriteAtomically(script, Script(directory / "bess-errors.dat", svg_temporary,
-                                                    png_temporary, series)) &&
-                     RunGnuplot(gnuplot, script);
+  Drawn drawn = Drawn::kGnuplotFailed;
+  if (WriteAtomically(
+          script, Script(directory / "bess-errors.dat", svg_temporary, png_temporary, series))) {
+    drawn = RunGnuplot(script);
+  }
   std::error_code ignored;
   fs::remove(script, ignored);
-  if (drawn) {
+  if (drawn == Drawn::kDone) {
     std::error_code svg_renamed, png_renamed;
     fs::rename(svg_temporary, svg, svg_renamed);
     fs::rename(png_temporary, png, png_renamed);
     if (!svg_renamed && !png_renamed) return Drawn::kDone;
+    drawn = Drawn::kGnuplotFailed;
   }
   fs::remove(svg_temporary, ignored);
   fs::remove(png_temporary, ignored);
-  return Drawn::kGnuplotFailed;
+  return drawn;
 }

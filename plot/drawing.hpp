@@ -27,4 +27,5 @@ enum class Drawn { kDone, kNoGnuplot, kGnuplotFailed };
 
 // Draws bess-errors.svg and bess-errors.png in `directory` from bess-errors.dat there, with
 // gnuplot found in PATH; each picture appears under its name only once it is complete.
+// kNoGnuplot when PATH holds no gnuplot.
 Drawn DrawPictures(const std::filesystem::path& directory, const AllSeries& series);

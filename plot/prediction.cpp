@@ -37,6 +37,20 @@ void SetExactly(Big& out, Quad x) {
   mpfr_add_d(out.get(), out.get(), low, MPFR_RNDN);
 }
 
+// J_m(1) and Y_m(1), m = 0 ... 10, correctly rounded to the working precision.
+struct Bessel {
+  Bessel() {
+    Big one;
+    mpfr_set_ui(one.get(), 1, MPFR_RNDN);
+    for (long m = 0; m <= 10; ++m) {
+      mpfr_jn(j[m].get(), m, one.get(), MPFR_RNDN);
+      mpfr_yn(y[m].get(), m, one.get(), MPFR_RNDN);
+    }
+  }
+  Big j[11];
+  Big y[11];
+};
+
 std::string Decimal(Big& x) {
   char text[64];
   mpfr_snprintf(text, sizeof text, "%.39Re", x.get());
@@ -46,26 +60,19 @@ std::string Decimal(Big& x) {
 }  // namespace
 
 BesselReference ReferenceValues() {
+  Bessel bessel;
   BesselReference reference;
-  Big one;
-  Big value;
-  mpfr_set_ui(one.get(), 1, MPFR_RNDN);
-  for (long m = 0; m <= 10; ++m) {
-    mpfr_jn(value.get(), m, one.get(), MPFR_RNDN);
-    reference.j[static_cast<size_t>(m)] = Decimal(value);
-    mpfr_yn(value.get(), m, one.get(), MPFR_RNDN);
-    reference.y[static_cast<size_t>(m)] = Decimal(value);
+  for (size_t m = 0; m <= 10; ++m) {
+    reference.j[m] = Decimal(bessel.j[m]);
+    reference.y[m] = Decimal(bessel.y[m]);
   }
   return reference;
 }
 
 std::array<double, kRecurrenceRows> PredictedRelativeErrors(Quad seed_0, Quad seed_1) {
-  Big one, j[11], y[11];
-  mpfr_set_ui(one.get(), 1, MPFR_RNDN);
-  for (long m = 0; m <= 10; ++m) {
-    mpfr_jn(j[m].get(), m, one.get(), MPFR_RNDN);
-    mpfr_yn(y[m].get(), m, one.get(), MPFR_RNDN);
-  }
+  Bessel bessel;
+  Big(&j)[11] = bessel.j;
+  Big(&y)[11] = bessel.y;
   Big e0, e1;
   SetExactly(e0, seed_0);
   SetExactly(e1, seed_1);

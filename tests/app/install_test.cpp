@@ -58,9 +58,9 @@ TEST(Package, TheExtractedProgramWritesTheExpectedFiles) {
       "bash '" BESSEL_SOURCE_DIR "/scripts/package' '" + (scratch / "build").string() + "' 2>&1",
       output))
       << output;
-  const std::string package =
-      output.substr(output.find_last_of('\n', output.size() - 2) + 1,
-                    output.size() - 1 - (output.find_last_of('\n', output.size() - 2) + 1));
+  // The script's last line is the package's path.
+  std::string package = output.substr(0, output.find_last_not_of('\n') + 1);
+  package.erase(0, package.find_last_of('\n') + 1);
   ASSERT_TRUE(package.ends_with(".deb")) << output;
   const fs::path root = scratch / "extracted";
   std::string ignored;

@@ -30,6 +30,7 @@ using testing_support::ProcessorTime;
 using testing_support::ProgramResult;
 using testing_support::ProgramRun;
 using testing_support::ReadFile;
+using testing_support::RunIn;
 using testing_support::RunProgram;
 using testing_support::SameMode;
 using testing_support::Stopped;
@@ -73,8 +74,7 @@ TEST(CompleteRun, AKeyTypedBeforeTheStartEndsItAtOnce) {
 
 TEST(CompleteRun, AKeyTypedAtThePromptEndsIt) {
   TempDir dir;
-  ProgramRun run;
-  run.working_directory = dir.path();
+  ProgramRun run = RunIn(dir.path());
   const ProgramResult result = RunProgram(run);
   EXPECT_TRUE(result.saw_prompt);
   ExpectGoldenOutputs(dir.path(), result);
@@ -83,8 +83,7 @@ TEST(CompleteRun, AKeyTypedAtThePromptEndsIt) {
 
 TEST(CompleteRun, TheProgramWaitsUntilAKeyIsTyped) {
   TempDir dir;
-  ProgramRun run;
-  run.working_directory = dir.path();
+  ProgramRun run = RunIn(dir.path());
   bool waited = false;
   milliseconds used{-1};
   run.at_prompt = [&](TerminalChild& program) {
@@ -112,8 +111,7 @@ TEST(CompleteRun, StaleLongerResultFilesAreReplaced) {
 
 TEST(CompleteRun, WithoutAControllingTerminalItEndsAfterThePrompt) {
   TempDir dir;
-  ProgramRun run;
-  run.working_directory = dir.path();
+  ProgramRun run = RunIn(dir.path());
   run.controlling_terminal = false;  // as under cron, CI or setsid: nobody can press a key
   run.type_key_after_prompt = false;
   ExpectGoldenOutputs(dir.path(), RunProgram(run));
@@ -194,8 +192,7 @@ TEST(CommandLine, EachCaseEndsAsDocumented) {
   for (const Row& row : rows) {
     const std::string name = row.arguments.front();
     TempDir dir;
-    ProgramRun run;
-    run.working_directory = dir.path();
+    ProgramRun run = RunIn(dir.path());
     run.arguments = row.arguments;
     run.type_key_after_prompt = false;
     run.deadline = std::chrono::seconds(10);
@@ -222,8 +219,7 @@ TEST(CommandLine, EachCaseEndsAsDocumented) {
 TEST(KeyWait, TheTerminalIsRestoredWhenASignalEndsTheWait) {
   for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
     TempDir dir;
-    ProgramRun run;
-    run.working_directory = dir.path();
+    ProgramRun run = RunIn(dir.path());
     run.type_key_after_prompt = false;
     termios during = {};
     termios after = {};
@@ -250,8 +246,7 @@ TEST(KeyWait, TheTerminalIsRestoredWhenASignalEndsTheWait) {
 // the run; continued, the wait goes on and a key ends it.
 TEST(KeyWait, AStopHandsTheTerminalBackAndTheWaitGoesOnAfterwards) {
   TempDir dir;
-  ProgramRun run;
-  run.working_directory = dir.path();
+  ProgramRun run = RunIn(dir.path());
   run.job = TerminalChildOptions::Job::kForegroundJob;
   bool stopped = false;
   bool stopped_mode_unchanged = false;
@@ -275,8 +270,7 @@ TEST(KeyWait, AStopHandsTheTerminalBackAndTheWaitGoesOnAfterwards) {
 // to the foreground it sees the key typed meanwhile, and leaves it unread.
 TEST(KeyWait, InTheBackgroundItLeavesTheTerminalAloneUntilBroughtToTheForeground) {
   TempDir dir;
-  ProgramRun run;
-  run.working_directory = dir.path();
+  ProgramRun run = RunIn(dir.path());
   run.job = TerminalChildOptions::Job::kBackgroundJob;
   run.type_key_after_prompt = false;
   bool still_waiting = false;
@@ -302,8 +296,7 @@ TEST(KeyWait, InTheBackgroundItLeavesTheTerminalAloneUntilBroughtToTheForeground
 // ends it: nobody can press a key any more.
 TEST(KeyWait, UnderNohupAHungUpTerminalEndsTheWait) {
   TempDir dir;
-  ProgramRun run;
-  run.working_directory = dir.path();
+  ProgramRun run = RunIn(dir.path());
   run.ignore_hangup = true;
   run.type_key_after_prompt = false;
   bool survived_the_signal = false;

@@ -48,6 +48,13 @@ struct ProgramResult {
   termios mode_after = {};   // and after the end
 };
 
+// A run in `directory`, otherwise as the defaults above have it: a key is typed at the prompt.
+inline ProgramRun RunIn(const std::filesystem::path& directory) {
+  ProgramRun run;
+  run.working_directory = directory;
+  return run;
+}
+
 // Runs the real program on a pseudo-terminal (the program under test unless `program` names
 // another). The binary is copied next to the working directory first, so that an unprivileged
 // child can run it wherever the build lives.
