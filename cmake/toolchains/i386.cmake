@@ -7,4 +7,4 @@ set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse")
 # qemu-i386 7.2 cannot fork a 32-bit glibc 2.36 process (the child crashes or hangs): the tests
 # that start processes are left out; the complete run (forked by the host) still runs.
 set(BESSEL_CROSS_CANNOT_FORK ON)
-include(${CMAKE_CURRENT_LIST_DIR}/linux-cross.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/../LinuxCross.cmake)

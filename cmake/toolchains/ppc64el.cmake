@@ -3,4 +3,4 @@
 set(BESSEL_CROSS_PROCESSOR ppc64le)
 set(BESSEL_CROSS_TRIPLE powerpc64le-linux-gnu)
 set(BESSEL_CROSS_EMULATOR qemu-ppc64le)
-include(${CMAKE_CURRENT_LIST_DIR}/linux-cross.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/../LinuxCross.cmake)

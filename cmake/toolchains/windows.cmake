@@ -12,4 +12,11 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+# wine's 64-bit loader itself, not the wrapper /usr/bin/wine: where another architecture was
+# added before wine was installed (armhf), apt may satisfy wine32 with that architecture's
+# package, and the wrapper then starts a loader this machine cannot run.
+set(CMAKE_CROSSCOMPILING_EMULATOR /usr/lib/wine/wine64)
+# For scripts/cross-test: what to install, and a command that shows the loader starts (the
+# first start also creates wine's prefix).
+set(BESSEL_CROSS_PACKAGES g++-mingw-w64-x86-64 wine64 googletest)
+set(BESSEL_CROSS_PROBE cmd /c exit)

@@ -1,5 +1,5 @@
-// The program as it reaches users: installed by CMake, and from the Debian package. Either way
-// it must write the expected files.
+// The program as it reaches users when installed by CMake: each file in its GNU directory, and a
+// program that writes the expected files. (The Debian package is checked by scripts/test.)
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -49,27 +49,6 @@ TEST(Install, IntoADestDirPutsEachFileInItsGnuDirectory) {
   EXPECT_TRUE(fs::exists(usr / "share/doc/bessel-recurrence/README.md"));
   EXPECT_TRUE(fs::exists(usr / "share/doc/bessel-recurrence/LICENSE"));
   ExpectWorkingProgram(usr / "bin/bessel-recurrence");
-}
-
-TEST(Package, TheExtractedProgramWritesTheExpectedFiles) {
-  TempDir scratch;
-  std::string output;
-  ASSERT_TRUE(Shell(
-      "bash '" BESSEL_SOURCE_DIR "/scripts/package' '" + (scratch / "build").string() + "' 2>&1",
-      output))
-      << output;
-  // The script's last line is the package's path.
-  std::string package = output.substr(0, output.find_last_not_of('\n') + 1);
-  package.erase(0, package.find_last_of('\n') + 1);
-  ASSERT_TRUE(package.ends_with(".deb")) << output;
-  const fs::path root = scratch / "extracted";
-  std::string ignored;
-  ASSERT_TRUE(Shell("dpkg-deb -x '" + package + "' '" + root.string() + "'", ignored));
-  EXPECT_TRUE(fs::exists(root / "usr/share/doc/bessel-recurrence/copyright"));
-  EXPECT_TRUE(fs::exists(root / "usr/share/doc/bessel-recurrence/changelog.Debian.gz"));
-  EXPECT_TRUE(fs::exists(root / "usr/share/man/man1/bessel-recurrence.1.gz"));
-  EXPECT_TRUE(fs::exists(root / "usr/bin/bessel-recurrence-plot"));
-  ExpectWorkingProgram(root / "usr/bin/bessel-recurrence");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 # Linux on another architecture with Debian's cross compiler (g++-TRIPLE), run under qemu-user
-# with the cross libraries. Included by the per-target toolchain files, which set
-# BESSEL_CROSS_PROCESSOR, BESSEL_CROSS_TRIPLE and BESSEL_CROSS_EMULATOR.
+# with the cross libraries. Included by the per-target toolchain files in toolchains/, which set
+# BESSEL_CROSS_PROCESSOR, BESSEL_CROSS_TRIPLE and BESSEL_CROSS_EMULATOR (and may name further
+# Debian packages in BESSEL_CROSS_PACKAGES).
 set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR ${BESSEL_CROSS_PROCESSOR})
 set(CMAKE_C_COMPILER ${BESSEL_CROSS_TRIPLE}-gcc)
@@ -13,3 +14,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${BESSEL_CROSS_EMULATOR} -L /usr/${BESSEL_CROSS_TRIPLE})
+# For scripts/cross-test: what to install, and a command that shows the emulator starts.
+list(APPEND BESSEL_CROSS_PACKAGES g++-${BESSEL_CROSS_TRIPLE} qemu-user googletest)
+set(BESSEL_CROSS_PROBE --version)
