@@ -86,8 +86,8 @@ void WriteResultFiles() {
     result_file_names[i] = ResultFileName(file);
     result_file_names[i].resize(kNameField, ' ');
     OpenUnit(file, result_file_names[i]);
-    Write(file, kDigitsLine, {" Numar cifre semnificative in J0 si J1:", SignificantDigits[i]});
-    Write(file, kColumnHeading, {"m", "Functia Bessel Jm(1)"});
+    Write(file, kDigitsLine, {kDigitsLabel, SignificantDigits[i]});
+    Write(file, kColumnHeading, {kColumnHeadings[0], kColumnHeadings[1]});
   }
   SeriesLog.TraceOn = 0;
   for (int32_t m = 0; m <= 1; ++m) {
@@ -97,7 +97,9 @@ void WriteResultFiles() {
   }
   for (int32_t file = 1; file <= 3; ++file) {
     column_stop = ColumnStops[static_cast<size_t>(file - 1)];
-    Write(file, kRecurrenceHeading, {"RECURENTA", "DIRECT (Serie)", "Termeni", "Er.Relativa"});
+    Write(file, kRecurrenceHeading,
+          {kRecurrenceHeadings[0], kRecurrenceHeadings[1], kRecurrenceHeadings[2],
+           kRecurrenceHeadings[3]});
   }
   for (int32_t m = 2; m <= kMaxOrder; ++m) {
     WriteRecurrenceLine<Single>(1, kRecurrenceLine1, m);

@@ -5,6 +5,7 @@
 #include "numeric/recurrence.hpp"
 #include "numeric/series.hpp"
 #include "output/edit.hpp"
+#include "runtime/file_io.hpp"
 #include "runtime/units.hpp"
 #include "terminal/console_key.hpp"
 #include "traceback/traceback.hpp"
@@ -40,6 +41,7 @@ void WaitForKey() {
 
 void RunSequence(Prompt prompt) {
   ActiveRoutine routine("RunSequence");
+  LetOversizedWritesFail();
   SeriesTrace = WriteTraceRecord;
   SeriesLog.TraceOn = 0;
   SeedTables();

@@ -7,17 +7,17 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <fstream>
+#include <memory>
 #include <sstream>
-#include <system_error>
+#include <string_view>
+#include <vector>
 
 extern char** environ;
 
 namespace {
 
-namespace fs = std::filesystem;
-
 constexpr const char* kColours[3] = {"#1f77b4", "#d62728", "#2ca02c"};
+constexpr long kMaxPictureBytes = 32L << 20;  // far beyond any picture of this size
 
 std::string Scientific(double x) {
   char text[32];
@@ -25,31 +25,20 @@ std::string Scientific(double x) {
   return text;
 }
 
-// Single quotes for gnuplot: a quote inside is doubled.
+// Single quotes for gnuplot: a quote inside is doubled. Only the program's own labels are
+// quoted; no name from outside ever reaches a script.
 std::string Quoted(const std::string& text) {
   std::string quoted = "'";
   for (const char c : text) quoted += c == '\'' ? std::string("''") : std::string(1, c);
   return quoted + "'";
 }
 
-std::string Script(const fs::path& data, const fs::path& svg, const fs::path& png,
-                   const AllSeries& series) {
-  std::ostringstream plot;
-  plot << "plot ";
-  for (size_t i = 0; i < series.size(); ++i) {
-    const std::string colour = Quoted(kColours[i]);
-    const size_t measured_column = 2 + 2 * i;
-    plot << Quoted(data.string()) << " using 1:" << measured_column
-         << " with points pt 7 ps 1.3 lc rgb " << colour << " title "
-         << Quoted(series[i].label + ", measured")
-         << ", \\\n     '' using 1:" << measured_column + 1 << " with lines dt 2 lw 2 lc rgb "
-         << colour << " title " << Quoted("predicted") << ", \\\n     ";
-  }
-  plot << "1 with lines dt 3 lw 1.5 lc rgb 'black' title 'relative error 1: every digit lost'\n";
-
+// The script for one picture; `terminal` is a gnuplot terminal with its options. The numbers
+// travel inside the script, as a data block, so gnuplot reads no file.
+std::string Script(const AllSeries& series, const std::string& terminal) {
   std::ostringstream script;
-  script << "set encoding utf8\n"
-            "set title 'Forward recurrence J_{m+1} = 2m J_m - J_{m-1} at x = 1: "
+  script << "$errors << EOD\n" << DataText(series) << "EOD\n";
+  script << "set title 'Forward recurrence J_{m+1} = 2m J_m - J_{m-1} at x = 1: "
             "error growth by seed precision'\n"
             "set xlabel 'order m'\n"
             "set ylabel '|relative error| of the recurrence value'\n"
@@ -61,31 +50,46 @@ std::string Script(const fs::path& data, const fs::path& svg, const fs::path& pn
             "set ytics 1e-36, 1e6, 1e12\n"
             "set grid ytics xtics lc rgb '#dddddd'\n"
             "set key inside right bottom vertical Left reverse spacing 1.2 opaque\n"
-            "set terminal svg size 900,600 enhanced font 'Sans,12' background rgb 'white'\n"
-         << "set output " << Quoted(svg.string()) << "\n"
-         << plot.str()
-         << "set terminal pngcairo size 900,600 enhanced font 'Sans,10' background rgb "
-            "'white'\n"
-         << "set output " << Quoted(png.string()) << "\n"
-         << "replot\n"
+         << "set terminal " << terminal << "\n"
+         << "plot ";
+  for (size_t i = 0; i < series.size(); ++i) {
+    const std::string colour = Quoted(kColours[i]);
+    const size_t measured_column = 2 + 2 * i;
+    script << "$errors using 1:" << measured_column << " with points pt 7 ps 1.3 lc rgb " << colour
+           << " title " << Quoted(series[i].label + ", measured")
+           << ", \\\n     $errors using 1:" << measured_column + 1
+           << " with lines dt 2 lw 2 lc rgb " << colour << " title " << Quoted("predicted")
+           << ", \\\n     ";
+  }
+  script << "1 with lines dt 3 lw 1.5 lc rgb 'black' title 'relative error 1: every digit lost'\n"
          << "unset output\n";
   return script.str();
 }
 
-// Runs gnuplot, found in PATH by the C library, on a script file, without a shell.
-Drawn RunGnuplot(const fs::path& script) {
-  char name[] = "gnuplot";
-  std::string argument = script.string();
-  char* argv[] = {name, argument.data(), nullptr};
-  pid_t pid = -1;
-  const int error = posix_spawnp(&pid, name, nullptr, nullptr, argv, environ);
-  if (error == ENOENT) return Drawn::kNoGnuplot;
-  if (error != 0) return Drawn::kGnuplotFailed;
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) return Drawn::kGnuplotFailed;
+bool CompleteSvg(std::string_view svg) {
+  const size_t end = svg.find_last_not_of(" \t\r\n");
+  return end != std::string_view::npos && svg.substr(0, end + 1).ends_with("</svg>");
+}
+
+bool CompletePng(std::string_view png) {
+  using namespace std::string_view_literals;
+  return png.starts_with("\x89PNG\r\n\x1a\n"sv) && png.ends_with("\0\0\0\0IEND\xae\x42\x60\x82"sv);
+}
+
+struct FileCloser {
+  void operator()(FILE* file) const { std::fclose(file); }
+};
+using File = std::unique_ptr<FILE, FileCloser>;
+
+// The environment without GNUPLOT_* variables (library paths, drivers), which would let
+// whoever set them change what gnuplot loads.
+std::vector<char*> GnuplotEnvironment() {
+  std::vector<char*> kept;
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    if (!std::string_view(*entry).starts_with("GNUPLOT_")) kept.push_back(*entry);
   }
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? Drawn::kDone : Drawn::kGnuplotFailed;
+  kept.push_back(nullptr);
+  return kept;
 }
 
 }  // namespace
@@ -111,55 +115,64 @@ std::string DataText(const AllSeries& series) {
   return text;
 }
 
-bool WriteAtomically(const fs::path& path, const std::string& bytes) {
-  fs::path temporary = path;
-  temporary += ".tmp-" + std::to_string(getpid());
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out << bytes;
-    out.close();
-    if (!out) {
-      const int error = errno;
-      std::error_code ignored;
-      fs::remove(temporary, ignored);
-      errno = error != 0 ? error : EIO;
-      return false;
-    }
+GnuplotRun RunGnuplot(const std::string& script) {
+  GnuplotRun run;
+  // Unnamed files, created exclusively by the C library: nothing to swap or plant.
+  const File input(std::tmpfile());
+  const File output(std::tmpfile());
+  if (!input || !output ||
+      std::fwrite(script.data(), 1, script.size(), input.get()) != script.size() ||
+      std::fflush(input.get()) != 0 || std::fseek(input.get(), 0, SEEK_SET) != 0) {
+    return run;
   }
-  std::error_code renamed;
-  fs::rename(temporary, path, renamed);
-  if (renamed) {
-    std::error_code ignored;
-    fs::remove(temporary, ignored);
-    errno = renamed.value();
-    return false;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, fileno(input.get()), STDIN_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, fileno(output.get()), STDOUT_FILENO);
+  // Read as a file, not as typed input: gnuplot then stops at the first error.
+  char name[] = "gnuplot", defaults[] = "--default-settings", from_input[] = "/dev/stdin";
+  char* argv[] = {name, defaults, from_input, nullptr};
+  std::vector<char*> environment = GnuplotEnvironment();
+  pid_t pid = -1;
+  const int error = posix_spawnp(&pid, name, &actions, nullptr, argv, environment.data());
+  posix_spawn_file_actions_destroy(&actions);
+  if (error != 0) {
+    run.drawn = error == ENOENT ? Drawn::kNoGnuplot : Drawn::kGnuplotFailed;
+    return run;
   }
-  return true;
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) return run;
+  }
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return run;
+
+  if (std::fseek(output.get(), 0, SEEK_END) != 0) return run;
+  const long size = std::ftell(output.get());
+  if (size < 0 || size > kMaxPictureBytes || std::fseek(output.get(), 0, SEEK_SET) != 0) {
+    return run;
+  }
+  run.output.resize(static_cast<size_t>(size));
+  if (std::fread(run.output.data(), 1, run.output.size(), output.get()) != run.output.size()) {
+    return run;
+  }
+  run.drawn = Drawn::kDone;
+  return run;
 }
 
-Drawn DrawPictures(const fs::path& directory, const AllSeries& series) {
-  const std::string suffix = ".tmp-" + std::to_string(getpid());
-  const fs::path svg = directory / "bess-errors.svg";
-  const fs::path png = directory / "bess-errors.png";
-  fs::path svg_temporary = svg, png_temporary = png, script = directory / "bess-errors.gp";
-  svg_temporary += suffix;
-  png_temporary += suffix;
-  script += suffix;
-  Drawn drawn = Drawn::kGnuplotFailed;
-  if (WriteAtomically(
-          script, Script(directory / "bess-errors.dat", svg_temporary, png_temporary, series))) {
-    drawn = RunGnuplot(script);
+Pictures DrawPictures(const AllSeries& series) {
+  Pictures pictures;
+  GnuplotRun svg =
+      RunGnuplot(Script(series, "svg size 900,600 enhanced font 'Sans,12' background rgb 'white'"));
+  if (svg.drawn != Drawn::kDone) {
+    pictures.drawn = svg.drawn;
+    return pictures;
   }
-  std::error_code ignored;
-  fs::remove(script, ignored);
-  if (drawn == Drawn::kDone) {
-    std::error_code svg_renamed, png_renamed;
-    fs::rename(svg_temporary, svg, svg_renamed);
-    fs::rename(png_temporary, png, png_renamed);
-    if (!svg_renamed && !png_renamed) return Drawn::kDone;
-    drawn = Drawn::kGnuplotFailed;
+  GnuplotRun png = RunGnuplot(
+      Script(series, "pngcairo size 900,600 enhanced font 'Sans,10' background rgb 'white'"));
+  if (png.drawn != Drawn::kDone || !CompleteSvg(svg.output) || !CompletePng(png.output)) {
+    pictures.drawn = png.drawn == Drawn::kNoGnuplot ? Drawn::kNoGnuplot : Drawn::kGnuplotFailed;
+    return pictures;
   }
-  fs::remove(svg_temporary, ignored);
-  fs::remove(png_temporary, ignored);
-  return drawn;
+  pictures = {Drawn::kDone, std::move(svg.output), std::move(png.output)};
+  return pictures;
 }

@@ -2,7 +2,7 @@
 #pragma once
 
 #include <array>
-#include <filesystem>
+#include <optional>
 #include <string>
 
 #include "plot/result_table.hpp"
@@ -19,13 +19,24 @@ using AllSeries = std::array<ErrorSeries, 3>;
 // the measured and predicted values of each table in turn (7 columns).
 std::string DataText(const AllSeries& series);
 
-// Writes `bytes` under a temporary name in the same directory and renames it into place, so
-// that `path` is never seen half written. False, with errno set, when that fails.
-bool WriteAtomically(const std::filesystem::path& path, const std::string& bytes);
-
 enum class Drawn { kDone, kNoGnuplot, kGnuplotFailed };
 
-// Draws bess-errors.svg and bess-errors.png in `directory` from bess-errors.dat there, with
-// gnuplot found in PATH; each picture appears under its name only once it is complete.
-// kNoGnuplot when PATH holds no gnuplot.
-Drawn DrawPictures(const std::filesystem::path& directory, const AllSeries& series);
+// What gnuplot printed on its standard output for `script`, or why there is nothing. gnuplot is
+// found in PATH and started without a shell and without its init files (--default-settings);
+// the script reaches it through an unnamed temporary file and it writes to another, so it
+// opens no file by name: neither the script nor any name in the caller's hands becomes a
+// command. It stops at the first error in the script.
+struct GnuplotRun {
+  Drawn drawn = Drawn::kGnuplotFailed;
+  std::string output;
+};
+GnuplotRun RunGnuplot(const std::string& script);
+
+// The two pictures of the series, complete (the SVG ends its document, the PNG has its end
+// chunk), or why they could not be drawn.
+struct Pictures {
+  Drawn drawn = Drawn::kGnuplotFailed;
+  std::string svg;
+  std::string png;
+};
+Pictures DrawPictures(const AllSeries& series);

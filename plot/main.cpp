@@ -1,22 +1,24 @@
 // Entry point of bessel-recurrence-plot: the three result files of a run, read back, as one
 // picture of measured and predicted error growth.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "app/result_files.hpp"
 #include "numeric/series.hpp"
 #include "plot/drawing.hpp"
+#include "plot/output_files.hpp"
 #include "plot/prediction.hpp"
 #include "plot/result_table.hpp"
 
 namespace {
-
-namespace fs = std::filesystem;
 
 constexpr std::string_view kProgram = "bessel-recurrence-plot";
 
@@ -42,7 +44,9 @@ Options:
 
 Exit status:
   0   all three outputs written
-  1   a result file is missing or damaged, or an output could not be written
+  1   a result file is missing or damaged (or not a result file at all), an output
+      name is taken by something other than a regular file, or an output could not
+      be written
   2   a usage error
   3   gnuplot is missing or failed; bess-errors.dat is written
 
@@ -57,16 +61,11 @@ int Complain(int status, const std::string& what) {
   return status;
 }
 
-struct Table {
-  const char* file;
-  int digits;
-  const char* label;
-};
-constexpr Table kTables[3] = {
-    {"bess-7.rez", 7, "7 digits (binary32 seeds)"},
-    {"bess-16.rez", 16, "16 digits (binary64 seeds)"},
-    {"bess-34.rez", 34, "34 digits (binary128 seeds)"},
-};
+constexpr const char* kLabels[3] = {"7 digits (binary32 seeds)", "16 digits (binary64 seeds)",
+                                    "34 digits (binary128 seeds)"};
+constexpr const char* kDataFile = "bess-errors.dat";
+constexpr const char* kSvgFile = "bess-errors.svg";
+constexpr const char* kPngFile = "bess-errors.png";
 
 // The seeds the program itself uses for each table: its series values of J_0 and J_1.
 std::array<Quad, 2> Seeds(int table) {
@@ -83,7 +82,7 @@ std::array<Quad, 2> Seeds(int table) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-  fs::path directory = ".";
+  std::string directory = ".";
   int operands = 0;
   for (int i = 1; i < argc; ++i) {
     const std::string_view argument = argv[i];
@@ -99,42 +98,63 @@ int main(int argc, char* argv[]) {
       return std::fflush(stdout) == 0 ? kDone : kBadInputOrOutput;
     }
     if (argument.starts_with("-") && argument != "-") {
-      return Complain(kUsageError, "unrecognized option '" + std::string(argument) + "'");
+      return Complain(kUsageError, "unrecognized option '" + Printable(argv[i]) + "'");
     }
     if (++operands > 1) {
-      return Complain(kUsageError, "extra operand '" + std::string(argument) + "'");
+      return Complain(kUsageError, "extra operand '" + Printable(argv[i]) + "'");
     }
     directory = argument;
   }
 
+  // Everything is read and written relative to the directory opened once here: its name is
+  // never used again, nor handed to another program.
+  const int dir = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir < 0) {
+    return Complain(kBadInputOrOutput, "cannot open the directory " + Printable(directory) + ": " +
+                                           std::strerror(errno));
+  }
   AllSeries series;
   for (int i = 0; i < 3; ++i) {
     std::optional<ReadFailure> failure;
-    const ResultTable table =
-        ReadResultTable(directory / kTables[i].file, kTables[i].digits, failure);
+    const ResultTable table = ReadResultTable(dir, ResultFileName(i + 1),
+                                              SignificantDigits[static_cast<size_t>(i)], failure);
     if (failure) return Complain(kBadInputOrOutput, failure->Text());
     const std::array<Quad, 2> seeds = Seeds(i);
-    series[static_cast<size_t>(i)] = {
-        kTables[i].label, {}, PredictedRelativeErrors(seeds[0], seeds[1])};
+    series[static_cast<size_t>(i)] = {kLabels[i], {}, PredictedRelativeErrors(seeds[0], seeds[1])};
     for (size_t row = 0; row < table.relative_error.size(); ++row) {
       series[static_cast<size_t>(i)].measured[row] = std::abs(table.relative_error[row]);
     }
   }
 
-  const fs::path data = directory / "bess-errors.dat";
-  if (!WriteAtomically(data, DataText(series))) {
-    return Complain(kBadInputOrOutput,
-                    "cannot write " + data.string() + ": " + std::strerror(errno));
+  for (const char* name : {kDataFile, kSvgFile, kPngFile}) {
+    if (!Replaceable(dir, name)) {
+      return Complain(kBadInputOrOutput,
+                      std::string(name) + " exists and is not a regular file; it is left alone");
+    }
   }
-  switch (DrawPictures(directory, series)) {
+  if (!WriteAtomically(dir, kDataFile, DataText(series))) {
+    return Complain(kBadInputOrOutput,
+                    std::string("cannot write ") + kDataFile + ": " + std::strerror(errno));
+  }
+  const Pictures pictures = DrawPictures(series);
+  switch (pictures.drawn) {
     case Drawn::kDone:
-      return kDone;
+      break;
     case Drawn::kNoGnuplot:
       return Complain(kNoPicture,
                       "gnuplot is not installed; install the package gnuplot-nox to draw the "
                       "pictures (bess-errors.dat is written)");
     case Drawn::kGnuplotFailed:
-      break;
+      return Complain(kNoPicture,
+                      "gnuplot could not draw the pictures (bess-errors.dat is written)");
   }
-  return Complain(kNoPicture, "gnuplot could not draw the pictures (bess-errors.dat is written)");
+  for (const auto& [name, bytes] :
+       {std::pair{kSvgFile, &pictures.svg}, std::pair{kPngFile, &pictures.png}}) {
+    if (!WriteAtomically(dir, name, *bytes)) {
+      return Complain(kBadInputOrOutput, std::string("cannot write ") + name + ": " +
+                                             std::strerror(errno) +
+                                             " (bess-errors.dat is written)");
+    }
+  }
+  return kDone;
 }

@@ -1,37 +1,62 @@
 // Parsing the lines of a result file, strictly: a damaged file is refused, never half read.
 #include "plot/result_table.hpp"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 #include <vector>
+
+#include "app/result_files.hpp"
+#include "numeric/series.hpp"
 
 namespace {
 
 constexpr int kLines = 17;
+constexpr int kFirstSeedLine = 5;
 constexpr int kFirstRecurrenceLine = 9;
+constexpr int kColumnHeadingLine = 3;
+constexpr int kRecurrenceHeadingLine = 8;
+constexpr int kBlankLines[] = {2, 4, 7};
 
-// A number as the program writes it: "-1.297E-07", "-4.831D-16", "1.000000000000000-100".
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+// A number as the program writes it, and nothing else: "-1.297E-07", "-4.831D-16",
+// "1.000000000000000-100" (a three-digit exponent loses its letter); finite.
 std::optional<double> Number(std::string text) {
-  for (char& c : text) {
-    if (c == 'D') c = 'E';
+  size_t at = text.starts_with("-") ? 1 : 0;
+  if (at + 2 > text.size() || !IsDigit(text[at]) || text[at + 1] != '.') return std::nullopt;
+  at += 2;
+  while (at < text.size() && IsDigit(text[at])) ++at;
+  const std::string exponent = text.substr(at);  // "E-07", "D-16" or "-100"
+  const bool lettered = exponent.size() == 4 && (exponent[0] == 'E' || exponent[0] == 'D');
+  const std::string signed_digits = lettered ? exponent.substr(1) : exponent;
+  if ((!lettered && exponent.size() != 4) || (signed_digits[0] != '+' && signed_digits[0] != '-')) {
+    return std::nullopt;
   }
-  // A three-digit exponent is written without its letter: put the letter back.
-  const size_t sign = text.find_last_of("+-");
-  if (sign != std::string::npos && sign > 0 && text[sign - 1] != 'E') text.insert(sign, "E");
+  for (size_t i = 1; i < signed_digits.size(); ++i) {
+    if (!IsDigit(signed_digits[i])) return std::nullopt;
+  }
+  text = text.substr(0, at) + "E" + signed_digits;
   errno = 0;
-  char* end = nullptr;
-  const double value = std::strtod(text.c_str(), &end);
-  if (text.empty() || *end != '\0' || errno != 0) return std::nullopt;
+  const double value = std::strtod(text.c_str(), nullptr);
+  if (errno != 0 || !std::isfinite(value)) return std::nullopt;
   return value;
 }
 
+// A small non-negative integer: at most four digits.
 std::optional<long> Integer(const std::string& text) {
-  char* end = nullptr;
-  const long value = std::strtol(text.c_str(), &end, 10);
-  if (text.empty() || *end != '\0') return std::nullopt;
-  return value;
+  if (text.empty() || text.size() > 4) return std::nullopt;
+  for (const char c : text) {
+    if (!IsDigit(c)) return std::nullopt;
+  }
+  return std::strtol(text.c_str(), nullptr, 10);
 }
 
 std::vector<std::string> Words(const std::string& line) {
@@ -41,63 +66,125 @@ std::vector<std::string> Words(const std::string& line) {
   return words;
 }
 
+template <size_t N>
+std::vector<std::string> WordsOf(const std::array<const char*, N>& headings) {
+  std::string line;
+  for (const char* heading : headings) line += std::string(heading) + " ";
+  return Words(line);
+}
+
+// The whole file, when it is a regular file of at most kMaxResultFileBytes; else a complaint.
+std::optional<std::string> ReadBounded(int directory_fd, const std::string& name,
+                                       std::string& complaint) {
+  const int fd = openat(directory_fd, name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) {
+    complaint = "cannot be opened";
+    return std::nullopt;
+  }
+  std::string bytes;
+  struct stat status;
+  if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+    complaint = "is not a regular file";
+  } else if (status.st_size > kMaxResultFileBytes) {
+    complaint = "is larger than a result file can be";
+  } else {
+    bytes.resize(kMaxResultFileBytes + 1);
+    size_t got = 0;
+    for (ssize_t n; got < bytes.size(); got += static_cast<size_t>(n)) {
+      n = read(fd, bytes.data() + got, bytes.size() - got);
+      if (n < 0 && errno == EINTR)
+        n = 0;
+      else if (n <= 0)
+        break;
+    }
+    bytes.resize(got);
+    if (got > kMaxResultFileBytes) complaint = "is larger than a result file can be";
+  }
+  close(fd);
+  if (!complaint.empty()) return std::nullopt;
+  return bytes;
+}
+
 }  // namespace
 
 std::string ReadFailure::Text() const {
   return line > 0 ? file + ":" + std::to_string(line) + ": " + what : file + ": " + what;
 }
 
-ResultTable ReadResultTable(const std::filesystem::path& path, int expected_digits,
+ResultTable ReadResultTable(int directory_fd, const std::string& name, int expected_digits,
                             std::optional<ReadFailure>& failure) {
   ResultTable table;
-  const std::string name = path.filename().string();
   auto fail = [&](int line, std::string what) {
     if (!failure) failure = ReadFailure{name, line, std::move(what)};
     return table;
   };
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return fail(0, "cannot be opened");
+  std::string complaint;
+  const std::optional<std::string> bytes = ReadBounded(directory_fd, name, complaint);
+  if (!bytes) return fail(0, complaint);
+
   std::vector<std::string> lines;
-  for (std::string line; std::getline(in, line);) {
-    if (line.empty() || line.back() != '\r') {
-      return fail(static_cast<int>(lines.size()) + 1, "line does not end with CR LF");
+  for (size_t start = 0; start < bytes->size();) {
+    const size_t end = bytes->find('\n', start);
+    const int number = static_cast<int>(lines.size()) + 1;
+    if (end == std::string::npos || end == start || (*bytes)[end - 1] != '\r') {
+      return fail(number, "line does not end with CR LF");
     }
-    line.pop_back();
+    const std::string line = bytes->substr(start, end - 1 - start);
+    for (const char c : line) {
+      if (c < 0x20 || c > 0x7e) return fail(number, "holds a byte that is not printable ASCII");
+    }
     lines.push_back(line);
+    start = end + 1;
   }
   if (static_cast<int>(lines.size()) != kLines) {
     return fail(
         static_cast<int>(lines.size()) + (lines.size() < kLines ? 1 : 0),
         "the file has " + std::to_string(lines.size()) + " lines, not " + std::to_string(kLines));
   }
+  auto line = [&](int number) -> const std::string& {
+    return lines[static_cast<size_t>(number - 1)];
+  };
 
-  const std::string label = " Numar cifre semnificative in J0 si J1:";
   std::optional<long> digits;
-  if (lines[0].starts_with(label)) {
-    const std::vector<std::string> rest = Words(lines[0].substr(label.size()));
+  if (line(1).starts_with(kDigitsLabel)) {
+    const std::vector<std::string> rest = Words(line(1).substr(std::string(kDigitsLabel).size()));
     if (rest.size() == 1) digits = Integer(rest[0]);
   }
   if (!digits || *digits != expected_digits) {
     return fail(1, "expected the digit count " + std::to_string(expected_digits));
   }
   table.significant_digits = expected_digits;
+  for (const int number : kBlankLines) {
+    if (!line(number).empty()) return fail(number, "expected an empty line");
+  }
+  if (Words(line(kColumnHeadingLine)) != WordsOf(kColumnHeadings) ||
+      Words(line(kRecurrenceHeadingLine)) != WordsOf(kRecurrenceHeadings)) {
+    return fail(Words(line(kColumnHeadingLine)) != WordsOf(kColumnHeadings)
+                    ? kColumnHeadingLine
+                    : kRecurrenceHeadingLine,
+                "expected the column headings");
+  }
 
-  for (int row = 0; row < kRecurrenceRows; ++row) {
-    const int line_number = kFirstRecurrenceLine + row;
-    const int m = kFirstRecurrenceOrder + row;
-    const std::vector<std::string> words = Words(lines[static_cast<size_t>(line_number - 1)]);
-    // m, recurrence value, series value, term count, relative error
-    if (words.size() != 5)
-      return fail(line_number, "expected the row for m = " + std::to_string(m));
+  // Seed lines: m, recurrence value, series value, term count. Recurrence lines: the same and
+  // the relative error.
+  for (int m = 0; m <= kLastRecurrenceOrder; ++m) {
+    const int number = m < kFirstRecurrenceOrder ? kFirstSeedLine + m
+                                                 : kFirstRecurrenceLine + m - kFirstRecurrenceOrder;
+    const size_t columns = m < kFirstRecurrenceOrder ? 4 : 5;
+    const std::vector<std::string> words = Words(line(number));
+    const std::string what = "cannot read the row for m = " + std::to_string(m);
+    if (words.size() != columns) return fail(number, what);
     const std::optional<long> order = Integer(words[0]);
-    const std::optional<double> recurrence = Number(words[1]);
-    const std::optional<double> series = Number(words[2]);
     const std::optional<long> terms = Integer(words[3]);
-    const std::optional<double> error = Number(words[4]);
-    if (!order || *order != m || !recurrence || !series || !terms || !error) {
-      return fail(line_number, "cannot read the row for m = " + std::to_string(m));
+    if (!order || *order != m || !Number(words[1]) || !Number(words[2]) || !terms || *terms < 1 ||
+        *terms > kTermLimit) {
+      return fail(number, what);
     }
-    table.relative_error[static_cast<size_t>(row)] = *error;
+    if (columns == 5) {
+      const std::optional<double> error = Number(words[4]);
+      if (!error) return fail(number, what);
+      table.relative_error[static_cast<size_t>(m - kFirstRecurrenceOrder)] = *error;
+    }
   }
   return table;
 }

@@ -1,14 +1,16 @@
-// Reading a result file back: the measured relative errors of its recurrence lines.
+// Reading a result file back, as hostile input: the measured relative errors of its recurrence
+// lines, from a file that must be exactly what bessel-recurrence writes.
 #pragma once
 
 #include <array>
-#include <filesystem>
 #include <optional>
 #include <string>
 
 inline constexpr int kFirstRecurrenceOrder = 2;
 inline constexpr int kLastRecurrenceOrder = 10;
 inline constexpr int kRecurrenceRows = kLastRecurrenceOrder - kFirstRecurrenceOrder + 1;
+// Result files are under 2 KiB; anything larger is refused unread.
+inline constexpr long kMaxResultFileBytes = 64 * 1024;
 
 struct ResultTable {
   int significant_digits = 0;                            // 7, 16 or 34, from line 1
@@ -24,7 +26,10 @@ struct ReadFailure {
   std::string Text() const;
 };
 
-// Reads the file as bessel-recurrence writes it: 17 lines ending in CR LF, the digit count in
-// line 1, the recurrence lines for m = 2 ... 10 in lines 9 to 17. Anything else is a failure.
-ResultTable ReadResultTable(const std::filesystem::path& path, int expected_digits,
+// Reads the file `name` in the open directory as bessel-recurrence writes it: a regular file
+// of at most kMaxResultFileBytes, opened without waiting (a FIFO or a device is refused, never
+// read), of 17 printable ASCII lines ending in CR LF: the digit count in line 1, the headings,
+// the two seed lines, and the recurrence lines for m = 2 ... 10 in lines 9 to 17, every number
+// finite and in the program's own notation. Anything else is a failure.
+ResultTable ReadResultTable(int directory_fd, const std::string& name, int expected_digits,
                             std::optional<ReadFailure>& failure);

@@ -21,7 +21,9 @@ struct OpenOutcome {
 // Opens an existing file or creates a missing one, for reading and writing, without cutting it.
 // A relative path is taken relative to the working directory, however long its full name.
 // When access is refused, tries once more for reading only. The system's reasons for a failure
-// map to the diagnostics here and nowhere else.
+// map to the diagnostics here and nowhere else. In a sticky directory that everyone may write
+// to (/tmp), a link is followed only when it belongs to the user or to the directory's owner;
+// another's link is refused as access denied, as the kernel's own protection refuses it.
 OpenOutcome OpenReadWrite(const std::string& path);
 
 // Writes every byte at the file's position; false when any could not be written.
@@ -45,3 +47,6 @@ ConsoleWrite WriteStandardOutput(std::string_view bytes);
 // Writes a diagnostic to standard error, as far as it can.
 void WriteDiagnostic(std::string_view text);
 [[noreturn]] void EndProcess(int status);
+// From here on, a write past the file-size limit (ulimit -f) fails as a write, with its
+// diagnostic, instead of ending the process with a signal. Call before the first record.
+void LetOversizedWritesFail();

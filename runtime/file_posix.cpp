@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <string>
 
@@ -57,6 +58,35 @@ int OpenRetrying(const char* path, int flags) {
   return AboveStandardStreams(fd);
 }
 
+// The directory a path's last component lies in: "." for a bare name.
+std::string DirectoryOf(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// A link planted by another user where anyone may write: the link lies in a sticky,
+// world-writable directory and belongs neither to this user nor to the directory's owner.
+bool UntrustedLink(const std::string& path) {
+  struct stat link, directory;
+  if (lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return false;
+  if (stat(DirectoryOf(path).c_str(), &directory) != 0) return false;
+  const bool shared = (directory.st_mode & S_ISVTX) != 0 && (directory.st_mode & S_IWOTH) != 0;
+  return shared && link.st_uid != geteuid() && link.st_uid != directory.st_uid;
+}
+
+// Opens without following a last-component link, then follows it only when it is trusted. Once
+// a trusted link is seen, nobody else can replace it: the directory is sticky, or not shared.
+int OpenFollowingTrustedLinks(const char* path, int flags) {
+  const int fd = OpenRetrying(path, flags | O_NOFOLLOW);
+  if (fd >= 0 || errno != ELOOP) return fd;
+  if (UntrustedLink(path)) {
+    errno = EACCES;
+    return -1;
+  }
+  return OpenRetrying(path, flags);
+}
+
 bool WriteAllTo(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
     const ssize_t written = write(fd, bytes.data(), bytes.size());
@@ -73,9 +103,9 @@ bool WriteAllTo(int fd, std::string_view bytes) {
 
 OpenOutcome OpenReadWrite(const std::string& path) {
   OpenOutcome outcome;
-  int fd = OpenRetrying(path.c_str(), O_RDWR | O_CREAT);
+  int fd = OpenFollowingTrustedLinks(path.c_str(), O_RDWR | O_CREAT);
   if (fd < 0 && Refused(errno)) {
-    fd = OpenRetrying(path.c_str(), O_RDONLY);
+    fd = OpenFollowingTrustedLinks(path.c_str(), O_RDONLY);
     if (fd < 0) {
       // Refused for writing and not readable either: a refusal, whatever the second reason.
       outcome.failure = Severe::kPermissionDenied;
@@ -125,4 +155,8 @@ void WriteDiagnostic(std::string_view text) {
 
 void EndProcess(int status) {
   _exit(status);
+}
+
+void LetOversizedWritesFail() {
+  std::signal(SIGXFSZ, SIG_IGN);  // the write then fails with EFBIG
 }

@@ -8,7 +8,8 @@
 bool KeyWaiting();
 
 // The wait for a key. BeginKeyWait arranges for the terminal to be restored however the
-// process ends (normal end, interrupt, termination, hang-up, quit) and for a stop at the terminal
+// process ends (normal end, or any signal that ends it: interrupt, termination, hang-up, quit,
+// a fault, an alarm, a user signal, ...) and for a stop at the terminal
 // to hand it back as it was; EndKeyWait restores it and ends those arrangements. Call the first
 // check after BeginKeyWait: the check itself changes the terminal for a moment.
 // AwaitConsoleInput blocks, without using the processor, until the terminal may have input or

@@ -23,10 +23,35 @@ bool terminal_gone = false;    // hung up during the wait
 termios saved_mode;
 volatile sig_atomic_t wait_mode_on = 0;
 
-constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
-struct sigaction previous_ending[sizeof(kEndingSignals) / sizeof(int)];
-struct sigaction previous_stop;
+// Every signal that can be caught and whose default action ends the process, besides the
+// real-time signals (which all do). SIGXFSZ is left out: the program ignores it, so that an
+// oversized write fails as a write.
+constexpr int kEndingSignals[] = {
+    SIGHUP,    SIGINT,  SIGQUIT, SIGILL,  SIGTRAP, SIGABRT, SIGBUS,    SIGFPE,  SIGUSR1,
+    SIGSEGV,   SIGUSR2, SIGPIPE, SIGALRM, SIGTERM, SIGXCPU, SIGVTALRM, SIGPROF, SIGSYS,
+#ifdef SIGSTKFLT
+    SIGSTKFLT,
+#endif
+#ifdef SIGPOLL
+    SIGPOLL,
+#endif
+#ifdef SIGPWR
+    SIGPWR,
+#endif
+};
+struct sigaction previous_action[NSIG];  // by signal number, while the handlers are installed
 bool handlers_installed = false;
+
+// Calls `apply` for every ending signal.
+template <class Apply>
+void ForEachEndingSignal(Apply apply) {
+  for (const int signal_number : kEndingSignals) apply(signal_number);
+#ifdef SIGRTMIN
+  for (int signal_number = SIGRTMIN; signal_number <= SIGRTMAX; ++signal_number) {
+    apply(signal_number);
+  }
+#endif
+}
 
 int TerminalFd() {
   if (terminal_fd == kNotOpened) {
@@ -165,10 +190,10 @@ bool KeyWaiting() {
 
 void BeginKeyWait() {
   if (handlers_installed) return;
-  for (size_t i = 0; i < sizeof(kEndingSignals) / sizeof(int); ++i) {
-    Install(kEndingSignals[i], OnEndingSignal, &previous_ending[i]);
-  }
-  Install(SIGTSTP, OnStop, &previous_stop);
+  ForEachEndingSignal([](int signal_number) {
+    Install(signal_number, OnEndingSignal, &previous_action[signal_number]);
+  });
+  Install(SIGTSTP, OnStop, &previous_action[SIGTSTP]);
   handlers_installed = true;
 }
 
@@ -198,9 +223,9 @@ bool AwaitConsoleInput() {
 void EndKeyWait() {
   LeaveWaitMode();
   if (!handlers_installed) return;
-  for (size_t i = 0; i < sizeof(kEndingSignals) / sizeof(int); ++i) {
-    sigaction(kEndingSignals[i], &previous_ending[i], nullptr);
-  }
-  sigaction(SIGTSTP, &previous_stop, nullptr);
+  ForEachEndingSignal([](int signal_number) {
+    sigaction(signal_number, &previous_action[signal_number], nullptr);
+  });
+  sigaction(SIGTSTP, &previous_action[SIGTSTP], nullptr);
   handlers_installed = false;
 }

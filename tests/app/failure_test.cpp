@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "app/result_files.hpp"
@@ -165,6 +166,40 @@ TEST_F(FailureTest, ReadOnlyAndFullFileSystems) {
         << row.name;
     EXPECT_EQ(ReadFile(dir / "bess-7.rez"), "kept\r\n") << "the mount hid this one";
   }
+}
+
+// ulimit -f: the write that passes the limit fails as a write, instead of the signal ending the
+// run without a word.
+TEST_F(FailureTest, AWritePastTheFileSizeLimitEndsTheRunWith38) {
+  // Room for the transcript (545 bytes), not for a whole result file: the 34-digit file, whose
+  // lines are the longest, passes it first.
+  run_.file_size_limit = 600;
+  const ProgramResult result = RunProgram(run_);
+  EXPECT_EQ(result.ending.exit_status, 38);
+  EXPECT_EQ(Diagnostic(result),
+            "tandrel: severe (38): error during write, unit 3, file " + PathOf("bess-34.rez"));
+}
+
+// In a sticky directory that anyone may write to, another user's link is not followed (even
+// where the kernel's own protection, fs.protected_symlinks, is off); the user's own is.
+TEST_F(FailureTest, AnotherUsersLinkInASharedStickyDirectoryIsRefusedWith9) {
+  if (!testing_support::RunningAsRoot()) GTEST_SKIP() << "giving a link away needs root";
+  const char* kProtection = "/proc/sys/fs/protected_symlinks";
+  std::string protection;
+  std::getline(std::ifstream(kProtection), protection);
+  std::ofstream(kProtection) << "0\n";  // where it can be turned off, the program alone guards
+  fs::permissions(work_, fs::perms::all | fs::perms::sticky_bit);
+  WriteFileBytes(dir_ / "victim", "kept\r\n");
+  fs::create_symlink("/dev/null", work_ / "bess-7.rez");
+  fs::create_symlink(dir_ / "victim", work_ / "bess-16.rez");
+  ASSERT_EQ(lchown(PathOf("bess-16.rez").c_str(), 65534, 65534), 0);
+  const ProgramResult result = RunProgram(run_);
+  if (!protection.empty()) std::ofstream(kProtection) << protection << "\n";
+  EXPECT_EQ(result.ending.exit_status, 9);
+  EXPECT_EQ(Diagnostic(result),
+            "tandrel: severe (9): permission to access file denied, unit 2, file " +
+                PathOf("bess-16.rez"));
+  EXPECT_EQ(ReadFile(dir_ / "victim"), "kept\r\n");
 }
 
 TEST_F(FailureTest, TooManyOpenFilesIsAnOpenFailure) {

@@ -217,7 +217,8 @@ TEST(CommandLine, EachCaseEndsAsDocumented) {
 // While it waits, the terminal gives single keys without echo; however the wait ends, the
 // terminal is given back as it was.
 TEST(KeyWait, TheTerminalIsRestoredWhenASignalEndsTheWait) {
-  for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGPIPE,
+                           SIGXCPU, SIGVTALRM, SIGPROF, SIGSEGV, SIGABRT, SIGRTMIN + 3}) {
     TempDir dir;
     ProgramRun run = RunIn(dir.path());
     run.type_key_after_prompt = false;

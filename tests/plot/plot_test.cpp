@@ -1,13 +1,17 @@
 // bessel-recurrence-plot: the reference values, the prediction against the expected result
 // files, the refusal of damaged files, and the pictures.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <mpfr.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "numeric/series.hpp"
 #include "plot/prediction.hpp"
@@ -74,7 +78,9 @@ TEST(Prediction, AgreesWithTheExpectedFilesToOnePercent) {
   };
   for (const Row& row : rows) {
     std::optional<ReadFailure> failure;
-    const ResultTable table = ReadResultTable(Golden(row.file), row.digits, failure);
+    const int golden = open(BESSEL_GOLDEN_DIR, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const ResultTable table = ReadResultTable(golden, row.file, row.digits, failure);
+    close(golden);
     ASSERT_FALSE(failure) << failure->Text();
     const auto predicted = PredictedRelativeErrors(row.seed_0, row.seed_1);
     for (int m = 5; m <= 10; ++m) {
@@ -85,21 +91,50 @@ TEST(Prediction, AgreesWithTheExpectedFilesToOnePercent) {
   }
 }
 
-// The tool run in a directory, with PATH as given; its status and standard error.
+// The tool run on `directory` from the working directory `from` (no shell between), with PATH
+// as given and HOME in a directory whose gnuplot init file would run a command and spoil the
+// pictures, were it read; its status and standard error.
 struct Outcome {
   int status = -1;
   std::string errors;
 };
-Outcome RunPlot(const fs::path& directory, const std::string& path = std::getenv("PATH")) {
-  const fs::path errors = directory / "stderr.txt";
-  const std::string command = "PATH='" + path + "' '" BESSEL_PLOT_PROGRAM "' '" +
-                              directory.string() + "' 2>'" + errors.string() + "'";
-  const int status = std::system(command.c_str());
+Outcome RunPlot(const fs::path& directory, const std::string& path = std::getenv("PATH"),
+                const fs::path& from = "/") {
+  TempDir home;
+  WriteFileBytes(home / ".gnuplot", "system \"touch PWNED\"\nset datafile separator ','\n");
+  const std::string path_variable = "PATH=" + path, home_variable = "HOME=" + home.path().string();
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int errors = open((home / "stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (errors < 0 || dup2(errors, STDERR_FILENO) < 0 || chdir(from.c_str()) != 0) _exit(125);
+    const char* argv[] = {BESSEL_PLOT_PROGRAM, directory.c_str(), nullptr};
+    const char* envp[] = {path_variable.c_str(), home_variable.c_str(), nullptr};
+    execve(argv[0], const_cast<char**>(argv), const_cast<char**>(envp));
+    _exit(126);
+  }
   Outcome outcome;
-  outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  outcome.errors = ReadFile(errors);
-  fs::remove(errors);
+  const testing_support::Ending ending =
+      testing_support::WaitWithDeadline(pid, std::chrono::seconds(20));
+  outcome.status = ending.exit_status;
+  outcome.errors = ReadFile(home / "stderr.txt");
+  EXPECT_FALSE(fs::exists(home / "PWNED")) << "the init file ran";
   return outcome;
+}
+
+// The file's first `from` replaced by `to`; every one, where `from` is a line end.
+void Edit(const fs::path& file, const std::string& from, const std::string& to) {
+  std::string text = ReadFile(file);
+  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+    text.replace(at, from.size(), to);
+    if (from != "\r\n") break;
+  }
+  WriteFileBytes(file, text);
+}
+
+// Something else made where the file was.
+void Replace(const fs::path& file, void (*make)(const fs::path&)) {
+  fs::remove(file);
+  make(file);
 }
 
 void CopyGoldenFiles(const fs::path& directory) {
@@ -144,7 +179,7 @@ TEST(PlotProgram, RefusesADamagedFileByName) {
     void (*damage)(const fs::path& directory);
     const char* complaint;
   };
-  const Row rows[] = {
+  const Row damaged[] = {
       {"missing", [](const fs::path& d) { fs::remove(d / "bess-16.rez"); },
        "bessel-recurrence-plot: bess-16.rez: cannot be opened\n"},
       {"truncated",
@@ -164,6 +199,59 @@ TEST(PlotProgram, RefusesADamagedFileByName) {
        },
        "bessel-recurrence-plot: bess-34.rez:12: cannot read the row for m = 5\n"},
   };
+  const Row hostile[] = {
+      {"a FIFO",
+       [](const fs::path& d) {
+         Replace(d / "bess-7.rez", [](const fs::path& f) { mkfifo(f.c_str(), 0600); });
+       },
+       "bessel-recurrence-plot: bess-7.rez: is not a regular file\n"},
+      {"a link to /dev/zero",
+       [](const fs::path& d) {
+         Replace(d / "bess-7.rez", [](const fs::path& f) { fs::create_symlink("/dev/zero", f); });
+       },
+       "bessel-recurrence-plot: bess-7.rez: is not a regular file\n"},
+      {"a sparse 1 GiB file",
+       [](const fs::path& d) { fs::resize_file(d / "bess-16.rez", 1L << 30); },
+       "bessel-recurrence-plot: bess-16.rez: is larger than a result file can be\n"},
+      {"NUL bytes",
+       [](const fs::path& d) { WriteFileBytes(d / "bess-7.rez", std::string(798, '\0')); },
+       "bessel-recurrence-plot: bess-7.rez:1: line does not end with CR LF\n"},
+      {"a NUL byte and junk after a number",
+       [](const fs::path& d) {
+         Edit(d / "bess-7.rez", "-1.297E-07", std::string("-1.2\0junk07", 11));
+       },
+       "bessel-recurrence-plot: bess-7.rez:9: holds a byte that is not printable ASCII\n"},
+      {"nan in a row",
+       [](const fs::path& d) { Edit(d / "bess-7.rez", "-1.297E-07", "       nan"); },
+       "bessel-recurrence-plot: bess-7.rez:9: cannot read the row for m = 2\n"},
+      {"inf in a seed line",
+       [](const fs::path& d) {
+         Edit(d / "bess-16.rez", "7.651976865579666D-01", "                  inf");
+       },
+       "bessel-recurrence-plot: bess-16.rez:5: cannot read the row for m = 0\n"},
+      {"a hexadecimal number",
+       [](const fs::path& d) { Edit(d / "bess-7.rez", "-1.297E-07", "     0x1p3"); },
+       "bessel-recurrence-plot: bess-7.rez:9: cannot read the row for m = 2\n"},
+      {"LF line ends", [](const fs::path& d) { Edit(d / "bess-34.rez", "\r\n", "\n"); },
+       "bessel-recurrence-plot: bess-34.rez:1: line does not end with CR LF\n"},
+      {"the 16-digit table as bess-7.rez",
+       [](const fs::path& d) {
+         fs::copy_file(d / "bess-16.rez", d / "bess-7.rez", fs::copy_options::overwrite_existing);
+       },
+       "bessel-recurrence-plot: bess-7.rez:1: expected the digit count 7\n"},
+      {"rows in another order", [](const fs::path& d) { Edit(d / "bess-7.rez", "   3 ", "   4 "); },
+       "bessel-recurrence-plot: bess-7.rez:10: cannot read the row for m = 3\n"},
+      {"a heading altered",
+       [](const fs::path& d) { Edit(d / "bess-7.rez", "RECURENTA", "system(1)"); },
+       "bessel-recurrence-plot: bess-7.rez:8: expected the column headings\n"},
+      {"a term count out of range",
+       [](const fs::path& d) {
+         Edit(d / "bess-7.rez", "    8    -1.297E-07", " 9999    -1.297E-07");
+       },
+       "bessel-recurrence-plot: bess-7.rez:9: cannot read the row for m = 2\n"},
+  };
+  std::vector<Row> rows(std::begin(damaged), std::end(damaged));
+  rows.insert(rows.end(), std::begin(hostile), std::end(hostile));
   for (const Row& row : rows) {
     TempDir dir;
     CopyGoldenFiles(dir.path());
@@ -172,6 +260,57 @@ TEST(PlotProgram, RefusesADamagedFileByName) {
     EXPECT_EQ(outcome.status, 1) << row.name;
     EXPECT_EQ(outcome.errors, row.complaint) << row.name;
     EXPECT_FALSE(fs::exists(dir / "bess-errors.dat")) << row.name;
+  }
+}
+
+// Names are data: whatever bytes a directory's name holds, the tool draws there, and nothing
+// in the name runs (as a gnuplot command, a pipe or a shell command) or is read specially.
+TEST(PlotProgram, DrawsInADirectoryOfAnyName) {
+  const char* names[] = {
+      "a\nsystem \"touch PWNED\"\nb",
+      "<touch PWNED;x",
+      "|touch PWNED;x",
+      "-",
+      "~",
+      "$HOME",
+      "@x",
+      "quote'\"back\\slash",
+      "carriage\rreturn",
+      "not utf-8 \xff\xfe",
+  };
+  for (const char* name : names) {
+    TempDir parent;
+    fs::create_directory(parent / name);
+    CopyGoldenFiles(parent / name);
+    const Outcome outcome = RunPlot(name, std::getenv("PATH"), parent.path());
+    EXPECT_EQ(outcome.status, 0) << name << ": " << outcome.errors;
+    EXPECT_EQ(outcome.errors, "") << name;
+    for (const char* output : {"bess-errors.dat", "bess-errors.svg", "bess-errors.png"}) {
+      EXPECT_TRUE(fs::is_regular_file(parent / name / output)) << name << " " << output;
+    }
+    EXPECT_FALSE(fs::exists(parent / "PWNED")) << name;
+    EXPECT_FALSE(fs::exists(parent / name / "PWNED")) << name;
+  }
+}
+
+// An output name planted as a link or a directory is refused by name and left as it is; the
+// file a link points to is never written.
+TEST(PlotProgram, RefusesAnOutputNameThatIsNotARegularFile) {
+  for (const char* output : {"bess-errors.dat", "bess-errors.svg", "bess-errors.png"}) {
+    TempDir dir;
+    CopyGoldenFiles(dir.path());
+    WriteFileBytes(dir / "victim", "kept");
+    fs::create_symlink(dir / "victim", dir / output);
+    Outcome outcome = RunPlot(dir.path());
+    EXPECT_EQ(outcome.status, 1) << output;
+    EXPECT_EQ(outcome.errors, "bessel-recurrence-plot: " + std::string(output) +
+                                  " exists and is not a regular file; it is left alone\n");
+    EXPECT_EQ(ReadFile(dir / "victim"), "kept") << output;
+    EXPECT_FALSE(fs::exists(dir / "bess-errors.dat") && !fs::is_symlink(dir / "bess-errors.dat"));
+    fs::remove(dir / output);
+    fs::create_directory(dir / output);
+    outcome = RunPlot(dir.path());
+    EXPECT_EQ(outcome.status, 1) << output;
   }
 }
 

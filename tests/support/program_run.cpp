@@ -46,6 +46,7 @@ TerminalChildOptions ProgramOptions(const ProgramRun& run, const TempDir& scratc
   options.err = Connection::File(scratch / "stderr");
   options.unprivileged = run.unprivileged;
   options.open_file_limit = run.open_file_limit;
+  options.file_size_limit = run.file_size_limit;
   options.typed_before_start = run.typed_before_start;
   options.job = run.job;
   options.ignore_hangup = run.ignore_hangup;

@@ -28,7 +28,8 @@ struct ProgramRun {
   bool controlling_terminal = true;
   std::string typed_before_start;  // bytes typed at the terminal before the program starts
   bool type_key_after_prompt = true;
-  int open_file_limit = 0;  // nonzero: the child may hold at most this many descriptors
+  int open_file_limit = 0;   // nonzero: the child may hold at most this many descriptors
+  long file_size_limit = 0;  // nonzero: the child may write files of at most this many bytes
   TerminalChildOptions::Job job = TerminalChildOptions::Job::kSessionLeader;
   bool ignore_hangup = false;
   TerminalChildOptions::Mount mount = TerminalChildOptions::Mount::kNone;

@@ -82,6 +82,7 @@ struct Plan {
   PreparedStream streams[3];
   int highest_descriptor = 0;
   rlimit file_limit = {};
+  rlimit size_limit = {};
 };
 
 Plan MakePlan(const TerminalChildOptions& options) {
@@ -101,6 +102,8 @@ Plan MakePlan(const TerminalChildOptions& options) {
       limits.rlim_cur == RLIM_INFINITY || limits.rlim_cur > 65536 ? 65536 : limits.rlim_cur);
   plan.file_limit = {static_cast<rlim_t>(options.open_file_limit),
                      static_cast<rlim_t>(options.open_file_limit)};
+  plan.size_limit = {static_cast<rlim_t>(options.file_size_limit),
+                     static_cast<rlim_t>(options.file_size_limit)};
   return plan;
 }
 
@@ -184,6 +187,9 @@ void EnterDirectory(const Plan& plan) {
   setrlimit(RLIMIT_CORE, &no_core);
   if (options.open_file_limit > 0 && setrlimit(RLIMIT_NOFILE, &plan.file_limit) != 0) {
     ChildFails("limiting open files");
+  }
+  if (options.file_size_limit > 0 && setrlimit(RLIMIT_FSIZE, &plan.size_limit) != 0) {
+    ChildFails("limiting the file size");
   }
   EnterDirectory(plan);
   SetDisposition(SIGHUP, options.ignore_hangup ? SIG_IGN : SIG_DFL);
