@@ -1,6 +1,6 @@
 # binary128, from the first of these the target has: long double where it already is binary128;
 # GCC's __float128 with libquadmath; GNU MPFR emulating it exactly. -DBESSEL_QUAD=mpfr forces
-# MPFR on any target. The choice reaches the code as one compile definition of quad_support.
+# MPFR on any target; a forced choice the target cannot give is refused here.
 set(BESSEL_QUAD auto CACHE STRING "binary128 backend: auto, long-double, float128 or mpfr")
 set_property(CACHE BESSEL_QUAD PROPERTY STRINGS auto long-double float128 mpfr)
 
@@ -17,6 +17,8 @@ check_cxx_source_compiles("
   BESSEL_HAS_FLOAT128)
 unset(CMAKE_REQUIRED_LIBRARIES)
 
+# The one choice: checked here, passed to the code as BESSEL_QUAD_<BACKEND> and as the backend's
+# own source file (numeric/quad_<backend>.cpp), and checked again by numeric/precision.hpp.
 set(quad_backend ${BESSEL_QUAD})
 if(quad_backend STREQUAL "auto")
   if(BESSEL_LONG_DOUBLE_IS_BINARY128)
@@ -26,15 +28,23 @@ if(quad_backend STREQUAL "auto")
   else()
     set(quad_backend mpfr)
   endif()
+elseif(quad_backend STREQUAL "long-double" AND NOT BESSEL_LONG_DOUBLE_IS_BINARY128)
+  message(FATAL_ERROR "BESSEL_QUAD=long-double: long double is not IEEE binary128 on this target")
+elseif(quad_backend STREQUAL "float128" AND NOT BESSEL_HAS_FLOAT128)
+  message(FATAL_ERROR "BESSEL_QUAD=float128: this target has no __float128 with libquadmath")
+elseif(NOT quad_backend MATCHES "^(long-double|float128|mpfr)$")
+  message(FATAL_ERROR "BESSEL_QUAD must be auto, long-double, float128 or mpfr")
+endif()
+if(quad_backend STREQUAL "mpfr" AND NOT TARGET gnu_mpfr)
+  message(FATAL_ERROR "binary128 in software needs GNU MPFR for the target (libmpfr-dev)")
 endif()
 message(STATUS "binary128: ${quad_backend}")
+string(REPLACE "-" "_" BESSEL_QUAD_BACKEND ${quad_backend})
+string(TOUPPER ${BESSEL_QUAD_BACKEND} quad_macro)
 
 add_library(quad_support INTERFACE)
+target_compile_definitions(quad_support INTERFACE BESSEL_QUAD_${quad_macro})
 if(quad_backend STREQUAL "mpfr")
-  if(NOT TARGET gnu_mpfr)
-    message(FATAL_ERROR "binary128 in software needs GNU MPFR for the target (libmpfr-dev)")
-  endif()
-  target_compile_definitions(quad_support INTERFACE BESSEL_QUAD_MPFR)
   target_link_libraries(quad_support INTERFACE gnu_mpfr)
 elseif(quad_backend STREQUAL "float128")
   if(BESSEL_STANDALONE)
@@ -45,6 +55,4 @@ elseif(quad_backend STREQUAL "float128")
   else()
     target_link_libraries(quad_support INTERFACE quadmath)
   endif()
-elseif(NOT quad_backend STREQUAL "long-double")
-  message(FATAL_ERROR "BESSEL_QUAD must be auto, long-double, float128 or mpfr")
 endif()

@@ -1,29 +1,31 @@
 // The three precision kinds of the experiment, their exact conversions, Power and Factorial.
 #pragma once
 
-#include <bit>
 #include <cfloat>
 #include <cstdint>
-#include <cstring>
 #include <string>
-#include <string_view>
 
-// Quad is IEEE binary128, from the first of these the target has (the build may force MPFR):
+// Quad is IEEE binary128, by the backend the build chose (cmake/Quad.cmake), the first of these
+// the target has unless one is forced:
 //   long double, where it already is binary128 (aarch64, s390x, riscv64, mips64el Linux);
 //   GCC's __float128, with libquadmath for decimal conversions (x86, ppc64el);
 //   a value type over GNU MPFR that rounds exactly as binary128 does (armhf, or on request).
-// Everything else in the program names only the alias; only this header and precision.cpp know
-// which backend it is.
+// Everything else in the program names only the alias; only this header and the backend's own
+// file (quad_long_double.cpp, quad_float128.cpp, quad_mpfr.cpp) know which backend it is.
 #if defined(BESSEL_QUAD_MPFR)
 #include "numeric/quad_mpfr.hpp"
-#elif LDBL_MANT_DIG == 113
-#define BESSEL_QUAD_LONG_DOUBLE 1
+#elif defined(BESSEL_QUAD_LONG_DOUBLE)
+#if LDBL_MANT_DIG != 113
+#error "the build chose long double for binary128, but long double is not binary128 here"
+#endif
 using Quad = long double;
-#elif defined(__SIZEOF_FLOAT128__)
-#define BESSEL_QUAD_FLOAT128 1
+#elif defined(BESSEL_QUAD_FLOAT128)
+#if !defined(__SIZEOF_FLOAT128__)
+#error "the build chose __float128 for binary128, but this compiler has no __float128"
+#endif
 using Quad = __float128;
 #else
-#error "no IEEE binary128 type on this target: build with -DBESSEL_QUAD=mpfr"
+#error "no binary128 backend chosen: the build defines BESSEL_QUAD_LONG_DOUBLE, _FLOAT128 or _MPFR"
 #endif
 
 using Single = float;
@@ -75,31 +77,14 @@ Kind Factorial(int32_t n) {
   return result;
 }
 
-// The 128 bits of a binary128 value as IEEE lays them out: sign, 15-bit biased exponent and
-// 112-bit fraction, from the top bit of `high` down to the bottom bit of `low`.
-struct QuadBits {
-  uint64_t high = 0;
-  uint64_t low = 0;
-  friend bool operator==(const QuadBits&, const QuadBits&) = default;
+// Significant decimal digits D1 D2 ... Dn (D1 never '0') and the decimal exponent of D1, so
+// that the value is D1.D2...Dn x 10^exponent: 0.7651977 to 4 digits is "7652", exponent -1.
+struct DecimalSignificand {
+  std::string digits;
+  int exponent = 0;
 };
-QuadBits BitsOf(const Quad& x);
-Quad QuadFromBits(QuadBits bits);
 
-// The same value to the last bit (and the same sign of zero) in each kind.
-inline bool SameBits(Single a, Single b) {
-  return std::bit_cast<uint32_t>(a) == std::bit_cast<uint32_t>(b);
-}
-inline bool SameBits(Double a, Double b) {
-  return std::bit_cast<uint64_t>(a) == std::bit_cast<uint64_t>(b);
-}
-inline bool SameBits(const Quad& a, const Quad& b) {
-  return BitsOf(a) == BitsOf(b);
-}
-
-// The Quad nearest to a decimal number ("0.1", "-1.9549175e-9"), ties to even.
-Quad ParseQuad(std::string_view text);
-
-// A finite, positive Quad in exponent form with `fraction_digits` digits behind the point,
-// rounded from its exact binary value to nearest, ties to even: "7.65e-01" for 2 digits. The
-// exponent has its sign and at least two digits.
-std::string ScientificText(const Quad& magnitude, int fraction_digits);
+// The exact value of a finite, positive Quad rounded to `count` >= 1 significant digits, to
+// nearest, ties to even. A carry into a new leading digit (9.9996 to 4 digits) gives "1000",
+// exponent 1.
+DecimalSignificand ExactDigits(const Quad& magnitude, int count);

@@ -6,9 +6,7 @@
 
 #include <mpfr.h>
 
-#include <cstdint>
-
-#define BESSEL_QUAD_MPFR 1
+#include "numeric/mpfr_number.hpp"
 
 class Quad {
  public:
@@ -16,11 +14,6 @@ class Quad {
   Quad(int i);     // NOLINT(google-explicit-constructor): exact, as for the built-in kinds
   Quad(float x);   // NOLINT(google-explicit-constructor)
   Quad(double x);  // NOLINT(google-explicit-constructor)
-  Quad(const Quad& other);
-  Quad(Quad&& other) noexcept;
-  Quad& operator=(const Quad& other);
-  Quad& operator=(Quad&& other) noexcept;
-  ~Quad();
 
   // Rounded to nearest, ties to even, as the built-in conversions are.
   explicit operator float() const;
@@ -39,13 +32,14 @@ class Quad {
   friend bool operator>(const Quad& a, const Quad& b);
   friend bool operator>=(const Quad& a, const Quad& b);
 
-  // The MPFR number itself, for the conversions in precision.cpp.
-  mpfr_srcptr get() const { return value_; }
-  mpfr_ptr get() { return value_; }
+  // The MPFR number itself, for conversions.
+  mpfr_srcptr get() const { return value_.get(); }
+  mpfr_ptr get() { return value_.get(); }
   // Brings a result just computed with MPFR's ternary value `ternary` to binary128: its
   // exponent range and, below it, its subnormal grid.
   void Round(int ternary);
 
  private:
-  mpfr_t value_;
+  static constexpr mpfr_prec_t kSignificandBits = 113;
+  MpfrNumber value_{kSignificandBits};
 };

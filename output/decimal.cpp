@@ -2,29 +2,14 @@
 // binary128 backend's own exact conversion for Quad.
 #include "output/decimal.hpp"
 
-#include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <string>
 #include <string_view>
 
-namespace {
+#include "numeric/exponent_form.hpp"
 
-// Reads "d.ddde-05" (or "de+07" when only one digit was asked for) as written by %e.
-DecimalDigits FromScientific(std::string_view text, bool negative) {
-  DecimalDigits result;
-  result.value_class = DecimalDigits::Class::kFinite;
-  result.negative = negative;
-  const size_t e = std::min(text.find('e'), text.size());
-  for (const char c : text.substr(0, e)) {
-    if (c != '.') result.digits += c;
-  }
-  std::string_view exponent = text.substr(std::min(e + 1, text.size()));
-  if (!exponent.empty() && exponent.front() == '+') exponent.remove_prefix(1);
-  std::from_chars(exponent.data(), exponent.data() + exponent.size(), result.exponent);
-  return result;
-}
+namespace {
 
 template <class Kind>
 bool Classify(Kind x, DecimalDigits& result) {
@@ -42,35 +27,39 @@ bool Classify(Kind x, DecimalDigits& result) {
   return true;
 }
 
-// "d.ddd...e+XX" for a finite magnitude, with `fraction_digits` digits behind the point. The
-// first buffer holds the point, the digits and an exponent of up to four digits; should the
-// conversion still want more room, it gets it.
-std::string Scientific(Double magnitude, int fraction_digits) {
-  std::string text(static_cast<size_t>(fraction_digits) + 16, '\0');
+// std::to_chars in exponent form: exact, ties to even. The first buffer holds the point, the
+// digits and an exponent of up to four digits; should the conversion still want more room, it
+// gets it.
+DecimalSignificand Significand(Double magnitude, int count) {
+  std::string text(static_cast<size_t>(count) + 16, '\0');
   for (;;) {
     const auto [end, error] = std::to_chars(text.data(), text.data() + text.size(), magnitude,
-                                            std::chars_format::scientific, fraction_digits);
+                                            std::chars_format::scientific, count - 1);
     if (error == std::errc{}) {
-      text.resize(static_cast<size_t>(end - text.data()));
-      return text;
+      return SignificandOf(std::string_view(text.data(), static_cast<size_t>(end - text.data())));
     }
     text.resize(text.size() * 2);
   }
 }
 
-std::string Scientific(Single magnitude, int fraction_digits) {
-  return Scientific(static_cast<Double>(magnitude), fraction_digits);  // exact widening
+DecimalSignificand Significand(Single magnitude, int count) {
+  return Significand(static_cast<Double>(magnitude), count);  // exact widening
 }
 
-std::string Scientific(const Quad& magnitude, int fraction_digits) {
-  return ScientificText(magnitude, fraction_digits);
+DecimalSignificand Significand(const Quad& magnitude, int count) {
+  return ExactDigits(magnitude, count);
 }
 
 template <class Kind>
 DecimalDigits Decimal(Kind x, int count) {
   DecimalDigits result;
   if (Classify(x, result)) return result;
-  return FromScientific(Scientific(x < 0 ? -x : x, count - 1), x < 0);
+  DecimalSignificand significand = Significand(x < 0 ? -x : x, count);
+  result.value_class = DecimalDigits::Class::kFinite;
+  result.negative = x < 0;
+  result.digits = std::move(significand.digits);
+  result.exponent = significand.exponent;
+  return result;
 }
 
 }  // namespace

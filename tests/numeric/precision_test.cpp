@@ -3,8 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <bit>
-#include <cstring>
+#include "tests/support/bits.hpp"
 
 namespace {
 
@@ -14,23 +13,23 @@ using Kinds = ::testing::Types<Single, Double, Quad>;
 TYPED_TEST_SUITE(KindTest, Kinds);
 
 TYPED_TEST(KindTest, FactorialOfSmallAndNegativeIsOne) {
-  EXPECT_TRUE(Factorial<TypeParam>(0) == 1);
-  EXPECT_TRUE(Factorial<TypeParam>(1) == 1);
-  EXPECT_TRUE(Factorial<TypeParam>(-3) == 1);
-  EXPECT_TRUE(Factorial<TypeParam>(5) == 120);
+  EXPECT_EQ(Bits(Factorial<TypeParam>(0)), Bits(TypeParam{1}));
+  EXPECT_EQ(Bits(Factorial<TypeParam>(1)), Bits(TypeParam{1}));
+  EXPECT_EQ(Bits(Factorial<TypeParam>(-3)), Bits(TypeParam{1}));
+  EXPECT_EQ(Bits(Factorial<TypeParam>(5)), Bits(TypeParam{120}));
 }
 
 TYPED_TEST(KindTest, PowersOfMinusAQuarterAndTwoAreExact) {
-  EXPECT_TRUE(Power(TypeParam{-0.25}, 0) == 1);
-  EXPECT_TRUE(Power(TypeParam{-0.25}, 3) == TypeParam{-1} / 64);
-  EXPECT_TRUE(Power(TypeParam{2}, 10) == 1024);
-  EXPECT_TRUE(Power(TypeParam{-0.25}, 50) == TypeParam{1} / Power(TypeParam{2}, 100));
+  EXPECT_EQ(Bits(Power(TypeParam{-0.25}, 0)), Bits(TypeParam{1}));
+  EXPECT_EQ(Bits(Power(TypeParam{-0.25}, 3)), Bits(TypeParam{-1} / 64));
+  EXPECT_EQ(Bits(Power(TypeParam{2}, 10)), Bits(TypeParam{1024}));
+  EXPECT_EQ(Bits(Power(TypeParam{-0.25}, 50)), Bits(TypeParam{1} / Power(TypeParam{2}, 100)));
 }
 
 TEST(Factorial, ExactInDoubleAndQuadUpToFifteen) {
   // 15! = 1307674368000 needs 41 bits.
   EXPECT_EQ(Factorial<Double>(15), 1307674368000.0);
-  EXPECT_TRUE(Factorial<Quad>(15) == Quad{1307674368000.0});
+  EXPECT_EQ(Bits(Factorial<Quad>(15)), Bits(Quad{1307674368000.0}));
 }
 
 TEST(Factorial, SingleRoundsEachProductFromFourteenOn) {
@@ -45,7 +44,7 @@ TEST(Factorial, SingleRoundsEachProductFromFourteenOn) {
 
 TEST(Conversions, SingleWidenedToQuadAndNarrowedBackKeepsItsBits) {
   const Single x = 0.4400506f;
-  EXPECT_EQ(std::bit_cast<uint32_t>(Narrow(Widen(x))), std::bit_cast<uint32_t>(x));
+  EXPECT_EQ(Bits(Narrow(Widen(x))), Bits(x));
 }
 
 TEST(Conversions, NarrowingRoundsToNearestTiesToEven) {
@@ -61,12 +60,12 @@ TEST(Conversions, NarrowingRoundsToNearestTiesToEven) {
 
 TEST(QuadArithmetic, IsBinary128) {
   const Quad twenty = Quad{2.0} * Widen(int32_t{10});
-  EXPECT_TRUE(twenty == 20);
+  EXPECT_EQ(Bits(twenty), Bits(Quad{20}));
   const Quad x = Quad{1} / 3;
-  EXPECT_TRUE(BitsOf(x - x) == QuadBits{}) << "equal values subtract to +0";
+  EXPECT_EQ(Bits(x - x), QuadBits{}) << "equal values subtract to +0";
   // 1 + 2^-112 is representable in 113 bits, 1 + 2^-113 is not.
-  EXPECT_TRUE(Quad{1} + Quad{1} / Power(Quad{2}, 112) != 1);
-  EXPECT_TRUE(Quad{1} + Quad{1} / Power(Quad{2}, 113) == 1);
+  EXPECT_NE(Bits(Quad{1} + Quad{1} / Power(Quad{2}, 112)), Bits(Quad{1}));
+  EXPECT_EQ(Bits(Quad{1} + Quad{1} / Power(Quad{2}, 113)), Bits(Quad{1}));
 }
 
 }  // namespace

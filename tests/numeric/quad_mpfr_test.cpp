@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "numeric/precision.hpp"
+#include "tests/support/bits.hpp"
 
 #if defined(BESSEL_QUAD_MPFR) && defined(__SIZEOF_FLOAT128__)
 
@@ -45,13 +46,7 @@ class Operands {
   }
 
  private:
-  uint64_t Random() {
-    state_ ^= state_ << 13;
-    state_ ^= state_ >> 7;
-    state_ ^= state_ << 17;
-    return state_;
-  }
-  uint64_t state_ = 0x2545f4914f6cdd1du;
+  XorShift Random{0x2545f4914f6cdd1du};
 };
 
 TEST(QuadMpfr, EveryOperationGivesTheBitsOfBinary128) {
@@ -62,7 +57,7 @@ TEST(QuadMpfr, EveryOperationGivesTheBitsOfBinary128) {
     const QuadBits b_bits = operands.Next(a_bits);
     const Quad a = QuadFromBits(a_bits);
     const Quad b = QuadFromBits(b_bits);
-    ASSERT_EQ(BitsOf(a), a_bits) << "bits do not survive the round trip";
+    ASSERT_EQ(Bits(a), a_bits) << "bits do not survive the round trip";
     const __float128 x = Native(a_bits);
     const __float128 y = Native(b_bits);
     const struct {
@@ -70,13 +65,13 @@ TEST(QuadMpfr, EveryOperationGivesTheBitsOfBinary128) {
       QuadBits got;
       QuadBits expected;
     } results[] = {
-        {"+", BitsOf(a + b), BitsOfNative(x + y)},
-        {"-", BitsOf(a - b), BitsOfNative(x - y)},
-        {"*", BitsOf(a * b), BitsOfNative(x * y)},
-        {"/", BitsOf(a / b), BitsOfNative(x / y)},
-        {"to double", BitsOf(Quad(static_cast<double>(a))),
+        {"+", Bits(a + b), BitsOfNative(x + y)},
+        {"-", Bits(a - b), BitsOfNative(x - y)},
+        {"*", Bits(a * b), BitsOfNative(x * y)},
+        {"/", Bits(a / b), BitsOfNative(x / y)},
+        {"to double", Bits(Quad(static_cast<double>(a))),
          BitsOfNative(static_cast<__float128>(static_cast<double>(x)))},
-        {"to float", BitsOf(Quad(static_cast<float>(a))),
+        {"to float", Bits(Quad(static_cast<float>(a))),
          BitsOfNative(static_cast<__float128>(static_cast<float>(x)))},
     };
     for (const auto& result : results) {

@@ -3,9 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "output/fields.hpp"
+#include "tests/support/bits.hpp"
 
 namespace {
 
@@ -18,24 +17,19 @@ class RecurrenceTest : public ::testing::Test {
   }
 };
 
-template <class Kind>
-bool SameBitsWidened(const Quad& entry, Kind series) {
-  return SameBits(entry, Widen(series));
-}
-
 TEST_F(RecurrenceTest, SeedsAreTheWidenedSeriesValues) {
   for (int32_t m = 0; m <= 1; ++m) {
     const size_t i = static_cast<size_t>(m);
-    EXPECT_TRUE(SameBitsWidened(RecSingle[i], SeriesJ<Single>(m)));
-    EXPECT_TRUE(SameBitsWidened(RecDouble[i], SeriesJ<Double>(m)));
-    EXPECT_TRUE(SameBitsWidened(RecQuad[i], SeriesJ<Quad>(m)));
+    EXPECT_EQ(Bits(RecSingle[i]), Bits(Widen(SeriesJ<Single>(m))));
+    EXPECT_EQ(Bits(RecDouble[i]), Bits(Widen(SeriesJ<Double>(m))));
+    EXPECT_EQ(Bits(RecQuad[i]), Bits(SeriesJ<Quad>(m)));
   }
 }
 
 TEST_F(RecurrenceTest, EachStepMultipliesThenSubtracts) {
   for (size_t m = 1; m < kMaxOrder; ++m) {
     const Quad expected = Widen(static_cast<int32_t>(2 * m)) * RecQuad[m] - RecQuad[m - 1];
-    EXPECT_TRUE(RecQuad[m + 1] == expected) << "m = " << m;
+    EXPECT_EQ(Bits(RecQuad[m + 1]), Bits(expected)) << "m = " << m;
   }
 }
 

@@ -6,6 +6,7 @@
 #include <bit>
 #include <vector>
 
+#include "tests/support/bits.hpp"
 #include "tests/support/exact_decimal.hpp"
 
 namespace {
@@ -15,10 +16,6 @@ using testing_support::FromBinary128;
 using testing_support::FromBinary32;
 using testing_support::FromBinary64;
 using testing_support::RoundedDigits;
-
-QuadBits Bits128(uint64_t high, uint64_t low) {
-  return {high, low};
-}
 
 // Program and reference agree on every digit and the exponent.
 template <class Kind>
@@ -50,8 +47,8 @@ TEST(DecimalDigitsEdges, SmallestAndLargestNormal) {
   Check32(0x7f7fffffu);
   Check64(0x0010000000000000u);
   Check64(0x7fefffffffffffffu);
-  Check128(Bits128(0x0001000000000000u, 0));
-  Check128(Bits128(0x7ffeffffffffffffu, 0xffffffffffffffffu));
+  Check128(QuadBits(0x0001000000000000u, 0));
+  Check128(QuadBits(0x7ffeffffffffffffu, 0xffffffffffffffffu));
 }
 
 TEST(DecimalDigitsEdges, SmallestAndLargestNormalAsKnown) {
@@ -63,7 +60,7 @@ TEST(DecimalDigitsEdges, SmallestAndLargestNormalAsKnown) {
   EXPECT_EQ(min.exponent, -308);
   // The largest binary128 value: 1.189731495357231765085759326628007e4932
   const DecimalDigits max =
-      ToDecimal(QuadFromBits(Bits128(0x7ffeffffffffffffu, 0xffffffffffffffffu)), 34);
+      ToDecimal(QuadFromBits(QuadBits(0x7ffeffffffffffffu, 0xffffffffffffffffu)), 34);
   EXPECT_EQ(max.digits, "1189731495357231765085759326628007");
   EXPECT_EQ(max.exponent, 4932);
 }
@@ -108,8 +105,8 @@ TEST(DecimalDigitsExponents, TwoThreeAndFourDigits) {
   Check64(std::bit_cast<uint64_t>(1.0e-100));
   Check64(std::bit_cast<uint64_t>(-1.0e+100));
   Check64(std::bit_cast<uint64_t>(1.0e-15));
-  Check128(Bits128(0x0400000000000000u, 0x1234));  // about 1e-4624
-  Check128(Bits128(0x4c00000000000000u, 0x5));     // about 1e+925
+  Check128(QuadBits(0x0400000000000000u, 0x1234));  // about 1e-4624
+  Check128(QuadBits(0x4c00000000000000u, 0x5));     // about 1e+925
 }
 
 TEST(DecimalDigitsSpecial, ZeroInfinityAndNaN) {
@@ -118,19 +115,13 @@ TEST(DecimalDigitsSpecial, ZeroInfinityAndNaN) {
   const DecimalDigits infinity = ToDecimal(-std::bit_cast<Double>(0x7ff0000000000000u), 4);
   EXPECT_EQ(infinity.value_class, DecimalDigits::Class::kInfinite);
   EXPECT_TRUE(infinity.negative);
-  EXPECT_EQ(ToDecimal(QuadFromBits(Bits128(0x7fff800000000000u, 0)), 4).value_class,
+  EXPECT_EQ(ToDecimal(QuadFromBits(QuadBits(0x7fff800000000000u, 0)), 4).value_class,
             DecimalDigits::Class::kNaN);
 }
 
 // A fixed pseudo-random sweep over finite bit patterns of each kind.
 TEST(DecimalDigitsSweep, PseudoRandomPatterns) {
-  uint64_t state = 0x9e3779b97f4a7c15u;
-  auto next = [&state] {
-    state ^= state << 13;
-    state ^= state >> 7;
-    state ^= state << 17;
-    return state;
-  };
+  XorShift next(0x9e3779b97f4a7c15u);
   for (int i = 0; i < 150; ++i) {
     const uint32_t b32 = static_cast<uint32_t>(next());
     if ((b32 & 0x7f800000u) != 0x7f800000u && (b32 & 0x7fffffffu) != 0) Check32(b32);
@@ -138,7 +129,7 @@ TEST(DecimalDigitsSweep, PseudoRandomPatterns) {
     if ((b64 & 0x7fffffffffffffffu) != 0) Check64(b64);
     // Biased exponents 0x3c00 ... 0x43ff: magnitudes within about 1e+-308.
     const uint64_t sign_and_exponent = (next() & 0x8000u) | (0x3c00u + next() % 0x800u);
-    Check128(Bits128((sign_and_exponent << 48) | (next() >> 16), next()));
+    Check128(QuadBits((sign_and_exponent << 48) | (next() >> 16), next()));
   }
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "output/statement.hpp"
+#include "tests/support/bits.hpp"
 
 namespace {
 
