@@ -3,9 +3,9 @@
 
 #include <getopt.h>
 
-namespace {
+#include "app/result_files.hpp"
 
-constexpr std::string_view kProgram = "bessel-recurrence";
+namespace {
 
 // Above every character, so that a long option's code never reads as a short option.
 enum Code : int { kHelp = 256, kVersion, kNoWait };
@@ -55,6 +55,19 @@ CommandLine ParseCommandLine(int argc, char* argv[]) {
   return line;
 }
 
+// "  bess-7.rez    seeds from binary32 (7 significant digits)", one line per file.
+std::string ResultFileLines() {
+  std::string lines;
+  for (int32_t file = 1; file <= kResultFiles; ++file) {
+    const size_t i = static_cast<size_t>(file - 1);
+    std::string name = ResultFileName(file);
+    name.resize(14, ' ');
+    lines += "  " + name + "seeds from " + kSeedFormats[i] + " (" +
+             std::to_string(SignificantDigits[i]) + " significant digits)\n";
+  }
+  return lines;
+}
+
 std::string HelpText() {
   return R"(Usage: bessel-recurrence [--no-wait]
 
@@ -65,10 +78,8 @@ recurrence multiplies the error of its seeds. Every printed digit is the exact b
 correctly rounded.
 
 Writes into the working directory, replacing files of the same name:
-  bess-7.rez    seeds from binary32 (7 significant digits)
-  bess-16.rez   seeds from binary64 (16 significant digits)
-  bess-34.rez   seeds from binary128 (34 significant digits)
-Each holds the two seeds next to their series values, then for m = 2 ... 10: m, the
+)" + ResultFileLines() +
+         R"(Each holds the two seeds next to their series values, then for m = 2 ... 10: m, the
 recurrence value, the directly summed series value, the number of series terms and the
 relative error (series - recurrence) / series. Lines end with CR LF.
 
@@ -91,8 +102,8 @@ Full documentation: man bessel-recurrence
 )";
 }
 
-std::string VersionText() {
-  return std::string(kProgram) + " " BESSEL_VERSION "\n" +
+std::string VersionText(std::string_view program) {
+  return std::string(program) + " " BESSEL_VERSION "\n" +
          "Copyright (C) 2026 the bessel-recurrence authors.\n"
          "License MIT: <https://opensource.org/licenses/MIT>.\n"
          "This is free software: you are free to change and redistribute it.\n"
@@ -100,6 +111,6 @@ std::string VersionText() {
 }
 
 std::string UsageErrorText(std::string_view complaint) {
-  return std::string(kProgram) + ": " + std::string(complaint) + "\nTry '" + std::string(kProgram) +
-         " --help' for more information.\n";
+  return std::string(kProgramName) + ": " + std::string(complaint) + "\nTry '" +
+         std::string(kProgramName) + " --help' for more information.\n";
 }

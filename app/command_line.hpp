@@ -15,7 +15,9 @@ struct CommandLine {
 // reading. Unambiguous abbreviations are taken (--no for --no-wait).
 CommandLine ParseCommandLine(int argc, char* argv[]);
 
-// The texts of --help and --version, and the two lines of a usage error.
+// The texts of --help and --version, and the two lines of a usage error. The version text is
+// that of every program of the project, with the version set once in CMakeLists.txt.
 std::string HelpText();
-std::string VersionText();
+std::string VersionText(std::string_view program);
+inline constexpr std::string_view kProgramName = "bessel-recurrence";
 std::string UsageErrorText(std::string_view complaint);

@@ -10,7 +10,7 @@ int main(int argc, char* argv[]) {
       WriteConsoleText(HelpText());
       return 0;
     case CommandLine::Action::kVersion:
-      WriteConsoleText(VersionText());
+      WriteConsoleText(VersionText(kProgramName));
       return 0;
     case CommandLine::Action::kUsageError:
       WriteErrorText(UsageErrorText(line.complaint));

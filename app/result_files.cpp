@@ -72,6 +72,17 @@ void WriteRecurrenceLine(int32_t unit, EditList list, int32_t m) {
 
 }  // namespace
 
+const RecurrenceTable& RecurrenceTableOf(int32_t file) {
+  switch (file) {
+    case 1:
+      return TableOf<Single>();
+    case 2:
+      return TableOf<Double>();
+    default:
+      return TableOf<Quad>();
+  }
+}
+
 std::string ResultFileName(int32_t file) {
   const int32_t digits = SignificantDigits[static_cast<size_t>(file - 1)];
   const std::string text =
@@ -81,7 +92,7 @@ std::string ResultFileName(int32_t file) {
 
 void WriteResultFiles() {
   ActiveRoutine routine("WriteResultFiles");
-  for (int32_t file = 1; file <= 3; ++file) {
+  for (int32_t file = 1; file <= kResultFiles; ++file) {
     const size_t i = static_cast<size_t>(file - 1);
     result_file_names[i] = ResultFileName(file);
     result_file_names[i].resize(kNameField, ' ');
@@ -90,18 +101,18 @@ void WriteResultFiles() {
     Write(file, kColumnHeading, {kColumnHeadings[0], kColumnHeadings[1]});
   }
   SeriesLog.TraceOn = 0;
-  for (int32_t m = 0; m <= 1; ++m) {
+  for (int32_t m = 0; m < kFirstRecurrenceOrder; ++m) {
     WriteSeedLine<Single>(1, kSeedLine1, m);
     WriteSeedLine<Double>(2, kSeedLine2, m);
     WriteSeedLine<Quad>(3, kLine3, m);
   }
-  for (int32_t file = 1; file <= 3; ++file) {
+  for (int32_t file = 1; file <= kResultFiles; ++file) {
     column_stop = ColumnStops[static_cast<size_t>(file - 1)];
     Write(file, kRecurrenceHeading,
           {kRecurrenceHeadings[0], kRecurrenceHeadings[1], kRecurrenceHeadings[2],
            kRecurrenceHeadings[3]});
   }
-  for (int32_t m = 2; m <= kMaxOrder; ++m) {
+  for (int32_t m = kFirstRecurrenceOrder; m <= kMaxOrder; ++m) {
     WriteRecurrenceLine<Single>(1, kRecurrenceLine1, m);
     WriteRecurrenceLine<Double>(2, kRecurrenceLine2, m);
     WriteRecurrenceLine<Quad>(3, kLine3, m);
@@ -111,7 +122,7 @@ void WriteResultFiles() {
 void ListResultFiles() {
   ActiveRoutine routine("ListResultFiles");
   Write(kConsole, kFileListTitle, {"Fisiere de iesire:"});
-  for (int32_t file = 1; file <= 3; ++file) {
+  for (int32_t file = 1; file <= kResultFiles; ++file) {
     ListWrite(WithoutTrailingBlanks(result_file_names[static_cast<size_t>(file - 1)]));
     CloseUnit(file);
   }

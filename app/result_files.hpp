@@ -1,15 +1,29 @@
-// The three result files: their names, layouts, writing, listing and closing.
+// The three result files: their names, layouts, writing, listing and closing. Everything that
+// reads them back (the plot tool, the tests) takes their contract from here.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <string>
 
-// Significant digits of the seeds of file 1, 2, 3 (Single, Double, Quad); they name the files.
-inline constexpr std::array<int32_t, 3> SignificantDigits = {7, 16, 34};
+#include "numeric/recurrence.hpp"
 
-// "bess-7.rez", "bess-16.rez", "bess-34.rez": "bess-", the digit count, ".rez".
+// Files 1, 2, 3 hold the tables seeded from Single, Double and Quad: the seeds' significant
+// digits, which name the files, and their IEEE formats.
+inline constexpr int32_t kResultFiles = 3;
+inline constexpr std::array<int32_t, kResultFiles> SignificantDigits = {7, 16, 34};
+inline constexpr std::array<const char*, kResultFiles> kSeedFormats = {"binary32", "binary64",
+                                                                       "binary128"};
+
+// "bess-", the digit count, ".rez": the name of file 1 is the 7-digit one.
 std::string ResultFileName(int32_t file);
+
+// The recurrence table that file `file` shows; SeedTables seeds it from the file's own kind.
+const RecurrenceTable& RecurrenceTableOf(int32_t file);
+
+// Each file shows the seeds, m = 0 and 1, then the recurrence lines, m = 2 ... kMaxOrder.
+inline constexpr int32_t kFirstRecurrenceOrder = 2;
+inline constexpr int32_t kRecurrenceLines = kMaxOrder - kFirstRecurrenceOrder + 1;
 
 // The headings of every result file: line 1 (the label, then the digit count), the column
 // heading of lines 2 and 3, and the recurrence heading of lines 7 and 8.

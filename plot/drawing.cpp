@@ -104,7 +104,7 @@ std::string DataText(const AllSeries& series) {
     text += "  measured_" + digits + "  predicted_" + digits;
   }
   text += "\n";
-  for (int row = 0; row < kRecurrenceRows; ++row) {
+  for (int row = 0; row < kRecurrenceLines; ++row) {
     text += std::to_string(kFirstRecurrenceOrder + row);
     for (const ErrorSeries& s : series) {
       text += " " + Scientific(s.measured[static_cast<size_t>(row)]) + " " +

@@ -10,10 +10,10 @@
 // Measured and predicted |relative error| of one table, m = 2 ... 10.
 struct ErrorSeries {
   std::string label;  // "7 digits (binary32 seeds)"
-  std::array<double, kRecurrenceRows> measured{};
-  std::array<double, kRecurrenceRows> predicted{};
+  std::array<double, kRecurrenceLines> measured{};
+  std::array<double, kRecurrenceLines> predicted{};
 };
-using AllSeries = std::array<ErrorSeries, 3>;
+using AllSeries = std::array<ErrorSeries, kResultFiles>;
 
 // bess-errors.dat: comment lines naming the columns, then for each m = 2 ... 10 a row of m and
 // the measured and predicted values of each table in turn (7 columns).

@@ -11,8 +11,9 @@
 #include <string>
 #include <string_view>
 
+#include "app/command_line.hpp"
 #include "app/result_files.hpp"
-#include "numeric/series.hpp"
+#include "numeric/recurrence.hpp"
 #include "plot/drawing.hpp"
 #include "plot/output_files.hpp"
 #include "plot/prediction.hpp"
@@ -28,10 +29,7 @@ constexpr int kBadInputOrOutput = 1;  // a result file missing or damaged, an ou
 constexpr int kUsageError = 2;
 constexpr int kNoPicture = 3;  // gnuplot missing or failing; the .dat file is written
 
-constexpr const char* kHelp =
-    R"(Usage: bessel-recurrence-plot [DIR]
-
-Reads bess-7.rez, bess-16.rez and bess-34.rez, as bessel-recurrence writes them, in DIR
+constexpr const char* kHelpAfterInputs = R"( as bessel-recurrence writes them, in DIR
 (default: the working directory) and writes into DIR:
   bess-errors.dat   m, then for the 7-, 16- and 34-digit tables in turn the measured
                     |relative error| and the one theory predicts from the seeds' errors
@@ -53,6 +51,17 @@ Exit status:
 Full documentation: man bessel-recurrence-plot
 )";
 
+// "Reads bess-7.rez, bess-16.rez and bess-34.rez," and the rest.
+std::string PlotHelpText() {
+  std::string text = "Usage: bessel-recurrence-plot [DIR]\n\nReads ";
+  for (int32_t file = 1; file <= kResultFiles; ++file) {
+    text += ResultFileName(file) + (file == kResultFiles       ? ","
+                                    : file == kResultFiles - 1 ? " and "
+                                                               : ", ");
+  }
+  return text + kHelpAfterInputs;
+}
+
 int Complain(int status, const std::string& what) {
   std::fprintf(stderr, "%s: %s\n", kProgram.data(), what.c_str());
   if (status == kUsageError) {
@@ -61,22 +70,14 @@ int Complain(int status, const std::string& what) {
   return status;
 }
 
-constexpr const char* kLabels[3] = {"7 digits (binary32 seeds)", "16 digits (binary64 seeds)",
-                                    "34 digits (binary128 seeds)"};
 constexpr const char* kDataFile = "bess-errors.dat";
 constexpr const char* kSvgFile = "bess-errors.svg";
 constexpr const char* kPngFile = "bess-errors.png";
 
-// The seeds the program itself uses for each table: its series values of J_0 and J_1.
-std::array<Quad, 2> Seeds(int table) {
-  switch (table) {
-    case 0:
-      return {Widen(SeriesJ<Single>(0)), Widen(SeriesJ<Single>(1))};
-    case 1:
-      return {Widen(SeriesJ<Double>(0)), Widen(SeriesJ<Double>(1))};
-    default:
-      return {SeriesJ<Quad>(0), SeriesJ<Quad>(1)};
-  }
+// The legend of file `file`: "7 digits (binary32 seeds)".
+std::string Label(int32_t file) {
+  const size_t i = static_cast<size_t>(file - 1);
+  return std::to_string(SignificantDigits[i]) + " digits (" + kSeedFormats[i] + " seeds)";
 }
 
 }  // namespace
@@ -87,14 +88,11 @@ int main(int argc, char* argv[]) {
   for (int i = 1; i < argc; ++i) {
     const std::string_view argument = argv[i];
     if (argument == "--help") {
-      std::fputs(kHelp, stdout);
+      std::fputs(PlotHelpText().c_str(), stdout);
       return std::fflush(stdout) == 0 ? kDone : kBadInputOrOutput;
     }
     if (argument == "--version") {
-      std::printf(
-          "%s %s\nCopyright (C) 2026 the bessel-recurrence authors.\n"
-          "License MIT: <https://opensource.org/licenses/MIT>.\n",
-          kProgram.data(), BESSEL_VERSION);
+      std::fputs(VersionText(kProgram).c_str(), stdout);
       return std::fflush(stdout) == 0 ? kDone : kBadInputOrOutput;
     }
     if (argument.starts_with("-") && argument != "-") {
@@ -113,16 +111,19 @@ int main(int argc, char* argv[]) {
     return Complain(kBadInputOrOutput, "cannot open the directory " + Printable(directory) + ": " +
                                            std::strerror(errno));
   }
+  // The seeds are the program's own: its series values of J_0 and J_1 in each file's kind.
+  SeedTables();
   AllSeries series;
-  for (int i = 0; i < 3; ++i) {
+  for (int32_t file = 1; file <= kResultFiles; ++file) {
+    const size_t i = static_cast<size_t>(file - 1);
     std::optional<ReadFailure> failure;
-    const ResultTable table = ReadResultTable(dir, ResultFileName(i + 1),
-                                              SignificantDigits[static_cast<size_t>(i)], failure);
+    const ResultTable table =
+        ReadResultTable(dir, ResultFileName(file), SignificantDigits[i], failure);
     if (failure) return Complain(kBadInputOrOutput, failure->Text());
-    const std::array<Quad, 2> seeds = Seeds(i);
-    series[static_cast<size_t>(i)] = {kLabels[i], {}, PredictedRelativeErrors(seeds[0], seeds[1])};
+    const RecurrenceTable& seeded = RecurrenceTableOf(file);
+    series[i] = {Label(file), {}, PredictedRelativeErrors(seeded[0], seeded[1])};
     for (size_t row = 0; row < table.relative_error.size(); ++row) {
-      series[static_cast<size_t>(i)].measured[row] = std::abs(table.relative_error[row]);
+      series[i].measured[row] = std::abs(table.relative_error[row]);
     }
   }
 

@@ -5,29 +5,20 @@
 
 #include <vector>
 
+#include "numeric/mpfr_number.hpp"
+
 namespace {
 
 constexpr mpfr_prec_t kBits = 256;
 
 // An MPFR number at kBits, zero to start with.
-class Big {
- public:
-  Big() {
-    mpfr_init2(value_, kBits);
-    mpfr_set_zero(value_, 1);
-  }
-  ~Big() { mpfr_clear(value_); }
-  Big(const Big&) = delete;
-  Big& operator=(const Big&) = delete;
-  mpfr_ptr get() { return value_; }
-
- private:
-  mpfr_t value_;
-};
+MpfrNumber Big() {
+  return MpfrNumber(kBits);
+}
 
 // A binary128 value, exactly: split into three binary64 parts (53 + 53 + 7 significant bits,
 // each subtraction exact) and summed at 256 bits.
-void SetExactly(Big& out, Quad x) {
+void SetExactly(MpfrNumber& out, Quad x) {
   const double high = static_cast<double>(x);
   const Quad rest = x - Widen(high);
   const double middle = static_cast<double>(rest);
@@ -40,18 +31,18 @@ void SetExactly(Big& out, Quad x) {
 // J_m(1) and Y_m(1), m = 0 ... 10, correctly rounded to the working precision.
 struct Bessel {
   Bessel() {
-    Big one;
+    MpfrNumber one = Big();
     mpfr_set_ui(one.get(), 1, MPFR_RNDN);
-    for (long m = 0; m <= 10; ++m) {
+    for (long m = 0; m <= kMaxOrder; ++m) {
       mpfr_jn(j[m].get(), m, one.get(), MPFR_RNDN);
       mpfr_yn(y[m].get(), m, one.get(), MPFR_RNDN);
     }
   }
-  Big j[11];
-  Big y[11];
+  std::vector<MpfrNumber> j = std::vector<MpfrNumber>(kMaxOrder + 1, Big());
+  std::vector<MpfrNumber> y = std::vector<MpfrNumber>(kMaxOrder + 1, Big());
 };
 
-std::string Decimal(Big& x) {
+std::string Decimal(MpfrNumber& x) {
   char text[64];
   mpfr_snprintf(text, sizeof text, "%.39Re", x.get());
   return text;
@@ -62,25 +53,25 @@ std::string Decimal(Big& x) {
 BesselReference ReferenceValues() {
   Bessel bessel;
   BesselReference reference;
-  for (size_t m = 0; m <= 10; ++m) {
+  for (size_t m = 0; m <= kMaxOrder; ++m) {
     reference.j[m] = Decimal(bessel.j[m]);
     reference.y[m] = Decimal(bessel.y[m]);
   }
   return reference;
 }
 
-std::array<double, kRecurrenceRows> PredictedRelativeErrors(Quad seed_0, Quad seed_1) {
+std::array<double, kRecurrenceLines> PredictedRelativeErrors(Quad seed_0, Quad seed_1) {
   Bessel bessel;
-  Big(&j)[11] = bessel.j;
-  Big(&y)[11] = bessel.y;
-  Big e0, e1;
+  std::vector<MpfrNumber>& j = bessel.j;
+  std::vector<MpfrNumber>& y = bessel.y;
+  MpfrNumber e0 = Big(), e1 = Big();
   SetExactly(e0, seed_0);
   SetExactly(e1, seed_1);
   mpfr_sub(e0.get(), e0.get(), j[0].get(), MPFR_RNDN);
   mpfr_sub(e1.get(), e1.get(), j[1].get(), MPFR_RNDN);
 
   // Cramer's rule: det = J_0 Y_1 - J_1 Y_0 (which is -2/pi, by the Wronskian).
-  Big det, t, a, b;
+  MpfrNumber det = Big(), t = Big(), a = Big(), b = Big();
   mpfr_mul(det.get(), j[0].get(), y[1].get(), MPFR_RNDN);
   mpfr_mul(t.get(), j[1].get(), y[0].get(), MPFR_RNDN);
   mpfr_sub(det.get(), det.get(), t.get(), MPFR_RNDN);
@@ -93,9 +84,9 @@ std::array<double, kRecurrenceRows> PredictedRelativeErrors(Quad seed_0, Quad se
   mpfr_sub(b.get(), b.get(), t.get(), MPFR_RNDN);
   mpfr_div(b.get(), b.get(), det.get(), MPFR_RNDN);
 
-  std::array<double, kRecurrenceRows> predicted{};
-  Big error;
-  for (int m = kFirstRecurrenceOrder; m <= kLastRecurrenceOrder; ++m) {
+  std::array<double, kRecurrenceLines> predicted{};
+  MpfrNumber error = Big();
+  for (int m = kFirstRecurrenceOrder; m <= kMaxOrder; ++m) {
     mpfr_mul(error.get(), a.get(), j[m].get(), MPFR_RNDN);
     mpfr_mul(t.get(), b.get(), y[m].get(), MPFR_RNDN);
     mpfr_add(error.get(), error.get(), t.get(), MPFR_RNDN);

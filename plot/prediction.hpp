@@ -19,4 +19,4 @@ BesselReference ReferenceValues();
 // values off by A J_m(1) + B Y_m(1), with A, B from e_0 = A J_0 + B Y_0, e_1 = A J_1 + B Y_1.
 // Returns |(A J_m + B Y_m) / J_m| for m = 2 ... 10. The seeds are exact binary values; all the
 // arithmetic is carried out with 256-bit MPFR numbers, so nothing cancels.
-std::array<double, kRecurrenceRows> PredictedRelativeErrors(Quad seed_0, Quad seed_1);
+std::array<double, kRecurrenceLines> PredictedRelativeErrors(Quad seed_0, Quad seed_1);

@@ -167,7 +167,7 @@ ResultTable ReadResultTable(int directory_fd, const std::string& name, int expec
 
   // Seed lines: m, recurrence value, series value, term count. Recurrence lines: the same and
   // the relative error.
-  for (int m = 0; m <= kLastRecurrenceOrder; ++m) {
+  for (int m = 0; m <= kMaxOrder; ++m) {
     const int number = m < kFirstRecurrenceOrder ? kFirstSeedLine + m
                                                  : kFirstRecurrenceLine + m - kFirstRecurrenceOrder;
     const size_t columns = m < kFirstRecurrenceOrder ? 4 : 5;

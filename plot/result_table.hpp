@@ -6,19 +6,18 @@
 #include <optional>
 #include <string>
 
-inline constexpr int kFirstRecurrenceOrder = 2;
-inline constexpr int kLastRecurrenceOrder = 10;
-inline constexpr int kRecurrenceRows = kLastRecurrenceOrder - kFirstRecurrenceOrder + 1;
+#include "app/result_files.hpp"
+
 // Result files are under 2 KiB; anything larger is refused unread.
 inline constexpr long kMaxResultFileBytes = 64 * 1024;
 
 struct ResultTable {
-  int significant_digits = 0;                            // 7, 16 or 34, from line 1
-  std::array<double, kRecurrenceRows> relative_error{};  // m = 2 ... 10, as printed
+  int significant_digits = 0;                             // 7, 16 or 34, from line 1
+  std::array<double, kRecurrenceLines> relative_error{};  // m = 2 ... 10, as printed
 };
 
 // Why a file could not be read: its name, the line (0 for the file as a whole) and what was
-// wrong. Said as "bess-16.rez:12: ...".
+// wrong. Said as "NAME:12: ...".
 struct ReadFailure {
   std::string file;
   int line = 0;

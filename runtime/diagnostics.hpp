@@ -14,7 +14,7 @@ enum class Severe : int {
   kWriteToReadOnly = 47,
 };
 
-// The message; the diagnostic adds the unit and its file: ", unit 1, file /tmp/x/bess-7.rez".
+// The message; the diagnostic adds the unit and its file: ", unit 1, file /tmp/x/NAME".
 constexpr std::string_view MessageText(Severe severe) {
   switch (severe) {
     case Severe::kPermissionDenied:

@@ -32,7 +32,7 @@ Unit* FileUnit(int32_t unit) {
 }
 
 // The name resolved against the working directory when it names no directory:
-// "bess-7.rez" run in /tmp/x -> "/tmp/x/bess-7.rez". A name with a directory stays as it is, and
+// "x.rez" run in /tmp/x -> "/tmp/x/x.rez". A name with a directory stays as it is, and
 // so does any name when the working directory cannot be named.
 std::string FullPath(std::string_view name) {
   const std::filesystem::path path(name);

@@ -30,7 +30,7 @@ void Write(int32_t unit, EditList list, std::initializer_list<Item> items);
 // Closes a file unit and keeps the file; the unit becomes unconnected.
 void CloseUnit(int32_t unit);
 
-// One console record: a blank, then the text. ListWrite("bess-7.rez") -> " bess-7.rez".
+// One console record: a blank, then the text. ListWrite("x.rez") -> " x.rez".
 void ListWrite(std::string_view text);
 
 // Text as it stands, outside any record, on standard output (--help, --version) or on standard

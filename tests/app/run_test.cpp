@@ -25,11 +25,11 @@ using testing_support::ExpectGoldenFiles;
 using testing_support::ExpectGoldenOutputs;
 using testing_support::GoldenPath;
 using testing_support::KeyTypedAhead;
-using testing_support::kResultFiles;
 using testing_support::ProcessorTime;
 using testing_support::ProgramResult;
 using testing_support::ProgramRun;
 using testing_support::ReadFile;
+using testing_support::ResultFileNames;
 using testing_support::RunIn;
 using testing_support::RunProgram;
 using testing_support::SameMode;
@@ -105,7 +105,8 @@ TEST(CompleteRun, ASecondRunInTheSameDirectoryGivesTheSameBytes) {
 
 TEST(CompleteRun, StaleLongerResultFilesAreReplaced) {
   TempDir dir;
-  for (const char* name : kResultFiles) WriteFileBytes(dir / name, std::string(20000, '#'));
+  for (const std::string& name : ResultFileNames())
+    WriteFileBytes(dir / name, std::string(20000, '#'));
   ExpectGoldenOutputs(dir.path(), RunProgram(KeyTypedAhead(dir.path())));
 }
 
@@ -145,7 +146,7 @@ TEST(CompleteRun, AWorkingDirectoryDeeperThanAPathMayBeLong) {
   EXPECT_EQ(result.ending.exit_status, 0);
   EXPECT_EQ(result.diagnostics, "");
   EXPECT_EQ(result.transcript, ReadFile(GoldenPath("console.txt")));
-  for (const char* name : kResultFiles) {
+  for (const std::string& name : ResultFileNames()) {
     EXPECT_EQ(deep.Read(name), ReadFile(GoldenPath(name))) << name;
   }
 }
@@ -204,7 +205,7 @@ TEST(CommandLine, EachCaseEndsAsDocumented) {
                                 : result.transcript;
     EXPECT_EQ(out, row.out) << name;
     EXPECT_EQ(result.diagnostics, row.err) << name;
-    for (const char* file : kResultFiles) {
+    for (const std::string& file : ResultFileNames()) {
       if (row.writes_files) {
         EXPECT_EQ(ReadFile(dir / file), ReadFile(GoldenPath(file))) << name << " " << file;
       } else {

@@ -66,29 +66,22 @@ TEST(ReferenceValues, SatisfyTheWronskianToEveryDigit) {
 // The measured errors of the expected result files and the predicted ones agree to 1 % from
 // m = 5 on, where the seeds' errors have outgrown everything else.
 TEST(Prediction, AgreesWithTheExpectedFilesToOnePercent) {
-  struct Row {
-    const char* file;
-    int digits;
-    Quad seed_0, seed_1;
-  };
-  const Row rows[] = {
-      {"bess-7.rez", 7, Widen(SeriesJ<Single>(0)), Widen(SeriesJ<Single>(1))},
-      {"bess-16.rez", 16, Widen(SeriesJ<Double>(0)), Widen(SeriesJ<Double>(1))},
-      {"bess-34.rez", 34, SeriesJ<Quad>(0), SeriesJ<Quad>(1)},
-  };
-  for (const Row& row : rows) {
+  SeedTables();
+  const int golden = open(BESSEL_GOLDEN_DIR, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  for (int32_t file = 1; file <= kResultFiles; ++file) {
     std::optional<ReadFailure> failure;
-    const int golden = open(BESSEL_GOLDEN_DIR, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    const ResultTable table = ReadResultTable(golden, row.file, row.digits, failure);
-    close(golden);
+    const ResultTable table =
+        ReadResultTable(golden, ResultFileName(file), SignificantDigits[file - 1], failure);
     ASSERT_FALSE(failure) << failure->Text();
-    const auto predicted = PredictedRelativeErrors(row.seed_0, row.seed_1);
+    const RecurrenceTable& seeded = RecurrenceTableOf(file);
+    const auto predicted = PredictedRelativeErrors(seeded[0], seeded[1]);
     for (int m = 5; m <= 10; ++m) {
       const size_t i = static_cast<size_t>(m - kFirstRecurrenceOrder);
       const double measured = std::fabs(table.relative_error[i]);
-      EXPECT_NEAR(predicted[i] / measured, 1.0, 0.01) << row.file << ", m = " << m;
+      EXPECT_NEAR(predicted[i] / measured, 1.0, 0.01) << ResultFileName(file) << ", m = " << m;
     }
   }
+  close(golden);
 }
 
 // The tool run on `directory` from the working directory `from` (no shell between), with PATH
@@ -138,8 +131,8 @@ void Replace(const fs::path& file, void (*make)(const fs::path&)) {
 }
 
 void CopyGoldenFiles(const fs::path& directory) {
-  for (const char* name : {"bess-7.rez", "bess-16.rez", "bess-34.rez"}) {
-    fs::copy_file(Golden(name), directory / name);
+  for (int32_t file = 1; file <= kResultFiles; ++file) {
+    fs::copy_file(Golden(ResultFileName(file)), directory / ResultFileName(file));
   }
 }
 

@@ -4,13 +4,21 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
+#include "app/result_files.hpp"
 #include "tests/support/child.hpp"
 #include "tests/support/program_run.hpp"
 
 namespace testing_support {
 
-inline constexpr const char* kResultFiles[] = {"bess-7.rez", "bess-16.rez", "bess-34.rez"};
+// The result files' names, as the program makes them.
+inline std::vector<std::string> ResultFileNames() {
+  std::vector<std::string> names;
+  for (int32_t file = 1; file <= kResultFiles; ++file) names.push_back(ResultFileName(file));
+  return names;
+}
 
 // A complete run: status 0, no diagnostic, the expected transcript and result files.
 inline void ExpectGoldenFiles(const std::filesystem::path& directory, const ProgramResult& result) {
@@ -18,7 +26,7 @@ inline void ExpectGoldenFiles(const std::filesystem::path& directory, const Prog
   EXPECT_EQ(result.ending.exit_status, 0);
   EXPECT_EQ(result.diagnostics, "");
   EXPECT_EQ(result.transcript, ReadFile(GoldenPath("console.txt")));
-  for (const char* name : kResultFiles) {
+  for (const std::string& name : ResultFileNames()) {
     EXPECT_EQ(ReadFile(directory / name), ReadFile(GoldenPath(name))) << name;
   }
 }
