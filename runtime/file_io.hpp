@@ -1,5 +1,5 @@
 // What the units need of the platform's files and standard streams. One implementation per
-// platform (file_posix.cpp), chosen by the build.
+// platform (file_posix.cpp, file_windows.cpp), chosen by the build.
 #pragma once
 
 #include <cstdint>

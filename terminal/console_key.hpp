@@ -1,5 +1,6 @@
 // The check for a key press waiting on the console's own input device (never standard input),
-// and the wait for one. One implementation per platform (key_posix.cpp), chosen by the build.
+// and the wait for one. One implementation per platform (key_posix.cpp, key_windows.cpp),
+// chosen by the build.
 #pragma once
 
 // True when a key press is waiting to be read on the controlling terminal. Never blocks and

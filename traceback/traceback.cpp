@@ -1,6 +1,7 @@
 // A fixed stack of the names of the active routines.
 #include "traceback/traceback.hpp"
 
+#include <algorithm>
 #include <array>
 
 namespace {

@@ -17,6 +17,7 @@ class ActiveRoutine {
 // The traceback text: one line per active routine, innermost first.
 //   traceback (innermost first):
 //     EmitRecord
+//     EndStatement
 //     WriteResultFiles
-//     main
+//     RunSequence
 std::string Traceback();

@@ -41,8 +41,8 @@ class FailureTest : public ::testing::Test {
     fs::create_directory(work_);
     fs::permissions(dir_.path(), fs::perms::all);
     fs::permissions(work_, fs::perms::all);
-    run_.working_directory = work_;
-    run_.typed_before_start = "q";  // a run that gets through ends at once
+    run_.child.working_directory = work_;
+    run_.child.typed_before_start = "q";  // a run that gets through ends at once
     run_.type_key_after_prompt = false;
   }
 
@@ -61,7 +61,7 @@ class FailureTest : public ::testing::Test {
 TEST_F(FailureTest, AReadOnlyResultFileEndsTheRunWith47AndStaysUnchanged) {
   WriteFileBytes(work_ / "bess-7.rez", "kept\r\n");
   fs::permissions(work_ / "bess-7.rez", fs::perms::owner_read | fs::perms::others_read);
-  run_.unprivileged = true;
+  run_.child.unprivileged = true;
   const ProgramResult result = RunProgram(run_);
   EXPECT_EQ(result.ending.exit_status, 47);
   EXPECT_EQ(Diagnostic(result),
@@ -74,7 +74,7 @@ TEST_F(FailureTest, AReadOnlyResultFileEndsTheRunWith47AndStaysUnchanged) {
 TEST_F(FailureTest, TheTracebackNamesTheActiveRoutines) {
   WriteFileBytes(work_ / "bess-7.rez", "kept\r\n");
   fs::permissions(work_ / "bess-7.rez", fs::perms::owner_read | fs::perms::others_read);
-  run_.unprivileged = true;
+  run_.child.unprivileged = true;
   const ProgramResult result = RunProgram(run_);
   const std::string traceback = result.diagnostics.substr(result.diagnostics.find('\n') + 1);
   EXPECT_EQ(traceback,
@@ -88,7 +88,7 @@ TEST_F(FailureTest, TheTracebackNamesTheActiveRoutines) {
 TEST_F(FailureTest, AWorkingDirectoryWithoutWritePermissionEndsTheRunWith9) {
   fs::permissions(work_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                              fs::perms::others_read | fs::perms::others_exec);
-  run_.unprivileged = true;
+  run_.child.unprivileged = true;
   const ProgramResult result = RunProgram(run_);
   EXPECT_EQ(result.ending.exit_status, 9);
   EXPECT_EQ(Diagnostic(result),
@@ -121,7 +121,7 @@ TEST_F(FailureTest, OpenAndWriteFailuresOfEachResultFile) {
     TempDir dir;
     fs::permissions(dir.path(), fs::perms::all);
     row.arrange(dir / row.file);
-    run_.working_directory = dir.path();
+    run_.child.working_directory = dir.path();
     const ProgramResult result = RunProgram(run_);
     EXPECT_EQ(result.ending.exit_status, row.status) << row.name;
     EXPECT_EQ(Diagnostic(result), "tandrel: severe (" + std::to_string(row.status) +
@@ -153,8 +153,8 @@ TEST_F(FailureTest, ReadOnlyAndFullFileSystems) {
     TempDir dir;
     fs::permissions(dir.path(), fs::perms::all);
     WriteFileBytes(dir / "bess-7.rez", "kept\r\n");
-    run_.working_directory = dir.path();
-    run_.mount = row.mount;
+    run_.child.working_directory = dir.path();
+    run_.child.mount = row.mount;
     const ProgramResult result = RunProgram(run_);
     if (result.ending.exit_status == testing_support::TerminalChild::kMountRefused) {
       GTEST_SKIP() << "the system refuses a private mount namespace: " << result.diagnostics;
@@ -173,7 +173,7 @@ TEST_F(FailureTest, ReadOnlyAndFullFileSystems) {
 TEST_F(FailureTest, AWritePastTheFileSizeLimitEndsTheRunWith38) {
   // Room for the transcript (545 bytes), not for a whole result file: the 34-digit file, whose
   // lines are the longest, passes it first.
-  run_.file_size_limit = 600;
+  run_.child.file_size_limit = 600;
   const ProgramResult result = RunProgram(run_);
   EXPECT_EQ(result.ending.exit_status, 38);
   EXPECT_EQ(Diagnostic(result),
@@ -207,7 +207,7 @@ TEST_F(FailureTest, TooManyOpenFilesIsAnOpenFailure) {
     GTEST_SKIP() << "an emulator needs descriptors of its own";
   }
   // Standard streams and one more descriptor: the first result file opens, the second cannot.
-  run_.open_file_limit = 4;
+  run_.child.open_file_limit = 4;
   const ProgramResult result = RunProgram(run_);
   EXPECT_EQ(result.ending.exit_status, 30);
   EXPECT_EQ(Diagnostic(result),

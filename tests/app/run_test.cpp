@@ -113,7 +113,7 @@ TEST(CompleteRun, StaleLongerResultFilesAreReplaced) {
 TEST(CompleteRun, WithoutAControllingTerminalItEndsAfterThePrompt) {
   TempDir dir;
   ProgramRun run = RunIn(dir.path());
-  run.controlling_terminal = false;  // as under cron, CI or setsid: nobody can press a key
+  run.child.controlling_terminal = false;  // as under cron, CI or setsid: nobody can press a key
   run.type_key_after_prompt = false;
   ExpectGoldenOutputs(dir.path(), RunProgram(run));
 }
@@ -231,10 +231,7 @@ TEST(KeyWait, TheTerminalIsRestoredWhenASignalEndsTheWait) {
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
       tcgetattr(program.terminal(), &during);
       kill(program.pid(), signal);
-      const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-      while (program.Running() && std::chrono::steady_clock::now() < end) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-      }
+      (void)Eventually([&] { return !program.Running(); });
       tcgetattr(program.terminal(), &after);
     };
     const ProgramResult result = RunProgram(run);
@@ -249,7 +246,7 @@ TEST(KeyWait, TheTerminalIsRestoredWhenASignalEndsTheWait) {
 TEST(KeyWait, AStopHandsTheTerminalBackAndTheWaitGoesOnAfterwards) {
   TempDir dir;
   ProgramRun run = RunIn(dir.path());
-  run.job = TerminalChildOptions::Job::kForegroundJob;
+  run.child.job = TerminalChildOptions::Job::kForegroundJob;
   bool stopped = false;
   bool stopped_mode_unchanged = false;
   bool waiting_again = false;
@@ -273,7 +270,7 @@ TEST(KeyWait, AStopHandsTheTerminalBackAndTheWaitGoesOnAfterwards) {
 TEST(KeyWait, InTheBackgroundItLeavesTheTerminalAloneUntilBroughtToTheForeground) {
   TempDir dir;
   ProgramRun run = RunIn(dir.path());
-  run.job = TerminalChildOptions::Job::kBackgroundJob;
+  run.child.job = TerminalChildOptions::Job::kBackgroundJob;
   run.type_key_after_prompt = false;
   bool still_waiting = false;
   bool mode_unchanged = false;
@@ -299,7 +296,7 @@ TEST(KeyWait, InTheBackgroundItLeavesTheTerminalAloneUntilBroughtToTheForeground
 TEST(KeyWait, UnderNohupAHungUpTerminalEndsTheWait) {
   TempDir dir;
   ProgramRun run = RunIn(dir.path());
-  run.ignore_hangup = true;
+  run.child.ignore_hangup = true;
   run.type_key_after_prompt = false;
   bool survived_the_signal = false;
   run.at_prompt = [&](TerminalChild& program) {

@@ -21,13 +21,10 @@
 namespace {
 
 namespace fs = std::filesystem;
+using testing_support::GoldenPath;
 using testing_support::ReadFile;
 using testing_support::TempDir;
 using testing_support::WriteFileBytes;
-
-fs::path Golden(const std::string& name) {
-  return fs::path(BESSEL_GOLDEN_DIR) / name;
-}
 
 // Abramowitz and Stegun, Handbook of Mathematical Functions, Table 9.1 (x = 1.0), 15 decimals.
 TEST(ReferenceValues, AgreeWithThePrintedTable) {
@@ -67,7 +64,7 @@ TEST(ReferenceValues, SatisfyTheWronskianToEveryDigit) {
 // m = 5 on, where the seeds' errors have outgrown everything else.
 TEST(Prediction, AgreesWithTheExpectedFilesToOnePercent) {
   SeedTables();
-  const int golden = open(BESSEL_GOLDEN_DIR, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int golden = open(GoldenPath("").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   for (int32_t file = 1; file <= kResultFiles; ++file) {
     std::optional<ReadFailure> failure;
     const ResultTable table =
@@ -132,7 +129,7 @@ void Replace(const fs::path& file, void (*make)(const fs::path&)) {
 
 void CopyGoldenFiles(const fs::path& directory) {
   for (int32_t file = 1; file <= kResultFiles; ++file) {
-    fs::copy_file(Golden(ResultFileName(file)), directory / ResultFileName(file));
+    fs::copy_file(GoldenPath(ResultFileName(file)), directory / ResultFileName(file));
   }
 }
 

@@ -85,7 +85,7 @@ TEST_F(UnitsTest, AReadOnlyExistingFileFailsAtTheFirstWriteAndStaysUnchanged) {
   fs::permissions(file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
   EXPECT_EXIT(
       {
-        DropPrivileges();
+        if (!DropPrivileges()) _exit(125);
         OpenUnit(1, file.string());
         Write(1, kText, {"new"});
       },
@@ -104,7 +104,7 @@ TEST_F(UnitsTest, ADirectoryWithoutWritePermissionIsRefused) {
   const fs::path file = locked / "bess-7.rez";
   EXPECT_EXIT(
       {
-        DropPrivileges();
+        if (!DropPrivileges()) _exit(125);
         OpenUnit(1, file.string());
       },
       ::testing::ExitedWithCode(9),

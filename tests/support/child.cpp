@@ -158,9 +158,9 @@ bool RunningAsRoot() {
   return geteuid() == 0;
 }
 
-void DropPrivileges() {
-  if (!RunningAsRoot()) return;
-  if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(125);
+bool DropPrivileges() {
+  return !RunningAsRoot() ||
+         (setgroups(0, nullptr) == 0 && setgid(65534) == 0 && setuid(65534) == 0);
 }
 
 bool StillRunning(pid_t pid) {

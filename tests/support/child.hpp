@@ -48,6 +48,10 @@ class DeepDirectory {
 };
 
 std::string ReadFile(const std::filesystem::path& path);
+// An expected output in tests/golden/.
+inline std::filesystem::path GoldenPath(const std::string& name) {
+  return std::filesystem::path(BESSEL_GOLDEN_DIR) / name;
+}
 void WriteFileBytes(const std::filesystem::path& path, const std::string& bytes);
 
 // How a process ended: exit status, or the signal that ended it, or killed at the deadline.
@@ -66,7 +70,9 @@ Ending WaitWithDeadline(pid_t pid, std::chrono::milliseconds limit);
 // The user the tests drop to where permissions must count: CI runs as root, whom file
 // permissions do not stop. Only root can drop; everyone else already is unprivileged.
 bool RunningAsRoot();
-void DropPrivileges();  // in a child: become nobody (uid and gid 65534)
+// In a child: become nobody (uid and gid 65534) when root. Async-signal-safe; false when a step
+// failed.
+bool DropPrivileges();
 
 // User plus system processor time a running process has used so far (Linux /proc).
 std::chrono::milliseconds ProcessorTime(pid_t pid);

@@ -41,7 +41,7 @@ inline void ExpectGoldenOutputs(const std::filesystem::path& directory,
 // A run in `directory` that finds a key typed before it started.
 inline ProgramRun KeyTypedAhead(const std::filesystem::path& directory) {
   ProgramRun run = RunIn(directory);
-  run.typed_before_start = "q";
+  run.child.typed_before_start = "q";
   run.type_key_after_prompt = false;
   return run;
 }

@@ -1,5 +1,5 @@
-// The program under test, the emulator that runs it when it was built for another target, and
-// the expected outputs. Only targets that link program_under_test may include this.
+// The program under test and the emulator that runs it when it was built for another target. Only
+// targets that link program_under_test may include this.
 #pragma once
 
 #include <filesystem>
@@ -21,10 +21,6 @@ inline std::string ProgramLauncher() {
 // The version the build gives the program, "1.0.0".
 inline std::string ProgramVersion() {
   return BESSEL_VERSION;
-}
-
-inline std::filesystem::path GoldenPath(const std::string& name) {
-  return std::filesystem::path(BESSEL_GOLDEN_DIR) / name;
 }
 
 }  // namespace testing_support

@@ -25,13 +25,11 @@ TerminalChildOptions ProgramOptions(const ProgramRun& run, const TempDir& scratc
     WriteFileBytes(scratch / name, "");
     fs::permissions(scratch / name, fs::perms::all);
   }
-  TerminalChildOptions options;
+  TerminalChildOptions options = run.child;
   std::istringstream launcher(ProgramLauncher());
   for (std::string word; launcher >> word;) options.command.push_back(word);
   options.command.push_back(program.string());
   options.command.insert(options.command.end(), run.arguments.begin(), run.arguments.end());
-  options.working_directory = run.working_directory;
-  options.controlling_terminal = run.controlling_terminal;
   switch (run.stdout_mode) {
     case Stdout::kFile:
       options.out = Connection::File(scratch / "stdout");
@@ -44,13 +42,6 @@ TerminalChildOptions ProgramOptions(const ProgramRun& run, const TempDir& scratc
       break;
   }
   options.err = Connection::File(scratch / "stderr");
-  options.unprivileged = run.unprivileged;
-  options.open_file_limit = run.open_file_limit;
-  options.file_size_limit = run.file_size_limit;
-  options.typed_before_start = run.typed_before_start;
-  options.job = run.job;
-  options.ignore_hangup = run.ignore_hangup;
-  options.mount = run.mount;
   return options;
 }
 

@@ -22,17 +22,11 @@ enum class Stdout { kFile, kClosed, kDevFull };
 struct ProgramRun {
   std::filesystem::path program;       // empty: the program under test
   std::vector<std::string> arguments;  // given to the program after its name
-  std::filesystem::path working_directory;
   Stdout stdout_mode = Stdout::kFile;
-  bool unprivileged = false;
-  bool controlling_terminal = true;
-  std::string typed_before_start;  // bytes typed at the terminal before the program starts
+  // Where and how the program runs: its directory, terminal, job, user, limits and mounts (the
+  // command and the streams are set by RunProgram).
+  TerminalChildOptions child;
   bool type_key_after_prompt = true;
-  int open_file_limit = 0;   // nonzero: the child may hold at most this many descriptors
-  long file_size_limit = 0;  // nonzero: the child may write files of at most this many bytes
-  TerminalChildOptions::Job job = TerminalChildOptions::Job::kSessionLeader;
-  bool ignore_hangup = false;
-  TerminalChildOptions::Mount mount = TerminalChildOptions::Mount::kNone;
   std::chrono::milliseconds deadline{20000};
   // Called once the prompt is on standard output, before any key is typed, with the running
   // program (its pid, its terminal, the keyboard).
@@ -52,7 +46,7 @@ struct ProgramResult {
 // A run in `directory`, otherwise as the defaults above have it: a key is typed at the prompt.
 inline ProgramRun RunIn(const std::filesystem::path& directory) {
   ProgramRun run;
-  run.working_directory = directory;
+  run.child.working_directory = directory;
   return run;
 }
 

@@ -179,10 +179,7 @@ void EnterDirectory(const Plan& plan) {
 [[noreturn]] void RunProgram(const Plan& plan, const TerminalChildOptions& options) {
   CloseAllAboveStandardStreams(plan.highest_descriptor);
   MountOverWorkingDirectory(options.mount, plan.directory.c_str());
-  if (options.unprivileged && geteuid() == 0 &&
-      (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)) {
-    ChildFails("dropping privileges");
-  }
+  if (options.unprivileged && !DropPrivileges()) ChildFails("dropping privileges");
   const rlimit no_core = {0, 0};  // a signal that dumps core leaves nothing behind
   setrlimit(RLIMIT_CORE, &no_core);
   if (options.open_file_limit > 0 && setrlimit(RLIMIT_NOFILE, &plan.file_limit) != 0) {
