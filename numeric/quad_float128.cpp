@@ -1,11 +1,16 @@
 // The __float128 binary128 backend (x86, ppc64el, Windows): libquadmath's exact %Qe conversion.
 #include <quadmath.h>
 
+#include <cstdlib>
+#include <string>
+
 #include "numeric/exponent_form.hpp"
 #include "numeric/precision.hpp"
 
 DecimalSignificand ExactDigits(const Quad& magnitude, int count) {
-  return SignificandOf(PrintedText([&](char* text, size_t size) {
-    return quadmath_snprintf(text, size, "%.*Qe", count - 1, magnitude);
-  }));
+  // Room for "d.", the digits and an exponent of up to five digits with its sign.
+  std::string text(static_cast<size_t>(count) + 16, '\0');
+  const int length = quadmath_snprintf(text.data(), text.size(), "%.*Qe", count - 1, magnitude);
+  if (length < 0 || static_cast<size_t>(length) >= text.size()) std::abort();
+  return SignificandOf(std::string_view(text.data(), static_cast<size_t>(length)));
 }

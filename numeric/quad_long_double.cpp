@@ -1,12 +1,16 @@
 // The long double binary128 backend (aarch64, s390x, riscv64, mips64el Linux): the C library's
 // %Le conversion, exact for binary128 (glibc).
 #include <cstdio>
+#include <cstdlib>
+#include <string>
 
 #include "numeric/exponent_form.hpp"
 #include "numeric/precision.hpp"
 
 DecimalSignificand ExactDigits(const Quad& magnitude, int count) {
-  return SignificandOf(PrintedText([&](char* text, size_t size) {
-    return std::snprintf(text, size, "%.*Le", count - 1, magnitude);
-  }));
+  // Room for "d.", the digits and an exponent of up to five digits with its sign.
+  std::string text(static_cast<size_t>(count) + 16, '\0');
+  const int length = std::snprintf(text.data(), text.size(), "%.*Le", count - 1, magnitude);
+  if (length < 0 || static_cast<size_t>(length) >= text.size()) std::abort();
+  return SignificandOf(std::string_view(text.data(), static_cast<size_t>(length)));
 }

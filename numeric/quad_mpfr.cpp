@@ -79,20 +79,12 @@ Quad operator-(const Quad& a) {
 bool operator==(const Quad& a, const Quad& b) {
   return mpfr_equal_p(a.get(), b.get()) != 0;
 }
-bool operator!=(const Quad& a, const Quad& b) {
-  return !(a == b);
-}
-bool operator<(const Quad& a, const Quad& b) {
-  return mpfr_less_p(a.get(), b.get()) != 0;
-}
-bool operator<=(const Quad& a, const Quad& b) {
-  return mpfr_lessequal_p(a.get(), b.get()) != 0;
-}
-bool operator>(const Quad& a, const Quad& b) {
-  return mpfr_greater_p(a.get(), b.get()) != 0;
-}
-bool operator>=(const Quad& a, const Quad& b) {
-  return mpfr_greaterequal_p(a.get(), b.get()) != 0;
+std::partial_ordering operator<=>(const Quad& a, const Quad& b) {
+  if (mpfr_unordered_p(a.get(), b.get())) return std::partial_ordering::unordered;
+  const int order = mpfr_cmp(a.get(), b.get());
+  return order < 0   ? std::partial_ordering::less
+         : order > 0 ? std::partial_ordering::greater
+                     : std::partial_ordering::equivalent;
 }
 
 // MPFR gives the digits themselves: D1 D2 ... with value 0.D1D2... x 10^exponent.

@@ -6,6 +6,8 @@
 
 #include <mpfr.h>
 
+#include <compare>
+
 #include "numeric/mpfr_number.hpp"
 
 class Quad {
@@ -24,13 +26,9 @@ class Quad {
   friend Quad operator*(const Quad& a, const Quad& b);
   friend Quad operator/(const Quad& a, const Quad& b);
   friend Quad operator-(const Quad& a);  // exact
-  // IEEE comparisons: false whenever a NaN takes part, except !=.
+  // IEEE comparisons: a NaN is unordered, so every comparison with one is false, except !=.
   friend bool operator==(const Quad& a, const Quad& b);
-  friend bool operator!=(const Quad& a, const Quad& b);
-  friend bool operator<(const Quad& a, const Quad& b);
-  friend bool operator<=(const Quad& a, const Quad& b);
-  friend bool operator>(const Quad& a, const Quad& b);
-  friend bool operator>=(const Quad& a, const Quad& b);
+  friend std::partial_ordering operator<=>(const Quad& a, const Quad& b);
 
   // The MPFR number itself, for conversions.
   mpfr_srcptr get() const { return value_.get(); }

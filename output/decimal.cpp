@@ -4,6 +4,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <string>
 #include <string_view>
 
@@ -27,19 +28,14 @@ bool Classify(Kind x, DecimalDigits& result) {
   return true;
 }
 
-// std::to_chars in exponent form: exact, ties to even. The first buffer holds the point, the
-// digits and an exponent of up to four digits; should the conversion still want more room, it
-// gets it.
+// std::to_chars in exponent form: exact, ties to even. The buffer holds "d.", the digits and an
+// exponent of up to three digits with its sign.
 DecimalSignificand Significand(Double magnitude, int count) {
   std::string text(static_cast<size_t>(count) + 16, '\0');
-  for (;;) {
-    const auto [end, error] = std::to_chars(text.data(), text.data() + text.size(), magnitude,
-                                            std::chars_format::scientific, count - 1);
-    if (error == std::errc{}) {
-      return SignificandOf(std::string_view(text.data(), static_cast<size_t>(end - text.data())));
-    }
-    text.resize(text.size() * 2);
-  }
+  const auto [end, error] = std::to_chars(text.data(), text.data() + text.size(), magnitude,
+                                          std::chars_format::scientific, count - 1);
+  if (error != std::errc{}) std::abort();
+  return SignificandOf(std::string_view(text.data(), static_cast<size_t>(end - text.data())));
 }
 
 DecimalSignificand Significand(Single magnitude, int count) {

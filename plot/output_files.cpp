@@ -9,6 +9,8 @@
 #include <random>
 #include <string_view>
 
+#include "runtime/file_io.hpp"
+
 namespace {
 
 constexpr int kNameAttempts = 100;
@@ -21,18 +23,6 @@ std::string TemporarySuffix() {
   std::string suffix = ".tmp-";
   for (int i = 0; i < 8; ++i) suffix += kAlphabet[pick(source)];
   return suffix;
-}
-
-bool WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = write(fd, bytes.data(), bytes.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    bytes.remove_prefix(static_cast<size_t>(written));
-  }
-  return true;
 }
 
 }  // namespace
@@ -56,7 +46,7 @@ bool WriteAtomically(int directory_fd, const std::string& name, const std::strin
   }
   if (fd < 0) return false;
   errno = 0;
-  const bool written = WriteAll(fd, bytes) && fsync(fd) == 0;
+  const bool written = WriteToFile(fd, bytes) && fsync(fd) == 0;
   int error = errno;
   const bool closed = close(fd) == 0;
   if (error == 0 && !closed) error = errno;

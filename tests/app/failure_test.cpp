@@ -53,6 +53,14 @@ class FailureTest : public ::testing::Test {
 
   std::string PathOf(const char* name) const { return (work_ / name).string(); }
 
+  // The run ended with `status`, and its diagnostic names the message, the unit and the file.
+  static void ExpectFailure(const ProgramResult& result, int status, const std::string& message,
+                            int unit, const std::string& file) {
+    EXPECT_EQ(result.ending.exit_status, status);
+    EXPECT_EQ(Diagnostic(result), "tandrel: severe (" + std::to_string(status) + "): " + message +
+                                      ", unit " + std::to_string(unit) + ", file " + file);
+  }
+
   TempDir dir_;
   fs::path work_;
   ProgramRun run_;
@@ -63,9 +71,7 @@ TEST_F(FailureTest, AReadOnlyResultFileEndsTheRunWith47AndStaysUnchanged) {
   fs::permissions(work_ / "bess-7.rez", fs::perms::owner_read | fs::perms::others_read);
   run_.child.unprivileged = true;
   const ProgramResult result = RunProgram(run_);
-  EXPECT_EQ(result.ending.exit_status, 47);
-  EXPECT_EQ(Diagnostic(result),
-            "tandrel: severe (47): write to READONLY file, unit 1, file " + PathOf("bess-7.rez"));
+  ExpectFailure(result, 47, "write to READONLY file", 1, PathOf("bess-7.rez"));
   EXPECT_EQ(ReadFile(work_ / "bess-7.rez"), "kept\r\n");
   EXPECT_FALSE(fs::exists(work_ / "bess-16.rez"));
   EXPECT_FALSE(fs::exists(work_ / "bess-34.rez"));
@@ -90,10 +96,7 @@ TEST_F(FailureTest, AWorkingDirectoryWithoutWritePermissionEndsTheRunWith9) {
                              fs::perms::others_read | fs::perms::others_exec);
   run_.child.unprivileged = true;
   const ProgramResult result = RunProgram(run_);
-  EXPECT_EQ(result.ending.exit_status, 9);
-  EXPECT_EQ(Diagnostic(result),
-            "tandrel: severe (9): permission to access file denied, unit 1, file " +
-                PathOf("bess-7.rez"));
+  ExpectFailure(result, 9, "permission to access file denied", 1, PathOf("bess-7.rez"));
   EXPECT_TRUE(fs::is_empty(work_));
 }
 
@@ -122,12 +125,8 @@ TEST_F(FailureTest, OpenAndWriteFailuresOfEachResultFile) {
     fs::permissions(dir.path(), fs::perms::all);
     row.arrange(dir / row.file);
     run_.child.working_directory = dir.path();
-    const ProgramResult result = RunProgram(run_);
-    EXPECT_EQ(result.ending.exit_status, row.status) << row.name;
-    EXPECT_EQ(Diagnostic(result), "tandrel: severe (" + std::to_string(row.status) +
-                                      "): " + row.message + ", unit " + std::to_string(row.unit) +
-                                      ", file " + (dir / row.file).string())
-        << row.name;
+    SCOPED_TRACE(row.name);
+    ExpectFailure(RunProgram(run_), row.status, row.message, row.unit, (dir / row.file).string());
   }
 }
 
@@ -159,11 +158,9 @@ TEST_F(FailureTest, ReadOnlyAndFullFileSystems) {
     if (result.ending.exit_status == testing_support::TerminalChild::kMountRefused) {
       GTEST_SKIP() << "the system refuses a private mount namespace: " << result.diagnostics;
     }
-    EXPECT_EQ(result.ending.exit_status, row.status) << row.name;
-    EXPECT_EQ(Diagnostic(result), "tandrel: severe (" + std::to_string(row.status) +
-                                      "): " + row.message + ", unit " + std::to_string(row.unit) +
-                                      ", file " + (dir / ResultFileName(row.unit)).string())
-        << row.name;
+    SCOPED_TRACE(row.name);
+    ExpectFailure(result, row.status, row.message, row.unit,
+                  (dir / ResultFileName(row.unit)).string());
     EXPECT_EQ(ReadFile(dir / "bess-7.rez"), "kept\r\n") << "the mount hid this one";
   }
 }
@@ -174,10 +171,7 @@ TEST_F(FailureTest, AWritePastTheFileSizeLimitEndsTheRunWith38) {
   // Room for the transcript (545 bytes), not for a whole result file: the 34-digit file, whose
   // lines are the longest, passes it first.
   run_.child.file_size_limit = 600;
-  const ProgramResult result = RunProgram(run_);
-  EXPECT_EQ(result.ending.exit_status, 38);
-  EXPECT_EQ(Diagnostic(result),
-            "tandrel: severe (38): error during write, unit 3, file " + PathOf("bess-34.rez"));
+  ExpectFailure(RunProgram(run_), 38, "error during write", 3, PathOf("bess-34.rez"));
 }
 
 // In a sticky directory that anyone may write to, another user's link is not followed (even
@@ -195,10 +189,7 @@ TEST_F(FailureTest, AnotherUsersLinkInASharedStickyDirectoryIsRefusedWith9) {
   ASSERT_EQ(lchown(PathOf("bess-16.rez").c_str(), 65534, 65534), 0);
   const ProgramResult result = RunProgram(run_);
   if (!protection.empty()) std::ofstream(kProtection) << protection << "\n";
-  EXPECT_EQ(result.ending.exit_status, 9);
-  EXPECT_EQ(Diagnostic(result),
-            "tandrel: severe (9): permission to access file denied, unit 2, file " +
-                PathOf("bess-16.rez"));
+  ExpectFailure(result, 9, "permission to access file denied", 2, PathOf("bess-16.rez"));
   EXPECT_EQ(ReadFile(dir_ / "victim"), "kept\r\n");
 }
 
@@ -208,10 +199,7 @@ TEST_F(FailureTest, TooManyOpenFilesIsAnOpenFailure) {
   }
   // Standard streams and one more descriptor: the first result file opens, the second cannot.
   run_.child.open_file_limit = 4;
-  const ProgramResult result = RunProgram(run_);
-  EXPECT_EQ(result.ending.exit_status, 30);
-  EXPECT_EQ(Diagnostic(result),
-            "tandrel: severe (30): open failure, unit 2, file " + PathOf("bess-16.rez"));
+  ExpectFailure(RunProgram(run_), 30, "open failure", 2, PathOf("bess-16.rez"));
 }
 
 TEST_F(FailureTest, ClosedStandardOutputDiscardsTheConsoleRecords) {
@@ -227,8 +215,7 @@ TEST_F(FailureTest, ClosedStandardOutputDiscardsTheConsoleRecords) {
 TEST_F(FailureTest, UnwritableStandardOutputEndsTheRunWith38) {
   run_.stdout_mode = Stdout::kDevFull;
   const ProgramResult result = RunProgram(run_);
-  EXPECT_EQ(result.ending.exit_status, 38);
-  EXPECT_EQ(Diagnostic(result), "tandrel: severe (38): error during write, unit -1, file stdout");
+  ExpectFailure(result, 38, "error during write", -1, "stdout");
   EXPECT_FALSE(fs::exists(work_ / "bess-7.rez")) << "the console heading comes first";
 }
 

@@ -1,4 +1,7 @@
-// Bits of the MPFR binary128: the layout computed from the value, and back.
+// Bits of the MPFR binary128: the layout computed from the value, and back, with the fraction
+// field as a GMP integer.
+#include <gmp.h>
+
 #include <string>
 
 #include "numeric/mpfr_number.hpp"
@@ -10,43 +13,19 @@ constexpr uint64_t kExponentMask = 0x7fff;
 constexpr int kFractionBitsInHigh = 48;
 constexpr mpfr_exp_t kMinNormalExponent = -16381;  // 2^-16382 = 0.5 x 2^-16381
 
-// An integer of up to 128 bits held exactly.
-MpfrNumber Wide() {
-  return MpfrNumber(128);
-}
-
-void SetHalves(mpfr_ptr out, uint64_t high, uint64_t low) {
-  mpfr_set_ui_2exp(out, static_cast<unsigned long>(high >> 32), 96, MPFR_RNDN);
-  MpfrNumber part = Wide();
-  mpfr_set_ui_2exp(part.get(), static_cast<unsigned long>(high & 0xffffffffu), 64, MPFR_RNDN);
-  mpfr_add(out, out, part.get(), MPFR_RNDN);
-  mpfr_set_ui_2exp(part.get(), static_cast<unsigned long>(low >> 32), 32, MPFR_RNDN);
-  mpfr_add(out, out, part.get(), MPFR_RNDN);
-  mpfr_add_ui(out, out, static_cast<unsigned long>(low & 0xffffffffu), MPFR_RNDN);
-}
-
-// The integer in `in` (below 2^128) as two halves; `in` is used up.
-void GetHalves(mpfr_ptr in, uint64_t& high, uint64_t& low) {
-  uint64_t words[4];
-  for (int i = 3; i >= 0; --i) {  // 32 bits at a time, from the top
-    MpfrNumber word = Wide();
-    mpfr_div_2ui(word.get(), in, static_cast<unsigned long>(32 * i), MPFR_RNDN);
-    mpfr_rint_floor(word.get(), word.get(), MPFR_RNDN);
-    words[i] = mpfr_get_ui(word.get(), MPFR_RNDN);
-    mpfr_mul_2ui(word.get(), word.get(), static_cast<unsigned long>(32 * i), MPFR_RNDN);
-    mpfr_sub(in, in, word.get(), MPFR_RNDN);
-  }
-  high = (words[3] << 32) | words[2];
-  low = (words[1] << 32) | words[0];
-}
+// A GMP integer, made and released with the object.
+struct Integer {
+  Integer() { mpz_init(value); }
+  ~Integer() { mpz_clear(value); }
+  mpz_t value;
+};
 
 }  // namespace
 
 QuadBits Bits(const Quad& x) {
-  QuadBits bits;
   const uint64_t sign = mpfr_signbit(x.get()) ? uint64_t{1} << 63 : 0;
   uint64_t field = 0;
-  MpfrNumber fraction = Wide();  // the 112-bit fraction field, as an integer
+  MpfrNumber fraction(128);  // the 112-bit fraction field, as an integer
   if (mpfr_nan_p(x.get())) {
     field = kExponentMask;
     mpfr_set_ui_2exp(fraction.get(), 1, 111, MPFR_RNDN);
@@ -59,17 +38,16 @@ QuadBits Bits(const Quad& x) {
     field = static_cast<uint64_t>(e - 1 + 16383);
     mpfr_abs(fraction.get(), x.get(), MPFR_RNDN);
     mpfr_mul_2si(fraction.get(), fraction.get(), 113 - e, MPFR_RNDN);
-    MpfrNumber hidden = Wide();
-    mpfr_set_ui_2exp(hidden.get(), 1, 112, MPFR_RNDN);
-    mpfr_sub(fraction.get(), fraction.get(), hidden.get(), MPFR_RNDN);
+    mpfr_sub_d(fraction.get(), fraction.get(), 0x1p112, MPFR_RNDN);  // the hidden bit
   } else {
     mpfr_abs(fraction.get(), x.get(), MPFR_RNDN);  // subnormal: |x| / 2^-16494
     mpfr_mul_2si(fraction.get(), fraction.get(), 16494, MPFR_RNDN);
   }
-  uint64_t high = 0;
-  GetHalves(fraction.get(), high, bits.low);
-  bits.high = sign | (field << kFractionBitsInHigh) | high;
-  return bits;
+  Integer integer;
+  mpfr_get_z(integer.value, fraction.get(), MPFR_RNDN);
+  uint64_t words[2] = {0, 0};  // least significant first
+  mpz_export(words, nullptr, -1, sizeof words[0], 0, 0, integer.value);
+  return {sign | (field << kFractionBitsInHigh) | words[1], words[0]};
 }
 
 Quad QuadFromBits(QuadBits bits) {
@@ -85,11 +63,11 @@ Quad QuadFromBits(QuadBits bits) {
     }
     return x;
   }
-  MpfrNumber significand = Wide();
-  SetHalves(significand.get(), high_fraction | (field != 0 ? uint64_t{1} << 48 : 0), bits.low);
+  const uint64_t words[2] = {bits.low, high_fraction | (field != 0 ? uint64_t{1} << 48 : 0)};
+  Integer significand;
+  mpz_import(significand.value, 2, -1, sizeof words[0], 0, 0, words);
   const long scale = field != 0 ? static_cast<long>(field) - 16383 - 112 : -16494;
-  mpfr_mul_2si(significand.get(), significand.get(), scale, MPFR_RNDN);  // exact: 2^k scaling
-  x.Round(mpfr_set(x.get(), significand.get(), MPFR_RNDN));
+  x.Round(mpfr_set_z_2exp(x.get(), significand.value, scale, MPFR_RNDN));  // exact
   if (negative) x = -x;
   return x;
 }
