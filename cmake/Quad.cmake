@@ -45,7 +45,7 @@ string(TOUPPER ${BESSEL_QUAD_BACKEND} quad_macro)
 add_library(quad_support INTERFACE)
 target_compile_definitions(quad_support INTERFACE BESSEL_QUAD_${quad_macro})
 if(quad_backend STREQUAL "mpfr")
-  target_link_libraries(quad_support INTERFACE gnu_mpfr)
+  target_link_libraries(quad_support INTERFACE ieee)
 elseif(quad_backend STREQUAL "float128")
   if(BESSEL_STANDALONE)
     # The archive, so that the executable needs no libquadmath where it is copied to.

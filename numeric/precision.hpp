@@ -3,7 +3,8 @@
 
 #include <cfloat>
 #include <cstdint>
-#include <string>
+
+#include "numeric/decimal_significand.hpp"
 
 // Quad is IEEE binary128, by the backend the build chose (cmake/Quad.cmake), the first of these
 // the target has unless one is forced:
@@ -76,13 +77,6 @@ Kind Factorial(int32_t n) {
   for (int32_t i = 2; i <= n; ++i) result = result * static_cast<Kind>(i);
   return result;
 }
-
-// Significant decimal digits D1 D2 ... Dn (D1 never '0') and the decimal exponent of D1, so
-// that the value is D1.D2...Dn x 10^exponent: 0.7651977 to 4 digits is "7652", exponent -1.
-struct DecimalSignificand {
-  std::string digits;
-  int exponent = 0;
-};
 
 // The exact value of a finite, positive Quad rounded to `count` >= 1 significant digits, to
 // nearest, ties to even. A carry into a new leading digit (9.9996 to 4 digits) gives "1000",
