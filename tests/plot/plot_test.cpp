@@ -281,6 +281,10 @@ TEST(PlotProgram, DrawsInADirectoryOfAnyName) {
     EXPECT_FALSE(fs::exists(parent / "PWNED")) << name;
     EXPECT_FALSE(fs::exists(parent / name / "PWNED")) << name;
   }
+  // Shown in a message, a name cannot forge a line or move the cursor.
+  EXPECT_EQ(RunPlot("no\nsuch\x1b[2J").errors,
+            "bessel-recurrence-plot: cannot open the directory no\\012such\\033[2J: No such file "
+            "or directory\n");
 }
 
 // An output name planted as a link or a directory is refused by name and left as it is; the
