@@ -134,27 +134,18 @@ void Bfloat16Reference(char operation, mpfr_srcptr a, mpfr_srcptr b, mpfr_ptr re
 
 // MPFR at binary256's precision without its range; compared only where that result is normal.
 void Binary256Reference(char operation, mpfr_srcptr a, mpfr_srcptr b, mpfr_ptr result) {
+  const auto compute = operation == '+'   ? mpfr_add
+                       : operation == '-' ? mpfr_sub
+                       : operation == '*' ? mpfr_mul
+                                          : mpfr_div;
   MpfrNumber r(kBinary256.precision);
-  switch (operation) {
-    case '+':
-      mpfr_add(r.get(), a, b, MPFR_RNDN);
-      break;
-    case '-':
-      mpfr_sub(r.get(), a, b, MPFR_RNDN);
-      break;
-    case '*':
-      mpfr_mul(r.get(), a, b, MPFR_RNDN);
-      break;
-    default:
-      mpfr_div(r.get(), a, b, MPFR_RNDN);
-  }
-  const bool normal = mpfr_regular_p(r.get()) &&
-                      mpfr_get_exp(r.get()) - 1 >= kBinary256.min_exponent &&
-                      mpfr_get_exp(r.get()) - 1 <= kBinary256.max_exponent;
-  if (normal)
+  compute(r.get(), a, b, MPFR_RNDN);
+  const mpfr_exp_t e = mpfr_regular_p(r.get()) ? mpfr_get_exp(r.get()) - 1 : 0;
+  if (e >= kBinary256.min_exponent && e <= kBinary256.max_exponent) {
     mpfr_set(result, r.get(), MPFR_RNDN);
-  else
+  } else {
     mpfr_set_nan(result);  // not compared
+  }
 }
 
 bool Same(mpfr_srcptr a, mpfr_srcptr b) {
