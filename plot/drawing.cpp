@@ -160,15 +160,19 @@ GnuplotRun RunGnuplot(const std::string& script) {
 }
 
 Pictures DrawPictures(const AllSeries& series) {
+  return DrawPictures([&](const std::string& terminal) { return Script(series, terminal); });
+}
+
+Pictures DrawPictures(const std::function<std::string(const std::string& terminal)>& script) {
   Pictures pictures;
   GnuplotRun svg =
-      RunGnuplot(Script(series, "svg size 900,600 enhanced font 'Sans,12' background rgb 'white'"));
+      RunGnuplot(script("svg size 900,600 enhanced font 'Sans,12' background rgb 'white'"));
   if (svg.drawn != Drawn::kDone) {
     pictures.drawn = svg.drawn;
     return pictures;
   }
-  GnuplotRun png = RunGnuplot(
-      Script(series, "pngcairo size 900,600 enhanced font 'Sans,10' background rgb 'white'"));
+  GnuplotRun png =
+      RunGnuplot(script("pngcairo size 900,600 enhanced font 'Sans,10' background rgb 'white'"));
   if (png.drawn != Drawn::kDone || !CompleteSvg(svg.output) || !CompletePng(png.output)) {
     pictures.drawn = png.drawn == Drawn::kNoGnuplot ? Drawn::kNoGnuplot : Drawn::kGnuplotFailed;
     return pictures;

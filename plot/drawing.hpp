@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -40,3 +41,5 @@ struct Pictures {
   std::string png;
 };
 Pictures DrawPictures(const AllSeries& series);
+// The same for any script: `script(terminal)` is the whole script for one gnuplot terminal.
+Pictures DrawPictures(const std::function<std::string(const std::string& terminal)>& script);

@@ -92,23 +92,11 @@ Outcome RunPlot(const fs::path& directory, const std::string& path = std::getenv
                 const fs::path& from = "/") {
   TempDir home;
   WriteFileBytes(home / ".gnuplot", "system \"touch PWNED\"\nset datafile separator ','\n");
-  const std::string path_variable = "PATH=" + path, home_variable = "HOME=" + home.path().string();
-  const pid_t pid = fork();
-  if (pid == 0) {
-    const int errors = open((home / "stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (errors < 0 || dup2(errors, STDERR_FILENO) < 0 || chdir(from.c_str()) != 0) _exit(125);
-    const char* argv[] = {BESSEL_PLOT_PROGRAM, directory.c_str(), nullptr};
-    const char* envp[] = {path_variable.c_str(), home_variable.c_str(), nullptr};
-    execve(argv[0], const_cast<char**>(argv), const_cast<char**>(envp));
-    _exit(126);
-  }
-  Outcome outcome;
-  const testing_support::Ending ending =
-      testing_support::WaitWithDeadline(pid, std::chrono::seconds(20));
-  outcome.status = ending.exit_status;
-  outcome.errors = ReadFile(home / "stderr.txt");
+  const testing_support::CommandResult result =
+      testing_support::RunCommand({BESSEL_PLOT_PROGRAM, directory.string()}, from,
+                                  {"PATH=" + path, "HOME=" + home.path().string()});
   EXPECT_FALSE(fs::exists(home / "PWNED")) << "the init file ran";
-  return outcome;
+  return {result.status, result.err};
 }
 
 // The file's first `from` replaced by `to`; every one, where `from` is a line end.

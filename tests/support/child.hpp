@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace testing_support {
 
@@ -84,6 +85,17 @@ bool Ended(pid_t pid);
 
 // Two terminal settings alike in every flag and control character.
 bool SameMode(const termios& a, const termios& b);
+
+// A program run to its end (within 20 s) with `arguments`, from `directory`, with exactly the
+// environment given ("NAME=value"), no shell between: its status and both outputs.
+struct CommandResult {
+  int status = -1;  // -1 unless it exited
+  std::string out;
+  std::string err;
+};
+CommandResult RunCommand(const std::vector<std::string>& arguments,
+                         const std::filesystem::path& directory,
+                         const std::vector<std::string>& environment);
 
 // What the action writes to standard output (file descriptor 1).
 std::string CaptureStdout(const std::function<void()>& action);

@@ -1,0 +1,54 @@
+// The laboratory's experiment: the forward recurrence J_(m+1) = (2m / x) J_m - J_(m-1) from the
+// seeds of several formats, carried out in one arithmetic format, its errors measured against
+// the truth and predicted from the seeds' errors alone, and the backward recurrence (Miller's
+// algorithm) that cures it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "lab/truth.hpp"
+#include "numeric/ieee_number.hpp"
+
+enum class SeedKind { kRounded, kSeries };
+
+struct Experiment {
+  std::string x_text = "1";  // a decimal number, 0 < x <= 10000
+  long orders = 10;          // M: the orders 0 ... M
+  std::vector<const IeeeFormat*> seed_formats = {&kBinary32, &kBinary64, &kBinary128};
+  const IeeeFormat* arithmetic = &kBinary128;
+  SeedKind seeds = SeedKind::kRounded;
+};
+
+// One seed format's column pair: its seeds and, for every order, the forward recurrence's
+// relative error (computed - true) / true, measured and predicted.
+struct SeedColumn {
+  const IeeeFormat* format;
+  IeeeNumber seed_0, seed_1;              // in the seed format
+  MpfrNumber seed_0_error, seed_1_error;  // relative
+  std::vector<MpfrNumber> measured, predicted;
+};
+
+struct Outcome {
+  IeeeNumber x{kBinary128};  // the argument, rounded once to the arithmetic format
+  BesselTable truth;         // at that value of x
+  std::vector<SeedColumn> columns;
+  long backward_start = 0;           // N
+  std::vector<MpfrNumber> backward;  // its relative error, m = 0 ... M
+  std::vector<bool> near_zero;       // |J_m(x)| below a tenth of sqrt(J_m^2 + Y_m^2), m < x
+  std::vector<bool> below_range;     // |J_m(x)| below the arithmetic format's smallest subnormal
+};
+
+// The whole experiment; false when the truth could not be computed to the digits printed.
+// `experiment` must be valid (ParseX accepts its x_text; 1 <= orders <= 100000).
+bool Run(const Experiment& experiment, Outcome& outcome);
+
+// x_text read as a decimal number, exactly enough to round it once to any format; false unless
+// the whole text is a number with 0 < x <= 10000.
+bool ParseX(const std::string& text, MpfrNumber& x);
+
+// A seed of order n (0 or 1) in `format` by summing the power series of J_n(x) term by term,
+// each operation rounded in the format, until a term no longer changes the sum: with h = x / 2,
+// t_0 = h^n, t_(k+1) = (t_k * (-(h * h))) / ((k + 1) (k + 1 + n)), the divisor an integer
+// rounded to the format.
+IeeeNumber SeriesSeed(const IeeeFormat& format, const IeeeNumber& x, int n);

@@ -1,0 +1,249 @@
+// Entry point of bessel-recurrence-lab: the options, the experiment, and its table, CSV or
+// picture.
+#include <fcntl.h>
+#include <getopt.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "app/command_line.hpp"
+#include "lab/experiment.hpp"
+#include "lab/report.hpp"
+#include "plot/drawing.hpp"
+#include "plot/output_files.hpp"
+#include "runtime/file_io.hpp"
+
+namespace {
+
+constexpr std::string_view kProgram = "bessel-recurrence-lab";
+
+// Exit statuses.
+constexpr int kDone = 0;
+constexpr int kFailed = 1;  // an output could not be written, or the truth not computed
+constexpr int kUsageError = 2;
+constexpr int kNoPicture = 3;  // gnuplot missing or failing; PREFIX.dat is written
+
+constexpr long kMaxOrders = 100000;
+
+constexpr const char* kHelp = R"(Usage: bessel-recurrence-lab [OPTION]...
+
+Computes J_m(x), m = 0 ... M, by the forward recurrence J_(m+1) = (2m / x) J_m - J_(m-1)
+from the seeds J_0 and J_1 of several IEEE formats, carried out in one arithmetic format,
+and shows for every order the relative error (computed - true) / true it measures, the one
+that theory predicts from the seeds' errors alone, and that of the backward recurrence
+(Miller's algorithm), which cures the instability. The truth comes from GNU MPFR.
+
+Options:
+      --x X             the argument, 0 < X <= 10000 (default 1), rounded once to the
+                        arithmetic format; the truth is computed at that value
+      --orders M        the highest order, 1 <= M <= 100000 (default 10)
+      --formats LIST    the seed formats, separated by commas (default
+                        binary32,binary64,binary128)
+      --arithmetic F    the format every recurrence runs in (default binary128)
+      --seeds KIND      rounded (default): J_0(x) and J_1(x) correctly rounded to each
+                        format; series: their power series summed in each format
+      --csv             write CSV instead of the table
+      --plot PREFIX     also write PREFIX.dat, PREFIX.svg and PREFIX.png (gnuplot)
+      --help            display this help and exit
+      --version         output version information and exit
+
+Formats: binary16, bfloat16, binary32, binary64, x87, binary128, binary256.
+
+Exit status:
+  0   done
+  1   an output could not be written, or the truth could not be computed
+  2   a usage error: an unknown option, a value missing or out of range; nothing is written
+  3   gnuplot is missing or failed (with --plot); PREFIX.dat is written
+
+Full documentation: man bessel-recurrence-lab
+)";
+
+enum Code : int {
+  kX = 256,
+  kOrders,
+  kFormats,
+  kArithmetic,
+  kSeeds,
+  kCsv,
+  kPlot,
+  kHelpCode,
+  kVersion
+};
+
+constexpr option kOptions[] = {
+    {"x", required_argument, nullptr, kX},
+    {"orders", required_argument, nullptr, kOrders},
+    {"formats", required_argument, nullptr, kFormats},
+    {"arithmetic", required_argument, nullptr, kArithmetic},
+    {"seeds", required_argument, nullptr, kSeeds},
+    {"csv", no_argument, nullptr, kCsv},
+    {"plot", required_argument, nullptr, kPlot},
+    {"help", no_argument, nullptr, kHelpCode},
+    {"version", no_argument, nullptr, kVersion},
+    {nullptr, 0, nullptr, 0},
+};
+
+int UsageError(const std::string& complaint) {
+  std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", kProgram.data(),
+               complaint.c_str(), kProgram.data());
+  return kUsageError;
+}
+
+int Fail(int status, const std::string& complaint) {
+  std::fprintf(stderr, "%s: %s\n", kProgram.data(), complaint.c_str());
+  return status;
+}
+
+// "binary32,binary64": every name known, at least one.
+bool ParseFormats(std::string_view list, std::vector<const IeeeFormat*>& formats,
+                  std::string& complaint) {
+  formats.clear();
+  for (size_t start = 0; start <= list.size();) {
+    const size_t comma = std::min(list.find(',', start), list.size());
+    const std::string_view name = list.substr(start, comma - start);
+    const IeeeFormat* format = FormatNamed(name);
+    if (format == nullptr) {
+      complaint = UnknownFormatText(Printable(std::string(name)));
+      return false;
+    }
+    formats.push_back(format);
+    start = comma + 1;
+  }
+  return true;
+}
+
+bool ParseOrders(std::string_view text, long& orders) {
+  if (text.empty() || text.size() > 6) return false;
+  orders = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return false;
+    orders = orders * 10 + (c - '0');
+  }
+  return orders >= 1 && orders <= kMaxOrders;
+}
+
+// PREFIX.dat, .svg and .png in PREFIX's directory, each written exclusively and renamed into
+// place; the name is only ever a name, never part of gnuplot's script.
+int WritePlot(const std::string& prefix, const Outcome& outcome) {
+  const size_t slash = prefix.find_last_of('/');
+  const std::string directory = slash == std::string::npos ? "." : prefix.substr(0, slash + 1);
+  const std::string base = slash == std::string::npos ? prefix : prefix.substr(slash + 1);
+  const int dir = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir < 0) {
+    return Fail(kFailed,
+                "cannot open the directory " + Printable(directory) + ": " + std::strerror(errno));
+  }
+  const std::string data = base + ".dat", svg = base + ".svg", png = base + ".png";
+  for (const std::string& name : {data, svg, png}) {
+    if (!Replaceable(dir, name)) {
+      return Fail(kFailed, Printable(name) + " exists and is not a regular file; it is left alone");
+    }
+  }
+  if (!WriteAtomically(dir, data, PlotData(outcome))) {
+    return Fail(kFailed, "cannot write " + Printable(data) + ": " + std::strerror(errno));
+  }
+  const Pictures pictures =
+      DrawPictures([&](const std::string& terminal) { return PlotScript(outcome, terminal); });
+  if (pictures.drawn == Drawn::kNoGnuplot) {
+    return Fail(kNoPicture,
+                "gnuplot is not installed; install the package gnuplot-nox to draw "
+                "the pictures (" +
+                    Printable(data) + " is written)");
+  }
+  if (pictures.drawn != Drawn::kDone) {
+    return Fail(kNoPicture,
+                "gnuplot could not draw the pictures (" + Printable(data) + " is written)");
+  }
+  for (const auto& [name, bytes] :
+       {std::pair{&svg, &pictures.svg}, std::pair{&png, &pictures.png}}) {
+    if (!WriteAtomically(dir, *name, *bytes)) {
+      return Fail(kFailed, "cannot write " + Printable(*name) + ": " + std::strerror(errno));
+    }
+  }
+  return kDone;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  Experiment experiment;
+  bool csv = false;
+  std::string plot_prefix;
+  opterr = 0;  // the complaints are ours
+  for (;;) {
+    const int code = getopt_long(argc, argv, "", kOptions, nullptr);
+    if (code == -1) break;
+    const std::string value = optarg != nullptr ? optarg : "";
+    std::string complaint;
+    switch (code) {
+      case kHelpCode:
+        std::fputs(kHelp, stdout);
+        return std::fflush(stdout) == 0 ? kDone : kFailed;
+      case kVersion:
+        std::fputs(VersionText(kProgram).c_str(), stdout);
+        return std::fflush(stdout) == 0 ? kDone : kFailed;
+      case kX: {
+        MpfrNumber x(64);
+        if (!ParseX(value, x))
+          return UsageError("--x needs a number with 0 < X <= 10000, not '" + Printable(value) +
+                            "'");
+        experiment.x_text = value;
+        break;
+      }
+      case kOrders:
+        if (!ParseOrders(value, experiment.orders)) {
+          return UsageError("--orders needs a whole number from 1 to 100000, not '" +
+                            Printable(value) + "'");
+        }
+        break;
+      case kFormats:
+        if (!ParseFormats(value, experiment.seed_formats, complaint)) return UsageError(complaint);
+        break;
+      case kArithmetic:
+        experiment.arithmetic = FormatNamed(value);
+        if (experiment.arithmetic == nullptr)
+          return UsageError(UnknownFormatText(Printable(value)));
+        break;
+      case kSeeds:
+        if (value != "rounded" && value != "series") {
+          return UsageError("--seeds is rounded or series, not '" + Printable(value) + "'");
+        }
+        experiment.seeds = value == "rounded" ? SeedKind::kRounded : SeedKind::kSeries;
+        break;
+      case kCsv:
+        csv = true;
+        break;
+      case kPlot:
+        if (value.empty() || value.back() == '/')
+          return UsageError("--plot needs a file name prefix");
+        plot_prefix = value;
+        break;
+      default: {
+        const std::string word = Printable(argv[optind - 1]);
+        if (optopt == 0) return UsageError("unrecognized option '" + word + "'");
+        if (optopt >= kX && optopt < kHelpCode &&
+            std::string_view(argv[optind - 1]).find('=') == std::string_view::npos) {
+          return UsageError("option '" + word + "' requires an argument");
+        }
+        return UsageError(optopt >= kX ? "option '" + word + "' doesn't allow an argument"
+                                       : "invalid option -- '" +
+                                             std::string(1, static_cast<char>(optopt)) + "'");
+      }
+    }
+  }
+  if (optind < argc) return UsageError("extra operand '" + Printable(argv[optind]) + "'");
+
+  Outcome outcome;
+  if (!Run(experiment, outcome)) {
+    return Fail(kFailed, "the true values could not be computed to the digits printed");
+  }
+  const std::string text = csv ? CsvText(outcome) : TableText(experiment, outcome);
+  if (!WriteToFile(STDOUT_FILENO, text)) {
+    return Fail(kFailed, std::string("cannot write the output: ") + std::strerror(errno));
+  }
+  return plot_prefix.empty() ? kDone : WritePlot(plot_prefix, outcome);
+}

@@ -1,0 +1,156 @@
+// Writing the experiment out. Every number goes through MPFR's own correctly rounded conversion.
+#include "lab/report.hpp"
+
+#include <mpfr.h>
+
+#include <cstdio>
+
+namespace {
+
+// 7 significant digits: "-1.297000e-07", "inf", "nan".
+std::string Seven(mpfr_srcptr x) {
+  char text[64];
+  mpfr_snprintf(text, sizeof text, "%.6Re", x);
+  return text;
+}
+
+// 17 significant digits.
+std::string Seventeen(mpfr_srcptr x) {
+  char text[64];
+  mpfr_snprintf(text, sizeof text, "%.16Re", x);
+  return text;
+}
+
+// The magnitude, for a logarithmic axis: "NaN" for zero, infinity and NaN.
+std::string Magnitude(mpfr_srcptr x) {
+  if (!mpfr_regular_p(x)) return "NaN";
+  char text[64];
+  mpfr_snprintf(text, sizeof text, "%.6Re", x);
+  return text[0] == '-' ? text + 1 : text;
+}
+
+std::string Padded(const std::string& text, size_t width) {
+  return text.size() >= width ? text : std::string(width - text.size(), ' ') + text;
+}
+
+constexpr size_t kNumberWidth = 21;
+
+std::string SeedName(const Experiment& experiment) {
+  return experiment.seeds == SeedKind::kRounded
+             ? "rounded: J_0(x) and J_1(x) correctly rounded to each format"
+             : "series: the power series of J_0 and J_1 summed in each format";
+}
+
+}  // namespace
+
+std::string TableText(const Experiment& experiment, const Outcome& outcome) {
+  const IeeeFormat& arithmetic = outcome.x.format();
+  const long last = static_cast<long>(outcome.backward.size()) - 1;
+  std::string text = "Recurrences for J_m(x), m = 0 ... " + std::to_string(last) +
+                     ", x = " + experiment.x_text + " (in " + std::string(arithmetic.name) + ": " +
+                     Seventeen(outcome.x.get()) + ")\n";
+  text += "Forward: J_(m+1) = (2m / x) J_m - J_(m-1) in " + std::string(arithmetic.name) +
+          ", seeds " + SeedName(experiment) + "\n";
+  for (const SeedColumn& column : outcome.columns) {
+    text += "  " + std::string(column.format->name) +
+            " seeds: J_0 = " + Seventeen(column.seed_0.get()) + " (relative error " +
+            Seven(column.seed_0_error.get()) + "), J_1 = " + Seventeen(column.seed_1.get()) + " (" +
+            Seven(column.seed_1_error.get()) + ")\n";
+  }
+  text += "Backward (Miller) in " + std::string(arithmetic.name) + " from order " +
+          std::to_string(outcome.backward_start) +
+          ", normalised with J_0 + 2 (J_2 + J_4 + ...) = 1\n";
+  text +=
+      "Relative errors (computed - true) / true; * near a zero of J_m(x) (below a tenth of "
+      "sqrt(J_m^2 + Y_m^2)), where every method's relative error is large\n\n";
+  text += Padded("m", 6) + Padded("J_m(x)", 25);
+  for (const SeedColumn& column : outcome.columns) {
+    text += Padded(std::string(column.format->name) + " measured", kNumberWidth) +
+            Padded(std::string(column.format->name) + " predicted", kNumberWidth);
+  }
+  text += Padded("backward", kNumberWidth) + "\n";
+  for (size_t m = 0; m < outcome.backward.size(); ++m) {
+    text += Padded(std::to_string(m), 6) + Padded(Seventeen(outcome.truth.j[m].get()), 25);
+    for (const SeedColumn& column : outcome.columns) {
+      text += Padded(Seven(column.measured[m].get()), kNumberWidth) +
+              Padded(Seven(column.predicted[m].get()), kNumberWidth);
+    }
+    text += Padded(Seven(outcome.backward[m].get()), kNumberWidth);
+    if (outcome.near_zero[m]) text += " *";
+    if (outcome.below_range[m])
+      text += "  J_m(x) below " + std::string(arithmetic.name) + "'s range";
+    text += "\n";
+  }
+  return text;
+}
+
+std::string CsvText(const Outcome& outcome) {
+  std::string text = "m,J_m,";
+  for (const SeedColumn& column : outcome.columns) {
+    text += std::string(column.format->name) + "_measured," + std::string(column.format->name) +
+            "_predicted,";
+  }
+  text += "backward\n";
+  for (size_t m = 0; m < outcome.backward.size(); ++m) {
+    text += std::to_string(m) + "," + Seventeen(outcome.truth.j[m].get()) + ",";
+    for (const SeedColumn& column : outcome.columns) {
+      text += Seven(column.measured[m].get()) + "," + Seven(column.predicted[m].get()) + ",";
+    }
+    text += Seven(outcome.backward[m].get()) + "\n";
+  }
+  return text;
+}
+
+std::string PlotData(const Outcome& outcome) {
+  std::string text = "# m";
+  for (const SeedColumn& column : outcome.columns) {
+    text += "  " + std::string(column.format->name) + "_measured  " +
+            std::string(column.format->name) + "_predicted";
+  }
+  text += "  backward  (|relative error|)\n";
+  for (size_t m = 0; m < outcome.backward.size(); ++m) {
+    text += std::to_string(m);
+    for (const SeedColumn& column : outcome.columns) {
+      text +=
+          " " + Magnitude(column.measured[m].get()) + " " + Magnitude(column.predicted[m].get());
+    }
+    text += " " + Magnitude(outcome.backward[m].get()) + "\n";
+  }
+  return text;
+}
+
+std::string PlotScript(const Outcome& outcome, const std::string& terminal) {
+  static constexpr const char* kColours[] = {"#1f77b4", "#d62728", "#2ca02c", "#9467bd",
+                                             "#ff7f0e", "#8c564b", "#e377c2"};
+  // The x of the title is the program's own rendering of the number, never the text given.
+  char x_text[64];
+  mpfr_snprintf(x_text, sizeof x_text, "%.6Rg", outcome.x.get());
+  std::string script = "$errors << EOD\n" + PlotData(outcome) + "EOD\n";
+  script += "set title 'J_m(x) by the forward recurrence in " +
+            std::string(outcome.x.format().name) + ", x = " + x_text +
+            ": relative error by seed format'\n";
+  script +=
+      "set xlabel 'order m'\n"
+      "set ylabel '|relative error|'\n"
+      "set logscale y\n"
+      "set format y '10^{%L}'\n"
+      "set grid ytics xtics lc rgb '#dddddd'\n"
+      "set key outside right top vertical Left reverse\n"
+      "set terminal " +
+      terminal + "\n";
+  script += "plot ";
+  size_t column = 2;
+  for (size_t i = 0; i < outcome.columns.size(); ++i, column += 2) {
+    const std::string name(outcome.columns[i].format->name);
+    const std::string colour = std::string("'") + kColours[i % 7] + "'";
+    script += "$errors using 1:" + std::to_string(column) + " with points pt 7 ps 0.8 lc rgb " +
+              colour + " title '" + name +
+              " seeds, measured', \\\n     $errors using 1:" + std::to_string(column + 1) +
+              " with lines dt 2 lw 2 lc rgb " + colour + " title 'predicted', \\\n     ";
+  }
+  script += "$errors using 1:" + std::to_string(column) +
+            " with linespoints pt 6 lw 2 lc rgb 'black' title 'backward (Miller)', \\\n"
+            "     1 with lines dt 3 lc rgb 'gray' title 'every digit lost'\n"
+            "unset output\n";
+  return script;
+}

@@ -1,0 +1,24 @@
+// The experiment written out: a table for a terminal, CSV for other tools, and the numbers of the
+// picture.
+#pragma once
+
+#include <string>
+
+#include "lab/experiment.hpp"
+
+// Aligned columns under a heading that states x, the arithmetic, the backward start and every
+// seed with its relative error; rows near a zero of J_m(x) are marked "*", and rows where J_m(x)
+// lies below the arithmetic format's range say so.
+std::string TableText(const Experiment& experiment, const Outcome& outcome);
+
+// "m,J_m,binary32_measured,binary32_predicted,...,backward", then one line per order. Every
+// number in exponent form with 7 significant digits, correctly rounded ("inf", "nan" as they
+// are).
+std::string CsvText(const Outcome& outcome);
+
+// For gnuplot: m, then |measured| and |predicted| of each seed format, then |backward|, blank-
+// separated; "NaN" where there is nothing to draw on a logarithmic axis.
+std::string PlotData(const Outcome& outcome);
+
+// The gnuplot script for one picture of PlotData, inline, for `terminal`.
+std::string PlotScript(const Outcome& outcome, const std::string& terminal);

@@ -1,0 +1,114 @@
+// The true Bessel values: Y upward, J downward, at a precision that proves itself.
+#include "lab/truth.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr mpfr_prec_t kMaxBits = 16384;
+
+// log2 |a / b|, for numbers of any size.
+double Log2Ratio(mpfr_srcptr a, mpfr_srcptr b) {
+  long ea = 0, eb = 0;
+  const double ma = mpfr_get_d_2exp(&ea, a, MPFR_RNDN);
+  const double mb = mpfr_get_d_2exp(&eb, b, MPFR_RNDN);
+  return std::log2(std::fabs(ma / mb)) + static_cast<double>(ea - eb);
+}
+
+// J_m(x) and Y_m(x), m = 0 ... last, at `bits`.
+BesselTable Compute(mpfr_srcptr x, long last, mpfr_prec_t bits) {
+  BesselTable table;
+  table.bits = bits;
+  const size_t count = static_cast<size_t>(last) + 1;
+  table.y.assign(count, MpfrNumber(bits));
+  table.j.assign(count, MpfrNumber(bits));
+  MpfrNumber c(bits), t(bits);
+  // Y upward: Y_(m+1) = (2m / x) Y_m - Y_(m-1).
+  mpfr_y0(table.y[0].get(), x, MPFR_RNDN);
+  if (last >= 1) mpfr_y1(table.y[1].get(), x, MPFR_RNDN);
+  for (long m = 1; m < last; ++m) {
+    mpfr_ui_div(c.get(), static_cast<unsigned long>(2 * m), x, MPFR_RNDN);
+    mpfr_mul(t.get(), c.get(), table.y[static_cast<size_t>(m)].get(), MPFR_RNDN);
+    mpfr_sub(table.y[static_cast<size_t>(m) + 1].get(), t.get(),
+             table.y[static_cast<size_t>(m) - 1].get(), MPFR_RNDN);
+  }
+  // J downward from N: b_(m-1) = (2m / x) b_m - b_(m+1), then divided by the normalising sum.
+  const long start = BackwardStart(x, last, bits + 16);
+  MpfrNumber above(bits), here(bits), below(bits), sum(bits);
+  mpfr_set_ui(here.get(), 1, MPFR_RNDN);
+  for (long m = start; m >= 0; --m) {
+    if (m <= last) mpfr_set(table.j[static_cast<size_t>(m)].get(), here.get(), MPFR_RNDN);
+    if (m % 2 == 0) {
+      mpfr_mul_ui(t.get(), here.get(), m == 0 ? 1 : 2, MPFR_RNDN);
+      mpfr_add(sum.get(), sum.get(), t.get(), MPFR_RNDN);
+    }
+    if (m == 0) break;
+    mpfr_ui_div(c.get(), static_cast<unsigned long>(2 * m), x, MPFR_RNDN);
+    mpfr_mul(t.get(), c.get(), here.get(), MPFR_RNDN);
+    mpfr_sub(below.get(), t.get(), above.get(), MPFR_RNDN);
+    mpfr_swap(above.get(), here.get());
+    mpfr_swap(here.get(), below.get());
+  }
+  for (MpfrNumber& j : table.j) mpfr_div(j.get(), j.get(), sum.get(), MPFR_RNDN);
+  return table;
+}
+
+// Whether every value of the two tables agrees to `bits`.
+bool Agree(const BesselTable& a, const BesselTable& b, mpfr_prec_t bits) {
+  MpfrNumber d(a.bits);
+  auto close = [&](const MpfrNumber& u, const MpfrNumber& v) {
+    mpfr_sub(d.get(), u.get(), v.get(), MPFR_RNDN);
+    return mpfr_zero_p(d.get()) || Log2Ratio(d.get(), u.get()) <= -static_cast<double>(bits);
+  };
+  for (size_t m = 0; m < a.j.size(); ++m) {
+    if (!close(a.j[m], b.j[m]) || !close(a.y[m], b.y[m])) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+long BackwardStart(mpfr_srcptr x, long last, mpfr_prec_t bits) {
+  // Ratios are all that is needed: 64 bits, Y by its upward recurrence (MPFR's Y_n is slow for
+  // large n), J from MPFR at the few orders asked.
+  const mpfr_prec_t work = 64;
+  MpfrNumber j(work), y_before(work), y(work), c(work), t(work);
+  mpfr_y0(y_before.get(), x, MPFR_RNDN);
+  mpfr_y1(y.get(), x, MPFR_RNDN);
+  long n = 1;  // y holds Y_n
+  auto advance_to = [&](long order) {
+    for (; n < order; ++n) {
+      mpfr_ui_div(c.get(), static_cast<unsigned long>(2 * n), x, MPFR_RNDN);
+      mpfr_mul(t.get(), c.get(), y.get(), MPFR_RNDN);
+      mpfr_sub(t.get(), t.get(), y_before.get(), MPFR_RNDN);
+      mpfr_swap(y_before.get(), y.get());
+      mpfr_swap(y.get(), t.get());
+    }
+  };
+  advance_to(last);
+  mpfr_jn(j.get(), last, x, MPFR_RNDN);
+  const double factor = std::max(0.0, Log2Ratio(y.get(), j.get()));
+  const long base = std::max(last, static_cast<long>(std::ceil(mpfr_get_d(x, MPFR_RNDU))));
+  for (long step = 8;; step *= 2) {
+    const long start = base + step;
+    advance_to(start + 1);
+    mpfr_jn(j.get(), start + 1, x, MPFR_RNDN);
+    if (mpfr_zero_p(j.get()) ||
+        Log2Ratio(j.get(), y.get()) + factor <= -static_cast<double>(bits)) {
+      return start;
+    }
+  }
+}
+
+bool TrueBessel(mpfr_srcptr x, long last, mpfr_prec_t accurate_bits, BesselTable& table) {
+  for (mpfr_prec_t bits = accurate_bits + 64; bits <= kMaxBits; bits *= 2) {
+    BesselTable first = Compute(x, last, bits);
+    const BesselTable second = Compute(x, last, bits + 64);
+    if (Agree(first, second, accurate_bits)) {
+      table = std::move(first);
+      return true;
+    }
+  }
+  return false;
+}
