@@ -17,13 +17,6 @@ constexpr option kOptions[] = {
     {nullptr, 0, nullptr, 0},
 };
 
-// What getopt_long refused, in the words GNU tools use. `word` is the argument it stopped at.
-std::string Complaint(int refused_code, std::string_view word) {
-  if (refused_code == 0) return "unrecognized option '" + std::string(word) + "'";
-  if (refused_code >= kHelp) return "option '" + std::string(word) + "' doesn't allow an argument";
-  return "invalid option -- '" + std::string(1, static_cast<char>(refused_code)) + "'";
-}
-
 }  // namespace
 
 CommandLine ParseCommandLine(int argc, char* argv[]) {
@@ -44,7 +37,7 @@ CommandLine ParseCommandLine(int argc, char* argv[]) {
         break;
       default:
         line.action = CommandLine::Action::kUsageError;
-        line.complaint = Complaint(optopt, argv[optind - 1]);
+        line.complaint = RefusedOptionText(kOptions, optopt, argv[optind - 1]);
         return line;
     }
   }
@@ -100,6 +93,17 @@ Exit status:
 
 Full documentation: man bessel-recurrence
 )";
+}
+
+std::string RefusedOptionText(const option* options, int refused_code, std::string_view word) {
+  if (refused_code == 0) return "unrecognized option '" + std::string(word) + "'";
+  for (const option* o = options; o->name != nullptr; ++o) {
+    if (o->val != refused_code) continue;
+    return "option '" + std::string(word) +
+           (o->has_arg == required_argument ? "' requires an argument"
+                                            : "' doesn't allow an argument");
+  }
+  return "invalid option -- '" + std::string(1, static_cast<char>(refused_code)) + "'";
 }
 
 std::string VersionText(std::string_view program) {

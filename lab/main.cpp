@@ -137,34 +137,18 @@ int WritePlot(const std::string& prefix, const Outcome& outcome) {
     return Fail(kFailed,
                 "cannot open the directory " + Printable(directory) + ": " + std::strerror(errno));
   }
-  const std::string data = base + ".dat", svg = base + ".svg", png = base + ".png";
-  for (const std::string& name : {data, svg, png}) {
-    if (!Replaceable(dir, name)) {
-      return Fail(kFailed, Printable(name) + " exists and is not a regular file; it is left alone");
-    }
+  const WriteOutcome written = WriteDataAndPictures(
+      dir, base, PlotData(outcome),
+      [&](const std::string& terminal) { return PlotScript(outcome, terminal); });
+  switch (written.written) {
+    case Written::kDone:
+      return kDone;
+    case Written::kFailed:
+      return Fail(kFailed, written.complaint);
+    case Written::kNoPicture:
+      break;
   }
-  if (!WriteAtomically(dir, data, PlotData(outcome))) {
-    return Fail(kFailed, "cannot write " + Printable(data) + ": " + std::strerror(errno));
-  }
-  const Pictures pictures =
-      DrawPictures([&](const std::string& terminal) { return PlotScript(outcome, terminal); });
-  if (pictures.drawn == Drawn::kNoGnuplot) {
-    return Fail(kNoPicture,
-                "gnuplot is not installed; install the package gnuplot-nox to draw "
-                "the pictures (" +
-                    Printable(data) + " is written)");
-  }
-  if (pictures.drawn != Drawn::kDone) {
-    return Fail(kNoPicture,
-                "gnuplot could not draw the pictures (" + Printable(data) + " is written)");
-  }
-  for (const auto& [name, bytes] :
-       {std::pair{&svg, &pictures.svg}, std::pair{&png, &pictures.png}}) {
-    if (!WriteAtomically(dir, *name, *bytes)) {
-      return Fail(kFailed, "cannot write " + Printable(*name) + ": " + std::strerror(errno));
-    }
-  }
-  return kDone;
+  return Fail(kNoPicture, written.complaint);
 }
 
 }  // namespace
@@ -222,17 +206,8 @@ int main(int argc, char* argv[]) {
           return UsageError("--plot needs a file name prefix");
         plot_prefix = value;
         break;
-      default: {
-        const std::string word = Printable(argv[optind - 1]);
-        if (optopt == 0) return UsageError("unrecognized option '" + word + "'");
-        if (optopt >= kX && optopt < kHelpCode &&
-            std::string_view(argv[optind - 1]).find('=') == std::string_view::npos) {
-          return UsageError("option '" + word + "' requires an argument");
-        }
-        return UsageError(optopt >= kX ? "option '" + word + "' doesn't allow an argument"
-                                       : "invalid option -- '" +
-                                             std::string(1, static_cast<char>(optopt)) + "'");
-      }
+      default:
+        return UsageError(RefusedOptionText(kOptions, optopt, Printable(argv[optind - 1])));
     }
   }
   if (optind < argc) return UsageError("extra operand '" + Printable(argv[optind]) + "'");

@@ -16,6 +16,15 @@ double Log2Ratio(mpfr_srcptr a, mpfr_srcptr b) {
   return std::log2(std::fabs(ma / mb)) + static_cast<double>(ea - eb);
 }
 
+// One step of the three-term recurrence, either way: out = (2m / x) here - other, at out's
+// precision.
+void Step(mpfr_ptr out, long m, mpfr_srcptr x, mpfr_srcptr here, mpfr_srcptr other) {
+  MpfrNumber factor(mpfr_get_prec(out));
+  mpfr_ui_div(factor.get(), static_cast<unsigned long>(2 * m), x, MPFR_RNDN);
+  mpfr_mul(factor.get(), factor.get(), here, MPFR_RNDN);
+  mpfr_sub(out, factor.get(), other, MPFR_RNDN);
+}
+
 // J_m(x) and Y_m(x), m = 0 ... last, at `bits`.
 BesselTable Compute(mpfr_srcptr x, long last, mpfr_prec_t bits) {
   BesselTable table;
@@ -23,15 +32,13 @@ BesselTable Compute(mpfr_srcptr x, long last, mpfr_prec_t bits) {
   const size_t count = static_cast<size_t>(last) + 1;
   table.y.assign(count, MpfrNumber(bits));
   table.j.assign(count, MpfrNumber(bits));
-  MpfrNumber c(bits), t(bits);
+  MpfrNumber t(bits);
   // Y upward: Y_(m+1) = (2m / x) Y_m - Y_(m-1).
   mpfr_y0(table.y[0].get(), x, MPFR_RNDN);
   if (last >= 1) mpfr_y1(table.y[1].get(), x, MPFR_RNDN);
   for (long m = 1; m < last; ++m) {
-    mpfr_ui_div(c.get(), static_cast<unsigned long>(2 * m), x, MPFR_RNDN);
-    mpfr_mul(t.get(), c.get(), table.y[static_cast<size_t>(m)].get(), MPFR_RNDN);
-    mpfr_sub(table.y[static_cast<size_t>(m) + 1].get(), t.get(),
-             table.y[static_cast<size_t>(m) - 1].get(), MPFR_RNDN);
+    const size_t i = static_cast<size_t>(m);
+    Step(table.y[i + 1].get(), m, x, table.y[i].get(), table.y[i - 1].get());
   }
   // J downward from N: b_(m-1) = (2m / x) b_m - b_(m+1), then divided by the normalising sum.
   const long start = BackwardStart(x, last, bits + 16);
@@ -44,9 +51,7 @@ BesselTable Compute(mpfr_srcptr x, long last, mpfr_prec_t bits) {
       mpfr_add(sum.get(), sum.get(), t.get(), MPFR_RNDN);
     }
     if (m == 0) break;
-    mpfr_ui_div(c.get(), static_cast<unsigned long>(2 * m), x, MPFR_RNDN);
-    mpfr_mul(t.get(), c.get(), here.get(), MPFR_RNDN);
-    mpfr_sub(below.get(), t.get(), above.get(), MPFR_RNDN);
+    Step(below.get(), m, x, here.get(), above.get());
     mpfr_swap(above.get(), here.get());
     mpfr_swap(here.get(), below.get());
   }
@@ -73,15 +78,13 @@ long BackwardStart(mpfr_srcptr x, long last, mpfr_prec_t bits) {
   // Ratios are all that is needed: 64 bits, Y by its upward recurrence (MPFR's Y_n is slow for
   // large n), J from MPFR at the few orders asked.
   const mpfr_prec_t work = 64;
-  MpfrNumber j(work), y_before(work), y(work), c(work), t(work);
+  MpfrNumber j(work), y_before(work), y(work), t(work);
   mpfr_y0(y_before.get(), x, MPFR_RNDN);
   mpfr_y1(y.get(), x, MPFR_RNDN);
   long n = 1;  // y holds Y_n
   auto advance_to = [&](long order) {
     for (; n < order; ++n) {
-      mpfr_ui_div(c.get(), static_cast<unsigned long>(2 * n), x, MPFR_RNDN);
-      mpfr_mul(t.get(), c.get(), y.get(), MPFR_RNDN);
-      mpfr_sub(t.get(), t.get(), y_before.get(), MPFR_RNDN);
+      Step(t.get(), n, x, y.get(), y_before.get());
       mpfr_swap(y_before.get(), y.get());
       mpfr_swap(y.get(), t.get());
     }

@@ -7,10 +7,13 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <sstream>
 #include <string_view>
 #include <vector>
+
+#include "plot/output_files.hpp"
 
 extern char** environ;
 
@@ -35,7 +38,9 @@ std::string Quoted(const std::string& text) {
 
 // The script for one picture; `terminal` is a gnuplot terminal with its options. The numbers
 // travel inside the script, as a data block, so gnuplot reads no file.
-std::string Script(const AllSeries& series, const std::string& terminal) {
+}  // namespace
+
+std::string SeriesScript(const AllSeries& series, const std::string& terminal) {
   std::ostringstream script;
   script << "$errors << EOD\n" << DataText(series) << "EOD\n";
   script << "set title 'Forward recurrence J_{m+1} = 2m J_m - J_{m-1} at x = 1: "
@@ -65,6 +70,8 @@ std::string Script(const AllSeries& series, const std::string& terminal) {
          << "unset output\n";
   return script.str();
 }
+
+namespace {
 
 bool CompleteSvg(std::string_view svg) {
   const size_t end = svg.find_last_not_of(" \t\r\n");
@@ -159,11 +166,7 @@ GnuplotRun RunGnuplot(const std::string& script) {
   return run;
 }
 
-Pictures DrawPictures(const AllSeries& series) {
-  return DrawPictures([&](const std::string& terminal) { return Script(series, terminal); });
-}
-
-Pictures DrawPictures(const std::function<std::string(const std::string& terminal)>& script) {
+Pictures DrawPictures(const PlotScriptFor& script) {
   Pictures pictures;
   GnuplotRun svg =
       RunGnuplot(script("svg size 900,600 enhanced font 'Sans,12' background rgb 'white'"));
@@ -179,4 +182,41 @@ Pictures DrawPictures(const std::function<std::string(const std::string& termina
   }
   pictures = {Drawn::kDone, std::move(svg.output), std::move(png.output)};
   return pictures;
+}
+
+WriteOutcome WriteDataAndPictures(int directory_fd, const std::string& base,
+                                  const std::string& data, const PlotScriptFor& script) {
+  const std::string data_name = base + ".dat", svg = base + ".svg", png = base + ".png";
+  const std::string written = " (" + Printable(data_name) + " is written)";
+  auto failure = [](Written why, std::string complaint) {
+    return WriteOutcome{why, std::move(complaint)};
+  };
+  for (const std::string& name : {data_name, svg, png}) {
+    if (!Replaceable(directory_fd, name)) {
+      return failure(Written::kFailed,
+                     Printable(name) + " exists and is not a regular file; it is left alone");
+    }
+  }
+  if (!WriteAtomically(directory_fd, data_name, data)) {
+    return failure(Written::kFailed,
+                   "cannot write " + Printable(data_name) + ": " + std::strerror(errno));
+  }
+  const Pictures pictures = DrawPictures(script);
+  if (pictures.drawn == Drawn::kNoGnuplot) {
+    return failure(Written::kNoPicture,
+                   "gnuplot is not installed; install the package gnuplot-nox to draw the "
+                   "pictures" +
+                       written);
+  }
+  if (pictures.drawn != Drawn::kDone) {
+    return failure(Written::kNoPicture, "gnuplot could not draw the pictures" + written);
+  }
+  for (const auto& [name, bytes] :
+       {std::pair{&svg, &pictures.svg}, std::pair{&png, &pictures.png}}) {
+    if (!WriteAtomically(directory_fd, *name, *bytes)) {
+      return failure(Written::kFailed,
+                     "cannot write " + Printable(*name) + ": " + std::strerror(errno) + written);
+    }
+  }
+  return {};
 }

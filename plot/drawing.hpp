@@ -40,6 +40,22 @@ struct Pictures {
   std::string svg;
   std::string png;
 };
-Pictures DrawPictures(const AllSeries& series);
-// The same for any script: `script(terminal)` is the whole script for one gnuplot terminal.
-Pictures DrawPictures(const std::function<std::string(const std::string& terminal)>& script);
+// `script(terminal)` is the whole script for one gnuplot terminal.
+using PlotScriptFor = std::function<std::string(const std::string& terminal)>;
+Pictures DrawPictures(const PlotScriptFor& script);
+
+// The plot script of the series (bessel-recurrence-plot's picture).
+std::string SeriesScript(const AllSeries& series, const std::string& terminal);
+
+// Writes BASE.dat (`data`), then BASE.svg and BASE.png drawn from `script`, into the open
+// directory, each written exclusively and renamed into place; first refuses any of the three
+// names that is taken by something other than a regular file. kDone, or why not with one line
+// to show (names shown Printable): kFailed (nothing or only the data written), kNoPicture
+// (gnuplot missing or failing; the data written).
+enum class Written { kDone, kFailed, kNoPicture };
+struct WriteOutcome {
+  Written written = Written::kDone;
+  std::string complaint;
+};
+WriteOutcome WriteDataAndPictures(int directory_fd, const std::string& base,
+                                  const std::string& data, const PlotScriptFor& script);

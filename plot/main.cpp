@@ -70,9 +70,7 @@ int Complain(int status, const std::string& what) {
   return status;
 }
 
-constexpr const char* kDataFile = "bess-errors.dat";
-constexpr const char* kSvgFile = "bess-errors.svg";
-constexpr const char* kPngFile = "bess-errors.png";
+constexpr const char* kOutputs = "bess-errors";  // .dat, .svg and .png
 
 // The legend of file `file`: "7 digits (binary32 seeds)".
 std::string Label(int32_t file) {
@@ -127,35 +125,16 @@ int main(int argc, char* argv[]) {
     }
   }
 
-  for (const char* name : {kDataFile, kSvgFile, kPngFile}) {
-    if (!Replaceable(dir, name)) {
-      return Complain(kBadInputOrOutput,
-                      std::string(name) + " exists and is not a regular file; it is left alone");
-    }
-  }
-  if (!WriteAtomically(dir, kDataFile, DataText(series))) {
-    return Complain(kBadInputOrOutput,
-                    std::string("cannot write ") + kDataFile + ": " + std::strerror(errno));
-  }
-  const Pictures pictures = DrawPictures(series);
-  switch (pictures.drawn) {
-    case Drawn::kDone:
+  const WriteOutcome outcome = WriteDataAndPictures(
+      dir, kOutputs, DataText(series),
+      [&](const std::string& terminal) { return SeriesScript(series, terminal); });
+  switch (outcome.written) {
+    case Written::kDone:
+      return kDone;
+    case Written::kFailed:
+      return Complain(kBadInputOrOutput, outcome.complaint);
+    case Written::kNoPicture:
       break;
-    case Drawn::kNoGnuplot:
-      return Complain(kNoPicture,
-                      "gnuplot is not installed; install the package gnuplot-nox to draw the "
-                      "pictures (bess-errors.dat is written)");
-    case Drawn::kGnuplotFailed:
-      return Complain(kNoPicture,
-                      "gnuplot could not draw the pictures (bess-errors.dat is written)");
   }
-  for (const auto& [name, bytes] :
-       {std::pair{kSvgFile, &pictures.svg}, std::pair{kPngFile, &pictures.png}}) {
-    if (!WriteAtomically(dir, name, *bytes)) {
-      return Complain(kBadInputOrOutput, std::string("cannot write ") + name + ": " +
-                                             std::strerror(errno) +
-                                             " (bess-errors.dat is written)");
-    }
-  }
-  return kDone;
+  return Complain(kNoPicture, outcome.complaint);
 }
