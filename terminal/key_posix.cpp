@@ -23,6 +23,11 @@ bool terminal_gone = false;    // hung up during the wait
 termios saved_mode;
 volatile sig_atomic_t wait_mode_on = 0;
 
+// A stop gives the terminal back and ends the wait mode. Continued, the stop handler writes a
+// byte here, which wakes the wait even when the stop came just before it began to block, so that
+// it looks again at where the process stands and sets the wait mode anew.
+int wake_pipe[2] = {-1, -1};  // read end, write end; -1 when there is none
+
 // Every signal that can be caught and whose default action ends the process, besides the
 // real-time signals (which all do). SIGXFSZ is left out: the program ignores it, so that an
 // oversized write fails as a write.
@@ -53,12 +58,19 @@ void ForEachEndingSignal(Apply apply) {
 #endif
 }
 
+// Moves a descriptor above 0 to 2, which belong to the standard streams even when closed; -1
+// when `fd` is -1 or cannot be moved.
+int AboveStandardStreams(int fd) {
+  if (fd < 0) return -1;
+  const int moved = fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+  close(fd);
+  return moved;
+}
+
 int TerminalFd() {
   if (terminal_fd == kNotOpened) {
-    const int fd = open("/dev/tty", O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    // Never on descriptors 0 to 2, which belong to the standard streams even when closed.
-    terminal_fd = fd < 0 ? -1 : fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
-    if (fd >= 0) close(fd);
+    terminal_fd =
+        AboveStandardStreams(open("/dev/tty", O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
   }
   return terminal_gone ? -1 : terminal_fd;
 }
@@ -104,6 +116,24 @@ void SaveMode(const termios& mode) {
   wait_mode_on = 1;
 }
 
+// Holds stops back while the terminal's settings and the mark that tells of them change, so that
+// a stop always finds the two agreeing.
+class StopsHeldBack {
+ public:
+  StopsHeldBack() {
+    sigset_t stop;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGTSTP);
+    sigprocmask(SIG_BLOCK, &stop, &previous_);
+  }
+  ~StopsHeldBack() { sigprocmask(SIG_SETMASK, &previous_, nullptr); }
+  StopsHeldBack(const StopsHeldBack&) = delete;
+  StopsHeldBack& operator=(const StopsHeldBack&) = delete;
+
+ private:
+  sigset_t previous_;
+};
+
 // Async-signal-safe: only tcsetattr. Gives the terminal its saved settings if they may have been
 // changed.
 void RestoreSavedMode() {
@@ -120,6 +150,7 @@ void LeaveWaitMode() {
 // Input one byte at a time (so FIONREAD sees a key before Enter) and no echo, since the key
 // stays for whoever reads the terminal next. Signals from the keyboard still work.
 void EnterWaitMode(int fd) {
+  const StopsHeldBack held;
   termios original;
   if (wait_mode_on != 0 || tcgetattr(fd, &original) != 0) return;
   SaveMode(original);
@@ -134,11 +165,11 @@ void OnEndingSignal(int signal_number) {
   raise(signal_number);  // delivered as the handler returns: the process ends as it would have
 }
 
-// The mark stays: should the stop have come while the wait mode was being set, the mode set after
-// `fg` is still given back later.
+// Stopped, the process leaves the terminal as it found it; continued, in the foreground or the
+// background, it wakes the wait to find out which.
 void OnStop(int) {
   const int saved_errno = errno;
-  RestoreSavedMode();
+  LeaveWaitMode();
   std::signal(SIGTSTP, SIG_DFL);
   sigset_t stop;
   sigemptyset(&stop);
@@ -146,6 +177,7 @@ void OnStop(int) {
   raise(SIGTSTP);
   sigprocmask(SIG_UNBLOCK, &stop, nullptr);  // stops here until continued
   std::signal(SIGTSTP, OnStop);
+  if (wake_pipe[1] >= 0) (void)!write(wake_pipe[1], "", 1);
   errno = saved_errno;
 }
 
@@ -167,6 +199,30 @@ bool TerminalGone() {
   return false;
 }
 
+// A pipe for the stop handler to wake the wait with; none when the system has no descriptors
+// to spare, and then a stop just before the wait blocks is noticed at the next key.
+void OpenWakePipe() {
+  int ends[2];
+  if (pipe(ends) != 0) return;
+  for (int end = 0; end < 2; ++end) {
+    wake_pipe[end] = AboveStandardStreams(ends[end]);
+    if (wake_pipe[end] >= 0) fcntl(wake_pipe[end], F_SETFL, O_NONBLOCK);
+  }
+}
+
+void CloseWakePipe() {
+  for (int& end : wake_pipe) {
+    if (end >= 0) close(end);
+    end = -1;
+  }
+}
+
+void DrainWakePipe() {
+  char bytes[16];
+  while (read(wake_pipe[0], bytes, sizeof bytes) > 0) {
+  }
+}
+
 void SleepBriefly() {
   const timespec pause_time = {0, 200'000'000};  // 0.2 s
   nanosleep(&pause_time, nullptr);
@@ -181,6 +237,7 @@ bool KeyWaiting() {
   if (tcgetattr(fd, &mode) != 0) return false;
   if ((mode.c_lflag & ICANON) == 0) return PendingBytes(fd) > 0;
   // A line being typed is invisible to FIONREAD until Enter; a moment without ICANON shows it.
+  const StopsHeldBack held;
   SaveMode(mode);
   SetMode(fd, ByteByByte(mode));
   const int pending = PendingBytes(fd);
@@ -190,6 +247,7 @@ bool KeyWaiting() {
 
 void BeginKeyWait() {
   if (handlers_installed) return;
+  OpenWakePipe();
   ForEachEndingSignal([](int signal_number) {
     Install(signal_number, OnEndingSignal, &previous_action[signal_number]);
   });
@@ -212,11 +270,10 @@ bool AwaitConsoleInput() {
       break;
   }
   EnterWaitMode(fd);
-  pollfd watch = {fd, POLLIN, 0};
-  if (poll(&watch, 1, -1) > 0 &&
-      ((watch.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0 || (watch.revents & POLLIN) == 0)) {
-    return TerminalGone();
-  }
+  pollfd watch[] = {{fd, POLLIN, 0}, {wake_pipe[0], POLLIN, 0}};  // a -1 is passed over
+  if (poll(watch, 2, -1) <= 0) return true;                       // a signal: look again
+  if ((watch[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) return TerminalGone();
+  if (watch[1].revents != 0) DrainWakePipe();
   return true;
 }
 
@@ -227,5 +284,6 @@ void EndKeyWait() {
     sigaction(signal_number, &previous_action[signal_number], nullptr);
   });
   sigaction(SIGTSTP, &previous_action[SIGTSTP], nullptr);
+  CloseWakePipe();
   handlers_installed = false;
 }

@@ -24,6 +24,7 @@ using testing_support::DeepDirectory;
 using testing_support::ExpectGoldenFiles;
 using testing_support::ExpectGoldenOutputs;
 using testing_support::GoldenPath;
+using testing_support::InForeground;
 using testing_support::KeyTypedAhead;
 using testing_support::ProcessorTime;
 using testing_support::ProgramResult;
@@ -242,7 +243,8 @@ TEST(KeyWait, TheTerminalIsRestoredWhenASignalEndsTheWait) {
 }
 
 // Ctrl-Z at the wait, as a shell's foreground job: stopped, the terminal is as it was before
-// the run; continued, the wait goes on and a key ends it.
+// the run; continued, the wait goes on and a key ends it. Continued in the background (`bg`), it
+// leaves the terminal to the shell, which has meanwhile set it as it likes, until `fg`.
 TEST(KeyWait, AStopHandsTheTerminalBackAndTheWaitGoesOnAfterwards) {
   TempDir dir;
   ProgramRun run = RunIn(dir.path());
@@ -250,18 +252,44 @@ TEST(KeyWait, AStopHandsTheTerminalBackAndTheWaitGoesOnAfterwards) {
   bool stopped = false;
   bool stopped_mode_unchanged = false;
   bool waiting_again = false;
-  run.at_prompt = [&](TerminalChild& program) {
-    ASSERT_TRUE(Eventually([&] { return (ModeOf(program).c_lflag & ICANON) == 0; }));
+  bool running_in_background = false;
+  bool shell_mode_kept = false;
+  bool waiting_after_fg = false;
+  const auto in_wait_mode = [](const TerminalChild& program) {
+    return Eventually([&] { return (ModeOf(program).c_lflag & ICANON) == 0; });
+  };
+  const auto stop = [&](const TerminalChild& program) {
     kill(program.pid(), SIGTSTP);
-    stopped = Eventually([&] { return Stopped(program.pid()); });
+    return Eventually([&] { return Stopped(program.pid()); });
+  };
+  run.at_prompt = [&](TerminalChild& program) {
+    ASSERT_TRUE(in_wait_mode(program));
+    stopped = stop(program);
     stopped_mode_unchanged = SameMode(ModeOf(program), program.initial_mode());
     kill(program.pid(), SIGCONT);
-    waiting_again = Eventually([&] { return (ModeOf(program).c_lflag & ICANON) == 0; });
+    waiting_again = in_wait_mode(program);
+
+    ASSERT_TRUE(stop(program));
+    program.SendToBackground();
+    ASSERT_TRUE(Eventually([&] { return !InForeground(program.pid()); }));
+    termios shell_mode = program.initial_mode();
+    shell_mode.c_cc[VKILL] = 'K' & 0x1f;
+    tcsetattr(program.terminal(), TCSANOW, &shell_mode);
+    kill(program.pid(), SIGCONT);
+    std::this_thread::sleep_for(milliseconds(300));
+    running_in_background = program.Running() && !Stopped(program.pid());
+    shell_mode_kept = SameMode(ModeOf(program), shell_mode);
+    tcsetattr(program.terminal(), TCSANOW, &program.initial_mode());  // as `fg` gives it back
+    program.BringToForeground();
+    waiting_after_fg = in_wait_mode(program);
   };
   const ProgramResult result = RunProgram(run);
   EXPECT_TRUE(stopped) << "Ctrl-Z stops a foreground job";
   EXPECT_TRUE(stopped_mode_unchanged) << "stopped with the terminal still in wait mode";
   EXPECT_TRUE(waiting_again);
+  EXPECT_TRUE(running_in_background) << "stopped again, by the terminal";
+  EXPECT_TRUE(shell_mode_kept) << "changed the terminal from the background";
+  EXPECT_TRUE(waiting_after_fg);
   ExpectGoldenOutputs(dir.path(), result);
 }
 

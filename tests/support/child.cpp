@@ -196,6 +196,11 @@ bool Stopped(pid_t pid) {
   return fields.size() > 3 && (fields[3] == "T" || fields[3] == "t");
 }
 
+bool InForeground(pid_t pid) {
+  const std::vector<std::string> fields = StatFields(pid);
+  return fields.size() > 8 && fields[8] == fields[5];  // tpgid == pgrp
+}
+
 bool Ended(pid_t pid) {
   const std::vector<std::string> fields = StatFields(pid);
   return fields.size() <= 3 || fields[3] == "Z" || fields[3] == "X";

@@ -82,6 +82,8 @@ std::chrono::milliseconds ProcessorTime(pid_t pid);
 // has ended and waits only to be reaped.
 bool Stopped(pid_t pid);
 bool Ended(pid_t pid);
+// True while the process's group is its terminal's foreground group.
+bool InForeground(pid_t pid);
 
 // Two terminal settings alike in every flag and control character.
 bool SameMode(const termios& a, const termios& b);

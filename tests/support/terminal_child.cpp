@@ -194,8 +194,8 @@ void EnterDirectory(const Plan& plan) {
   ChildFails("exec");
 }
 
-// The stand-in for a shell: puts the job in the foreground when asked ('f' on `control`), and
-// ends as the job ends, with its status or its signal.
+// The stand-in for a shell: puts the job in the foreground ('f' on `control`) or takes the
+// terminal back from it ('b') when asked, and ends as the job ends, with its status or its signal.
 [[noreturn]] void StandInForShell(pid_t job, int control, int terminal) {
   SetDisposition(SIGHUP, SIG_IGN);
   SetDisposition(SIGTTOU, SIG_IGN);
@@ -215,6 +215,7 @@ void EnterDirectory(const Plan& plan) {
       char request = 0;
       if (read(control, &request, 1) != 1) control = -1;  // no more requests
       if (request == 'f') tcsetpgrp(terminal, job);
+      if (request == 'b') tcsetpgrp(terminal, getpgrp());
     }
   }
 }
@@ -301,6 +302,10 @@ void TerminalChild::Type(std::string_view keys) const {
 
 void TerminalChild::BringToForeground() const {
   if (control_ >= 0) (void)!write(control_, "f", 1);
+}
+
+void TerminalChild::SendToBackground() const {
+  if (control_ >= 0) (void)!write(control_, "b", 1);
 }
 
 void TerminalChild::HangUp() {

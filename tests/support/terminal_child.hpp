@@ -89,6 +89,8 @@ class TerminalChild {
   void Type(std::string_view keys) const;
   // Makes a background job the terminal's foreground job, as `fg` does.
   void BringToForeground() const;
+  // Gives the terminal back to the stand-in for a shell, as a shell does when its job stops.
+  void SendToBackground() const;
   // Hangs up the terminal, as closing a terminal window does. Nothing can be typed after.
   void HangUp();
   // Waits for the child to end, killing it once `limit` has passed; once it has ended, tells how.
