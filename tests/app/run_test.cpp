@@ -229,7 +229,7 @@ TEST(KeyWait, TheTerminalIsRestoredWhenASignalEndsTheWait) {
     termios before = {};
     run.at_prompt = [&](TerminalChild& program) {
       before = program.initial_mode();
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      (void)Eventually([&] { return (ModeOf(program).c_lflag & (ICANON | ECHO)) == 0; });
       tcgetattr(program.terminal(), &during);
       kill(program.pid(), signal);
       (void)Eventually([&] { return !program.Running(); });
