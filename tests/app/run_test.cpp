@@ -249,12 +249,6 @@ TEST(KeyWait, AStopHandsTheTerminalBackAndTheWaitGoesOnAfterwards) {
   TempDir dir;
   ProgramRun run = RunIn(dir.path());
   run.child.job = TerminalChildOptions::Job::kForegroundJob;
-  bool stopped = false;
-  bool stopped_mode_unchanged = false;
-  bool waiting_again = false;
-  bool running_in_background = false;
-  bool shell_mode_kept = false;
-  bool waiting_after_fg = false;
   const auto in_wait_mode = [](const TerminalChild& program) {
     return Eventually([&] { return (ModeOf(program).c_lflag & ICANON) == 0; });
   };
@@ -264,10 +258,10 @@ TEST(KeyWait, AStopHandsTheTerminalBackAndTheWaitGoesOnAfterwards) {
   };
   run.at_prompt = [&](TerminalChild& program) {
     ASSERT_TRUE(in_wait_mode(program));
-    stopped = stop(program);
-    stopped_mode_unchanged = SameMode(ModeOf(program), program.initial_mode());
+    EXPECT_TRUE(stop(program)) << "Ctrl-Z stops a foreground job";
+    EXPECT_TRUE(SameMode(ModeOf(program), program.initial_mode())) << "stopped in wait mode";
     kill(program.pid(), SIGCONT);
-    waiting_again = in_wait_mode(program);
+    EXPECT_TRUE(in_wait_mode(program)) << "continued in the foreground";
 
     ASSERT_TRUE(stop(program));
     program.SendToBackground();
@@ -277,20 +271,14 @@ TEST(KeyWait, AStopHandsTheTerminalBackAndTheWaitGoesOnAfterwards) {
     tcsetattr(program.terminal(), TCSANOW, &shell_mode);
     kill(program.pid(), SIGCONT);
     std::this_thread::sleep_for(milliseconds(300));
-    running_in_background = program.Running() && !Stopped(program.pid());
-    shell_mode_kept = SameMode(ModeOf(program), shell_mode);
+    EXPECT_TRUE(program.Running() && !Stopped(program.pid())) << "stopped again, by the terminal";
+    EXPECT_TRUE(SameMode(ModeOf(program), shell_mode))
+        << "changed the terminal from the background";
     tcsetattr(program.terminal(), TCSANOW, &program.initial_mode());  // as `fg` gives it back
     program.BringToForeground();
-    waiting_after_fg = in_wait_mode(program);
+    EXPECT_TRUE(in_wait_mode(program)) << "brought to the foreground";
   };
-  const ProgramResult result = RunProgram(run);
-  EXPECT_TRUE(stopped) << "Ctrl-Z stops a foreground job";
-  EXPECT_TRUE(stopped_mode_unchanged) << "stopped with the terminal still in wait mode";
-  EXPECT_TRUE(waiting_again);
-  EXPECT_TRUE(running_in_background) << "stopped again, by the terminal";
-  EXPECT_TRUE(shell_mode_kept) << "changed the terminal from the background";
-  EXPECT_TRUE(waiting_after_fg);
-  ExpectGoldenOutputs(dir.path(), result);
+  ExpectGoldenOutputs(dir.path(), RunProgram(run));
 }
 
 // A background job leaves the terminal and its keys to the foreground job, and sleeps; brought
