@@ -89,15 +89,28 @@ int PendingBytes(int fd) {
   return ioctl(fd, FIONREAD, &count) == 0 ? count : 0;
 }
 
+// Holds one signal back for as long as it lives; the signal, if it came, arrives afterwards.
+class HeldBack {
+ public:
+  explicit HeldBack(int signal_number) {
+    sigset_t held;
+    sigemptyset(&held);
+    sigaddset(&held, signal_number);
+    sigprocmask(SIG_BLOCK, &held, &previous_);
+  }
+  ~HeldBack() { sigprocmask(SIG_SETMASK, &previous_, nullptr); }
+  HeldBack(const HeldBack&) = delete;
+  HeldBack& operator=(const HeldBack&) = delete;
+
+ private:
+  sigset_t previous_;
+};
+
 // tcsetattr without being stopped by SIGTTOU should the process have left the foreground.
 void SetMode(int fd, const termios& mode) {
-  sigset_t ttou, previous;
-  sigemptyset(&ttou);
-  sigaddset(&ttou, SIGTTOU);
-  sigprocmask(SIG_BLOCK, &ttou, &previous);
+  const HeldBack no_ttou(SIGTTOU);
   while (tcsetattr(fd, TCSANOW, &mode) != 0 && errno == EINTR) {
   }
-  sigprocmask(SIG_SETMASK, &previous, nullptr);
 }
 
 // The same settings with input handed on byte by byte, so that FIONREAD sees a key before Enter.
@@ -116,24 +129,6 @@ void SaveMode(const termios& mode) {
   wait_mode_on = 1;
 }
 
-// Holds stops back while the terminal's settings and the mark that tells of them change, so that
-// a stop always finds the two agreeing.
-class StopsHeldBack {
- public:
-  StopsHeldBack() {
-    sigset_t stop;
-    sigemptyset(&stop);
-    sigaddset(&stop, SIGTSTP);
-    sigprocmask(SIG_BLOCK, &stop, &previous_);
-  }
-  ~StopsHeldBack() { sigprocmask(SIG_SETMASK, &previous_, nullptr); }
-  StopsHeldBack(const StopsHeldBack&) = delete;
-  StopsHeldBack& operator=(const StopsHeldBack&) = delete;
-
- private:
-  sigset_t previous_;
-};
-
 // Async-signal-safe: only tcsetattr. Gives the terminal its saved settings if they may have been
 // changed.
 void RestoreSavedMode() {
@@ -150,7 +145,7 @@ void LeaveWaitMode() {
 // Input one byte at a time (so FIONREAD sees a key before Enter) and no echo, since the key
 // stays for whoever reads the terminal next. Signals from the keyboard still work.
 void EnterWaitMode(int fd) {
-  const StopsHeldBack held;
+  const HeldBack stops(SIGTSTP);  // so that a stop finds the mode and its mark agreeing
   termios original;
   if (wait_mode_on != 0 || tcgetattr(fd, &original) != 0) return;
   SaveMode(original);
@@ -237,7 +232,7 @@ bool KeyWaiting() {
   if (tcgetattr(fd, &mode) != 0) return false;
   if ((mode.c_lflag & ICANON) == 0) return PendingBytes(fd) > 0;
   // A line being typed is invisible to FIONREAD until Enter; a moment without ICANON shows it.
-  const StopsHeldBack held;
+  const HeldBack stops(SIGTSTP);  // so that a stop finds the mode and its mark agreeing
   SaveMode(mode);
   SetMode(fd, ByteByByte(mode));
   const int pending = PendingBytes(fd);
