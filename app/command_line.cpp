@@ -1,9 +1,11 @@
-// Parsing the command line with the C library's getopt_long, and the texts it leads to.
+// The main program's options, read as every program reads them, and its help.
 #include "app/command_line.hpp"
 
 #include <getopt.h>
 
-#include "app/result_files.hpp"
+#include "cli/messages.hpp"
+#include "cli/options.hpp"
+#include "results/result_files.hpp"
 
 namespace {
 
@@ -21,11 +23,9 @@ constexpr option kOptions[] = {
 
 CommandLine ParseCommandLine(int argc, char* argv[]) {
   CommandLine line;
-  opterr = 0;  // the complaint is ours, the same on every platform
-  for (;;) {
-    const int code = getopt_long(argc, argv, "", kOptions, nullptr);
-    if (code == -1) break;
-    switch (code) {
+  const ReadCommandLine read = ReadOptions(argc, argv, kOptions);
+  for (const ReadOption& option : read.options) {
+    switch (option.code) {
       case kHelp:
         line.action = CommandLine::Action::kHelp;
         return line;
@@ -37,13 +37,13 @@ CommandLine ParseCommandLine(int argc, char* argv[]) {
         break;
       default:
         line.action = CommandLine::Action::kUsageError;
-        line.complaint = RefusedOptionText(kOptions, optopt, argv[optind - 1]);
+        line.complaint = option.value;
         return line;
     }
   }
-  if (optind < argc) {
+  if (!read.operands.empty()) {
     line.action = CommandLine::Action::kUsageError;
-    line.complaint = "extra operand '" + std::string(argv[optind]) + "'";
+    line.complaint = "extra operand '" + Printable(read.operands.front()) + "'";
   }
   return line;
 }
@@ -93,28 +93,4 @@ Exit status:
 
 Full documentation: man bessel-recurrence
 )";
-}
-
-std::string RefusedOptionText(const option* options, int refused_code, std::string_view word) {
-  if (refused_code == 0) return "unrecognized option '" + std::string(word) + "'";
-  for (const option* o = options; o->name != nullptr; ++o) {
-    if (o->val != refused_code) continue;
-    return "option '" + std::string(word) +
-           (o->has_arg == required_argument ? "' requires an argument"
-                                            : "' doesn't allow an argument");
-  }
-  return "invalid option -- '" + std::string(1, static_cast<char>(refused_code)) + "'";
-}
-
-std::string VersionText(std::string_view program) {
-  return std::string(program) + " " BESSEL_VERSION "\n" +
-         "Copyright (C) 2026 the bessel-recurrence authors.\n"
-         "License MIT: <https://opensource.org/licenses/MIT>.\n"
-         "This is free software: you are free to change and redistribute it.\n"
-         "There is NO WARRANTY, to the extent permitted by law.\n";
-}
-
-std::string UsageErrorText(std::string_view complaint) {
-  return std::string(kProgramName) + ": " + std::string(complaint) + "\nTry '" +
-         std::string(kProgramName) + " --help' for more information.\n";
 }

@@ -1,8 +1,6 @@
 // The command line, GNU style: --help, --version, --no-wait; nothing else is taken.
 #pragma once
 
-#include <getopt.h>
-
 #include <string>
 #include <string_view>
 
@@ -14,16 +12,9 @@ struct CommandLine {
 };
 
 // Reads the options in order; --help and --version act at once, the first fault ends the
-// reading. Unambiguous abbreviations are taken (--no for --no-wait).
+// reading. Unambiguous abbreviations are taken (--no for --no-wait), and "--" ends the options.
 CommandLine ParseCommandLine(int argc, char* argv[]);
 
-// What getopt_long (with opterr = 0) refused, in the words GNU tools use: `refused_code` is
-// optopt, `word` the argument it stopped at, `options` the table it was given.
-std::string RefusedOptionText(const option* options, int refused_code, std::string_view word);
-
-// The texts of --help and --version, and the two lines of a usage error. The version text is
-// that of every program of the project, with the version set once in CMakeLists.txt.
+// The text of --help.
 std::string HelpText();
-std::string VersionText(std::string_view program);
 inline constexpr std::string_view kProgramName = "bessel-recurrence";
-std::string UsageErrorText(std::string_view complaint);

@@ -1,6 +1,7 @@
 // Entry point of bessel-recurrence: the options, then the run. The program reads no input.
 #include "app/command_line.hpp"
 #include "app/run.hpp"
+#include "cli/messages.hpp"
 #include "runtime/units.hpp"
 
 int main(int argc, char* argv[]) {
@@ -8,13 +9,13 @@ int main(int argc, char* argv[]) {
   switch (line.action) {
     case CommandLine::Action::kHelp:
       WriteConsoleText(HelpText());
-      return 0;
+      return kExitSuccess;
     case CommandLine::Action::kVersion:
       WriteConsoleText(VersionText(kProgramName));
-      return 0;
+      return kExitSuccess;
     case CommandLine::Action::kUsageError:
-      WriteErrorText(UsageErrorText(line.complaint));
-      return 2;
+      WriteErrorText(UsageErrorText(kProgramName, line.complaint));
+      return kExitUsage;
     case CommandLine::Action::kRun:
       break;
   }

@@ -1,10 +1,10 @@
 // The run sequence: every phase once, in a fixed order, on one thread.
 #include "app/run.hpp"
 
-#include "app/result_files.hpp"
 #include "numeric/recurrence.hpp"
 #include "numeric/series.hpp"
 #include "output/edit.hpp"
+#include "results/result_files.hpp"
 #include "runtime/file_io.hpp"
 #include "runtime/units.hpp"
 #include "terminal/console_key.hpp"

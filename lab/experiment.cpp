@@ -44,39 +44,6 @@ std::vector<IeeeNumber> Forward(const IeeeNumber& j0, const IeeeNumber& j1, cons
   return j;
 }
 
-// The relative errors of the forward values that the seeds' errors alone predict: the
-// recurrence is linear, so errors e_0, e_1 in J_0, J_1 travel as A J_m + B Y_m, where
-// e_0 = A J_0 + B Y_0 and e_1 = A J_1 + B Y_1.
-std::vector<MpfrNumber> Predicted(const IeeeNumber& j0, const IeeeNumber& j1,
-                                  const BesselTable& truth) {
-  const mpfr_prec_t bits = truth.bits + 256;  // the seeds' errors exactly
-  MpfrNumber e0(bits), e1(bits), det(bits), t(bits), a(bits), b(bits);
-  const auto& j = truth.j;
-  const auto& y = truth.y;
-  mpfr_sub(e0.get(), j0.get(), j[0].get(), MPFR_RNDN);
-  mpfr_sub(e1.get(), j1.get(), j[1].get(), MPFR_RNDN);
-  mpfr_mul(det.get(), j[0].get(), y[1].get(), MPFR_RNDN);
-  mpfr_mul(t.get(), j[1].get(), y[0].get(), MPFR_RNDN);
-  mpfr_sub(det.get(), det.get(), t.get(), MPFR_RNDN);
-  mpfr_mul(a.get(), e0.get(), y[1].get(), MPFR_RNDN);
-  mpfr_mul(t.get(), e1.get(), y[0].get(), MPFR_RNDN);
-  mpfr_sub(a.get(), a.get(), t.get(), MPFR_RNDN);
-  mpfr_div(a.get(), a.get(), det.get(), MPFR_RNDN);
-  mpfr_mul(b.get(), j[0].get(), e1.get(), MPFR_RNDN);
-  mpfr_mul(t.get(), j[1].get(), e0.get(), MPFR_RNDN);
-  mpfr_sub(b.get(), b.get(), t.get(), MPFR_RNDN);
-  mpfr_div(b.get(), b.get(), det.get(), MPFR_RNDN);
-  std::vector<MpfrNumber> predicted;
-  for (size_t m = 0; m < j.size(); ++m) {
-    MpfrNumber p(truth.bits);
-    mpfr_mul(t.get(), a.get(), j[m].get(), MPFR_RNDN);
-    mpfr_fma(t.get(), b.get(), y[m].get(), t.get(), MPFR_RNDN);
-    mpfr_div(p.get(), t.get(), j[m].get(), MPFR_RNDN);
-    predicted.push_back(p);
-  }
-  return predicted;
-}
-
 // Miller's algorithm in the arithmetic format: b_(N+1) = 0, b_N = 1, b_(m-1) = (2m / x) b_m -
 // b_(m+1), each operation rounded; then J_m = b_m / (b_0 + 2 (b_2 + b_4 + ...)). The values grow
 // without bound as m falls: whenever one passes 2^(emax / 2), the two in use and the running sum
@@ -146,7 +113,9 @@ bool Run(const Experiment& experiment, Outcome& outcome) {
   int widest = std::max(arithmetic.precision, 53);
   for (const IeeeFormat* format : experiment.seed_formats)
     widest = std::max(widest, format->precision);
-  if (!TrueBessel(outcome.x.get(), experiment.orders, widest + 24, outcome.truth)) return false;
+  if (!TrueBessel(outcome.x.get(), experiment.orders, widest + kTruthGuardBits, outcome.truth)) {
+    return false;
+  }
   const BesselTable& truth = outcome.truth;
 
   for (const IeeeFormat* format : experiment.seed_formats) {
@@ -167,7 +136,7 @@ bool Run(const Experiment& experiment, Outcome& outcome) {
                       RelativeError(seed_0.get(), truth.j[0].get()),
                       RelativeError(seed_1.get(), truth.j[1].get()),
                       {},
-                      Predicted(j0, j1, truth)};
+                      PredictedRelativeErrors(truth, j0.get(), j1.get())};
     for (size_t m = 0; m < forward.size(); ++m) {
       column.measured.push_back(RelativeError(forward[m].get(), truth.j[m].get()));
     }

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "lab/truth.hpp"
+#include "numeric/bessel_truth.hpp"
 #include "numeric/ieee_number.hpp"
 
 enum class SeedKind { kRounded, kSeries };

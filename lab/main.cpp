@@ -1,31 +1,23 @@
 // Entry point of bessel-recurrence-lab: the options, the experiment, and its table, CSV or
 // picture.
 #include <fcntl.h>
-#include <getopt.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <string>
 #include <string_view>
 
-#include "app/command_line.hpp"
+#include "cli/messages.hpp"
+#include "cli/options.hpp"
+#include "cli/standard_output.hpp"
 #include "lab/experiment.hpp"
 #include "lab/report.hpp"
-#include "plot/drawing.hpp"
-#include "plot/output_files.hpp"
-#include "runtime/file_io.hpp"
+#include "picture/output_files.hpp"
 
 namespace {
 
 constexpr std::string_view kProgram = "bessel-recurrence-lab";
-
-// Exit statuses.
-constexpr int kDone = 0;
-constexpr int kFailed = 1;  // an output could not be written, or the truth not computed
-constexpr int kUsageError = 2;
-constexpr int kNoPicture = 3;  // gnuplot missing or failing; PREFIX.dat is written
 
 constexpr long kMaxOrders = 100000;
 
@@ -37,7 +29,7 @@ and shows for every order the relative error (computed - true) / true it measure
 that theory predicts from the seeds' errors alone, and that of the backward recurrence
 (Miller's algorithm), which cures the instability. The truth comes from GNU MPFR.
 
-Options:
+Options (long options may be abbreviated; -- ends them):
       --x X             the argument, 0 < X <= 10000 (default 1), rounded once to the
                         arithmetic format; the truth is computed at that value
       --orders M        the highest order, 1 <= M <= 100000 (default 10)
@@ -55,7 +47,8 @@ Formats: binary16, bfloat16, binary32, binary64, x87, binary128, binary256.
 
 Exit status:
   0   done
-  1   an output could not be written, or the truth could not be computed
+  1   an output (or standard output) could not be written, or the truth could not
+      be computed
   2   a usage error: an unknown option, a value missing or out of range; nothing is written
   3   gnuplot is missing or failed (with --plot); PREFIX.dat is written
 
@@ -86,17 +79,6 @@ constexpr option kOptions[] = {
     {"version", no_argument, nullptr, kVersion},
     {nullptr, 0, nullptr, 0},
 };
-
-int UsageError(const std::string& complaint) {
-  std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", kProgram.data(),
-               complaint.c_str(), kProgram.data());
-  return kUsageError;
-}
-
-int Fail(int status, const std::string& complaint) {
-  std::fprintf(stderr, "%s: %s\n", kProgram.data(), complaint.c_str());
-  return status;
-}
 
 // "binary32,binary64": every name known, at least one.
 bool ParseFormats(std::string_view list, std::vector<const IeeeFormat*>& formats,
@@ -134,21 +116,22 @@ int WritePlot(const std::string& prefix, const Outcome& outcome) {
   const std::string base = slash == std::string::npos ? prefix : prefix.substr(slash + 1);
   const int dir = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir < 0) {
-    return Fail(kFailed,
-                "cannot open the directory " + Printable(directory) + ": " + std::strerror(errno));
+    return Failure(
+        kProgram, kExitFailure,
+        "cannot open the directory " + Printable(directory) + ": " + std::strerror(errno));
   }
   const WriteOutcome written = WriteDataAndPictures(
       dir, base, PlotData(outcome),
       [&](const std::string& terminal) { return PlotScript(outcome, terminal); });
   switch (written.written) {
     case Written::kDone:
-      return kDone;
+      return kExitSuccess;
     case Written::kFailed:
-      return Fail(kFailed, written.complaint);
+      return Failure(kProgram, kExitFailure, written.complaint);
     case Written::kNoPicture:
       break;
   }
-  return Fail(kNoPicture, written.complaint);
+  return Failure(kProgram, kExitNoPicture, written.complaint);
 }
 
 }  // namespace
@@ -157,44 +140,47 @@ int main(int argc, char* argv[]) {
   Experiment experiment;
   bool csv = false;
   std::string plot_prefix;
-  opterr = 0;  // the complaints are ours
-  for (;;) {
-    const int code = getopt_long(argc, argv, "", kOptions, nullptr);
-    if (code == -1) break;
-    const std::string value = optarg != nullptr ? optarg : "";
+  const ReadCommandLine line = ReadOptions(argc, argv, kOptions);
+  for (const ReadOption& option : line.options) {
+    const std::string& value = option.value;
     std::string complaint;
-    switch (code) {
+    switch (option.code) {
       case kHelpCode:
-        std::fputs(kHelp, stdout);
-        return std::fflush(stdout) == 0 ? kDone : kFailed;
+        Print(kHelp);
+        return Finished(kProgram, kExitSuccess);
       case kVersion:
-        std::fputs(VersionText(kProgram).c_str(), stdout);
-        return std::fflush(stdout) == 0 ? kDone : kFailed;
+        Print(VersionText(kProgram));
+        return Finished(kProgram, kExitSuccess);
       case kX: {
         MpfrNumber x(64);
-        if (!ParseX(value, x))
-          return UsageError("--x needs a number with 0 < X <= 10000, not '" + Printable(value) +
-                            "'");
+        if (!ParseX(value, x)) {
+          return UsageError(
+              kProgram, "--x needs a number with 0 < X <= 10000, not '" + Printable(value) + "'");
+        }
         experiment.x_text = value;
         break;
       }
       case kOrders:
         if (!ParseOrders(value, experiment.orders)) {
-          return UsageError("--orders needs a whole number from 1 to 100000, not '" +
-                            Printable(value) + "'");
+          return UsageError(kProgram, "--orders needs a whole number from 1 to 100000, not '" +
+                                          Printable(value) + "'");
         }
         break;
       case kFormats:
-        if (!ParseFormats(value, experiment.seed_formats, complaint)) return UsageError(complaint);
+        if (!ParseFormats(value, experiment.seed_formats, complaint)) {
+          return UsageError(kProgram, complaint);
+        }
         break;
       case kArithmetic:
         experiment.arithmetic = FormatNamed(value);
-        if (experiment.arithmetic == nullptr)
-          return UsageError(UnknownFormatText(Printable(value)));
+        if (experiment.arithmetic == nullptr) {
+          return UsageError(kProgram, UnknownFormatText(Printable(value)));
+        }
         break;
       case kSeeds:
         if (value != "rounded" && value != "series") {
-          return UsageError("--seeds is rounded or series, not '" + Printable(value) + "'");
+          return UsageError(kProgram,
+                            "--seeds is rounded or series, not '" + Printable(value) + "'");
         }
         experiment.seeds = value == "rounded" ? SeedKind::kRounded : SeedKind::kSeries;
         break;
@@ -202,23 +188,26 @@ int main(int argc, char* argv[]) {
         csv = true;
         break;
       case kPlot:
-        if (value.empty() || value.back() == '/')
-          return UsageError("--plot needs a file name prefix");
+        if (value.empty() || value.back() == '/') {
+          return UsageError(kProgram, "--plot needs a file name prefix");
+        }
         plot_prefix = value;
         break;
       default:
-        return UsageError(RefusedOptionText(kOptions, optopt, Printable(argv[optind - 1])));
+        return UsageError(kProgram, value);
     }
   }
-  if (optind < argc) return UsageError("extra operand '" + Printable(argv[optind]) + "'");
+  if (!line.operands.empty()) {
+    return UsageError(kProgram, "extra operand '" + Printable(line.operands.front()) + "'");
+  }
 
   Outcome outcome;
   if (!Run(experiment, outcome)) {
-    return Fail(kFailed, "the true values could not be computed to the digits printed");
+    return Failure(kProgram, kExitFailure,
+                   "the true values could not be computed to the digits printed");
   }
-  const std::string text = csv ? CsvText(outcome) : TableText(experiment, outcome);
-  if (!WriteToFile(STDOUT_FILENO, text)) {
-    return Fail(kFailed, std::string("cannot write the output: ") + std::strerror(errno));
+  if (!Print(csv ? CsvText(outcome) : TableText(experiment, outcome))) {
+    return Finished(kProgram, kExitFailure);
   }
-  return plot_prefix.empty() ? kDone : WritePlot(plot_prefix, outcome);
+  return plot_prefix.empty() ? kExitSuccess : WritePlot(plot_prefix, outcome);
 }

@@ -11,23 +11,19 @@
 #include <string>
 #include <string_view>
 
-#include "app/command_line.hpp"
-#include "app/result_files.hpp"
+#include "cli/messages.hpp"
+#include "cli/options.hpp"
+#include "cli/standard_output.hpp"
 #include "numeric/recurrence.hpp"
+#include "picture/output_files.hpp"
 #include "plot/drawing.hpp"
-#include "plot/output_files.hpp"
 #include "plot/prediction.hpp"
-#include "plot/result_table.hpp"
+#include "results/result_files.hpp"
+#include "results/result_table.hpp"
 
 namespace {
 
 constexpr std::string_view kProgram = "bessel-recurrence-plot";
-
-// Exit statuses.
-constexpr int kDone = 0;
-constexpr int kBadInputOrOutput = 1;  // a result file missing or damaged, an output unwritable
-constexpr int kUsageError = 2;
-constexpr int kNoPicture = 3;  // gnuplot missing or failing; the .dat file is written
 
 constexpr const char* kHelpAfterInputs = R"( as bessel-recurrence writes them, in DIR
 (default: the working directory) and writes into DIR:
@@ -36,15 +32,15 @@ constexpr const char* kHelpAfterInputs = R"( as bessel-recurrence writes them, i
   bess-errors.svg   the same as a picture, 900 x 600, drawn by gnuplot
   bess-errors.png
 
-Options:
+Options (long options may be abbreviated; -- ends them):
       --help      display this help and exit
       --version   output version information and exit
 
 Exit status:
   0   all three outputs written
   1   a result file is missing or damaged (or not a result file at all), an output
-      name is taken by something other than a regular file, or an output could not
-      be written
+      name is taken by something other than a regular file, or an output (or
+      standard output) could not be written
   2   a usage error
   3   gnuplot is missing or failed; bess-errors.dat is written
 
@@ -62,13 +58,13 @@ std::string PlotHelpText() {
   return text + kHelpAfterInputs;
 }
 
-int Complain(int status, const std::string& what) {
-  std::fprintf(stderr, "%s: %s\n", kProgram.data(), what.c_str());
-  if (status == kUsageError) {
-    std::fprintf(stderr, "Try '%s --help' for more information.\n", kProgram.data());
-  }
-  return status;
-}
+enum Code : int { kHelp = 256, kVersion };
+
+constexpr option kOptions[] = {
+    {"help", no_argument, nullptr, kHelp},
+    {"version", no_argument, nullptr, kVersion},
+    {nullptr, 0, nullptr, 0},
+};
 
 constexpr const char* kOutputs = "bess-errors";  // .dat, .svg and .png
 
@@ -81,33 +77,31 @@ std::string Label(int32_t file) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-  std::string directory = ".";
-  int operands = 0;
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view argument = argv[i];
-    if (argument == "--help") {
-      std::fputs(PlotHelpText().c_str(), stdout);
-      return std::fflush(stdout) == 0 ? kDone : kBadInputOrOutput;
+  const ReadCommandLine line = ReadOptions(argc, argv, kOptions);
+  for (const ReadOption& option : line.options) {
+    switch (option.code) {
+      case kHelp:
+        Print(PlotHelpText());
+        return Finished(kProgram, kExitSuccess);
+      case kVersion:
+        Print(VersionText(kProgram));
+        return Finished(kProgram, kExitSuccess);
+      default:
+        return UsageError(kProgram, option.value);
     }
-    if (argument == "--version") {
-      std::fputs(VersionText(kProgram).c_str(), stdout);
-      return std::fflush(stdout) == 0 ? kDone : kBadInputOrOutput;
-    }
-    if (argument.starts_with("-") && argument != "-") {
-      return Complain(kUsageError, "unrecognized option '" + Printable(argv[i]) + "'");
-    }
-    if (++operands > 1) {
-      return Complain(kUsageError, "extra operand '" + Printable(argv[i]) + "'");
-    }
-    directory = argument;
   }
+  if (line.operands.size() > 1) {
+    return UsageError(kProgram, "extra operand '" + Printable(line.operands[1]) + "'");
+  }
+  const std::string directory = line.operands.empty() ? "." : line.operands[0];
 
   // Everything is read and written relative to the directory opened once here: its name is
   // never used again, nor handed to another program.
   const int dir = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir < 0) {
-    return Complain(kBadInputOrOutput, "cannot open the directory " + Printable(directory) + ": " +
-                                           std::strerror(errno));
+    return Failure(
+        kProgram, kExitFailure,
+        "cannot open the directory " + Printable(directory) + ": " + std::strerror(errno));
   }
   // The seeds are the program's own: its series values of J_0 and J_1 in each file's kind.
   SeedTables();
@@ -117,9 +111,11 @@ int main(int argc, char* argv[]) {
     std::optional<ReadFailure> failure;
     const ResultTable table =
         ReadResultTable(dir, ResultFileName(file), SignificantDigits[i], failure);
-    if (failure) return Complain(kBadInputOrOutput, failure->Text());
+    if (failure) return Failure(kProgram, kExitFailure, failure->Text());
     const RecurrenceTable& seeded = RecurrenceTableOf(file);
-    series[i] = {Label(file), {}, PredictedRelativeErrors(seeded[0], seeded[1])};
+    const auto predicted = PredictedAtOne(seeded[0], seeded[1]);
+    if (!predicted) return Failure(kProgram, kExitFailure, "the prediction could not be computed");
+    series[i] = {Label(file), {}, *predicted};
     for (size_t row = 0; row < table.relative_error.size(); ++row) {
       series[i].measured[row] = std::abs(table.relative_error[row]);
     }
@@ -130,11 +126,11 @@ int main(int argc, char* argv[]) {
       [&](const std::string& terminal) { return SeriesScript(series, terminal); });
   switch (outcome.written) {
     case Written::kDone:
-      return kDone;
+      return kExitSuccess;
     case Written::kFailed:
-      return Complain(kBadInputOrOutput, outcome.complaint);
+      return Failure(kProgram, kExitFailure, outcome.complaint);
     case Written::kNoPicture:
       break;
   }
-  return Complain(kNoPicture, outcome.complaint);
+  return Failure(kProgram, kExitNoPicture, outcome.complaint);
 }

@@ -9,7 +9,7 @@
 #include <fstream>
 #include <string>
 
-#include "app/result_files.hpp"
+#include "results/result_files.hpp"
 #include "tests/support/program_run.hpp"
 
 namespace {

@@ -1,5 +1,5 @@
-// bessel-recurrence-lab: against the main program's own output, theory against measurement, the
-// cure against the truth, and its command line.
+// bessel-recurrence-lab's experiment: against the main program's own output, theory against
+// measurement, the cure against the truth, and its bytes on every target.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -8,16 +8,17 @@
 #include <string>
 #include <vector>
 
-#include "app/result_files.hpp"
 #include "lab/experiment.hpp"
-#include "plot/result_table.hpp"
+#include "lab/report.hpp"
+#include "results/result_files.hpp"
+#include "results/result_table.hpp"
 #include "tests/support/bits.hpp"
 #include "tests/support/child.hpp"
 
 namespace {
 
 using testing_support::GoldenPath;
-using testing_support::RunCommand;
+using testing_support::ReadFile;
 
 Outcome Ran(const Experiment& experiment) {
   Outcome outcome;
@@ -85,50 +86,44 @@ TEST(Lab, PredictionMeetsMeasurementAndTheBackwardRecurrenceIsAccurate) {
   }
 }
 
-// The program itself: a usage error names what is wrong, says how to get help, writes nothing
-// and ends with 2; CSV has exactly its header.
-TEST(LabProgram, RefusesBadInputAndWritesCsv) {
+// The CSV of a fixed set of runs, byte for byte, on every target: the same bits wherever the
+// lab runs (big-endian, 32-bit, binary128 in software). The expected files were written by the
+// program itself and checked against the table it prints.
+TEST(Lab, CsvIsTheSameOnEveryTarget) {
   struct Row {
-    std::vector<std::string> arguments;
-    const char* complaint;
+    const char* golden;
+    const char* x;
+    long orders;
+    std::vector<const IeeeFormat*> formats;
+    const IeeeFormat* arithmetic;
+    SeedKind seeds;
   };
   const Row rows[] = {
-      {{"--x", "one"}, "--x needs a number with 0 < X <= 10000, not 'one'"},
-      {{"--x", "0"}, "--x needs a number with 0 < X <= 10000, not '0'"},
-      {{"--x=10000.5"}, "--x needs a number with 0 < X <= 10000, not '10000.5'"},
-      {{"--x", "nan"}, "--x needs a number with 0 < X <= 10000, not 'nan'"},
-      {{"--orders", "100001"}, "--orders needs a whole number from 1 to 100000, not '100001'"},
-      {{"--orders", "0"}, "--orders needs a whole number from 1 to 100000, not '0'"},
-      {{"--formats", "binary32,binary8"},
-       "unknown format 'binary8'; the formats are binary16, bfloat16, binary32, binary64, x87, "
-       "binary128, binary256"},
-      {{"--arithmetic", "decimal64"},
-       "unknown format 'decimal64'; the formats are binary16, bfloat16, binary32, binary64, x87, "
-       "binary128, binary256"},
-      {{"--seeds", "exact"}, "--seeds is rounded or series, not 'exact'"},
-      {{"--orders"}, "option '--orders' requires an argument"},
-      {{"--frobnicate"}, "unrecognized option '--frobnicate'"},
-      {{"extra"}, "extra operand 'extra'"},
+      {"x1.csv", "1", 10, {&kBinary32, &kBinary64, &kBinary128}, &kBinary128, SeedKind::kRounded},
+      {"x1-binary32-series.csv", "1", 20, {&kBinary16, &kBfloat16}, &kBinary32, SeedKind::kSeries},
+      {"x10-binary64.csv",
+       "10",
+       40,
+       {&kBinary16, &kBfloat16, &kBinary32, &kBinary64},
+       &kBinary64,
+       SeedKind::kRounded},
+      {"x100-binary256-series.csv",
+       "100",
+       120,
+       {&kBinary16, &kBinary32, &kX87, &kBinary256},
+       &kBinary256,
+       SeedKind::kSeries},
   };
-  testing_support::TempDir dir;
   for (const Row& row : rows) {
-    std::vector<std::string> arguments = {BESSEL_LAB_PROGRAM};
-    arguments.insert(arguments.end(), row.arguments.begin(), row.arguments.end());
-    const testing_support::CommandResult result = RunCommand(arguments, dir.path(), {});
-    EXPECT_EQ(result.status, 2) << row.complaint;
-    EXPECT_EQ(result.out, "") << row.complaint;
-    EXPECT_EQ(result.err, std::string("bessel-recurrence-lab: ") + row.complaint +
-                              "\nTry 'bessel-recurrence-lab --help' for more information.\n");
+    Experiment experiment;
+    experiment.x_text = row.x;
+    experiment.orders = row.orders;
+    experiment.seed_formats = row.formats;
+    experiment.arithmetic = row.arithmetic;
+    experiment.seeds = row.seeds;
+    EXPECT_EQ(CsvText(Ran(experiment)), ReadFile(GoldenPath(std::string("lab/") + row.golden)))
+        << row.golden;
   }
-  const testing_support::CommandResult csv =
-      RunCommand({BESSEL_LAB_PROGRAM, "--csv", "--orders", "2", "--formats", "binary16,bfloat16"},
-                 dir.path(), {});
-  EXPECT_EQ(csv.status, 0) << csv.err;
-  EXPECT_EQ(csv.out.substr(0, csv.out.find('\n')),
-            "m,J_m,binary16_measured,binary16_predicted,bfloat16_measured,bfloat16_predicted,"
-            "backward");
-  EXPECT_EQ(std::count(csv.out.begin(), csv.out.end(), '\n'), 4);
-  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }
 
 }  // namespace

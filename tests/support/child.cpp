@@ -225,7 +225,7 @@ std::string CaptureStdout(const std::function<void()>& action) {
 }
 
 CommandResult RunCommand(const std::vector<std::string>& arguments, const fs::path& directory,
-                         const std::vector<std::string>& environment) {
+                         const std::vector<std::string>& environment, StandardOutput output) {
   TempDir scratch;
   const std::string out = (scratch / "out").string(), err = (scratch / "err").string();
   std::vector<char*> argv, envp;  // prepared before the fork
@@ -235,18 +235,24 @@ CommandResult RunCommand(const std::vector<std::string>& arguments, const fs::pa
   envp.push_back(nullptr);
   const pid_t pid = fork();
   if (pid == 0) {
-    const int out_fd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int out_fd = output == StandardOutput::kFull
+                           ? open("/dev/full", O_WRONLY)
+                           : open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     const int err_fd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     if (out_fd < 0 || err_fd < 0 || dup2(out_fd, STDOUT_FILENO) < 0 ||
         dup2(err_fd, STDERR_FILENO) < 0 || chdir(directory.c_str()) != 0) {
       _exit(125);
     }
+    for (const int fd : {out_fd, err_fd}) {
+      if (fd > STDERR_FILENO) close(fd);
+    }
+    if (output == StandardOutput::kClosed) close(STDOUT_FILENO);
     execve(argv[0], argv.data(), envp.data());
     _exit(126);
   }
   CommandResult result;
   result.status = WaitWithDeadline(pid, std::chrono::seconds(20)).exit_status;
-  result.out = ReadFile(out);
+  result.out = output == StandardOutput::kCaptured ? ReadFile(out) : "";
   result.err = ReadFile(err);
   return result;
 }

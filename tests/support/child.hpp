@@ -89,7 +89,9 @@ bool InForeground(pid_t pid);
 bool SameMode(const termios& a, const termios& b);
 
 // A program run to its end (within 20 s) with `arguments`, from `directory`, with exactly the
-// environment given ("NAME=value"), no shell between: its status and both outputs.
+// environment given ("NAME=value"), no shell between: its status and both outputs. Its standard
+// output is captured, or /dev/full (every write fails: no space), or closed.
+enum class StandardOutput { kCaptured, kFull, kClosed };
 struct CommandResult {
   int status = -1;  // -1 unless it exited
   std::string out;
@@ -97,7 +99,8 @@ struct CommandResult {
 };
 CommandResult RunCommand(const std::vector<std::string>& arguments,
                          const std::filesystem::path& directory,
-                         const std::vector<std::string>& environment);
+                         const std::vector<std::string>& environment,
+                         StandardOutput output = StandardOutput::kCaptured);
 
 // What the action writes to standard output (file descriptor 1).
 std::string CaptureStdout(const std::function<void()>& action);

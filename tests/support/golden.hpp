@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/result_files.hpp"
+#include "results/result_files.hpp"
 #include "tests/support/child.hpp"
 #include "tests/support/program_run.hpp"
 

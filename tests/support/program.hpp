@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <string>
 
+#include "cli/version.hpp"
+
 namespace testing_support {
 
 inline std::filesystem::path ProgramPath() {
@@ -20,7 +22,7 @@ inline std::string ProgramLauncher() {
 
 // The version the build gives the program, "1.0.0".
 inline std::string ProgramVersion() {
-  return BESSEL_VERSION;
+  return std::string(kVersion);
 }
 
 }  // namespace testing_support

@@ -1,5 +1,6 @@
-// The true Bessel values: Y upward, J downward, at a precision that proves itself.
-#include "lab/truth.hpp"
+// The true Bessel values: Y upward, J downward, at a precision that proves itself; and the
+// prediction made from them.
+#include "numeric/bessel_truth.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -114,4 +115,34 @@ bool TrueBessel(mpfr_srcptr x, long last, mpfr_prec_t accurate_bits, BesselTable
     }
   }
   return false;
+}
+
+std::vector<MpfrNumber> PredictedRelativeErrors(const BesselTable& truth, mpfr_srcptr seed_0,
+                                                mpfr_srcptr seed_1) {
+  const mpfr_prec_t bits = truth.bits + 256;  // the seeds' errors exactly
+  MpfrNumber e0(bits), e1(bits), det(bits), t(bits), a(bits), b(bits);
+  const auto& j = truth.j;
+  const auto& y = truth.y;
+  mpfr_sub(e0.get(), seed_0, j[0].get(), MPFR_RNDN);
+  mpfr_sub(e1.get(), seed_1, j[1].get(), MPFR_RNDN);
+  mpfr_mul(det.get(), j[0].get(), y[1].get(), MPFR_RNDN);
+  mpfr_mul(t.get(), j[1].get(), y[0].get(), MPFR_RNDN);
+  mpfr_sub(det.get(), det.get(), t.get(), MPFR_RNDN);
+  mpfr_mul(a.get(), e0.get(), y[1].get(), MPFR_RNDN);  // A = (e_0 Y_1 - e_1 Y_0) / det
+  mpfr_mul(t.get(), e1.get(), y[0].get(), MPFR_RNDN);
+  mpfr_sub(a.get(), a.get(), t.get(), MPFR_RNDN);
+  mpfr_div(a.get(), a.get(), det.get(), MPFR_RNDN);
+  mpfr_mul(b.get(), j[0].get(), e1.get(), MPFR_RNDN);  // B = (J_0 e_1 - J_1 e_0) / det
+  mpfr_mul(t.get(), j[1].get(), e0.get(), MPFR_RNDN);
+  mpfr_sub(b.get(), b.get(), t.get(), MPFR_RNDN);
+  mpfr_div(b.get(), b.get(), det.get(), MPFR_RNDN);
+  std::vector<MpfrNumber> predicted;
+  for (size_t m = 0; m < j.size(); ++m) {
+    MpfrNumber p(truth.bits);
+    mpfr_mul(t.get(), a.get(), j[m].get(), MPFR_RNDN);
+    mpfr_fma(t.get(), b.get(), y[m].get(), t.get(), MPFR_RNDN);
+    mpfr_div(p.get(), t.get(), j[m].get(), MPFR_RNDN);
+    predicted.push_back(p);
+  }
+  return predicted;
 }

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "picture/gnuplot.hpp"
+
 // Whether `name` in the directory may be replaced: missing, or a regular file. Anything else (a
 // link, a directory, a FIFO, a device) is refused, never followed or written through.
 bool Replaceable(int directory_fd, const std::string& name);
@@ -13,6 +15,15 @@ bool Replaceable(int directory_fd, const std::string& name);
 // `name` is never seen half written. On any failure nothing is left behind and errno says why.
 bool WriteAtomically(int directory_fd, const std::string& name, const std::string& bytes);
 
-// A name as it may be shown in a message: control bytes, backslashes and bytes beyond ASCII are
-// written as \ooo, so that no name can move the cursor or forge a line of output.
-std::string Printable(const std::string& name);
+// Writes BASE.dat (`data`), then BASE.svg and BASE.png drawn from `script`, into the open
+// directory, each written exclusively and renamed into place; first refuses any of the three
+// names that is taken by something other than a regular file. kDone, or why not with one line
+// to show (names shown Printable): kFailed (nothing or only the data written), kNoPicture
+// (gnuplot missing or failing; the data written).
+enum class Written { kDone, kFailed, kNoPicture };
+struct WriteOutcome {
+  Written written = Written::kDone;
+  std::string complaint;
+};
+WriteOutcome WriteDataAndPictures(int directory_fd, const std::string& base,
+                                  const std::string& data, const PlotScriptFor& script);

@@ -1,14 +1,16 @@
 // Exclusive temporaries renamed into place, relative to an open directory.
-#include "plot/output_files.hpp"
+#include "picture/output_files.hpp"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <random>
 #include <string_view>
 
+#include "cli/messages.hpp"
 #include "runtime/file_io.hpp"
 
 namespace {
@@ -60,17 +62,39 @@ bool WriteAtomically(int directory_fd, const std::string& name, const std::strin
   return false;
 }
 
-std::string Printable(const std::string& name) {
-  std::string shown;
-  for (const char c : name) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte >= 0x20 && byte < 0x7f && byte != '\\') {
-      shown += c;
-    } else {
-      shown += '\\';
-      for (int shift = 6; shift >= 0; shift -= 3)
-        shown += static_cast<char>('0' + ((byte >> shift) & 7));
+WriteOutcome WriteDataAndPictures(int directory_fd, const std::string& base,
+                                  const std::string& data, const PlotScriptFor& script) {
+  const std::string data_name = base + ".dat", svg = base + ".svg", png = base + ".png";
+  const std::string written = " (" + Printable(data_name) + " is written)";
+  auto failure = [](Written why, std::string complaint) {
+    return WriteOutcome{why, std::move(complaint)};
+  };
+  for (const std::string& name : {data_name, svg, png}) {
+    if (!Replaceable(directory_fd, name)) {
+      return failure(Written::kFailed,
+                     Printable(name) + " exists and is not a regular file; it is left alone");
     }
   }
-  return shown;
+  if (!WriteAtomically(directory_fd, data_name, data)) {
+    return failure(Written::kFailed,
+                   "cannot write " + Printable(data_name) + ": " + std::strerror(errno));
+  }
+  const Pictures pictures = DrawPictures(script);
+  if (pictures.drawn == Drawn::kNoGnuplot) {
+    return failure(Written::kNoPicture,
+                   "gnuplot is not installed; install the package gnuplot-nox to draw the "
+                   "pictures" +
+                       written);
+  }
+  if (pictures.drawn != Drawn::kDone) {
+    return failure(Written::kNoPicture, "gnuplot could not draw the pictures" + written);
+  }
+  for (const auto& [name, bytes] :
+       {std::pair{&svg, &pictures.svg}, std::pair{&png, &pictures.png}}) {
+    if (!WriteAtomically(directory_fd, *name, *bytes)) {
+      return failure(Written::kFailed,
+                     "cannot write " + Printable(*name) + ": " + std::strerror(errno) + written);
+    }
+  }
+  return {};
 }

@@ -1,5 +1,7 @@
-// The true values the laboratory measures against: J_m(x) and Y_m(x) for all orders at once, in
-// GNU MPFR far beyond every format, by recurrences that are stable in their direction.
+// The one Bessel reference: J_m(x) and Y_m(x) for all orders at once, in GNU MPFR far beyond
+// every format, by recurrences that are stable in their direction; and the error growth that
+// theory predicts from them for the forward recurrence. The laboratory measures against it, and
+// the plot tool is its x = 1 case.
 #pragma once
 
 #include <mpfr.h>
@@ -28,3 +30,16 @@ long BackwardStart(mpfr_srcptr x, long last, mpfr_prec_t bits);
 // chosen by computing the table twice, at two precisions, until both agree to accurate_bits;
 // false if no precision up to 16384 bits gets there.
 bool TrueBessel(mpfr_srcptr x, long last, mpfr_prec_t accurate_bits, BesselTable& table);
+
+// The bits beyond a format's precision to which the truth is asked to be right, so that every
+// error measured or predicted against it is right to far more digits than are printed.
+inline constexpr mpfr_prec_t kTruthGuardBits = 24;
+
+// The relative errors (A J_m + B Y_m) / J_m, m = 0 ... last, that seeds off by e_0 = seed_0 - J_0
+// and e_1 = seed_1 - J_1 give the forward recurrence in exact arithmetic: the recurrence is linear,
+// so the errors travel as A J_m + B Y_m, with A, B from e_0 = A J_0 + B Y_0, e_1 = A J_1 + B Y_1
+// (Cramer's rule; the determinant is the Wronskian, -2 / (pi x)). The seeds are taken exactly;
+// the arithmetic runs 256 bits beyond the truth, so nothing cancels; each error is rounded to
+// the truth's precision.
+std::vector<MpfrNumber> PredictedRelativeErrors(const BesselTable& truth, mpfr_srcptr seed_0,
+                                                mpfr_srcptr seed_1);

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "app/result_files.hpp"
+#include "results/result_files.hpp"
 
 // Result files are under 2 KiB; anything larger is refused unread.
 inline constexpr long kMaxResultFileBytes = 64 * 1024;

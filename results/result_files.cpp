@@ -1,5 +1,5 @@
 // The result files: one seed and one recurrence layout per kind, written unit by unit.
-#include "app/result_files.hpp"
+#include "results/result_files.hpp"
 
 #include "numeric/recurrence.hpp"
 #include "numeric/series.hpp"
@@ -101,10 +101,13 @@ void WriteResultFiles() {
     Write(file, kColumnHeading, {kColumnHeadings[0], kColumnHeadings[1]});
   }
   SeriesLog.TraceOn = 0;
-  for (int32_t m = 0; m < kFirstRecurrenceOrder; ++m) {
-    WriteSeedLine<Single>(1, kSeedLine1, m);
-    WriteSeedLine<Double>(2, kSeedLine2, m);
-    WriteSeedLine<Quad>(3, kLine3, m);
+  // The seed lines, then the recurrence heading, then the recurrence lines, unit by unit.
+  for (const ResultLine& line : kResultFileLines) {
+    if (line.kind == LineKind::kSeed) {
+      WriteSeedLine<Single>(1, kSeedLine1, line.m);
+      WriteSeedLine<Double>(2, kSeedLine2, line.m);
+      WriteSeedLine<Quad>(3, kLine3, line.m);
+    }
   }
   for (int32_t file = 1; file <= kResultFiles; ++file) {
     column_stop = ColumnStops[static_cast<size_t>(file - 1)];
@@ -112,10 +115,12 @@ void WriteResultFiles() {
           {kRecurrenceHeadings[0], kRecurrenceHeadings[1], kRecurrenceHeadings[2],
            kRecurrenceHeadings[3]});
   }
-  for (int32_t m = kFirstRecurrenceOrder; m <= kMaxOrder; ++m) {
-    WriteRecurrenceLine<Single>(1, kRecurrenceLine1, m);
-    WriteRecurrenceLine<Double>(2, kRecurrenceLine2, m);
-    WriteRecurrenceLine<Quad>(3, kLine3, m);
+  for (const ResultLine& line : kResultFileLines) {
+    if (line.kind == LineKind::kRecurrence) {
+      WriteRecurrenceLine<Single>(1, kRecurrenceLine1, line.m);
+      WriteRecurrenceLine<Double>(2, kRecurrenceLine2, line.m);
+      WriteRecurrenceLine<Quad>(3, kLine3, line.m);
+    }
   }
 }
 

@@ -1,5 +1,5 @@
 // Parsing the lines of a result file, strictly: a damaged file is refused, never half read.
-#include "plot/result_table.hpp"
+#include "results/result_table.hpp"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,17 +11,10 @@
 #include <sstream>
 #include <vector>
 
-#include "app/result_files.hpp"
 #include "numeric/series.hpp"
+#include "results/result_files.hpp"
 
 namespace {
-
-constexpr int kLines = 17;
-constexpr int kFirstSeedLine = 5;
-constexpr int kFirstRecurrenceLine = 9;
-constexpr int kColumnHeadingLine = 3;
-constexpr int kRecurrenceHeadingLine = 8;
-constexpr int kBlankLines[] = {2, 4, 7};
 
 bool IsDigit(char c) {
   return c >= '0' && c <= '9';
@@ -136,54 +129,61 @@ ResultTable ReadResultTable(int directory_fd, const std::string& name, int expec
     lines.push_back(line);
     start = end + 1;
   }
+  constexpr int kLines = kResultFileLineCount;
   if (static_cast<int>(lines.size()) != kLines) {
     return fail(
         static_cast<int>(lines.size()) + (lines.size() < kLines ? 1 : 0),
         "the file has " + std::to_string(lines.size()) + " lines, not " + std::to_string(kLines));
   }
-  auto line = [&](int number) -> const std::string& {
-    return lines[static_cast<size_t>(number - 1)];
-  };
-
-  std::optional<long> digits;
-  if (line(1).starts_with(kDigitsLabel)) {
-    const std::vector<std::string> rest = Words(line(1).substr(std::string(kDigitsLabel).size()));
-    if (rest.size() == 1) digits = Integer(rest[0]);
-  }
-  if (!digits || *digits != expected_digits) {
-    return fail(1, "expected the digit count " + std::to_string(expected_digits));
-  }
   table.significant_digits = expected_digits;
-  for (const int number : kBlankLines) {
-    if (!line(number).empty()) return fail(number, "expected an empty line");
-  }
-  if (Words(line(kColumnHeadingLine)) != WordsOf(kColumnHeadings) ||
-      Words(line(kRecurrenceHeadingLine)) != WordsOf(kRecurrenceHeadings)) {
-    return fail(Words(line(kColumnHeadingLine)) != WordsOf(kColumnHeadings)
-                    ? kColumnHeadingLine
-                    : kRecurrenceHeadingLine,
-                "expected the column headings");
-  }
-
-  // Seed lines: m, recurrence value, series value, term count. Recurrence lines: the same and
-  // the relative error.
-  for (int m = 0; m <= kMaxOrder; ++m) {
-    const int number = m < kFirstRecurrenceOrder ? kFirstSeedLine + m
-                                                 : kFirstRecurrenceLine + m - kFirstRecurrenceOrder;
-    const size_t columns = m < kFirstRecurrenceOrder ? 4 : 5;
-    const std::vector<std::string> words = Words(line(number));
-    const std::string what = "cannot read the row for m = " + std::to_string(m);
-    if (words.size() != columns) return fail(number, what);
-    const std::optional<long> order = Integer(words[0]);
-    const std::optional<long> terms = Integer(words[3]);
-    if (!order || *order != m || !Number(words[1]) || !Number(words[2]) || !terms || *terms < 1 ||
-        *terms > kTermLimit) {
-      return fail(number, what);
-    }
-    if (columns == 5) {
-      const std::optional<double> error = Number(words[4]);
-      if (!error) return fail(number, what);
-      table.relative_error[static_cast<size_t>(m - kFirstRecurrenceOrder)] = *error;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const int number = static_cast<int>(i) + 1;
+    const std::string& text = lines[i];
+    const ResultLine& expected = kResultFileLines[i];
+    switch (expected.kind) {
+      case LineKind::kDigits: {
+        std::optional<long> digits;
+        if (text.starts_with(kDigitsLabel)) {
+          const std::vector<std::string> rest =
+              Words(text.substr(std::string(kDigitsLabel).size()));
+          if (rest.size() == 1) digits = Integer(rest[0]);
+        }
+        if (!digits || *digits != expected_digits) {
+          return fail(number, "expected the digit count " + std::to_string(expected_digits));
+        }
+        break;
+      }
+      case LineKind::kBlank:
+        if (!text.empty()) return fail(number, "expected an empty line");
+        break;
+      case LineKind::kColumnHeading:
+      case LineKind::kRecurrenceHeading:
+        if (Words(text) != (expected.kind == LineKind::kColumnHeading
+                                ? WordsOf(kColumnHeadings)
+                                : WordsOf(kRecurrenceHeadings))) {
+          return fail(number, "expected the column headings");
+        }
+        break;
+      case LineKind::kSeed:
+      case LineKind::kRecurrence: {
+        // m, recurrence value, series value, term count; and the relative error.
+        const size_t columns = expected.kind == LineKind::kSeed ? 4 : 5;
+        const std::vector<std::string> words = Words(text);
+        const std::string what = "cannot read the row for m = " + std::to_string(expected.m);
+        if (words.size() != columns) return fail(number, what);
+        const std::optional<long> order = Integer(words[0]);
+        const std::optional<long> terms = Integer(words[3]);
+        if (!order || *order != expected.m || !Number(words[1]) || !Number(words[2]) || !terms ||
+            *terms < 1 || *terms > kTermLimit) {
+          return fail(number, what);
+        }
+        if (columns == 5) {
+          const std::optional<double> error = Number(words[4]);
+          if (!error) return fail(number, what);
+          table.relative_error[static_cast<size_t>(expected.m - kFirstRecurrenceOrder)] = *error;
+        }
+        break;
+      }
     }
   }
   return table;
