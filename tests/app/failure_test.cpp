@@ -178,17 +178,14 @@ TEST_F(FailureTest, AWritePastTheFileSizeLimitEndsTheRunWith38) {
 // where the kernel's own protection, fs.protected_symlinks, is off); the user's own is.
 TEST_F(FailureTest, AnotherUsersLinkInASharedStickyDirectoryIsRefusedWith9) {
   if (!testing_support::RunningAsRoot()) GTEST_SKIP() << "giving a link away needs root";
-  const char* kProtection = "/proc/sys/fs/protected_symlinks";
-  std::string protection;
-  std::getline(std::ifstream(kProtection), protection);
-  std::ofstream(kProtection) << "0\n";  // where it can be turned off, the program alone guards
+  // Where it can be turned off, the program alone guards.
+  const testing_support::SystemSetting unprotected("/proc/sys/fs/protected_symlinks", "0");
   fs::permissions(work_, fs::perms::all | fs::perms::sticky_bit);
   WriteFileBytes(dir_ / "victim", "kept\r\n");
   fs::create_symlink("/dev/null", work_ / "bess-7.rez");
   fs::create_symlink(dir_ / "victim", work_ / "bess-16.rez");
   ASSERT_EQ(lchown(PathOf("bess-16.rez").c_str(), 65534, 65534), 0);
   const ProgramResult result = RunProgram(run_);
-  if (!protection.empty()) std::ofstream(kProtection) << protection << "\n";
   ExpectFailure(result, 9, "permission to access file denied", 2, PathOf("bess-16.rez"));
   EXPECT_EQ(ReadFile(dir_ / "victim"), "kept\r\n");
 }

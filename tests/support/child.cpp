@@ -6,12 +6,14 @@
 #include <grp.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -154,6 +156,50 @@ Ending WaitWithDeadline(pid_t pid, milliseconds limit) {
   return ending;
 }
 
+SystemSetting::SystemSetting(const fs::path& setting, const std::string& value) {
+  std::string old_value;
+  std::getline(std::ifstream(setting), old_value);
+  int ends[2];
+  if (old_value.empty() || pipe2(ends, O_CLOEXEC) != 0) return;
+  const std::string path = setting.string(), restored = old_value + "\n";
+  rlimit limits = {};
+  getrlimit(RLIMIT_NOFILE, &limits);
+  const auto highest =
+      static_cast<unsigned>(limits.rlim_cur == RLIM_INFINITY ? 65535 : limits.rlim_cur);
+  watcher_ = fork();
+  if (watcher_ == 0) {
+    // Out of the test's session and deaf to the signals that end a group; nothing held but the
+    // pipe's read end, so that no descriptor of the test's outlives it here.
+    setsid();
+    for (const int ignored : {SIGHUP, SIGINT, SIGTERM, SIGQUIT, SIGPIPE})
+      std::signal(ignored, SIG_IGN);
+    dup2(ends[0], STDIN_FILENO);
+    if (close_range(STDIN_FILENO + 1, highest, 0) != 0) {
+      for (unsigned fd = STDIN_FILENO + 1; fd <= highest; ++fd) close(static_cast<int>(fd));
+    }
+    char byte;
+    while (read(STDIN_FILENO, &byte, 1) != 0) {
+    }
+    const int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    _exit(fd >= 0 && write(fd, restored.data(), restored.size()) ==
+                         static_cast<ssize_t>(restored.size())
+              ? 0
+              : 1);
+  }
+  close(ends[0]);
+  if (watcher_ < 0) {
+    close(ends[1]);
+    return;
+  }
+  hold_ = ends[1];
+  std::ofstream(setting) << value << "\n";
+}
+
+SystemSetting::~SystemSetting() {
+  if (hold_ >= 0) close(hold_);
+  if (watcher_ > 0) WaitWithDeadline(watcher_, std::chrono::seconds(10));
+}
+
 bool RunningAsRoot() {
   return geteuid() == 0;
 }
@@ -196,6 +242,14 @@ bool Stopped(pid_t pid) {
   return fields.size() > 3 && (fields[3] == "T" || fields[3] == "t");
 }
 
+long Wakeups(pid_t pid) {
+  std::istringstream status(ReadFile("/proc/" + std::to_string(pid) + "/status"));
+  for (std::string line; std::getline(status, line);) {
+    if (line.starts_with("voluntary_ctxt_switches:")) return std::stol(line.substr(24));
+  }
+  return -1;
+}
+
 bool InForeground(pid_t pid) {
   const std::vector<std::string> fields = StatFields(pid);
   return fields.size() > 8 && fields[8] == fields[5];  // tpgid == pgrp
@@ -224,12 +278,25 @@ std::string CaptureStdout(const std::function<void()>& action) {
   return ReadFile(file);
 }
 
+std::string ExecutablePath(const std::string& program) {
+  if (program.find('/') != std::string::npos) return program;
+  const char* path = std::getenv("PATH");
+  std::istringstream directories(path != nullptr ? path : "/usr/bin:/bin");
+  for (std::string directory; std::getline(directories, directory, ':');) {
+    const std::string candidate = (directory.empty() ? "." : directory) + "/" + program;
+    if (access(candidate.c_str(), X_OK) == 0) return candidate;
+  }
+  return program;  // the child's exec fails and says so
+}
+
 CommandResult RunCommand(const std::vector<std::string>& arguments, const fs::path& directory,
                          const std::vector<std::string>& environment, StandardOutput output) {
   TempDir scratch;
   const std::string out = (scratch / "out").string(), err = (scratch / "err").string();
+  std::vector<std::string> words = arguments;
+  if (!words.empty()) words[0] = ExecutablePath(words[0]);
   std::vector<char*> argv, envp;  // prepared before the fork
-  for (const std::string& word : arguments) argv.push_back(const_cast<char*>(word.c_str()));
+  for (const std::string& word : words) argv.push_back(const_cast<char*>(word.c_str()));
   for (const std::string& word : environment) envp.push_back(const_cast<char*>(word.c_str()));
   argv.push_back(nullptr);
   envp.push_back(nullptr);

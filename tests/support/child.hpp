@@ -75,6 +75,22 @@ bool RunningAsRoot();
 // failed.
 bool DropPrivileges();
 
+// A system-wide setting (a file under /proc/sys) set to `value` for as long as the object lives.
+// The old value is given back by a watcher process in a session of its own, when the object goes
+// or when the test process ends in any other way (a crash, SIGKILL, a timeout that kills its
+// process group): the watcher waits for the end of a pipe only the test process holds.
+class SystemSetting {
+ public:
+  SystemSetting(const std::filesystem::path& setting, const std::string& value);
+  ~SystemSetting();
+  SystemSetting(const SystemSetting&) = delete;
+  SystemSetting& operator=(const SystemSetting&) = delete;
+
+ private:
+  int hold_ = -1;  // the pipe's write end; the watcher restores when it is closed
+  pid_t watcher_ = -1;
+};
+
 // User plus system processor time a running process has used so far (Linux /proc).
 std::chrono::milliseconds ProcessorTime(pid_t pid);
 
@@ -82,11 +98,17 @@ std::chrono::milliseconds ProcessorTime(pid_t pid);
 // has ended and waits only to be reaped.
 bool Stopped(pid_t pid);
 bool Ended(pid_t pid);
+// How often the process has gone to sleep and woken again so far (Linux /proc, its main thread):
+// each wakeup proves it ran again.
+long Wakeups(pid_t pid);
 // True while the process's group is its terminal's foreground group.
 bool InForeground(pid_t pid);
 
 // Two terminal settings alike in every flag and control character.
 bool SameMode(const termios& a, const termios& b);
+
+// The program's path: as given when it names a directory, else the first match in PATH.
+std::string ExecutablePath(const std::string& program);
 
 // A program run to its end (within 20 s) with `arguments`, from `directory`, with exactly the
 // environment given ("NAME=value"), no shell between: its status and both outputs. Its standard

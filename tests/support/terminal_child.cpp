@@ -48,18 +48,6 @@ void SetDisposition(int signal_number, void (*handler)(int)) {
   sigaction(signal_number, &action, nullptr);
 }
 
-// The program's path: as given when it names a directory, else the first match in PATH.
-std::string Resolve(const std::string& program) {
-  if (program.find('/') != std::string::npos) return program;
-  const char* path = std::getenv("PATH");
-  std::istringstream directories(path != nullptr ? path : "/usr/bin:/bin");
-  for (std::string directory; std::getline(directories, directory, ':');) {
-    const std::string candidate = (directory.empty() ? "." : directory) + "/" + program;
-    if (access(candidate.c_str(), X_OK) == 0) return candidate;
-  }
-  return program;  // the child's exec fails and says so
-}
-
 // What the child does with one standard stream, made from a Connection before the fork.
 struct PreparedStream {
   Connection::To to = Connection::To::kInherit;
@@ -88,7 +76,7 @@ struct Plan {
 Plan MakePlan(const TerminalChildOptions& options) {
   Plan plan;
   plan.words = options.command;
-  if (!plan.words.empty()) plan.words[0] = Resolve(plan.words[0]);
+  if (!plan.words.empty()) plan.words[0] = ExecutablePath(plan.words[0]);
   for (std::string& word : plan.words) plan.argv.push_back(word.data());
   plan.argv.push_back(nullptr);
   plan.directory = options.working_directory.string();

@@ -2,13 +2,13 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <csignal>
 #include <string>
-#include <thread>
 
 #include "terminal/console_key.hpp"
 #include "tests/support/terminal_child.hpp"
@@ -36,10 +36,7 @@ class KeyChild {
     close(answers_[0]);
   }
 
-  void Type(const std::string& keys) {
-    child_.Type(keys);
-    std::this_thread::sleep_for(50ms);  // the terminal hands typed bytes on asynchronously
-  }
+  void Type(const std::string& keys) { child_.Type(keys); }
 
   std::string Ask(char request) {
     (void)!write(requests_[1], &request, 1);
@@ -51,13 +48,29 @@ class KeyChild {
   }
 
   bool KeyCheck() { return Ask('k') == "1"; }
+  // The terminal hands typed bytes on asynchronously: checks again until a key is seen, for at
+  // most 5 s.
+  bool KeyCheckSeesAKey() {
+    const auto end = std::chrono::steady_clock::now() + 5s;
+    while (!KeyCheck()) {
+      if (std::chrono::steady_clock::now() >= end) return false;
+    }
+    return true;
+  }
+  // Waits (at most 5 s) until standard input has bytes to read: a typed line has arrived.
+  bool LineArrived() {
+    const auto end = std::chrono::steady_clock::now() + 5s;
+    while (Ask('n') == "0") {
+      if (std::chrono::steady_clock::now() >= end) return false;
+    }
+    return true;
+  }
   std::string ReadTerminal() { return Ask('r'); }
 
   // Has the child guard the terminal as the wait does and check for a key again and again, then
   // ends it by `signal` in the middle of that; true when the terminal is as it was before.
   bool TerminalRestoredAfterSignalDuringChecks(int signal) {
-    (void)!write(requests_[1], "l", 1);
-    std::this_thread::sleep_for(20ms);
+    if (Ask('l') != "checking") return false;
     kill(child_.pid(), signal);
     child_.Wait(5000ms);
     termios after = {};
@@ -85,7 +98,14 @@ class KeyChild {
       if (request == 'k') answer = KeyWaiting() ? "1" : "0";
       if (request == 'l') {
         BeginKeyWait();
+        (void)KeyWaiting();
+        (void)!write(answers, "checking\n", 9);
         for (;;) (void)KeyWaiting();
+      }
+      if (request == 'n') {
+        int count = 0;
+        ioctl(STDIN_FILENO, FIONREAD, &count);
+        answer = std::to_string(count);
       }
       if (request == 'r' && has_terminal) {
         const int tty = open("/dev/tty", O_RDONLY | O_NONBLOCK);
@@ -109,7 +129,7 @@ TEST(KeyWaiting, FalseUntilAKeyThenTrueAndNothingConsumed) {
   KeyChild child(true);
   EXPECT_FALSE(child.KeyCheck());
   child.Type("x");
-  EXPECT_TRUE(child.KeyCheck());
+  EXPECT_TRUE(child.KeyCheckSeesAKey());
   EXPECT_TRUE(child.KeyCheck()) << "still waiting: the check reads nothing";
   EXPECT_EQ(child.ReadTerminal(), "x") << "the key is still there for a reader";
   EXPECT_FALSE(child.KeyCheck()) << "once read, the key is gone";
@@ -119,7 +139,7 @@ TEST(KeyWaiting, EnterEscapeAndCursorKeysCount) {
   for (const std::string keys : {"\r", "\x1b", "\x1b[A"}) {
     KeyChild child(true);
     child.Type(keys);
-    EXPECT_TRUE(child.KeyCheck()) << "bytes " << keys.size();
+    EXPECT_TRUE(child.KeyCheckSeesAKey()) << "bytes " << keys.size();
   }
 }
 
@@ -134,7 +154,8 @@ TEST(KeyWaiting, ASignalInTheMiddleOfACheckLeavesTheTerminalAsItWas) {
 
 TEST(KeyWaiting, FalseWithoutAControllingTerminal) {
   KeyChild child(false);
-  child.Type("x");
+  child.Type("x\r");
+  ASSERT_TRUE(child.LineArrived());
   EXPECT_FALSE(child.KeyCheck()) << "standard input holds a key, but it is not a console";
 }
 
