@@ -123,15 +123,8 @@ int WritePlot(const std::string& prefix, const Outcome& outcome) {
   const WriteOutcome written = WriteDataAndPictures(
       dir, base, PlotData(outcome),
       [&](const std::string& terminal) { return PlotScript(outcome, terminal); });
-  switch (written.written) {
-    case Written::kDone:
-      return kExitSuccess;
-    case Written::kFailed:
-      return Failure(kProgram, kExitFailure, written.complaint);
-    case Written::kNoPicture:
-      break;
-  }
-  return Failure(kProgram, kExitNoPicture, written.complaint);
+  if (written.status == kExitSuccess) return kExitSuccess;
+  return Failure(kProgram, written.status, written.complaint);
 }
 
 }  // namespace

@@ -66,35 +66,35 @@ WriteOutcome WriteDataAndPictures(int directory_fd, const std::string& base,
                                   const std::string& data, const PlotScriptFor& script) {
   const std::string data_name = base + ".dat", svg = base + ".svg", png = base + ".png";
   const std::string written = " (" + Printable(data_name) + " is written)";
-  auto failure = [](Written why, std::string complaint) {
-    return WriteOutcome{why, std::move(complaint)};
+  auto failure = [](int status, std::string complaint) {
+    return WriteOutcome{status, std::move(complaint)};
   };
   for (const std::string& name : {data_name, svg, png}) {
     if (!Replaceable(directory_fd, name)) {
-      return failure(Written::kFailed,
+      return failure(kExitFailure,
                      Printable(name) + " exists and is not a regular file; it is left alone");
     }
   }
   if (!WriteAtomically(directory_fd, data_name, data)) {
-    return failure(Written::kFailed,
+    return failure(kExitFailure,
                    "cannot write " + Printable(data_name) + ": " + std::strerror(errno));
   }
   const Pictures pictures = DrawPictures(script);
   if (pictures.drawn == Drawn::kNoGnuplot) {
-    return failure(Written::kNoPicture,
+    return failure(kExitNoPicture,
                    "gnuplot is not installed; install the package gnuplot-nox to draw the "
                    "pictures" +
                        written);
   }
   if (pictures.drawn != Drawn::kDone) {
-    return failure(Written::kNoPicture, "gnuplot could not draw the pictures" + written);
+    return failure(kExitNoPicture, "gnuplot could not draw the pictures" + written);
   }
   for (const auto& [name, bytes] :
        {std::pair{&svg, &pictures.svg}, std::pair{&png, &pictures.png}}) {
     if (!WriteAtomically(directory_fd, *name, *bytes)) {
-      return failure(Written::kFailed,
+      return failure(kExitFailure,
                      "cannot write " + Printable(*name) + ": " + std::strerror(errno) + written);
     }
   }
-  return {};
+  return {kExitSuccess, ""};
 }

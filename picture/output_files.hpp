@@ -17,12 +17,11 @@ bool WriteAtomically(int directory_fd, const std::string& name, const std::strin
 
 // Writes BASE.dat (`data`), then BASE.svg and BASE.png drawn from `script`, into the open
 // directory, each written exclusively and renamed into place; first refuses any of the three
-// names that is taken by something other than a regular file. kDone, or why not with one line
-// to show (names shown Printable): kFailed (nothing or only the data written), kNoPicture
-// (gnuplot missing or failing; the data written).
-enum class Written { kDone, kFailed, kNoPicture };
+// names that is taken by something other than a regular file. The status to end with, and but
+// for kExitSuccess the one line to show (names shown Printable): kExitFailure (nothing or only
+// the data written), kExitNoPicture (gnuplot missing or failing; the data written).
 struct WriteOutcome {
-  Written written = Written::kDone;
+  int status;
   std::string complaint;
 };
 WriteOutcome WriteDataAndPictures(int directory_fd, const std::string& base,

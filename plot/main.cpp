@@ -124,13 +124,6 @@ int main(int argc, char* argv[]) {
   const WriteOutcome outcome = WriteDataAndPictures(
       dir, kOutputs, DataText(series),
       [&](const std::string& terminal) { return SeriesScript(series, terminal); });
-  switch (outcome.written) {
-    case Written::kDone:
-      return kExitSuccess;
-    case Written::kFailed:
-      return Failure(kProgram, kExitFailure, outcome.complaint);
-    case Written::kNoPicture:
-      break;
-  }
-  return Failure(kProgram, kExitNoPicture, outcome.complaint);
+  if (outcome.status == kExitSuccess) return kExitSuccess;
+  return Failure(kProgram, outcome.status, outcome.complaint);
 }
