@@ -25,8 +25,9 @@ std::string RefusedText(const option* options, int code, std::string_view word) 
       ++matches;
       possibilities += " '--" + std::string(o->name) + "'";
     }
-    const std::string shown = Printable(word.substr(0, word.find('=')));
-    if (matches > 1) return "option '" + shown + "' is ambiguous; possibilities:" + possibilities;
+    if (matches > 1) {
+      return "option '" + Printable(word) + "' is ambiguous; possibilities:" + possibilities;
+    }
     return "unrecognized option '" + Printable(word) + "'";
   }
   for (const option* o = options; o->name != nullptr; ++o) {

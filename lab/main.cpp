@@ -116,9 +116,9 @@ int WritePlot(const std::string& prefix, const Outcome& outcome) {
   const std::string base = slash == std::string::npos ? prefix : prefix.substr(slash + 1);
   const int dir = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir < 0) {
-    return Failure(
-        kProgram, kExitFailure,
-        "cannot open the directory " + Printable(directory) + ": " + std::strerror(errno));
+    const std::string reason = std::strerror(errno);
+    return Failure(kProgram, kExitFailure,
+                   "cannot open the directory " + Printable(directory) + ": " + reason);
   }
   const WriteOutcome written = WriteDataAndPictures(
       dir, base, PlotData(outcome),

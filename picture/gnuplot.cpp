@@ -2,6 +2,7 @@
 // script of our own on an unnamed file, its picture read back from another.
 #include "picture/gnuplot.hpp"
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -51,6 +52,10 @@ GnuplotRun RunGnuplot(const std::string& script) {
   // Unnamed files, created exclusively by the C library: nothing to swap or plant.
   const File input(std::tmpfile());
   const File output(std::tmpfile());
+  // Only their copies on standard input and output reach gnuplot.
+  for (const File* file : {&input, &output}) {
+    if (*file) fcntl(fileno(file->get()), F_SETFD, FD_CLOEXEC);
+  }
   if (!input || !output ||
       std::fwrite(script.data(), 1, script.size(), input.get()) != script.size() ||
       std::fflush(input.get()) != 0 || std::fseek(input.get(), 0, SEEK_SET) != 0) {

@@ -76,8 +76,8 @@ WriteOutcome WriteDataAndPictures(int directory_fd, const std::string& base,
     }
   }
   if (!WriteAtomically(directory_fd, data_name, data)) {
-    return failure(kExitFailure,
-                   "cannot write " + Printable(data_name) + ": " + std::strerror(errno));
+    const std::string reason = std::strerror(errno);
+    return failure(kExitFailure, "cannot write " + Printable(data_name) + ": " + reason);
   }
   const Pictures pictures = DrawPictures(script);
   if (pictures.drawn == Drawn::kNoGnuplot) {
@@ -92,8 +92,8 @@ WriteOutcome WriteDataAndPictures(int directory_fd, const std::string& base,
   for (const auto& [name, bytes] :
        {std::pair{&svg, &pictures.svg}, std::pair{&png, &pictures.png}}) {
     if (!WriteAtomically(directory_fd, *name, *bytes)) {
-      return failure(kExitFailure,
-                     "cannot write " + Printable(*name) + ": " + std::strerror(errno) + written);
+      const std::string reason = std::strerror(errno);
+      return failure(kExitFailure, "cannot write " + Printable(*name) + ": " + reason + written);
     }
   }
   return {kExitSuccess, ""};

@@ -99,9 +99,9 @@ int main(int argc, char* argv[]) {
   // never used again, nor handed to another program.
   const int dir = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir < 0) {
-    return Failure(
-        kProgram, kExitFailure,
-        "cannot open the directory " + Printable(directory) + ": " + std::strerror(errno));
+    const std::string reason = std::strerror(errno);
+    return Failure(kProgram, kExitFailure,
+                   "cannot open the directory " + Printable(directory) + ": " + reason);
   }
   // The seeds are the program's own: its series values of J_0 and J_1 in each file's kind.
   SeedTables();

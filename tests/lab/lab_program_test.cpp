@@ -36,6 +36,8 @@ TEST(LabProgram, RefusesBadInputAndWritesCsv) {
       {{"--x", "0"}, "--x needs a number with 0 < X <= 10000, not '0'"},
       {{"--x=10000.5"}, "--x needs a number with 0 < X <= 10000, not '10000.5'"},
       {{"--x", "nan"}, "--x needs a number with 0 < X <= 10000, not 'nan'"},
+      {{"--x", "\r\f1"}, "--x needs a number with 0 < X <= 10000, not '\\015\\0141'"},
+      {{"--x", "1\v"}, "--x needs a number with 0 < X <= 10000, not '1\\013'"},
       {{"--orders", "100001"}, "--orders needs a whole number from 1 to 100000, not '100001'"},
       {{"--orders", "0"}, "--orders needs a whole number from 1 to 100000, not '0'"},
       {{"--formats", "binary32,binary8"},

@@ -192,7 +192,11 @@ SystemSetting::SystemSetting(const fs::path& setting, const std::string& value) 
     return;
   }
   hold_ = ends[1];
-  std::ofstream(setting) << value << "\n";
+  std::ofstream out(setting);
+  if (!(out << value << "\n" << std::flush)) {
+    close(hold_);  // nothing changed: the watcher writes the old value back, harmlessly
+    hold_ = -1;
+  }
 }
 
 SystemSetting::~SystemSetting() {
@@ -240,6 +244,21 @@ std::chrono::milliseconds ProcessorTime(pid_t pid) {
 bool Stopped(pid_t pid) {
   const std::vector<std::string> fields = StatFields(pid);
   return fields.size() > 3 && (fields[3] == "T" || fields[3] == "t");
+}
+
+bool IgnoresSignal(pid_t pid, int signal) {
+  std::istringstream status(ReadFile("/proc/" + std::to_string(pid) + "/status"));
+  for (std::string line; std::getline(status, line);) {
+    if (!line.starts_with("SigIgn:")) continue;
+    const unsigned long long mask = std::stoull(line.substr(7), nullptr, 16);
+    return ((mask >> (signal - 1)) & 1) != 0;
+  }
+  return false;
+}
+
+bool Sleeping(pid_t pid) {
+  const std::vector<std::string> fields = StatFields(pid);
+  return fields.size() > 3 && fields[3] == "S";
 }
 
 long Wakeups(pid_t pid) {

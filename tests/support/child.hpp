@@ -85,6 +85,8 @@ class SystemSetting {
   ~SystemSetting();
   SystemSetting(const SystemSetting&) = delete;
   SystemSetting& operator=(const SystemSetting&) = delete;
+  // Whether the setting was read, changed and is watched.
+  bool applied() const { return hold_ >= 0; }
 
  private:
   int hold_ = -1;  // the pipe's write end; the watcher restores when it is closed
@@ -98,6 +100,10 @@ std::chrono::milliseconds ProcessorTime(pid_t pid);
 // has ended and waits only to be reaped.
 bool Stopped(pid_t pid);
 bool Ended(pid_t pid);
+// Whether the process ignores the signal (its disposition is SIG_IGN, so the kernel drops the
+// signal as it is sent), and whether it is asleep, waiting for something (Linux /proc).
+bool IgnoresSignal(pid_t pid, int signal);
+bool Sleeping(pid_t pid);
 // How often the process has gone to sleep and woken again so far (Linux /proc, its main thread):
 // each wakeup proves it ran again.
 long Wakeups(pid_t pid);
