@@ -44,7 +44,12 @@ std::vector<std::string> Read(std::vector<std::string> words) {
 }
 
 TEST(ReadOptions, TakesWhatGnuToolsTake) {
-  unsetenv("POSIXLY_CORRECT");  // which would stop the reading at the first operand
+  // POSIXLY_CORRECT would stop the reading at the first operand.
+#ifdef _WIN32
+  _putenv("POSIXLY_CORRECT=");
+#else
+  unsetenv("POSIXLY_CORRECT");
+#endif
   struct Row {
     std::vector<std::string> words;
     std::vector<std::string> read;
