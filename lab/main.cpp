@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -33,13 +34,14 @@ Options (long options may be abbreviated; -- ends them):
       --x X             the argument, 0 < X <= 10000 (default 1), rounded once to the
                         arithmetic format; the truth is computed at that value
       --orders M        the highest order, 1 <= M <= 100000 (default 10)
-      --formats LIST    the seed formats, separated by commas (default
-                        binary32,binary64,binary128)
+      --formats LIST    the seed formats, separated by commas, each at most once
+                        (default binary32,binary64,binary128)
       --arithmetic F    the format every recurrence runs in (default binary128)
       --seeds KIND      rounded (default): J_0(x) and J_1(x) correctly rounded to each
                         format; series: their power series summed in each format
       --csv             write CSV instead of the table
-      --plot PREFIX     also write PREFIX.dat, PREFIX.svg and PREFIX.png (gnuplot)
+      --plot PREFIX     also write PREFIX.dat, PREFIX.svg and PREFIX.png (gnuplot);
+                        PREFIX's directory is opened before anything is computed
       --help            display this help and exit
       --version         output version information and exit
 
@@ -80,7 +82,7 @@ constexpr option kOptions[] = {
     {nullptr, 0, nullptr, 0},
 };
 
-// "binary32,binary64": every name known, at least one.
+// "binary32,binary64": every name known, none twice (so at most every format once), at least one.
 bool ParseFormats(std::string_view list, std::vector<const IeeeFormat*>& formats,
                   std::string& complaint) {
   formats.clear();
@@ -90,6 +92,10 @@ bool ParseFormats(std::string_view list, std::vector<const IeeeFormat*>& formats
     const IeeeFormat* format = FormatNamed(name);
     if (format == nullptr) {
       complaint = UnknownFormatText(Printable(std::string(name)));
+      return false;
+    }
+    if (std::find(formats.begin(), formats.end(), format) != formats.end()) {
+      complaint = "--formats names '" + std::string(format->name) + "' twice";
       return false;
     }
     formats.push_back(format);
@@ -108,18 +114,30 @@ bool ParseOrders(std::string_view text, long& orders) {
   return orders >= 1 && orders <= kMaxOrders;
 }
 
-// PREFIX.dat, .svg and .png in PREFIX's directory, each written exclusively and renamed into
-// place; the name is only ever a name, never part of gnuplot's script.
-int WritePlot(const std::string& prefix, const Outcome& outcome) {
+// PREFIX's last part, the outputs' base name: "" when PREFIX names a directory ("out/", ".",
+// "a/..").
+std::string PlotBase(const std::string& prefix) {
+  const std::string base = prefix.substr(prefix.find_last_of('/') + 1);
+  return base == "." || base == ".." ? "" : base;
+}
+
+// The directory PREFIX puts its outputs in, opened before anything is computed; -1, said why,
+// when it cannot be.
+int OpenPlotDirectory(const std::string& prefix) {
   const size_t slash = prefix.find_last_of('/');
   const std::string directory = slash == std::string::npos ? "." : prefix.substr(0, slash + 1);
-  const std::string base = slash == std::string::npos ? prefix : prefix.substr(slash + 1);
   const int dir = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir < 0) {
     const std::string reason = std::strerror(errno);
-    return Failure(kProgram, kExitFailure,
-                   "cannot open the directory " + Printable(directory) + ": " + reason);
+    Failure(kProgram, kExitFailure,
+            "cannot open the directory " + Printable(directory) + ": " + reason);
   }
+  return dir;
+}
+
+// PREFIX.dat, .svg and .png in the open directory, each written exclusively and renamed into
+// place; the name is only ever a name, never part of gnuplot's script.
+int WritePlot(int dir, const std::string& base, const Outcome& outcome) {
   const WriteOutcome written = WriteDataAndPictures(
       dir, base, PlotData(outcome),
       [&](const std::string& terminal) { return PlotScript(outcome, terminal); });
@@ -181,8 +199,9 @@ int main(int argc, char* argv[]) {
         csv = true;
         break;
       case kPlot:
-        if (value.empty() || value.back() == '/') {
-          return UsageError(kProgram, "--plot needs a file name prefix");
+        if (PlotBase(value).empty()) {
+          return UsageError(kProgram, "--plot needs a file name prefix, not the directory '" +
+                                          Printable(value) + "'");
         }
         plot_prefix = value;
         break;
@@ -194,6 +213,9 @@ int main(int argc, char* argv[]) {
     return UsageError(kProgram, "extra operand '" + Printable(line.operands.front()) + "'");
   }
 
+  const int plot_directory = plot_prefix.empty() ? -1 : OpenPlotDirectory(plot_prefix);
+  if (!plot_prefix.empty() && plot_directory < 0) return kExitFailure;
+
   Outcome outcome;
   if (!Run(experiment, outcome)) {
     return Failure(kProgram, kExitFailure,
@@ -202,5 +224,6 @@ int main(int argc, char* argv[]) {
   if (!Print(csv ? CsvText(outcome) : TableText(experiment, outcome))) {
     return Finished(kProgram, kExitFailure);
   }
-  return plot_prefix.empty() ? kExitSuccess : WritePlot(plot_prefix, outcome);
+  if (plot_prefix.empty()) return kExitSuccess;
+  return WritePlot(plot_directory, PlotBase(plot_prefix), outcome);
 }

@@ -29,8 +29,10 @@ std::string Magnitude(mpfr_srcptr x) {
   return text[0] == '-' ? text + 1 : text;
 }
 
+// Right-aligned in `width`, and always after a blank: a wider text (a five-digit exponent)
+// widens its column rather than touch the one before.
 std::string Padded(const std::string& text, size_t width) {
-  return text.size() >= width ? text : std::string(width - text.size(), ' ') + text;
+  return text.size() >= width ? " " + text : std::string(width - text.size(), ' ') + text;
 }
 
 constexpr size_t kNumberWidth = 21;

@@ -52,6 +52,10 @@ TEST(LabProgram, RefusesBadInputAndWritesCsv) {
       {{"extra"}, "extra operand 'extra'"},
       {{"--", "--x"}, "extra operand '--x'"},
       {{"--csv=yes"}, "option '--csv' doesn't allow an argument"},
+      {{"--formats", "binary16,binary32,binary16"}, "--formats names 'binary16' twice"},
+      {{"--plot", "."}, "--plot needs a file name prefix, not the directory '.'"},
+      {{"--plot", "out/.."}, "--plot needs a file name prefix, not the directory 'out/..'"},
+      {{"--plot", "out/"}, "--plot needs a file name prefix, not the directory 'out/'"},
   };
   testing_support::TempDir dir;
   for (const Row& row : rows) {
@@ -69,6 +73,14 @@ TEST(LabProgram, RefusesBadInputAndWritesCsv) {
             "backward");
   EXPECT_EQ(std::count(csv.out.begin(), csv.out.end(), '\n'), 4);
   EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+  // A destination that cannot be opened is refused before anything is computed or printed.
+  const testing_support::CommandResult nowhere =
+      RunLab({"--x", "10000", "--orders", "100000", "--plot", "missing/x"}, dir.path());
+  EXPECT_EQ(nowhere.status, 1);
+  EXPECT_EQ(nowhere.out, "");
+  EXPECT_EQ(nowhere.err,
+            "bessel-recurrence-lab: cannot open the directory missing/: No such file or "
+            "directory\n");
 }
 
 }  // namespace

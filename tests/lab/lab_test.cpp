@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -84,6 +85,35 @@ TEST(Lab, PredictionMeetsMeasurementAndTheBackwardRecurrenceIsAccurate) {
           << "x = " << row.x << ", m = " << m;
     }
   }
+}
+
+// Every row keeps a blank between its columns, however long a number: at x = 1 the J_m(x) of
+// m >= 2991 have five-digit exponents.
+TEST(Lab, TableColumnsStaySeparated) {
+  Experiment experiment;
+  experiment.orders = 3000;
+  experiment.seed_formats = {&kBinary16};
+  const Outcome outcome = Ran(experiment);
+  std::istringstream table(TableText(experiment, outcome));
+  std::istringstream csv(CsvText(outcome));
+  std::string csv_line;
+  std::getline(csv, csv_line);  // the header
+  long m = 0;
+  for (std::string line; std::getline(table, line);) {
+    std::istringstream words(line);
+    std::string first;
+    words >> first;
+    if (first != std::to_string(m)) continue;
+    std::string j;
+    words >> j;
+    std::getline(csv, csv_line);  // "m,J_m,...": the same number, as the CSV gives it
+    EXPECT_EQ(j,
+              csv_line.substr(csv_line.find(',') + 1,
+                              csv_line.find(',', csv_line.find(',') + 1) - csv_line.find(',') - 1))
+        << "m = " << m;
+    ++m;
+  }
+  EXPECT_EQ(m, 3001);
 }
 
 // The CSV of a fixed set of runs, byte for byte, on every target: the same bits wherever the
