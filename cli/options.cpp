@@ -48,9 +48,7 @@ ReadCommandLine ReadOptions(int argc, char* argv[], const option* options) {
   for (;;) {
     const int code = getopt_long(argc, argv, "", options, nullptr);
     if (code == -1) break;
-    bool known = false;
-    for (const option* o = options; o->name != nullptr; ++o) known = known || o->val == code;
-    if (!known) {
+    if (code == '?') {  // every code of the table is above 255
       line.options.push_back({kRefusedOption, RefusedText(options, optopt, argv[optind - 1])});
       return line;
     }

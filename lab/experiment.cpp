@@ -85,10 +85,10 @@ std::vector<IeeeNumber> Backward(const IeeeNumber& x, long last, long start) {
 bool ParseX(const std::string& text, MpfrNumber& x) {
   char* end = nullptr;
   // Only the number: no white space of any kind (MPFR would skip it), no control byte.
+  if (text.empty()) return false;
   for (const char c : text) {
     if (static_cast<unsigned char>(c) <= ' ' || c == 0x7f) return false;
   }
-  if (text.empty()) return false;
   mpfr_strtofr(x.get(), text.c_str(), &end, 10, MPFR_RNDN);
   return *end == '\0' && mpfr_number_p(x.get()) && mpfr_sgn(x.get()) > 0 &&
          mpfr_cmp_ui(x.get(), 10000) <= 0;

@@ -1,11 +1,6 @@
 // Entry point of bessel-recurrence-lab: the options, the experiment, and its table, CSV or
 // picture.
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -121,18 +116,10 @@ std::string PlotBase(const std::string& prefix) {
   return base == "." || base == ".." ? "" : base;
 }
 
-// The directory PREFIX puts its outputs in, opened before anything is computed; -1, said why,
-// when it cannot be.
-int OpenPlotDirectory(const std::string& prefix) {
+// The directory PREFIX puts its outputs in: "out/" for "out/x", "." for "x".
+std::string PlotDirectory(const std::string& prefix) {
   const size_t slash = prefix.find_last_of('/');
-  const std::string directory = slash == std::string::npos ? "." : prefix.substr(0, slash + 1);
-  const int dir = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir < 0) {
-    const std::string reason = std::strerror(errno);
-    Failure(kProgram, kExitFailure,
-            "cannot open the directory " + Printable(directory) + ": " + reason);
-  }
-  return dir;
+  return slash == std::string::npos ? "." : prefix.substr(0, slash + 1);
 }
 
 // PREFIX.dat, .svg and .png in the open directory, each written exclusively and renamed into
@@ -213,8 +200,11 @@ int main(int argc, char* argv[]) {
     return UsageError(kProgram, "extra operand '" + Printable(line.operands.front()) + "'");
   }
 
-  const int plot_directory = plot_prefix.empty() ? -1 : OpenPlotDirectory(plot_prefix);
-  if (!plot_prefix.empty() && plot_directory < 0) return kExitFailure;
+  // The destination is opened before anything is computed.
+  std::string complaint;
+  const int plot_directory =
+      plot_prefix.empty() ? -1 : OpenDirectory(PlotDirectory(plot_prefix), complaint);
+  if (!complaint.empty()) return Failure(kProgram, kExitFailure, complaint);
 
   Outcome outcome;
   if (!Run(experiment, outcome)) {

@@ -29,6 +29,15 @@ std::string TemporarySuffix() {
 
 }  // namespace
 
+int OpenDirectory(const std::string& name, std::string& complaint) {
+  const int fd = open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) {
+    const std::string reason = std::strerror(errno);
+    complaint = "cannot open the directory " + Printable(name) + ": " + reason;
+  }
+  return fd;
+}
+
 bool Replaceable(int directory_fd, const std::string& name) {
   struct stat status;
   if (fstatat(directory_fd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {

@@ -6,6 +6,11 @@
 
 #include "picture/gnuplot.hpp"
 
+// The directory `name` opened once, so that everything after works relative to it and the name
+// is never used again; -1 with `complaint` ("cannot open the directory NAME: REASON") when it
+// cannot be opened.
+int OpenDirectory(const std::string& name, std::string& complaint);
+
 // Whether `name` in the directory may be replaced: missing, or a regular file. Anything else (a
 // link, a directory, a FIFO, a device) is refused, never followed or written through.
 bool Replaceable(int directory_fd, const std::string& name);

@@ -1,12 +1,7 @@
 // Entry point of bessel-recurrence-plot: the three result files of a run, read back, as one
 // picture of measured and predicted error growth.
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -97,12 +92,9 @@ int main(int argc, char* argv[]) {
 
   // Everything is read and written relative to the directory opened once here: its name is
   // never used again, nor handed to another program.
-  const int dir = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir < 0) {
-    const std::string reason = std::strerror(errno);
-    return Failure(kProgram, kExitFailure,
-                   "cannot open the directory " + Printable(directory) + ": " + reason);
-  }
+  std::string complaint;
+  const int dir = OpenDirectory(directory, complaint);
+  if (dir < 0) return Failure(kProgram, kExitFailure, complaint);
   // The seeds are the program's own: its series values of J_0 and J_1 in each file's kind.
   SeedTables();
   AllSeries series;

@@ -22,6 +22,7 @@ namespace {
 namespace fs = std::filesystem;
 using std::chrono::milliseconds;
 using testing_support::DeepDirectory;
+using testing_support::Eventually;
 using testing_support::ExpectGoldenFiles;
 using testing_support::ExpectGoldenOutputs;
 using testing_support::GoldenPath;
@@ -40,17 +41,6 @@ using testing_support::TempDir;
 using testing_support::TerminalChild;
 using testing_support::TerminalChildOptions;
 using testing_support::WriteFileBytes;
-
-// Waits up to 5 s for a condition on the running program.
-template <class Condition>
-bool Eventually(Condition condition) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() >= end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  return true;
-}
 
 // The processor time the program uses over one second of its wait (once it is asleep in it). A
 // wait that sleeps uses next to none; one that polls uses the whole second.

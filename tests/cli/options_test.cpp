@@ -43,7 +43,7 @@ std::vector<std::string> Read(std::vector<std::string> words) {
   return read;
 }
 
-TEST(ReadOptions, TakesWhatGnuToolsTake) {
+TEST(ReadOptions, TakesWhatGnuToolsTakeAndRefusesTheRest) {
   // POSIXLY_CORRECT would stop the reading at the first operand.
 #ifdef _WIN32
   _putenv("POSIXLY_CORRECT=");
@@ -65,18 +65,7 @@ TEST(ReadOptions, TakesWhatGnuToolsTake) {
       {{"--", "--alpha", "-"}, {"operand: --alpha", "operand: -"}},
       {{"-"}, {"operand: -"}},
       {{"--orders", "--alpha"}, {"orders=--alpha"}},
-  };
-  for (const Row& row : rows) {
-    EXPECT_EQ(Read(row.words), row.read) << testing::PrintToString(row.words);
-  }
-}
-
-TEST(ReadOptions, RefusesInGnuWordsAndReadsNoFurther) {
-  struct Row {
-    std::vector<std::string> words;
-    std::vector<std::string> read;
-  };
-  const Row rows[] = {
+      // Refused in GNU's words, and nothing read after.
       {{"--frob", "--alpha"}, {"refused: unrecognized option '--frob'"}},
       {{"--frob=1"}, {"refused: unrecognized option '--frob=1'"}},
       {{"--al"}, {"refused: option '--al' is ambiguous; possibilities: '--alpha' '--also'"}},

@@ -246,14 +246,23 @@ bool Stopped(pid_t pid) {
   return fields.size() > 3 && (fields[3] == "T" || fields[3] == "t");
 }
 
-bool IgnoresSignal(pid_t pid, int signal) {
+namespace {
+
+// The value of one line of /proc/PID/status ("SigIgn:\t0000000000000001" -> "0000000000000001"),
+// or "" when there is none.
+std::string StatusField(pid_t pid, const std::string& name) {
   std::istringstream status(ReadFile("/proc/" + std::to_string(pid) + "/status"));
   for (std::string line; std::getline(status, line);) {
-    if (!line.starts_with("SigIgn:")) continue;
-    const unsigned long long mask = std::stoull(line.substr(7), nullptr, 16);
-    return ((mask >> (signal - 1)) & 1) != 0;
+    if (line.starts_with(name + ":")) return line.substr(name.size() + 1);
   }
-  return false;
+  return "";
+}
+
+}  // namespace
+
+bool IgnoresSignal(pid_t pid, int signal) {
+  const std::string mask = StatusField(pid, "SigIgn");
+  return !mask.empty() && ((std::stoull(mask, nullptr, 16) >> (signal - 1)) & 1) != 0;
 }
 
 bool Sleeping(pid_t pid) {
@@ -262,11 +271,8 @@ bool Sleeping(pid_t pid) {
 }
 
 long Wakeups(pid_t pid) {
-  std::istringstream status(ReadFile("/proc/" + std::to_string(pid) + "/status"));
-  for (std::string line; std::getline(status, line);) {
-    if (line.starts_with("voluntary_ctxt_switches:")) return std::stol(line.substr(24));
-  }
-  return -1;
+  const std::string count = StatusField(pid, "voluntary_ctxt_switches");
+  return count.empty() ? -1 : std::stol(count);
 }
 
 bool InForeground(pid_t pid) {

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace testing_support {
@@ -54,6 +55,17 @@ inline std::filesystem::path GoldenPath(const std::string& name) {
   return std::filesystem::path(BESSEL_GOLDEN_DIR) / name;
 }
 void WriteFileBytes(const std::filesystem::path& path, const std::string& bytes);
+
+// Whether `condition` holds within 5 s, asked again every 2 ms.
+template <class Condition>
+bool Eventually(Condition condition) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() >= end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return true;
+}
 
 // How a process ended: exit status, or the signal that ended it, or killed at the deadline.
 struct Ending {

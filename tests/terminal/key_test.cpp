@@ -48,22 +48,13 @@ class KeyChild {
   }
 
   bool KeyCheck() { return Ask('k') == "1"; }
-  // The terminal hands typed bytes on asynchronously: checks again until a key is seen, for at
-  // most 5 s.
+  // The terminal hands typed bytes on asynchronously: checks until a key is seen, or until
+  // standard input has bytes to read (a typed line has arrived), for at most 5 s.
   bool KeyCheckSeesAKey() {
-    const auto end = std::chrono::steady_clock::now() + 5s;
-    while (!KeyCheck()) {
-      if (std::chrono::steady_clock::now() >= end) return false;
-    }
-    return true;
+    return testing_support::Eventually([&] { return KeyCheck(); });
   }
-  // Waits (at most 5 s) until standard input has bytes to read: a typed line has arrived.
   bool LineArrived() {
-    const auto end = std::chrono::steady_clock::now() + 5s;
-    while (Ask('n') == "0") {
-      if (std::chrono::steady_clock::now() >= end) return false;
-    }
-    return true;
+    return testing_support::Eventually([&] { return Ask('n') != "0"; });
   }
   std::string ReadTerminal() { return Ask('r'); }
 
