@@ -22,8 +22,9 @@ struct OpenOutcome {
 // A relative path is taken relative to the working directory, however long its full name.
 // When access is refused, tries once more for reading only. The system's reasons for a failure
 // map to the diagnostics here and nowhere else. In a sticky directory that everyone may write
-// to (/tmp), a link is followed only when it belongs to the user or to the directory's owner;
-// another's link is refused as access denied, as the kernel's own protection refuses it.
+// to (/tmp), a link (at any step of the path, and of any link's target) is followed, and the
+// file itself used, only when it belongs to the user or to the directory's owner; anything
+// else there is refused as access denied, as the kernel's own protections refuse it.
 OpenOutcome OpenReadWrite(const std::string& path);
 
 // Writes every byte at the file's position; false when any could not be written.

@@ -1,12 +1,16 @@
-// Files and standard streams on POSIX systems: file descriptors and errno.
+// Files and standard streams on Linux and its kin: file descriptors, O_PATH and errno.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdlib>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "runtime/file_io.hpp"
 
@@ -44,47 +48,138 @@ bool Refused(int error) {
 int AboveStandardStreams(int fd) {
   if (fd < 0 || fd > STDERR_FILENO) return fd;
   const int moved = fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
-  const int error = errno;
+  // EINVAL: the limit on open files leaves no descriptor above the standard streams.
+  const int error = moved < 0 && errno == EINVAL ? EMFILE : errno;
   close(fd);
   errno = error;
   return moved;
 }
 
-int OpenRetrying(const char* path, int flags) {
+// A directory where anyone may create files and only a file's owner (or the directory's) may
+// remove them: /tmp and its kind.
+bool Shared(const struct stat& directory) {
+  return (directory.st_mode & S_ISVTX) != 0 && (directory.st_mode & S_IWOTH) != 0;
+}
+
+// Whether a link or file in `directory` owned by `owner` may be used. In a shared directory
+// only what the user or the directory's owner made may be: the line the kernel's own
+// protections (fs.protected_symlinks, fs.protected_regular) draw, which can be turned off.
+// Nobody else can remove or replace such an entry, so what was checked stays what is used.
+bool Trusted(const struct stat& directory, uid_t owner) {
+  return !Shared(directory) || owner == geteuid() || owner == directory.st_uid;
+}
+
+constexpr int kMaxLinks = 40;  // the kernel's own limit on the links of one lookup
+
+// Opens `name` in `directory` without following a link; O_PATH opens a link itself.
+int OpenAt(int directory, const char* name, int flags) {
   int fd;
   do {
-    fd = open(path, flags | O_CLOEXEC | O_NOCTTY, 0666);
+    fd = openat(directory, name, flags | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW, 0666);
   } while (fd < 0 && errno == EINTR);
-  return AboveStandardStreams(fd);
+  return fd;
 }
 
-// The directory a path's last component lies in: "." for a bare name.
-std::string DirectoryOf(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// A link planted by another user where anyone may write: the link lies in a sticky,
-// world-writable directory and belongs neither to this user nor to the directory's owner.
-bool UntrustedLink(const std::string& path) {
-  struct stat link, directory;
-  if (lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return false;
-  if (stat(DirectoryOf(path).c_str(), &directory) != 0) return false;
-  const bool shared = (directory.st_mode & S_ISVTX) != 0 && (directory.st_mode & S_IWOTH) != 0;
-  return shared && link.st_uid != geteuid() && link.st_uid != directory.st_uid;
-}
-
-// Opens without following a last-component link, then follows it only when it is trusted. Once
-// a trusted link is seen, nobody else can replace it: the directory is sticky, or not shared.
-int OpenFollowingTrustedLinks(const char* path, int flags) {
-  const int fd = OpenRetrying(path, flags | O_NOFOLLOW);
-  if (fd >= 0 || errno != ELOOP) return fd;
-  if (UntrustedLink(path)) {
-    errno = EACCES;
-    return -1;
+// A directory held while a name is looked up in it; the working directory needs no descriptor.
+struct Directory {
+  int fd = AT_FDCWD;
+  Directory() = default;
+  Directory(const Directory&) = delete;
+  Directory& operator=(const Directory&) = delete;
+  ~Directory() { Release(); }
+  void Release() {
+    if (fd != AT_FDCWD) close(fd);
+    fd = AT_FDCWD;
   }
-  return OpenRetrying(path, flags);
+  void Hold(int opened) {
+    Release();
+    fd = opened;
+  }
+};
+
+int Fail(int error) {
+  errno = error;
+  return -1;
+}
+
+// Puts the names of `path` in front of those still to look up (kept last first).
+void PutInFront(std::vector<std::string>& pending, std::string_view path) {
+  std::vector<std::string> names;
+  for (size_t start = 0; start <= path.size();) {
+    const size_t slash = std::min(path.find('/', start), path.size());
+    if (slash > start) names.emplace_back(path.substr(start, slash - start));
+    start = slash + 1;
+  }
+  pending.insert(pending.end(), names.rbegin(), names.rend());
+}
+
+// Opens `path` one name at a time, each looked up in the directory held open before it, so
+// nothing checked can change before it is used. A link's target takes the link's place when
+// the link is trusted in its directory, and the file opened at the end must be trusted in its
+// own. A refusal fails with EACCES.
+int OpenHopByHop(const std::string& path, int flags) {
+  std::vector<std::string> pending;  // the names still to look up, the next one last
+  PutInFront(pending, path);
+  Directory directory;
+  if (!path.empty() && path[0] == '/') {
+    const int root = OpenAt(AT_FDCWD, "/", O_PATH | O_DIRECTORY);
+    if (root < 0) return -1;
+    directory.Hold(root);
+  }
+  if (pending.empty()) pending.emplace_back(".");
+  for (int links = 0;;) {
+    const std::string name = std::move(pending.back());
+    pending.pop_back();
+    const bool last = pending.empty();
+    struct stat held, found;
+    if (fstatat(directory.fd, ".", &held, 0) != 0) return -1;
+    int fd = OpenAt(directory.fd, name.c_str(), last ? flags : O_PATH);
+    if (fd < 0 && last && errno == ELOOP) fd = OpenAt(directory.fd, name.c_str(), O_PATH);
+    if (fd < 0) return -1;
+    if (fstat(fd, &found) != 0) {
+      const int error = errno;
+      close(fd);
+      return Fail(error);
+    }
+    if (S_ISLNK(found.st_mode)) {
+      const bool trusted = Trusted(held, found.st_uid);
+      std::string target(PATH_MAX, '\0');
+      const ssize_t length = trusted ? readlinkat(fd, "", target.data(), target.size()) : 0;
+      const int error = errno;
+      close(fd);
+      if (!trusted) return Fail(EACCES);
+      if (++links > kMaxLinks) return Fail(ELOOP);
+      if (length < 0) return Fail(error);
+      if (length == 0) return Fail(ENOENT);
+      if (static_cast<size_t>(length) >= target.size()) return Fail(ENAMETOOLONG);
+      target.resize(static_cast<size_t>(length));
+      PutInFront(pending, target);
+      if (target[0] == '/') {
+        const int root = OpenAt(AT_FDCWD, "/", O_PATH | O_DIRECTORY);
+        if (root < 0) return -1;
+        directory.Hold(root);
+      }
+      if (pending.empty()) pending.emplace_back(".");  // a link to "/"
+      continue;
+    }
+    if (last) {
+      // A second name in a shared directory may be another's link to a file they could not
+      // write themselves (where fs.protected_hardlinks is off): refused, whoever owns the file.
+      const bool linked_elsewhere = Shared(held) && S_ISREG(found.st_mode) && found.st_nlink > 1;
+      if (Trusted(held, found.st_uid) && !linked_elsewhere) return fd;
+      close(fd);
+      return Fail(EACCES);
+    }
+    if (!S_ISDIR(found.st_mode)) {
+      close(fd);
+      return Fail(ENOTDIR);
+    }
+    directory.Hold(fd);
+  }
+}
+
+int OpenRetrying(const std::string& path, int flags) {
+  return AboveStandardStreams(OpenHopByHop(path, flags));
 }
 
 bool WriteAllTo(int fd, std::string_view bytes) {
@@ -103,9 +198,9 @@ bool WriteAllTo(int fd, std::string_view bytes) {
 
 OpenOutcome OpenReadWrite(const std::string& path) {
   OpenOutcome outcome;
-  int fd = OpenFollowingTrustedLinks(path.c_str(), O_RDWR | O_CREAT);
+  int fd = OpenRetrying(path, O_RDWR | O_CREAT);
   if (fd < 0 && Refused(errno)) {
-    fd = OpenFollowingTrustedLinks(path.c_str(), O_RDONLY);
+    fd = OpenRetrying(path, O_RDONLY);
     if (fd < 0) {
       // Refused for writing and not readable either: a refusal, whatever the second reason.
       outcome.failure = Severe::kPermissionDenied;

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 
 #include "results/result_files.hpp"
@@ -174,21 +175,67 @@ TEST_F(FailureTest, AWritePastTheFileSizeLimitEndsTheRunWith38) {
   ExpectFailure(RunProgram(run_), 38, "error during write", 3, PathOf("bess-34.rez"));
 }
 
-// In a sticky directory that anyone may write to, another user's link is not followed (even
-// where the kernel's own protection, fs.protected_symlinks, is off); the user's own is.
-TEST_F(FailureTest, AnotherUsersLinkInASharedStickyDirectoryIsRefusedWith9) {
-  if (!testing_support::RunningAsRoot()) GTEST_SKIP() << "giving a link away needs root";
-  // Where it can be turned off, the program alone guards.
-  const testing_support::SystemSetting unprotected("/proc/sys/fs/protected_symlinks", "0");
-  if (!unprotected.applied()) GTEST_SKIP() << "the kernel's protection cannot be turned off here";
+// In a sticky directory that anyone may write to, only what the user or the directory's owner
+// made is used: another's link at any step of the path, another's file, or a second name of a
+// file someone may have linked there without being allowed to write it are refused, even where
+// the kernel's own protections (fs.protected_symlinks, fs.protected_regular) are off. The
+// user's own link is followed.
+TEST_F(FailureTest, WhatAnotherUserPlantedInASharedStickyDirectoryIsRefusedWith9) {
+  if (!testing_support::RunningAsRoot()) GTEST_SKIP() << "giving a file away needs root";
+  // Where they can be turned off, the program alone guards.
+  const testing_support::SystemSetting links("/proc/sys/fs/protected_symlinks", "0");
+  const testing_support::SystemSetting files("/proc/sys/fs/protected_regular", "0");
+  if (!links.applied() || !files.applied()) {
+    GTEST_SKIP() << "the kernel's protections cannot be turned off here";
+  }
+  constexpr uid_t kNobody = 65534;
+  const auto give_away = [](const fs::path& path) {
+    ASSERT_EQ(lchown(path.c_str(), kNobody, kNobody), 0) << path;
+  };
+  const fs::path victim = dir_ / "victim";
+  const fs::path shared = dir_ / "shared";  // a second sticky directory, as /tmp is
+  fs::create_directory(shared);
+  fs::permissions(shared, fs::perms::all | fs::perms::sticky_bit);
   fs::permissions(work_, fs::perms::all | fs::perms::sticky_bit);
-  WriteFileBytes(dir_ / "victim", "kept\r\n");
-  fs::create_symlink("/dev/null", work_ / "bess-7.rez");
-  fs::create_symlink(dir_ / "victim", work_ / "bess-16.rez");
-  ASSERT_EQ(lchown(PathOf("bess-16.rez").c_str(), 65534, 65534), 0);
-  const ProgramResult result = RunProgram(run_);
-  ExpectFailure(result, 9, "permission to access file denied", 2, PathOf("bess-16.rez"));
-  EXPECT_EQ(ReadFile(dir_ / "victim"), "kept\r\n");
+  fs::create_symlink("/dev/null", work_ / "bess-7.rez");  // the user's own: followed
+  const struct Row {
+    const char* name;
+    std::function<void(const fs::path& planted)> plant;  // what bess-16.rez becomes
+  } rows[] = {{"another's link",
+               [&](const fs::path& planted) {
+                 fs::create_symlink(victim, planted);
+                 give_away(planted);
+               }},
+              {"the user's link to another's link",
+               [&](const fs::path& planted) {
+                 fs::create_symlink(victim, shared / "results.rez");
+                 give_away(shared / "results.rez");
+                 fs::create_symlink(shared / "results.rez", planted);
+               }},
+              {"the user's link through another's link to a directory",
+               [&](const fs::path& planted) {
+                 fs::create_symlink(dir_.path(), shared / "results");
+                 give_away(shared / "results");
+                 fs::create_symlink(shared / "results" / "victim", planted);
+               }},
+              {"another's file",
+               [&](const fs::path& planted) {
+                 fs::copy_file(victim, planted);
+                 give_away(planted);
+               }},
+              {"a second name of the user's file",
+               [&](const fs::path& planted) { fs::create_hard_link(victim, planted); }}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    for (const fs::path& entry :
+         {work_ / "bess-16.rez", shared / "results.rez", shared / "results"})
+      fs::remove(entry);
+    WriteFileBytes(victim, "kept\r\n");
+    row.plant(work_ / "bess-16.rez");
+    const ProgramResult result = RunProgram(run_);
+    ExpectFailure(result, 9, "permission to access file denied", 2, PathOf("bess-16.rez"));
+    EXPECT_EQ(ReadFile(victim), "kept\r\n");
+  }
 }
 
 TEST_F(FailureTest, TooManyOpenFilesIsAnOpenFailure) {
@@ -198,6 +245,11 @@ TEST_F(FailureTest, TooManyOpenFilesIsAnOpenFailure) {
   // Standard streams and one more descriptor: the first result file opens, the second cannot.
   run_.child.open_file_limit = 4;
   ExpectFailure(RunProgram(run_), 30, "open failure", 2, PathOf("bess-16.rez"));
+  // Standard input closed and nothing above the standard streams: the first file would take
+  // descriptor 0, and cannot be moved.
+  run_.child.in = testing_support::Connection::Closed();
+  run_.child.open_file_limit = 3;
+  ExpectFailure(RunProgram(run_), 30, "open failure", 1, PathOf("bess-7.rez"));
 }
 
 TEST_F(FailureTest, ClosedStandardOutputDiscardsTheConsoleRecords) {
