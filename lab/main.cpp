@@ -44,10 +44,15 @@ Formats: binary16, bfloat16, binary32, binary64, x87, binary128, binary256.
 
 Exit status:
   0   done
-  1   an output (or standard output) could not be written, or the truth could not
-      be computed
+  1   an output (or standard output) could not be written, its name is taken by
+      something other than a regular file, is read-only or is too long, or the truth
+      could not be computed
   2   a usage error: an unknown option, a value missing or out of range; nothing is written
-  3   gnuplot is missing or failed (with --plot); PREFIX.dat is written
+  3   gnuplot is missing or failed (with --plot), and what failed is said;
+      PREFIX.dat is written
+
+SIGINT, SIGTERM and SIGHUP remove an output's temporary before they end the program;
+a write past the file-size limit (ulimit -f) is a failed write, status 1.
 
 Full documentation: man bessel-recurrence-lab
 )";
@@ -135,6 +140,7 @@ int WritePlot(int dir, const std::string& base, const Outcome& outcome) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  ProtectOutputs();
   Experiment experiment;
   bool csv = false;
   std::string plot_prefix;
@@ -200,10 +206,11 @@ int main(int argc, char* argv[]) {
     return UsageError(kProgram, "extra operand '" + Printable(line.operands.front()) + "'");
   }
 
-  // The destination is opened before anything is computed.
+  // The destination is opened, and its names checked, before anything is computed.
   std::string complaint;
   const int plot_directory =
       plot_prefix.empty() ? -1 : OpenDirectory(PlotDirectory(plot_prefix), complaint);
+  if (plot_directory >= 0) complaint = UnreplaceableOutputs(plot_directory, PlotBase(plot_prefix));
   if (!complaint.empty()) return Failure(kProgram, kExitFailure, complaint);
 
   Outcome outcome;

@@ -9,7 +9,9 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -17,7 +19,15 @@ extern char** environ;
 
 namespace {
 
-constexpr long kMaxPictureBytes = 32L << 20;  // far beyond any picture of this size
+// Beyond any picture of the largest command line (about 21 MB: seven formats, 100000 orders).
+constexpr long kMaxPictureBytes = 32L << 20;
+constexpr const char* kTemporaryDirectory = P_tmpdir;  // where std::tmpfile makes its files
+
+// "... in /tmp: REASON", for a failure with the unnamed temporary files.
+std::string InTemporaryDirectory(const char* what) {
+  return std::string(what) + " in " + kTemporaryDirectory + ": " + std::strerror(errno) +
+         "; free some space there";
+}
 
 bool CompleteSvg(std::string_view svg) {
   const size_t end = svg.find_last_not_of(" \t\r\n");
@@ -49,17 +59,20 @@ std::vector<char*> GnuplotEnvironment() {
 
 GnuplotRun RunGnuplot(const std::string& script) {
   GnuplotRun run;
+  auto failed = [&run](std::string failure) {
+    run.failure = std::move(failure);
+    return run;
+  };
   // Unnamed files, created exclusively by the C library: nothing to swap or plant.
+  errno = 0;
   const File input(std::tmpfile());
   const File output(std::tmpfile());
+  if (!input || !output) return failed(InTemporaryDirectory("cannot make gnuplot's files"));
   // Only their copies on standard input and output reach gnuplot.
-  for (const File* file : {&input, &output}) {
-    if (*file) fcntl(fileno(file->get()), F_SETFD, FD_CLOEXEC);
-  }
-  if (!input || !output ||
-      std::fwrite(script.data(), 1, script.size(), input.get()) != script.size() ||
+  for (const File* file : {&input, &output}) fcntl(fileno(file->get()), F_SETFD, FD_CLOEXEC);
+  if (std::fwrite(script.data(), 1, script.size(), input.get()) != script.size() ||
       std::fflush(input.get()) != 0 || std::fseek(input.get(), 0, SEEK_SET) != 0) {
-    return run;
+    return failed(InTemporaryDirectory("cannot write gnuplot's script"));
   }
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
@@ -74,22 +87,36 @@ GnuplotRun RunGnuplot(const std::string& script) {
   posix_spawn_file_actions_destroy(&actions);
   if (error != 0) {
     run.drawn = error == ENOENT ? Drawn::kNoGnuplot : Drawn::kGnuplotFailed;
-    return run;
+    return failed(std::string("cannot start gnuplot: ") + std::strerror(error));
   }
   int status = 0;
   while (waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) return run;
+    if (errno != EINTR) return failed(std::string("lost gnuplot: ") + std::strerror(errno));
   }
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return run;
+  if (WIFSIGNALED(status)) {
+    return failed("gnuplot was ended by signal " + std::to_string(WTERMSIG(status)) + " (" +
+                  strsignal(WTERMSIG(status)) + ")");
+  }
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    return failed("gnuplot failed with status " + std::to_string(WEXITSTATUS(status)) +
+                  " (its own message is above)");
+  }
 
-  if (std::fseek(output.get(), 0, SEEK_END) != 0) return run;
+  errno = 0;
+  if (std::fseek(output.get(), 0, SEEK_END) != 0) {
+    return failed(InTemporaryDirectory("cannot read gnuplot's picture"));
+  }
   const long size = std::ftell(output.get());
-  if (size < 0 || size > kMaxPictureBytes || std::fseek(output.get(), 0, SEEK_SET) != 0) {
-    return run;
+  if (size > kMaxPictureBytes) {
+    return failed("gnuplot's picture is larger than " + std::to_string(kMaxPictureBytes >> 20) +
+                  " MiB; ask for fewer orders or formats");
+  }
+  if (size < 0 || std::fseek(output.get(), 0, SEEK_SET) != 0) {
+    return failed(InTemporaryDirectory("cannot read gnuplot's picture"));
   }
   run.output.resize(static_cast<size_t>(size));
   if (std::fread(run.output.data(), 1, run.output.size(), output.get()) != run.output.size()) {
-    return run;
+    return failed(InTemporaryDirectory("cannot read gnuplot's picture"));
   }
   run.drawn = Drawn::kDone;
   return run;
@@ -97,18 +124,22 @@ GnuplotRun RunGnuplot(const std::string& script) {
 
 Pictures DrawPictures(const PlotScriptFor& script) {
   Pictures pictures;
+  const auto failed = [&pictures](Drawn drawn, std::string failure) {
+    pictures.drawn = drawn;
+    pictures.failure = std::move(failure);
+    return pictures;
+  };
   GnuplotRun svg =
       RunGnuplot(script("svg size 900,600 enhanced font 'Sans,12' background rgb 'white'"));
-  if (svg.drawn != Drawn::kDone) {
-    pictures.drawn = svg.drawn;
-    return pictures;
-  }
+  if (svg.drawn != Drawn::kDone) return failed(svg.drawn, std::move(svg.failure));
+  // A picture cut short: gnuplot could not write it all, yet said nothing.
+  const std::string incomplete = std::string(" picture is incomplete; is ") + kTemporaryDirectory +
+                                 " full, or a file-size limit set?";
+  if (!CompleteSvg(svg.output)) return failed(Drawn::kGnuplotFailed, "the SVG" + incomplete);
   GnuplotRun png =
       RunGnuplot(script("pngcairo size 900,600 enhanced font 'Sans,10' background rgb 'white'"));
-  if (png.drawn != Drawn::kDone || !CompleteSvg(svg.output) || !CompletePng(png.output)) {
-    pictures.drawn = png.drawn == Drawn::kNoGnuplot ? Drawn::kNoGnuplot : Drawn::kGnuplotFailed;
-    return pictures;
-  }
-  pictures = {Drawn::kDone, std::move(svg.output), std::move(png.output)};
+  if (png.drawn != Drawn::kDone) return failed(png.drawn, std::move(png.failure));
+  if (!CompletePng(png.output)) return failed(Drawn::kGnuplotFailed, "the PNG" + incomplete);
+  pictures = {Drawn::kDone, std::move(svg.output), std::move(png.output), ""};
   return pictures;
 }

@@ -15,6 +15,7 @@ enum class Drawn { kDone, kNoGnuplot, kGnuplotFailed };
 struct GnuplotRun {
   Drawn drawn = Drawn::kGnuplotFailed;
   std::string output;
+  std::string failure;  // but for kDone: what failed, and what to do ("gnuplot failed ...")
 };
 GnuplotRun RunGnuplot(const std::string& script);
 
@@ -24,6 +25,7 @@ struct Pictures {
   Drawn drawn = Drawn::kGnuplotFailed;
   std::string svg;
   std::string png;
+  std::string failure;  // as in GnuplotRun
 };
 // `script(terminal)` is the whole script for one gnuplot terminal.
 using PlotScriptFor = std::function<std::string(const std::string& terminal)>;

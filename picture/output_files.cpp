@@ -2,10 +2,15 @@
 #include "picture/output_files.hpp"
 
 #include <fcntl.h>
+#include <limits.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <random>
 #include <string_view>
@@ -16,6 +21,7 @@
 namespace {
 
 constexpr int kNameAttempts = 100;
+constexpr size_t kSuffixLength = 13;  // ".tmp-" and eight letters or digits
 
 // ".tmp-" and eight letters or digits, drawn afresh for every attempt.
 std::string TemporarySuffix() {
@@ -23,11 +29,118 @@ std::string TemporarySuffix() {
   std::random_device source;
   std::uniform_int_distribution<size_t> pick(0, kAlphabet.size() - 1);
   std::string suffix = ".tmp-";
-  for (int i = 0; i < 8; ++i) suffix += kAlphabet[pick(source)];
+  for (size_t i = 5; i < kSuffixLength; ++i) suffix += kAlphabet[pick(source)];
   return suffix;
 }
 
+// The longest name the directory's file system takes (and the handler below can hold).
+size_t LongestName(int directory_fd) {
+  const long longest = fpathconf(directory_fd, _PC_NAME_MAX);
+  return longest > 0 ? std::min(static_cast<size_t>(longest), size_t{NAME_MAX}) : NAME_MAX;
+}
+
+// The temporary being written, for the handler of an ending signal to remove: set and cleared
+// only while those signals are blocked.
+constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+volatile sig_atomic_t pending_directory = -1;
+char pending_name[NAME_MAX + 1];
+
+extern "C" void RemoveTemporaryAndEnd(int signal) {
+  if (pending_directory >= 0) unlinkat(pending_directory, pending_name, 0);
+  // The handler has been reset to the default on entry, and the signal is not blocked in it:
+  // raised again, it ends the process as it would have without the handler.
+  raise(signal);
+}
+
+// The ending signals held back for as long as it lives.
+class EndingSignalsHeld {
+ public:
+  EndingSignalsHeld() {
+    sigset_t held;
+    sigemptyset(&held);
+    for (const int signal : kEndingSignals) sigaddset(&held, signal);
+    sigprocmask(SIG_BLOCK, &held, &previous_);
+  }
+  ~EndingSignalsHeld() { sigprocmask(SIG_SETMASK, &previous_, nullptr); }
+  EndingSignalsHeld(const EndingSignalsHeld&) = delete;
+  EndingSignalsHeld& operator=(const EndingSignalsHeld&) = delete;
+
+ private:
+  sigset_t previous_;
+};
+
+// Creates a fresh temporary beside `name`, exclusively, and makes it the pending one.
+int CreateTemporary(int directory_fd, const std::string& name, std::string& temporary) {
+  // Cut so that the temporary's name is as valid as the output's.
+  const size_t longest = LongestName(directory_fd);
+  const std::string stem =
+      name.substr(0, longest > kSuffixLength ? std::min(name.size(), longest - kSuffixLength) : 0);
+  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+    temporary = stem + TemporarySuffix();
+    const EndingSignalsHeld held;
+    const int fd = openat(directory_fd, temporary.c_str(),
+                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0666);
+    if (fd >= 0) {
+      temporary.copy(pending_name, temporary.size());
+      pending_name[temporary.size()] = '\0';
+      pending_directory = directory_fd;
+      return fd;
+    }
+    if (errno != EEXIST) return -1;
+  }
+  return -1;
+}
+
+// Renames the pending temporary to `name`, or removes it; either way it is pending no more.
+bool Settle(int directory_fd, const std::string& temporary, const std::string* name) {
+  const EndingSignalsHeld held;
+  const bool renamed = name != nullptr &&
+                       renameat(directory_fd, temporary.c_str(), directory_fd, name->c_str()) == 0;
+  const int error = errno;
+  if (!renamed) unlinkat(directory_fd, temporary.c_str(), 0);
+  pending_directory = -1;
+  errno = error;
+  return renamed;
+}
+
+// Why `name` may not be replaced, or "".
+std::string Unreplaceable(int directory_fd, const std::string& name) {
+  struct stat status;
+  const std::string shown = Printable(name);
+  if (fstatat(directory_fd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+    return errno == ENOENT ? "" : "cannot write " + shown + ": " + std::strerror(errno);
+  }
+  if (!S_ISREG(status.st_mode))
+    return shown + " exists and is not a regular file; it is left alone";
+  if (faccessat(directory_fd, name.c_str(), W_OK, AT_EACCESS) != 0) {
+    return errno == EACCES ? shown + " is read-only; it is left alone"
+                           : "cannot write " + shown + ": " + std::strerror(errno);
+  }
+  return "";
+}
+
+// The three outputs' names, in the order they are written.
+std::array<std::string, 3> OutputNames(const std::string& base) {
+  return {base + ".dat", base + ".svg", base + ".png"};
+}
+
 }  // namespace
+
+void ProtectOutputs() {
+  std::signal(SIGXFSZ, SIG_IGN);  // the write then fails with EFBIG
+  for (const int signal : kEndingSignals) {
+    struct sigaction now, action = {};
+    // Ignored from the start (nohup, a background job without job control): left so.
+    if (sigaction(signal, nullptr, &now) != 0 || now.sa_handler == SIG_IGN) continue;
+    action.sa_handler = RemoveTemporaryAndEnd;
+    action.sa_flags = SA_RESETHAND | SA_NODEFER;
+    sigemptyset(&action.sa_mask);
+    for (const int other : kEndingSignals) {
+      if (other != signal) sigaddset(&action.sa_mask, other);
+    }
+    sigaction(signal, &action, nullptr);
+  }
+}
 
 int OpenDirectory(const std::string& name, std::string& complaint) {
   const int fd = open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -38,52 +151,39 @@ int OpenDirectory(const std::string& name, std::string& complaint) {
   return fd;
 }
 
-bool Replaceable(int directory_fd, const std::string& name) {
-  struct stat status;
-  if (fstatat(directory_fd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
-    return errno == ENOENT;
-  }
-  return S_ISREG(status.st_mode);
-}
-
 bool WriteAtomically(int directory_fd, const std::string& name, const std::string& bytes) {
   std::string temporary;
-  int fd = -1;
-  for (int attempt = 0; fd < 0 && attempt < kNameAttempts; ++attempt) {
-    temporary = name + TemporarySuffix();
-    fd = openat(directory_fd, temporary.c_str(),
-                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0666);
-    if (fd < 0 && errno != EEXIST) return false;
-  }
+  const int fd = CreateTemporary(directory_fd, name, temporary);
   if (fd < 0) return false;
   errno = 0;
   const bool written = WriteToFile(fd, bytes) && fsync(fd) == 0;
   int error = errno;
   const bool closed = close(fd) == 0;
   if (error == 0 && !closed) error = errno;
-  if (written && closed &&
-      renameat(directory_fd, temporary.c_str(), directory_fd, name.c_str()) == 0) {
-    return true;
-  }
-  if (error == 0) error = errno != 0 ? errno : EIO;
-  unlinkat(directory_fd, temporary.c_str(), 0);
+  if (written && closed) return Settle(directory_fd, temporary, &name);
+  if (error == 0) error = EIO;
+  Settle(directory_fd, temporary, nullptr);
   errno = error;
   return false;
 }
 
+std::string UnreplaceableOutputs(int directory_fd, const std::string& base) {
+  for (const std::string& name : OutputNames(base)) {
+    std::string refusal = Unreplaceable(directory_fd, name);
+    if (!refusal.empty()) return refusal;
+  }
+  return "";
+}
+
 WriteOutcome WriteDataAndPictures(int directory_fd, const std::string& base,
                                   const std::string& data, const PlotScriptFor& script) {
-  const std::string data_name = base + ".dat", svg = base + ".svg", png = base + ".png";
+  const auto [data_name, svg, png] = OutputNames(base);
   const std::string written = " (" + Printable(data_name) + " is written)";
   auto failure = [](int status, std::string complaint) {
     return WriteOutcome{status, std::move(complaint)};
   };
-  for (const std::string& name : {data_name, svg, png}) {
-    if (!Replaceable(directory_fd, name)) {
-      return failure(kExitFailure,
-                     Printable(name) + " exists and is not a regular file; it is left alone");
-    }
-  }
+  std::string refusal = UnreplaceableOutputs(directory_fd, base);
+  if (!refusal.empty()) return failure(kExitFailure, std::move(refusal));
   if (!WriteAtomically(directory_fd, data_name, data)) {
     const std::string reason = std::strerror(errno);
     return failure(kExitFailure, "cannot write " + Printable(data_name) + ": " + reason);
@@ -96,7 +196,8 @@ WriteOutcome WriteDataAndPictures(int directory_fd, const std::string& base,
                        written);
   }
   if (pictures.drawn != Drawn::kDone) {
-    return failure(kExitNoPicture, "gnuplot could not draw the pictures" + written);
+    return failure(kExitNoPicture,
+                   "the pictures could not be drawn: " + pictures.failure + written);
   }
   for (const auto& [name, bytes] :
        {std::pair{&svg, &pictures.svg}, std::pair{&png, &pictures.png}}) {

@@ -11,18 +11,28 @@
 // cannot be opened.
 int OpenDirectory(const std::string& name, std::string& complaint);
 
-// Whether `name` in the directory may be replaced: missing, or a regular file. Anything else (a
-// link, a directory, a FIFO, a device) is refused, never followed or written through.
-bool Replaceable(int directory_fd, const std::string& name);
+// From here on, a write past the file-size limit (ulimit -f) fails as a write instead of ending
+// the process, and SIGINT, SIGTERM and SIGHUP first remove the temporary being written, then end
+// the process as they would have. A signal ignored from the start (nohup) stays ignored. Call
+// first thing in main.
+void ProtectOutputs();
+
+// Why BASE.dat, BASE.svg or BASE.png in the directory may not be replaced, names shown
+// Printable; "" when all three may: each is missing, or a regular file the user may write.
+// Anything else (a link, a directory, a FIFO, a device) is left alone, never followed or written
+// through, and so is a read-only file; a name the file system cannot hold is too long.
+std::string UnreplaceableOutputs(int directory_fd, const std::string& base);
 
 // Writes `bytes` to a new file created exclusively under a fresh name beside `name` (never
-// through an existing name or link), flushes it to the disk, and renames it into place, so that
-// `name` is never seen half written. On any failure nothing is left behind and errno says why.
+// through an existing name or link; cut short where `name` is long, so that it is as valid a
+// name), flushes it to the disk, and renames it into place, so that `name` is never seen half
+// written. On any failure (or an ending signal, after ProtectOutputs) nothing is left behind;
+// errno says why.
 bool WriteAtomically(int directory_fd, const std::string& name, const std::string& bytes);
 
 // Writes BASE.dat (`data`), then BASE.svg and BASE.png drawn from `script`, into the open
-// directory, each written exclusively and renamed into place; first refuses any of the three
-// names that is taken by something other than a regular file. The status to end with, and but
+// directory, each written exclusively and renamed into place; first refuses all three unless
+// each may be replaced (UnreplaceableOutputs). The status to end with, and but
 // for kExitSuccess the one line to show (names shown Printable): kExitFailure (nothing or only
 // the data written), kExitNoPicture (gnuplot missing or failing; the data written).
 struct WriteOutcome {

@@ -34,10 +34,13 @@ Options (long options may be abbreviated; -- ends them):
 Exit status:
   0   all three outputs written
   1   a result file is missing or damaged (or not a result file at all), an output
-      name is taken by something other than a regular file, or an output (or
-      standard output) could not be written
+      name is taken by something other than a regular file or is read-only, or an
+      output (or standard output) could not be written
   2   a usage error
-  3   gnuplot is missing or failed; bess-errors.dat is written
+  3   gnuplot is missing or failed, and what failed is said; bess-errors.dat is written
+
+SIGINT, SIGTERM and SIGHUP remove an output's temporary before they end the program;
+a write past the file-size limit (ulimit -f) is a failed write, status 1.
 
 Full documentation: man bessel-recurrence-plot
 )";
@@ -72,6 +75,7 @@ std::string Label(int32_t file) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  ProtectOutputs();
   const ReadCommandLine line = ReadOptions(argc, argv, kOptions);
   for (const ReadOption& option : line.options) {
     switch (option.code) {

@@ -1,19 +1,28 @@
 // bessel-recurrence-lab, the program: its command line, and what it writes.
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "tests/support/child.hpp"
+#include "tests/support/terminal_child.hpp"
 
 namespace {
 
-// The lab run with `arguments` from `directory`, through the target's emulator where it has one.
-testing_support::CommandResult RunLab(const std::vector<std::string>& arguments,
-                                      const std::filesystem::path& directory) {
+namespace fs = std::filesystem;
+using testing_support::Connection;
+using testing_support::ReadFile;
+using testing_support::TempDir;
+
+// The command that runs the lab with `arguments`, through the target's emulator where it has one.
+std::vector<std::string> LabCommand(const std::vector<std::string>& arguments) {
   std::vector<std::string> words;
   std::istringstream launcher(BESSEL_LAB_LAUNCHER);
   for (std::string word; std::getline(launcher, word, '|');) {
@@ -21,7 +30,40 @@ testing_support::CommandResult RunLab(const std::vector<std::string>& arguments,
   }
   words.push_back(BESSEL_LAB_PROGRAM);
   words.insert(words.end(), arguments.begin(), arguments.end());
-  return testing_support::RunCommand(words, directory, {});
+  return words;
+}
+
+// The lab run with `arguments` from `directory`.
+testing_support::CommandResult RunLab(const std::vector<std::string>& arguments,
+                                      const fs::path& directory) {
+  return testing_support::RunCommand(LabCommand(arguments), directory, {});
+}
+
+// The lab started with `arguments` in `directory`, with no terminal, its standard output into
+// `out` and its standard error into the file "err" beside the directory.
+testing_support::TerminalChildOptions LabIn(const TempDir& directory,
+                                            const std::vector<std::string>& arguments,
+                                            const fs::path& out = "/dev/null") {
+  testing_support::TerminalChildOptions options;
+  options.command = LabCommand(arguments);
+  options.working_directory = directory / "work";
+  fs::create_directories(options.working_directory);
+  fs::permissions(directory.path(), fs::perms::all);
+  fs::permissions(options.working_directory, fs::perms::all);
+  options.controlling_terminal = false;
+  options.out = Connection::File(out);
+  options.err = Connection::File(directory / "err");
+  return options;
+}
+
+// The names in the directory that are temporaries of an output.
+std::vector<std::string> Temporaries(const fs::path& directory) {
+  std::vector<std::string> found;
+  for (const auto& entry : fs::directory_iterator(directory)) {
+    const std::string name = entry.path().filename().string();
+    if (name.find(".tmp-") != std::string::npos) found.push_back(name);
+  }
+  return found;
 }
 
 // The program itself: a usage error names what is wrong, says how to get help, writes nothing
@@ -81,6 +123,137 @@ TEST(LabProgram, RefusesBadInputAndWritesCsv) {
   EXPECT_EQ(nowhere.err,
             "bessel-recurrence-lab: cannot open the directory missing/: No such file or "
             "directory\n");
+}
+
+// Every prefix whose three outputs have names the file system takes works, though the
+// temporaries beside them would be longer; one longer is said to be too long, before anything
+// is computed.
+TEST(LabProgram, WritesThePicturesUnderTheLongestNames) {
+  TempDir dir;
+  const std::string longest(255 - 4, 'p');  // p...p.dat is 255 bytes long
+  const testing_support::CommandResult written =
+      RunLab({"--orders", "3", "--plot", longest}, dir.path());
+  EXPECT_EQ(written.status, 0) << written.err;
+  for (const char* kind : {".dat", ".svg", ".png"}) {
+    EXPECT_TRUE(fs::is_regular_file(dir / (longest + kind))) << kind;
+  }
+  const testing_support::CommandResult too_long =
+      RunLab({"--orders", "3", "--plot", longest + "p"}, dir.path());
+  EXPECT_EQ(too_long.status, 1);
+  EXPECT_EQ(too_long.out, "");
+  EXPECT_EQ(too_long.err,
+            "bessel-recurrence-lab: cannot write " + longest + "p.dat: File name too long\n");
+  EXPECT_EQ(Temporaries(dir.path()), std::vector<std::string>{});
+}
+
+// An output the user made read-only is left as it is, and so are the others.
+TEST(LabProgram, LeavesAReadOnlyOutputAlone) {
+  TempDir dir;
+  testing_support::TerminalChildOptions options = LabIn(dir, {"--orders", "3", "--plot", "errors"});
+  options.unprivileged = true;  // root may write anything
+  const fs::path kept = options.working_directory / "errors.svg";
+  testing_support::WriteFileBytes(kept, "kept");
+  fs::permissions(kept, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  testing_support::TerminalChild lab(options);
+  EXPECT_EQ(lab.Wait(std::chrono::seconds(20)).exit_status, 1);
+  EXPECT_EQ(ReadFile(dir / "err"),
+            "bessel-recurrence-lab: errors.svg is read-only; it is left "
+            "alone\n");
+  EXPECT_EQ(ReadFile(kept), "kept");
+  EXPECT_EQ(fs::status(kept).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  EXPECT_FALSE(fs::exists(options.working_directory / "errors.dat"));
+}
+
+// Past the file-size limit (ulimit -f) a write fails as a write: one line, status 1, no
+// temporary left, instead of the signal ending the program without a word. A picture gnuplot
+// could not write in full is said to be incomplete, and why that may be.
+TEST(LabProgram, AWritePastTheFileSizeLimitIsAFailedWrite) {
+  const struct Row {
+    const char* name;
+    std::vector<std::string> arguments;
+    bool table_to_file;
+    long limit;
+    int status;
+    const char* complaint;
+  } rows[] = {
+      {"an output",
+       {"--orders", "3000", "--plot", "errors"},
+       false,
+       16384,
+       1,
+       "bessel-recurrence-lab: cannot write errors.dat: File too large\n"},
+      {"the table",
+       {"--orders", "3000"},
+       true,
+       16384,
+       1,
+       "bessel-recurrence-lab: write error: File too large\n"},
+      // Room for the data (280 kB), not for the SVG (420 kB).
+      {"a picture",
+       {"--orders", "3000", "--plot", "errors"},
+       false,
+       300 << 10,
+       3,
+       "bessel-recurrence-lab: the pictures could not be drawn: the SVG picture is incomplete; "
+       "is /tmp full, or a file-size limit set? (errors.dat is written)\n"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    TempDir dir;
+    testing_support::TerminalChildOptions options =
+        LabIn(dir, row.arguments, row.table_to_file ? dir / "table" : fs::path("/dev/null"));
+    options.file_size_limit = row.limit;
+    testing_support::TerminalChild lab(options);
+    const testing_support::Ending ending = lab.Wait(std::chrono::seconds(60));
+    EXPECT_EQ(ending.signal, 0);
+    EXPECT_EQ(ending.exit_status, row.status);
+    std::string errors = ReadFile(dir / "err");
+    // gnuplot's own warnings, if any, come before.
+    errors = errors.substr(std::min(errors.size(), errors.find("bessel-recurrence-lab: ")));
+    EXPECT_EQ(errors, row.complaint);
+    EXPECT_EQ(Temporaries(options.working_directory), std::vector<std::string>{});
+  }
+}
+
+// SIGINT, SIGTERM or SIGHUP while an output is being written: its temporary is removed, and the
+// program ends by that signal, as the shell expects.
+TEST(LabProgram, AnEndingSignalRemovesTheTemporaryBeingWritten) {
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(strsignal(signal));
+    TempDir dir;
+    // About 2.5 MB of data, written in a few tens of milliseconds.
+    const testing_support::TerminalChildOptions options =
+        LabIn(dir, {"--x", "100", "--orders", "30000", "--plot", "errors"});
+    const int watch = inotify_init1(IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(inotify_add_watch(watch, options.working_directory.c_str(), IN_CREATE), 0);
+    testing_support::TerminalChild lab(options);
+    // Stopped the moment the temporary appears, so that it is caught while being written.
+    bool stopped = false;
+    alignas(inotify_event) char events[4096];
+    pollfd ready = {watch, POLLIN, 0};
+    while (!stopped && poll(&ready, 1, 30000) == 1) {
+      const ssize_t length = read(watch, events, sizeof events);
+      for (ssize_t at = 0; at < length;) {
+        const auto* event = reinterpret_cast<const inotify_event*>(events + at);
+        if (event->len > 0 && std::string_view(event->name).find(".tmp-") != std::string::npos) {
+          stopped = kill(lab.pid(), SIGSTOP) == 0;
+        }
+        at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+      }
+    }
+    close(watch);
+    ASSERT_TRUE(stopped);
+    ASSERT_TRUE(testing_support::Eventually([&] { return testing_support::Stopped(lab.pid()); }));
+    ASSERT_EQ(Temporaries(options.working_directory).size(), 1u) << "caught after the rename";
+    kill(lab.pid(), signal);
+    kill(lab.pid(), SIGCONT);
+    const testing_support::Ending ending = lab.Wait(std::chrono::seconds(20));
+    EXPECT_EQ(ending.signal, signal);
+    EXPECT_EQ(Temporaries(options.working_directory), std::vector<std::string>{});
+    EXPECT_FALSE(fs::exists(options.working_directory / "errors.dat"));
+  }
 }
 
 }  // namespace
