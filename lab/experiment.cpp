@@ -3,6 +3,7 @@
 #include "lab/experiment.hpp"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 namespace {
@@ -44,54 +45,117 @@ std::vector<IeeeNumber> Forward(const IeeeNumber& j0, const IeeeNumber& j1, cons
   return j;
 }
 
+// |v| < 2^Exponent(v); 0 gives the least exponent, so that it never asks for a rescaling.
+long Exponent(const IeeeNumber& v) {
+  return mpfr_regular_p(v.get()) ? static_cast<long>(mpfr_get_exp(v.get())) : LONG_MIN / 2;
+}
+
+// The step factor 2m / x as the pair (factor, lift), worth factor * 2^lift: 2m rounded to the
+// format's precision, scaled by 2^-lift, divided by x and rounded once. Where 2m / x lies within
+// the format's range, lift is 0 and the factor is StepFactor's; beyond it, lift is the least
+// multiple of `step` that brings it back, with the same significand.
+IeeeNumber LiftedStepFactor(long m, const IeeeNumber& x, long step, long& lift) {
+  const IeeeFormat& format = x.format();
+  MpfrNumber two_m(format.precision);
+  mpfr_set_si(two_m.get(), 2 * m, MPFR_RNDN);
+  IeeeNumber factor = StepFactor(m, x);
+  for (lift = 0; !mpfr_number_p(factor.get());) {
+    lift += step;
+    factor.Set([&](mpfr_ptr v) {
+      mpfr_mul_2si(v, two_m.get(), -lift, MPFR_RNDN);  // exact
+      return mpfr_div(v, v, x.get(), MPFR_RNDN);
+    });
+  }
+  return factor;
+}
+
+// How far to scale b_m down, as a multiple of 2^-step (0: not at all), so that the next step,
+// factor * b_m - b_(m+1) (the values in use and the sum scaled down by 2^-lift besides) stays
+// finite, and so does the sum after it: each of them stays below 2^(emax - 1). While the factor
+// is small that is whenever b_m passes 2^step; a factor beyond 2^(emax / 2) asks for more.
+long RescalingFor(const IeeeNumber& here, const IeeeNumber& sum, const IeeeNumber& factor,
+                  long lift, long step) {
+  const long emax = factor.format().max_exponent;
+  const long here_limit = std::min(step, emax - 1 - Exponent(factor));
+  const long excess = std::max(Exponent(here) - here_limit, Exponent(sum) - lift - (emax - 2));
+  if (excess <= 0) return 0;
+  return step * ((excess + step - 1) / step);
+}
+
 // Miller's algorithm in the arithmetic format: b_(N+1) = 0, b_N = 1, b_(m-1) = (2m / x) b_m -
 // b_(m+1), each operation rounded; then J_m = b_m / (b_0 + 2 (b_2 + b_4 + ...)). The values grow
-// without bound as m falls: whenever one passes 2^(emax / 2), the two in use and the running sum
-// are scaled by 2^-(emax / 2) (exact), and every value stored keeps the count of scalings that
-// came after it, so that it is scaled back once at the end, with the division.
+// without bound as m falls: before a step that could overflow, the two in use and the running
+// sum are scaled down by a power of 2^-(emax / 2), and so is a factor 2m / x beyond the format's
+// range: exactly, but for what falls below the format's range, by then too small beside b_m to
+// matter. Every value stored keeps the scaling that came before it, and is scaled back at the
+// end, in the one rounding of its division. So no value overflows, whatever x and N.
 std::vector<IeeeNumber> Backward(const IeeeNumber& x, long last, long start) {
   const IeeeFormat& format = x.format();
   const long step = format.max_exponent / 2;
   IeeeNumber above(format), here(format, 1L), sum(format);
   std::vector<IeeeNumber> stored(static_cast<size_t>(last) + 1, here);
-  std::vector<long> scalings_at(static_cast<size_t>(last) + 1, 0);
-  long scalings = 0;
+  std::vector<long> shift_at(static_cast<size_t>(last) + 1, 0);
+  long shift = 0;  // the scaling so far: the values in use are the true ones times 2^-shift
   for (long m = start; m >= 0; --m) {
     if (m <= last) {
       stored[static_cast<size_t>(m)] = here;
-      scalings_at[static_cast<size_t>(m)] = scalings;
+      shift_at[static_cast<size_t>(m)] = shift;
     }
     if (m % 2 == 0) sum = sum + (m == 0 ? here : here + here);
     if (m == 0) break;
-    IeeeNumber below = StepFactor(m, x) * here - above;
-    above = here;
-    here = below;
-    if (mpfr_regular_p(here.get()) && mpfr_get_exp(here.get()) > step) {
-      here = Scaled(here, -step);
-      above = Scaled(above, -step);
-      sum = Scaled(sum, -step);
-      ++scalings;
+    long lift = 0;
+    const IeeeNumber factor = LiftedStepFactor(m, x, step, lift);
+    const long down = RescalingFor(here, sum, factor, lift, step);
+    // (factor 2^lift) b_m - b_(m+1), all of it scaled by 2^-(lift + down).
+    IeeeNumber below = factor * Scaled(here, -down) - Scaled(above, -(lift + down));
+    if (lift + down > 0) {
+      above = Scaled(here, -(lift + down));
+      sum = Scaled(sum, -(lift + down));
+      shift += lift + down;
+    } else {
+      above = here;
     }
+    here = below;
   }
   std::vector<IeeeNumber> j;
   for (size_t m = 0; m < stored.size(); ++m) {
-    j.push_back(Scaled(stored[m] / sum, -step * (scalings - scalings_at[m])));
+    IeeeNumber value(format);
+    // The quotient rounded once, at the format's precision in MPFR's wide range, and brought
+    // onto the format's grid with its ternary value: a result below the normal range is not
+    // rounded twice.
+    value.Set([&](mpfr_ptr v) {
+      const int ternary = mpfr_div(v, stored[m].get(), sum.get(), MPFR_RNDN);
+      mpfr_mul_2si(v, v, -(shift - shift_at[m]), MPFR_RNDN);
+      return ternary;
+    });
+    j.push_back(value);
   }
   return j;
 }
 
 }  // namespace
 
-bool ParseX(const std::string& text, MpfrNumber& x) {
-  char* end = nullptr;
+XReading ReadX(const std::string& text, const IeeeFormat& format, IeeeNumber& x) {
   // Only the number: no white space of any kind (MPFR would skip it), no control byte.
-  if (text.empty()) return false;
+  if (text.empty()) return XReading::kNotInRange;
   for (const char c : text) {
-    if (static_cast<unsigned char>(c) <= ' ' || c == 0x7f) return false;
+    if (static_cast<unsigned char>(c) <= ' ' || c == 0x7f) return XReading::kNotInRange;
   }
-  mpfr_strtofr(x.get(), text.c_str(), &end, 10, MPFR_RNDN);
-  return *end == '\0' && mpfr_number_p(x.get()) && mpfr_sgn(x.get()) > 0 &&
-         mpfr_cmp_ui(x.get(), 10000) <= 0;
+  // The exact value's place: rounded up in MPFR's vast exponent range, it stays above 0 and
+  // reaches 10000 only when the value itself does.
+  char* end = nullptr;
+  MpfrNumber above(64);
+  mpfr_strtofr(above.get(), text.c_str(), &end, 10, MPFR_RNDU);
+  if (*end != '\0' || !mpfr_number_p(above.get()) || mpfr_sgn(above.get()) <= 0 ||
+      mpfr_cmp_ui(above.get(), 10000) > 0) {
+    return XReading::kNotInRange;
+  }
+  // Read straight at the format's precision, then given its range and subnormal grid with the
+  // ternary value: rounded once.
+  x = IeeeNumber(format);
+  x.Set([&](mpfr_ptr v) { return mpfr_strtofr(v, text.c_str(), nullptr, 10, MPFR_RNDN); });
+  return mpfr_sgn(x.get()) > 0 && mpfr_cmp_ui(x.get(), 10000) <= 0 ? XReading::kValid
+                                                                   : XReading::kRoundsOutOfRange;
 }
 
 IeeeNumber SeriesSeed(const IeeeFormat& format, const IeeeNumber& x, int n) {
@@ -111,9 +175,7 @@ IeeeNumber SeriesSeed(const IeeeFormat& format, const IeeeNumber& x, int n) {
 
 bool Run(const Experiment& experiment, Outcome& outcome) {
   const IeeeFormat& arithmetic = *experiment.arithmetic;
-  MpfrNumber x_exact(1024);
-  if (!ParseX(experiment.x_text, x_exact)) return false;
-  outcome.x = IeeeNumber(arithmetic, x_exact.get());
+  if (ReadX(experiment.x_text, arithmetic, outcome.x) != XReading::kValid) return false;
   int widest = std::max(arithmetic.precision, 53);
   for (const IeeeFormat* format : experiment.seed_formats)
     widest = std::max(widest, format->precision);

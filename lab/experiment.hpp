@@ -40,12 +40,16 @@ struct Outcome {
 };
 
 // The whole experiment; false when the truth could not be computed to the digits printed.
-// `experiment` must be valid (ParseX accepts its x_text; 1 <= orders <= 100000).
+// `experiment` must be valid (ReadX finds its x_text kValid in its arithmetic format;
+// 1 <= orders <= 100000).
 bool Run(const Experiment& experiment, Outcome& outcome);
 
-// x_text read as a decimal number, exactly enough to round it once to any format; false unless
-// the whole text is a number with 0 < x <= 10000.
-bool ParseX(const std::string& text, MpfrNumber& x);
+// `text` read as a decimal number and rounded once, correctly, into `format` (`x`): the value
+// the experiment computes with. kNotInRange unless the whole text is a number whose exact value
+// lies in 0 < x <= 10000; kRoundsOutOfRange when it does, but its value in the format does not
+// (1e-30 is 0 in binary16; 10000.0000000000000000001 is above 10000 in binary128).
+enum class XReading { kValid, kNotInRange, kRoundsOutOfRange };
+XReading ReadX(const std::string& text, const IeeeFormat& format, IeeeNumber& x);
 
 // A seed of order n (0 or 1) in `format` by summing the power series of J_n(x) term by term,
 // each operation rounded in the format, until a term no longer changes the sum: with h = x / 2,

@@ -26,8 +26,9 @@ that theory predicts from the seeds' errors alone, and that of the backward recu
 (Miller's algorithm), which cures the instability. The truth comes from GNU MPFR.
 
 Options (long options may be abbreviated; -- ends them):
-      --x X             the argument, 0 < X <= 10000 (default 1), rounded once to the
-                        arithmetic format; the truth is computed at that value
+      --x X             the argument (default 1), rounded once to the arithmetic
+                        format, where 0 < X <= 10000 must hold; the truth is
+                        computed at that value
       --orders M        the highest order, 1 <= M <= 100000 (default 10)
       --formats LIST    the seed formats, separated by commas, each at most once
                         (default binary32,binary64,binary128)
@@ -156,8 +157,8 @@ int main(int argc, char* argv[]) {
         Print(VersionText(kProgram));
         return Finished(kProgram, kExitSuccess);
       case kX: {
-        MpfrNumber x(64);
-        if (!ParseX(value, x)) {
+        IeeeNumber x(kBinary64);
+        if (ReadX(value, kBinary64, x) == XReading::kNotInRange) {
           return UsageError(
               kProgram, "--x needs a number with 0 < X <= 10000, not '" + Printable(value) + "'");
         }
@@ -204,6 +205,14 @@ int main(int argc, char* argv[]) {
   }
   if (!line.operands.empty()) {
     return UsageError(kProgram, "extra operand '" + Printable(line.operands.front()) + "'");
+  }
+  // The range holds for the value computed with, x rounded to the arithmetic format.
+  IeeeNumber x(*experiment.arithmetic);
+  if (ReadX(experiment.x_text, *experiment.arithmetic, x) != XReading::kValid) {
+    return UsageError(kProgram, "--x '" + Printable(experiment.x_text) + "' is " +
+                                    (mpfr_sgn(x.get()) > 0 ? "above 10000" : "0") + " in " +
+                                    std::string(experiment.arithmetic->name) +
+                                    ", out of 0 < X <= 10000");
   }
 
   // The destination is opened, and its names checked, before anything is computed.

@@ -87,6 +87,79 @@ TEST(Lab, PredictionMeetsMeasurementAndTheBackwardRecurrenceIsAccurate) {
   }
 }
 
+// x is read straight into the arithmetic format, rounded once to nearest, ties to even, however
+// far down the digit that decides lies, and subnormals included; its range is that of the value
+// used. The expected values are exact binary fractions worked out by hand.
+TEST(Lab, XIsRoundedOnceIntoTheArithmeticFormat) {
+  const std::string far_above_the_tie = "1.00048828125" + std::string(400, '0') + "1";
+  const struct Row {
+    std::string text;
+    const IeeeFormat* format;
+    XReading reading;
+    double value;  // when kValid
+  } rows[] = {
+      {"1.00048828125", &kBinary16, XReading::kValid, 1.0},  // 1 + 2^-11: the tie, to even
+      {far_above_the_tie, &kBinary16, XReading::kValid, 1.0 + 0x1p-10},
+      {"2.98023223876953125e-8", &kBinary16, XReading::kRoundsOutOfRange, 0},  // half of 2^-24
+      {"2.98023223876953126e-8", &kBinary16, XReading::kValid, 0x1p-24},
+      {"1e-5000", &kBinary128, XReading::kRoundsOutOfRange, 0},
+      {"1e-5000", &kBinary256, XReading::kValid, 0},  // checked for its range only
+      {"10000", &kBfloat16, XReading::kValid, 9984},
+      {"10000.0000000000000000001", &kBinary16, XReading::kNotInRange, 0},
+      {"0", &kBinary64, XReading::kNotInRange, 0},
+      {"-1", &kBinary64, XReading::kNotInRange, 0},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.text.substr(0, 30) + " in " + std::string(row.format->name));
+    IeeeNumber x(*row.format);
+    EXPECT_EQ(ReadX(row.text, *row.format, x), row.reading);
+    if (row.reading == XReading::kValid && row.value != 0) {
+      EXPECT_EQ(mpfr_cmp_d(x.get(), row.value), 0) << mpfr_get_d(x.get(), MPFR_RNDN);
+    }
+  }
+}
+
+// The backward recurrence stays finite for any accepted x and M, however large its step factor
+// 2m / x (beyond 2^(emax / 2), and beyond the format's range: 2 / 3e-5 is above binary16's
+// largest value), and its sum of thousands of terms in binary16 at x = 10000. At small x it is
+// within 64 units in the last place wherever J_m(x) is a normal number of the arithmetic format
+// (the rest of J_m's range is flushed towards 0 in the format, as it must be).
+TEST(Lab, TheBackwardRecurrenceNeverOverflows) {
+  const struct Row {
+    const char* x;
+    long orders;
+    const IeeeFormat* arithmetic;
+    bool accurate;  // false: binary16's sum of 5000 oscillating terms is good to a few % only
+  } rows[] = {
+      {"0.01", 10, &kBinary16, true},      {"2.5", 200, &kBinary16, true},
+      {"3e-5", 3, &kBinary16, true},       {"1e-20", 3, &kBinary32, true},
+      {"1e-300", 4, &kBinary64, true},     {"1e-3000", 3, &kBinary128, true},
+      {"1e-4900", 2, &kBinary128, true},   {"0.5", 30, &kBfloat16, true},
+      {"1e-30", 5, &kBfloat16, true},      {"1e-70000", 2, &kBinary256, true},
+      {"10000", 12000, &kBinary16, false},
+  };
+  for (const Row& row : rows) {
+    Experiment experiment;
+    experiment.x_text = row.x;
+    experiment.orders = row.orders;
+    experiment.arithmetic = row.arithmetic;
+    experiment.seed_formats = {row.arithmetic};
+    const Outcome outcome = Ran(experiment);
+    MpfrNumber normal(2);
+    mpfr_set_ui_2exp(normal.get(), 1, row.arithmetic->min_exponent, MPFR_RNDN);
+    for (size_t m = 0; m < outcome.backward.size(); ++m) {
+      SCOPED_TRACE(std::string("x = ") + row.x + " in " + std::string(row.arithmetic->name) +
+                   ", m = " + std::to_string(m));
+      ASSERT_TRUE(mpfr_number_p(outcome.backward[m].get()));
+      if (row.accurate && !outcome.near_zero[m] &&
+          mpfr_cmpabs(outcome.truth.j[m].get(), normal.get()) >= 0) {
+        EXPECT_LT(std::fabs(ToDouble(outcome.backward[m])),
+                  64 * std::ldexp(1.0, -row.arithmetic->precision));
+      }
+    }
+  }
+}
+
 // Every row keeps a blank between its columns, however long a number: at x = 1 the J_m(x) of
 // m >= 2991 have five-digit exponents.
 TEST(Lab, TableColumnsStaySeparated) {
