@@ -11,6 +11,7 @@
 #include "cli/standard_output.hpp"
 #include "numeric/recurrence.hpp"
 #include "picture/output_files.hpp"
+#include "plot/consistency.hpp"
 #include "plot/drawing.hpp"
 #include "plot/prediction.hpp"
 #include "results/result_files.hpp"
@@ -33,7 +34,8 @@ Options (long options may be abbreviated; -- ends them):
 
 Exit status:
   0   all three outputs written
-  1   a result file is missing or damaged (or not a result file at all), an output
+  1   a result file is missing or damaged (or not a result file at all, or its
+      numbers disagree with each other or with the program's seeds), an output
       name is taken by something other than a regular file or is read-only, or an
       output (or standard output) could not be written
   2   a usage error
@@ -109,6 +111,8 @@ int main(int argc, char* argv[]) {
         ReadResultTable(dir, ResultFileName(file), SignificantDigits[i], failure);
     if (failure) return Failure(kProgram, kExitFailure, failure->Text());
     const RecurrenceTable& seeded = RecurrenceTableOf(file);
+    failure = Disagreement(table, ResultFileName(file), seeded);
+    if (failure) return Failure(kProgram, kExitFailure, failure->Text());
     const auto predicted = PredictedAtOne(seeded[0], seeded[1]);
     if (!predicted) return Failure(kProgram, kExitFailure, "the prediction could not be computed");
     series[i] = {Label(file), {}, *predicted};

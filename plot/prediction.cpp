@@ -8,11 +8,9 @@
 #include "numeric/bessel_truth.hpp"
 #include "numeric/ieee_format.hpp"
 
-namespace {
-
-// A binary128 value, exactly: split into three binary64 parts (53 + 53 + 7 significant bits,
-// each subtraction exact) and summed at 256 bits.
-MpfrNumber Exactly(Quad x) {
+// Split into three binary64 parts (53 + 53 + 7 significant bits, each subtraction exact) and
+// summed at 256 bits.
+MpfrNumber ExactlyInMpfr(Quad x) {
   MpfrNumber out(256);
   const double high = static_cast<double>(x);
   const Quad rest = x - Widen(high);
@@ -24,8 +22,6 @@ MpfrNumber Exactly(Quad x) {
   return out;
 }
 
-}  // namespace
-
 std::optional<std::array<double, kRecurrenceLines>> PredictedAtOne(Quad seed_0, Quad seed_1) {
   MpfrNumber one(2);
   mpfr_set_ui(one.get(), 1, MPFR_RNDN);
@@ -34,7 +30,7 @@ std::optional<std::array<double, kRecurrenceLines>> PredictedAtOne(Quad seed_0, 
     return std::nullopt;
   }
   const std::vector<MpfrNumber> predicted =
-      PredictedRelativeErrors(truth, Exactly(seed_0).get(), Exactly(seed_1).get());
+      PredictedRelativeErrors(truth, ExactlyInMpfr(seed_0).get(), ExactlyInMpfr(seed_1).get());
   std::array<double, kRecurrenceLines> magnitudes{};
   for (int m = kFirstRecurrenceOrder; m <= kMaxOrder; ++m) {
     magnitudes[static_cast<size_t>(m - kFirstRecurrenceOrder)] =

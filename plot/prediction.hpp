@@ -5,8 +5,12 @@
 #include <array>
 #include <optional>
 
+#include "numeric/bessel_truth.hpp"
 #include "numeric/precision.hpp"
 #include "results/result_files.hpp"
+
+// A binary128 value, exactly.
+MpfrNumber ExactlyInMpfr(Quad x);
 
 // |(A J_m(1) + B Y_m(1)) / J_m(1)| for m = 2 ... 10, from seeds taken exactly (PredictedRelative-
 // Errors in numeric/bessel_truth.hpp); nothing if the truth could not be computed.

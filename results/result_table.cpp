@@ -21,8 +21,9 @@ bool IsDigit(char c) {
 }
 
 // A number as the program writes it, and nothing else: "-1.297E-07", "-4.831D-16",
-// "1.000000000000000-100" (a three-digit exponent loses its letter); finite.
-std::optional<double> Number(std::string text) {
+// "1.000000000000000-100" (a three-digit exponent loses its letter); finite. Given back with
+// its exponent written "E-07", "E-100".
+std::optional<std::string> Number(std::string text) {
   size_t at = text.starts_with("-") ? 1 : 0;
   if (at + 2 > text.size() || !IsDigit(text[at]) || text[at + 1] != '.') return std::nullopt;
   at += 2;
@@ -40,7 +41,7 @@ std::optional<double> Number(std::string text) {
   errno = 0;
   const double value = std::strtod(text.c_str(), nullptr);
   if (errno != 0 || !std::isfinite(value)) return std::nullopt;
-  return value;
+  return text;
 }
 
 // A small non-negative integer: at most four digits.
@@ -173,14 +174,19 @@ ResultTable ReadResultTable(int directory_fd, const std::string& name, int expec
         if (words.size() != columns) return fail(number, what);
         const std::optional<long> order = Integer(words[0]);
         const std::optional<long> terms = Integer(words[3]);
-        if (!order || *order != expected.m || !Number(words[1]) || !Number(words[2]) || !terms ||
-            *terms < 1 || *terms > kTermLimit) {
+        const std::optional<std::string> recurrence = Number(words[1]), series = Number(words[2]);
+        if (!order || *order != expected.m || !recurrence || !series || !terms || *terms < 1 ||
+            *terms > kTermLimit) {
           return fail(number, what);
         }
+        PrintedRow& row = table.rows[static_cast<size_t>(expected.m)];
+        row = {number, *recurrence, *series, ""};
         if (columns == 5) {
-          const std::optional<double> error = Number(words[4]);
+          const std::optional<std::string> error = Number(words[4]);
           if (!error) return fail(number, what);
-          table.relative_error[static_cast<size_t>(expected.m - kFirstRecurrenceOrder)] = *error;
+          row.relative_error = *error;
+          table.relative_error[static_cast<size_t>(expected.m - kFirstRecurrenceOrder)] =
+              std::strtod(error->c_str(), nullptr);
         }
         break;
       }

@@ -11,9 +11,17 @@
 // Result files are under 2 KiB; anything larger is refused unread.
 inline constexpr long kMaxResultFileBytes = 64 * 1024;
 
+// The numbers of the row for one order as printed, each exponent written "E-07"; the relative
+// error is empty on the seed rows (m = 0 and 1).
+struct PrintedRow {
+  int line = 0;  // in the file, from 1
+  std::string recurrence, series, relative_error;
+};
+
 struct ResultTable {
   int significant_digits = 0;                             // 7, 16 or 34, from line 1
   std::array<double, kRecurrenceLines> relative_error{};  // m = 2 ... 10, as printed
+  std::array<PrintedRow, kMaxOrder + 1> rows{};           // m = 0 ... 10
 };
 
 // Why a file could not be read: its name, the line (0 for the file as a whole) and what was

@@ -195,8 +195,36 @@ TEST(PlotProgram, RefusesADamagedFileByName) {
        },
        "bessel-recurrence-plot: bess-7.rez:9: cannot read the row for m = 2\n"},
   };
+  // Numbers that read well but are not the program's: the prediction drawn beside them would be
+  // wrong. A changed digit is caught wherever the row's other digits pin it down.
+  const Row altered[] = {
+      {"a relative error",
+       [](const fs::path& d) { Edit(d / "bess-7.rez", "-6.536E+09", "-6.537E+09"); },
+       "bessel-recurrence-plot: bess-7.rez:17: the relative error for m = 10 disagrees with the "
+       "row's own values\n"},
+      {"its sign", [](const fs::path& d) { Edit(d / "bess-34.rez", " 1.902E-11", "-1.902E-11"); },
+       "bessel-recurrence-plot: bess-34.rez:12: the relative error for m = 5 disagrees with the "
+       "row's own values\n"},
+      {"a recurrence value",
+       [](const fs::path& d) {
+         Edit(d / "bess-16.rez", "1.199870980350681D-09", "1.299870980350681D-09");
+       },
+       "bessel-recurrence-plot: bess-16.rez:17: the relative error for m = 10 disagrees with the "
+       "row's own values\n"},
+      {"a seed's last digit",
+       [](const fs::path& d) {
+         Edit(d / "bess-16.rez", "4.400505857449336D-01", "4.400505857449337D-01");
+       },
+       "bessel-recurrence-plot: bess-16.rez:6: the seed for m = 1 is not the program's\n"},
+      {"a seed rounded the other way",
+       [](const fs::path& d) {
+         Edit(d / "bess-7.rez", "   0    7.651977E-01", "   0    7.651976E-01");
+       },
+       "bessel-recurrence-plot: bess-7.rez:5: the seed for m = 0 is not the program's\n"},
+  };
   std::vector<Row> rows(std::begin(damaged), std::end(damaged));
   rows.insert(rows.end(), std::begin(hostile), std::end(hostile));
+  rows.insert(rows.end(), std::begin(altered), std::end(altered));
   for (const Row& row : rows) {
     TempDir dir;
     CopyGoldenFiles(dir.path());
