@@ -141,6 +141,7 @@ int WritePlot(int dir, const std::string& base, const Outcome& outcome) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  WidenMpfrExponents();
   ProtectOutputs();
   Experiment experiment;
   bool csv = false;

@@ -105,6 +105,11 @@ long BackwardStart(mpfr_srcptr x, long last, mpfr_prec_t bits) {
   }
 }
 
+void WidenMpfrExponents() {
+  mpfr_set_emin(mpfr_get_emin_min());
+  mpfr_set_emax(mpfr_get_emax_max());
+}
+
 bool TrueBessel(mpfr_srcptr x, long last, mpfr_prec_t accurate_bits, BesselTable& table) {
   for (mpfr_prec_t bits = accurate_bits + 64; bits <= kMaxBits; bits *= 2) {
     BesselTable first = Compute(x, last, bits);

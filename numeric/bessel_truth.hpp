@@ -24,6 +24,11 @@ struct BesselTable {
 // (J_n and Y_n at those few orders from MPFR's own functions).
 long BackwardStart(mpfr_srcptr x, long last, mpfr_prec_t bits);
 
+// Gives GNU MPFR its widest exponent range (about 2^(+-2^62)) for the rest of the process: at
+// tiny x and high orders J_m(x) and Y_m(x) lie far beyond its default 2^(+-2^30) (J_100000 of
+// 1e-4900 is near 10^-490000000). Call first thing in main, before any MPFR number is made.
+void WidenMpfrExponents();
+
 // J_m(x) and Y_m(x), m = 0 ... last, each with a relative error below 2^-accurate_bits: Y by the
 // upward recurrence from Y_0 and Y_1 (Y is the growing solution there), J by the downward one
 // from BackwardStart, normalised with J_0 + 2 (J_2 + J_4 + ...) = 1. The working precision is
