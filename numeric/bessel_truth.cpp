@@ -79,15 +79,23 @@ long BackwardStart(mpfr_srcptr x, long last, mpfr_prec_t bits) {
   // Ratios are all that is needed: 64 bits, Y by its upward recurrence (MPFR's Y_n is slow for
   // large n), J from MPFR at the few orders asked.
   const mpfr_prec_t work = 64;
-  MpfrNumber j(work), y_before(work), y(work), t(work);
+  MpfrNumber j(work), y_before(work), y(work), t(work), one(work);
+  MpfrNumber y_sum(work);  // |Y_0| + 2 (|Y_2| + |Y_4| + ...) up to Y_n
+  mpfr_set_ui(one.get(), 1, MPFR_RNDN);
   mpfr_y0(y_before.get(), x, MPFR_RNDN);
   mpfr_y1(y.get(), x, MPFR_RNDN);
+  mpfr_abs(y_sum.get(), y_before.get(), MPFR_RNDU);
   long n = 1;  // y holds Y_n
   auto advance_to = [&](long order) {
     for (; n < order; ++n) {
       Step(t.get(), n, x, y.get(), y_before.get());
       mpfr_swap(y_before.get(), y.get());
       mpfr_swap(y.get(), t.get());
+      if ((n + 1) % 2 == 0) {
+        mpfr_mul_2ui(t.get(), y.get(), 1, MPFR_RNDN);
+        mpfr_abs(t.get(), t.get(), MPFR_RNDU);
+        mpfr_add(y_sum.get(), y_sum.get(), t.get(), MPFR_RNDU);
+      }
     }
   };
   advance_to(last);
@@ -98,10 +106,15 @@ long BackwardStart(mpfr_srcptr x, long last, mpfr_prec_t bits) {
     const long start = base + step;
     advance_to(start + 1);
     mpfr_jn(j.get(), start + 1, x, MPFR_RNDN);
-    if (mpfr_zero_p(j.get()) ||
-        Log2Ratio(j.get(), y.get()) + factor <= -static_cast<double>(bits)) {
-      return start;
-    }
+    if (mpfr_zero_p(j.get())) return start;
+    // With e = J_(N+1) / Y_(N+1), the start gives J_m - e Y_m, normalised by a sum short of
+    // its tail 2 (J_(N+1) + ...) and off by e (Y_0 + 2 Y_2 + ... + 2 Y_N): three terms, each
+    // kept below 2^-(bits + 2). Beyond N >= x + 8 each J falls by half at least, so the tail is
+    // below 4 |J_(N+1)|.
+    const double log2_e = Log2Ratio(j.get(), y.get());
+    const double worst = std::max({log2_e + factor, log2_e + Log2Ratio(y_sum.get(), one.get()),
+                                   Log2Ratio(j.get(), one.get()) + 2});
+    if (worst + 2 <= -static_cast<double>(bits)) return start;
   }
 }
 

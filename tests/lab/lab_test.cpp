@@ -120,6 +120,49 @@ TEST(Lab, XIsRoundedOnceIntoTheArithmeticFormat) {
   }
 }
 
+// Miller's start is far enough up that the backward recurrence's error stays within 100 units
+// in the last place of the arithmetic, M = 1 included: measured against J_m itself from m = x
+// on, and against the envelope sqrt(J_m^2 + Y_m^2) below x, where J_m oscillates and near each
+// zero every method's relative error is large. The errors come from the lab's own exact
+// comparison with the truth; the rows are cases the start used to be too low for.
+TEST(Lab, MillersStartKeepsTheBackwardErrorWithin100Ulps) {
+  const struct Row {
+    const char* x;
+    long orders;
+    const IeeeFormat* arithmetic;
+  } rows[] = {
+      {"10", 12, &kBinary128},   {"2.5", 12, &kBinary128},   {"1", 3, &kBinary128},
+      {"0.125", 3, &kBinary128}, {"1000", 500, &kBinary128}, {"7.75", 4, &kBinary64},
+      {"1", 1, &kBinary16},      {"1e-10", 1, &kBinary64},   {"100", 1, &kBinary32},
+      {"10000", 1, &kBinary64},  {"20", 40, &kBfloat16},     {"3", 2, &kBinary256},
+  };
+  for (const Row& row : rows) {
+    Experiment experiment;
+    experiment.x_text = row.x;
+    experiment.orders = row.orders;
+    experiment.arithmetic = row.arithmetic;
+    experiment.seed_formats = {row.arithmetic};
+    const Outcome outcome = Ran(experiment);
+    const double ulp = std::ldexp(1.0, 1 - row.arithmetic->precision);
+    MpfrNumber scale(outcome.truth.bits), error(outcome.truth.bits);
+    for (size_t m = 0; m < outcome.backward.size(); ++m) {
+      if (outcome.below_range[m]) continue;
+      const BesselTable& truth = outcome.truth;
+      if (mpfr_cmp_ui(outcome.x.get(), m) > 0) {
+        mpfr_hypot(scale.get(), truth.j[m].get(), truth.y[m].get(), MPFR_RNDN);
+      } else {
+        mpfr_abs(scale.get(), truth.j[m].get(), MPFR_RNDN);
+      }
+      // |computed - J_m| / scale, from the relative error (computed - J_m) / J_m.
+      mpfr_mul(error.get(), outcome.backward[m].get(), truth.j[m].get(), MPFR_RNDN);
+      mpfr_div(error.get(), error.get(), scale.get(), MPFR_RNDN);
+      EXPECT_LT(std::fabs(mpfr_get_d(error.get(), MPFR_RNDN)), 100 * ulp)
+          << "x = " << row.x << ", M = " << row.orders << " in " << row.arithmetic->name
+          << ", m = " << m << ", start " << outcome.backward_start;
+    }
+  }
+}
+
 // The backward recurrence stays finite for any accepted x and M, however large its step factor
 // 2m / x (beyond 2^(emax / 2), and beyond the format's range: 2 / 3e-5 is above binary16's
 // largest value), and its sum of thousands of terms in binary16 at x = 10000. At small x it is
