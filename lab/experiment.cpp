@@ -133,6 +133,20 @@ std::vector<IeeeNumber> Backward(const IeeeNumber& x, long last, long start) {
   return j;
 }
 
+// Whether x >= j_(m,1), the first zero of J_m (J_m is positive before it). For m >= 1 it lies
+// in m + 1.8557571 m^(1/3) + (0, 1.0332 m^(-1/3)) (Qu and Wong, 1999), so below that band x is
+// before it and past the band beyond it; within the band, which holds no other zero (zeros lie
+// more than pi apart for m >= 1), the sign of J_m(x) tells.
+bool PastFirstZero(long m, mpfr_srcptr x, const MpfrNumber& j_m) {
+  constexpr double kFirstZeroOfJ0 = 2.404825557695773;
+  const double order = static_cast<double>(m);
+  const double low = m == 0 ? kFirstZeroOfJ0 : order + 1.8557571 * std::cbrt(order);
+  const double high = m == 0 ? kFirstZeroOfJ0 : low + 1.0332 / std::cbrt(order);
+  if (mpfr_cmp_d(x, low - 1e-6) < 0) return false;
+  if (mpfr_cmp_d(x, high + 1e-6) > 0) return true;
+  return mpfr_sgn(j_m.get()) <= 0;
+}
+
 }  // namespace
 
 XReading ReadX(const std::string& text, const IeeeFormat& format, IeeeNumber& x) {
@@ -218,12 +232,12 @@ bool Run(const Experiment& experiment, Outcome& outcome) {
                    MPFR_RNDN);
   for (size_t m = 0; m < backward.size(); ++m) {
     outcome.backward.push_back(RelativeError(backward[m].get(), truth.j[m].get()));
-    // Below x, J_m oscillates with the amplitude sqrt(J_m^2 + Y_m^2); near a zero (within a
-    // tenth of that amplitude) any method's error, a few units in the last place of the
-    // amplitude, is ten and more times as large relative to J_m. From x on J_m has no zeros.
+    // Past its first zero J_m oscillates with the amplitude sqrt(J_m^2 + Y_m^2); near a zero
+    // (within a tenth of that amplitude) any method's error, a few units in the last place of
+    // the amplitude, is ten and more times as large relative to J_m.
     mpfr_hypot(modulus.get(), truth.j[m].get(), truth.y[m].get(), MPFR_RNDN);
     mpfr_div_ui(t.get(), modulus.get(), 10, MPFR_RNDN);
-    outcome.near_zero.push_back(mpfr_cmp_si(outcome.x.get(), static_cast<long>(m)) > 0 &&
+    outcome.near_zero.push_back(PastFirstZero(static_cast<long>(m), outcome.x.get(), truth.j[m]) &&
                                 mpfr_cmpabs(truth.j[m].get(), t.get()) < 0);
     outcome.below_range.push_back(mpfr_cmpabs(truth.j[m].get(), smallest.get()) < 0);
   }

@@ -35,7 +35,9 @@ struct Outcome {
   std::vector<SeedColumn> columns;
   long backward_start = 0;           // N
   std::vector<MpfrNumber> backward;  // its relative error, m = 0 ... M
-  std::vector<bool> near_zero;       // |J_m(x)| below a tenth of sqrt(J_m^2 + Y_m^2), m < x
+  // x at or past the first zero j_(m,1) of J_m, and |J_m(x)| below a tenth of its amplitude
+  // sqrt(J_m^2 + Y_m^2): near a zero. Never below j_(m,1), where J_m has none.
+  std::vector<bool> near_zero;
   std::vector<bool> below_range;     // |J_m(x)| below the arithmetic format's smallest subnormal
 };
 

@@ -163,6 +163,53 @@ TEST(Lab, MillersStartKeepsTheBackwardErrorWithin100Ulps) {
   }
 }
 
+// The first zero of J_m, independently: the first sign change of MPFR's J_m after m (there is
+// none before), found in steps of 1/4 and then bisected.
+double FirstZero(long m) {
+  MpfrNumber a(128), b(128), mid(128), j(128);
+  mpfr_set_si(a.get(), m, MPFR_RNDN);
+  mpfr_add_d(b.get(), a.get(), 0.25, MPFR_RNDN);
+  for (mpfr_jn(j.get(), m, b.get(), MPFR_RNDN); mpfr_sgn(j.get()) > 0;
+       mpfr_jn(j.get(), m, b.get(), MPFR_RNDN)) {
+    mpfr_set(a.get(), b.get(), MPFR_RNDN);
+    mpfr_add_d(b.get(), b.get(), 0.25, MPFR_RNDN);
+  }
+  for (int i = 0; i < 60; ++i) {
+    mpfr_add(mid.get(), a.get(), b.get(), MPFR_RNDN);
+    mpfr_div_2ui(mid.get(), mid.get(), 1, MPFR_RNDN);
+    mpfr_jn(j.get(), m, mid.get(), MPFR_RNDN);
+    mpfr_set(mpfr_sgn(j.get()) > 0 ? a.get() : b.get(), mid.get(), MPFR_RNDN);
+  }
+  return mpfr_get_d(a.get(), MPFR_RNDN);
+}
+
+// A row is marked near a zero only where J_m has one: never below its first zero j_(m,1) (at
+// tiny x, J_0 = 1 though Y_0 is large), and where x lies close past it.
+TEST(Lab, MarksOnlyRowsNearAZero) {
+  const struct Row {
+    const char* x;
+    std::vector<long> marked;  // worked out once with mpmath's besselj, bessely, besseljzero
+  } rows[] = {
+      {"1e-10", {}}, {"1e-400", {}}, {"2.35", {}}, {"2.5", {0}},
+      {"3.9", {1}},  {"8.5", {2}},   {"10", {6}},  {"20", {}},
+  };
+  std::vector<double> first_zero;
+  for (long m = 0; m <= 12; ++m) first_zero.push_back(FirstZero(m));
+  for (const Row& row : rows) {
+    Experiment experiment;
+    experiment.x_text = row.x;
+    experiment.orders = 12;
+    const Outcome outcome = Ran(experiment);
+    std::vector<long> marked;
+    for (long m = 0; m <= 12; ++m) {
+      if (!outcome.near_zero[static_cast<size_t>(m)]) continue;
+      marked.push_back(m);
+      EXPECT_GE(std::atof(row.x), first_zero[static_cast<size_t>(m)]) << "m = " << m;
+    }
+    EXPECT_EQ(marked, row.marked) << "x = " << row.x;
+  }
+}
+
 // The backward recurrence stays finite for any accepted x and M, however large its step factor
 // 2m / x (beyond 2^(emax / 2), and beyond the format's range: 2 / 3e-5 is above binary16's
 // largest value), and its sum of thousands of terms in binary16 at x = 10000. At small x it is
