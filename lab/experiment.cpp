@@ -172,19 +172,21 @@ XReading ReadX(const std::string& text, const IeeeFormat& format, IeeeNumber& x)
                                                                    : XReading::kRoundsOutOfRange;
 }
 
-IeeeNumber SeriesSeed(const IeeeFormat& format, const IeeeNumber& x, int n) {
+SeriesSum SeriesSeed(const IeeeFormat& format, const IeeeNumber& x, int n) {
   const IeeeNumber h = x / IeeeNumber(format, 2L);
   const IeeeNumber minus_h2 = -(h * h);
   IeeeNumber term = n == 0 ? IeeeNumber(format, 1L) : h;
-  IeeeNumber sum = term;
+  SeriesSum series{term, term};
   for (long k = 0; k < kMaxSeriesTerms; ++k) {
     term = term * minus_h2 / IeeeNumber(format, (k + 1) * (k + 1 + n));
-    const IeeeNumber next = sum + term;
-    const bool changed = !(next == sum);
-    sum = next;
-    if (!changed || !mpfr_number_p(sum.get())) break;
+    if (mpfr_cmpabs(term.get(), series.largest_term.get()) > 0) series.largest_term = term;
+    const IeeeNumber next = series.sum + term;
+    const bool changed = !(next == series.sum);
+    series.sum = next;
+    if (!changed || !mpfr_number_p(series.sum.get())) break;
   }
-  return sum;
+  if (mpfr_sgn(series.largest_term.get()) < 0) series.largest_term = -series.largest_term;
+  return series;
 }
 
 bool Run(const Experiment& experiment, Outcome& outcome) {
@@ -200,13 +202,18 @@ bool Run(const Experiment& experiment, Outcome& outcome) {
 
   for (const IeeeFormat* format : experiment.seed_formats) {
     IeeeNumber seed_0(*format), seed_1(*format);
+    IeeeNumber largest_0(*format), largest_1(*format);
     if (experiment.seeds == SeedKind::kRounded) {
       seed_0 = IeeeNumber(*format, truth.j[0].get());
       seed_1 = IeeeNumber(*format, truth.j[1].get());
     } else {
       const IeeeNumber x_seed(*format, outcome.x);
-      seed_0 = SeriesSeed(*format, x_seed, 0);
-      seed_1 = SeriesSeed(*format, x_seed, 1);
+      const SeriesSum series_0 = SeriesSeed(*format, x_seed, 0);
+      const SeriesSum series_1 = SeriesSeed(*format, x_seed, 1);
+      seed_0 = series_0.sum;
+      seed_1 = series_1.sum;
+      largest_0 = series_0.largest_term;
+      largest_1 = series_1.largest_term;
     }
     const IeeeNumber j0(arithmetic, seed_0), j1(arithmetic, seed_1);
     const std::vector<IeeeNumber> forward = Forward(j0, j1, outcome.x, experiment.orders);
@@ -215,6 +222,12 @@ bool Run(const Experiment& experiment, Outcome& outcome) {
                       seed_1,
                       RelativeError(seed_0.get(), truth.j[0].get()),
                       RelativeError(seed_1.get(), truth.j[1].get()),
+                      j0,
+                      j1,
+                      RelativeError(j0.get(), truth.j[0].get()),
+                      RelativeError(j1.get(), truth.j[1].get()),
+                      largest_0,
+                      largest_1,
                       {},
                       PredictedRelativeErrors(truth, j0.get(), j1.get())};
     for (size_t m = 0; m < forward.size(); ++m) {

@@ -26,6 +26,12 @@ struct SeedColumn {
   const IeeeFormat* format;
   IeeeNumber seed_0, seed_1;              // in the seed format
   MpfrNumber seed_0_error, seed_1_error;  // relative
+  // What the recurrence starts from: the seeds rounded to the arithmetic format (the seeds
+  // themselves unless their format is the wider), and its relative errors.
+  IeeeNumber start_0, start_1;
+  MpfrNumber start_0_error, start_1_error;
+  // Series seeds: each series' largest term, in magnitude (0 for rounded seeds).
+  IeeeNumber largest_term_0, largest_term_1;
   std::vector<MpfrNumber> measured, predicted;
 };
 
@@ -38,7 +44,7 @@ struct Outcome {
   // x at or past the first zero j_(m,1) of J_m, and |J_m(x)| below a tenth of its amplitude
   // sqrt(J_m^2 + Y_m^2): near a zero. Never below j_(m,1), where J_m has none.
   std::vector<bool> near_zero;
-  std::vector<bool> below_range;     // |J_m(x)| below the arithmetic format's smallest subnormal
+  std::vector<bool> below_range;  // |J_m(x)| below the arithmetic format's smallest subnormal
 };
 
 // The whole experiment; false when the truth could not be computed to the digits printed.
@@ -57,4 +63,11 @@ XReading ReadX(const std::string& text, const IeeeFormat& format, IeeeNumber& x)
 // each operation rounded in the format, until a term no longer changes the sum: with h = x / 2,
 // t_0 = h^n, t_(k+1) = (t_k * (-(h * h))) / ((k + 1) (k + 1 + n)), the divisor an integer
 // rounded to the format.
-IeeeNumber SeriesSeed(const IeeeFormat& format, const IeeeNumber& x, int n);
+// Also the largest term's magnitude: against the sum, it tells how many digits the series lost
+// to cancellation. A term or sum that overflows to infinity ends the sum there: the seed is then
+// infinite or NaN, and so is everything computed from it.
+struct SeriesSum {
+  IeeeNumber sum;
+  IeeeNumber largest_term;
+};
+SeriesSum SeriesSeed(const IeeeFormat& format, const IeeeNumber& x, int n);

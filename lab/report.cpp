@@ -3,6 +3,8 @@
 
 #include <mpfr.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -37,6 +39,27 @@ std::string Padded(const std::string& text, size_t width) {
 
 constexpr size_t kNumberWidth = 21;
 
+// "2.8 digits (largest term 6.800e+02, sum 9.805e-01)": log10 of the largest term against the
+// sum, from binary exponents and significands, for numbers of any size.
+std::string DigitsLost(const IeeeNumber& largest_term, const IeeeNumber& sum) {
+  char text[160];
+  if (!mpfr_number_p(sum.get()) || !mpfr_number_p(largest_term.get()) || mpfr_zero_p(sum.get())) {
+    mpfr_snprintf(text, sizeof text, "every digit (largest term %.3Re, sum %.3Re)",
+                  largest_term.get(), sum.get());
+    return text;
+  }
+  long e_term = 0, e_sum = 0;
+  const double term = mpfr_get_d_2exp(&e_term, largest_term.get(), MPFR_RNDN);
+  const double whole = mpfr_get_d_2exp(&e_sum, sum.get(), MPFR_RNDN);
+  const double lost =
+      std::log10(term / std::fabs(whole)) + static_cast<double>(e_term - e_sum) * std::log10(2.0);
+  std::snprintf(text, sizeof text, "%.1f digits", std::max(0.0, lost));
+  std::string said = text;
+  mpfr_snprintf(text, sizeof text, " (largest term %.3Re, sum %.3Re)", largest_term.get(),
+                sum.get());
+  return said + text;
+}
+
 std::string SeedName(const Experiment& experiment) {
   return experiment.seeds == SeedKind::kRounded
              ? "rounded: J_0(x) and J_1(x) correctly rounded to each format"
@@ -58,6 +81,19 @@ std::string TableText(const Experiment& experiment, const Outcome& outcome) {
             " seeds: J_0 = " + Seventeen(column.seed_0.get()) + " (relative error " +
             Seven(column.seed_0_error.get()) + "), J_1 = " + Seventeen(column.seed_1.get()) + " (" +
             Seven(column.seed_1_error.get()) + ")\n";
+    if (!(column.start_0 == column.seed_0) || !(column.start_1 == column.seed_1)) {
+      text += "    rounded to " + std::string(arithmetic.name) +
+              ", where the recurrence starts: J_0 = " + Seventeen(column.start_0.get()) + " (" +
+              Seven(column.start_0_error.get()) + "), J_1 = " + Seventeen(column.start_1.get()) +
+              " (" + Seven(column.start_1_error.get()) + ")\n";
+    }
+    if (experiment.seeds == SeedKind::kSeries) {
+      char holds[32];
+      std::snprintf(holds, sizeof holds, "%.1f", column.format->precision * std::log10(2.0));
+      text += "    series cancellation (" + std::string(column.format->name) + " holds " + holds +
+              " digits): J_0 lost " + DigitsLost(column.largest_term_0, column.seed_0) +
+              ", J_1 lost " + DigitsLost(column.largest_term_1, column.seed_1) + "\n";
+    }
   }
   text += "Backward (Miller) in " + std::string(arithmetic.name) + " from order " +
           std::to_string(outcome.backward_start) +

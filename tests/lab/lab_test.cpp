@@ -258,6 +258,43 @@ TEST(Lab, TheBackwardRecurrenceNeverOverflows) {
   }
 }
 
+// The heading says what each recurrence starts from, and what a series seed lost. The numbers
+// were worked out by hand: J_0(1) = 0.76519768655796655 lies between 1567 and 1568 times
+// binary16's spacing 2^-11 there, nearer 1567 (0.76513671875); the J_0 series at x = 10 peaks at
+// its term k = 5, 5^10 / 120^2 = 678.17, against the sum J_0(10) = -0.24594, log10 2757 = 3.44.
+TEST(Lab, TheHeadingSaysWhatEachRecurrenceStartsFrom) {
+  const struct Row {
+    const char* x;
+    const IeeeFormat* seeds;
+    const IeeeFormat* arithmetic;
+    SeedKind kind;
+    const char* said;
+  } rows[] = {
+      {"1", &kBinary64, &kBinary16, SeedKind::kRounded,
+       "    rounded to binary16, where the recurrence starts: J_0 = 7.6513671875000000e-01 "
+       "(-7.967589e-05), J_1 = 4.3994140625000000e-01 (-2.481067e-04)\n"},
+      {"10", &kBinary64, &kBinary128, SeedKind::kSeries,
+       "    series cancellation (binary64 holds 16.0 digits): J_0 lost 3.4 digits (largest term "
+       "6.782e+02, sum -2.459e-01), J_1 lost 4.2 digits"},
+      {"10000", &kBinary16, &kBinary128, SeedKind::kSeries,
+       "J_0 lost every digit (largest term inf, sum -inf)"},
+  };
+  for (const Row& row : rows) {
+    Experiment experiment;
+    experiment.x_text = row.x;
+    experiment.orders = 2;
+    experiment.seed_formats = {row.seeds};
+    experiment.arithmetic = row.arithmetic;
+    experiment.seeds = row.kind;
+    const Outcome outcome = Ran(experiment);
+    EXPECT_NE(TableText(experiment, outcome).find(row.said), std::string::npos)
+        << TableText(experiment, outcome);
+    // The first row's error is the start's.
+    EXPECT_EQ(
+        mpfr_cmp(outcome.columns[0].start_0_error.get(), outcome.columns[0].measured[0].get()), 0);
+  }
+}
+
 // Every row keeps a blank between its columns, however long a number: at x = 1 the J_m(x) of
 // m >= 2991 have five-digit exponents.
 TEST(Lab, TableColumnsStaySeparated) {
