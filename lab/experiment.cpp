@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <set>
 
 namespace {
 
@@ -189,25 +190,27 @@ SeriesSum SeriesSeed(const IeeeFormat& format, const IeeeNumber& x, int n) {
   return series;
 }
 
-bool Run(const Experiment& experiment, Outcome& outcome) {
-  const IeeeFormat& arithmetic = *experiment.arithmetic;
-  if (ReadX(experiment.x_text, arithmetic, outcome.x) != XReading::kValid) return false;
-  int widest = std::max(arithmetic.precision, 53);
-  for (const IeeeFormat* format : experiment.seed_formats)
-    widest = std::max(widest, format->precision);
-  if (!TrueBessel(outcome.x.get(), experiment.orders, widest + kTruthGuardBits, outcome.truth)) {
-    return false;
-  }
-  const BesselTable& truth = outcome.truth;
+namespace {
 
+// Every value computed in the formats, which the truth only measures (rounded seeds are rounded
+// from it, and checked against the second truth).
+struct Computed {
+  std::vector<SeedColumn> columns;  // seeds, starts and largest terms; no errors yet
+  std::vector<std::vector<IeeeNumber>> forward;
+  std::vector<IeeeNumber> backward;
+};
+
+Computed ComputeInFormats(const Experiment& experiment, const IeeeNumber& x,
+                          const BesselTable& truth, long backward_start) {
+  const IeeeFormat& arithmetic = x.format();
+  Computed computed;
   for (const IeeeFormat* format : experiment.seed_formats) {
-    IeeeNumber seed_0(*format), seed_1(*format);
-    IeeeNumber largest_0(*format), largest_1(*format);
+    IeeeNumber seed_0(*format), seed_1(*format), largest_0(*format), largest_1(*format);
     if (experiment.seeds == SeedKind::kRounded) {
       seed_0 = IeeeNumber(*format, truth.j[0].get());
       seed_1 = IeeeNumber(*format, truth.j[1].get());
     } else {
-      const IeeeNumber x_seed(*format, outcome.x);
+      const IeeeNumber x_seed(*format, x);
       const SeriesSum series_0 = SeriesSeed(*format, x_seed, 0);
       const SeriesSum series_1 = SeriesSeed(*format, x_seed, 1);
       seed_0 = series_0.sum;
@@ -215,36 +218,143 @@ bool Run(const Experiment& experiment, Outcome& outcome) {
       largest_0 = series_0.largest_term;
       largest_1 = series_1.largest_term;
     }
-    const IeeeNumber j0(arithmetic, seed_0), j1(arithmetic, seed_1);
-    const std::vector<IeeeNumber> forward = Forward(j0, j1, outcome.x, experiment.orders);
-    SeedColumn column{format,
-                      seed_0,
-                      seed_1,
-                      RelativeError(seed_0.get(), truth.j[0].get()),
-                      RelativeError(seed_1.get(), truth.j[1].get()),
-                      j0,
-                      j1,
-                      RelativeError(j0.get(), truth.j[0].get()),
-                      RelativeError(j1.get(), truth.j[1].get()),
-                      largest_0,
-                      largest_1,
-                      {},
-                      PredictedRelativeErrors(truth, j0.get(), j1.get())};
-    for (size_t m = 0; m < forward.size(); ++m) {
-      column.measured.push_back(RelativeError(forward[m].get(), truth.j[m].get()));
-    }
-    outcome.columns.push_back(column);
+    const IeeeNumber start_0(arithmetic, seed_0), start_1(arithmetic, seed_1);
+    computed.forward.push_back(Forward(start_0, start_1, x, experiment.orders));
+    computed.columns.push_back(SeedColumn{format,
+                                          seed_0,
+                                          seed_1,
+                                          MpfrNumber(2),
+                                          MpfrNumber(2),
+                                          start_0,
+                                          start_1,
+                                          MpfrNumber(2),
+                                          MpfrNumber(2),
+                                          largest_0,
+                                          largest_1,
+                                          {},
+                                          {}});
   }
+  computed.backward = Backward(x, experiment.orders, backward_start);
+  return computed;
+}
 
-  outcome.backward_start =
-      BackwardStart(outcome.x.get(), experiment.orders, arithmetic.precision + 8);
-  const std::vector<IeeeNumber> backward =
-      Backward(outcome.x, experiment.orders, outcome.backward_start);
+// The errors of the computed values against `truth`, into `outcome`'s columns and backward
+// errors.
+void MeasureAgainst(const BesselTable& truth, const Computed& computed, Outcome& outcome) {
+  outcome.columns = computed.columns;
+  outcome.backward.clear();
+  for (size_t i = 0; i < outcome.columns.size(); ++i) {
+    SeedColumn& column = outcome.columns[i];
+    column.seed_0_error = RelativeError(column.seed_0.get(), truth.j[0].get());
+    column.seed_1_error = RelativeError(column.seed_1.get(), truth.j[1].get());
+    column.start_0_error = RelativeError(column.start_0.get(), truth.j[0].get());
+    column.start_1_error = RelativeError(column.start_1.get(), truth.j[1].get());
+    column.predicted = PredictedRelativeErrors(truth, column.start_0.get(), column.start_1.get());
+    for (size_t m = 0; m < computed.forward[i].size(); ++m) {
+      column.measured.push_back(RelativeError(computed.forward[i][m].get(), truth.j[m].get()));
+    }
+  }
+  for (size_t m = 0; m < computed.backward.size(); ++m) {
+    outcome.backward.push_back(RelativeError(computed.backward[m].get(), truth.j[m].get()));
+  }
+}
+
+// Whether an error measured against two truths is the same to 30 bits, far more than the 7
+// digits printed; or the same infinity or NaN. A zero is never right: no J_m(x) is a binary
+// number, so a zero error means the truth was rounded onto the computed value.
+bool Close(const MpfrNumber& a, const MpfrNumber& b) {
+  if (mpfr_zero_p(a.get()) || mpfr_zero_p(b.get())) return false;
+  if (!mpfr_number_p(a.get()) || !mpfr_number_p(b.get())) {
+    return (mpfr_nan_p(a.get()) && mpfr_nan_p(b.get())) || mpfr_equal_p(a.get(), b.get());
+  }
+  MpfrNumber difference(std::max(mpfr_get_prec(a.get()), mpfr_get_prec(b.get())) + 64);
+  mpfr_sub(difference.get(), a.get(), b.get(), MPFR_RNDN);
+  mpfr_div(difference.get(), difference.get(), a.get(), MPFR_RNDN);
+  mpfr_abs(difference.get(), difference.get(), MPFR_RNDN);
+  return mpfr_cmp_ui_2exp(difference.get(), 1, -30) <= 0;
+}
+
+// The orders whose truth is not precise enough for what was measured against it, where the
+// errors from the two truths differ: the measured errors hang on J_m; the seeds' errors, and
+// through them every prediction, on J_0 and J_1; a prediction also on J_m and Y_m (`with_y`).
+struct Imprecise {
+  std::set<size_t> orders;
+  std::set<size_t> with_y;
+};
+Imprecise Disagreements(const Outcome& a, const Outcome& b) {
+  Imprecise imprecise;
+  std::set<size_t>& orders = imprecise.orders;
+  for (size_t i = 0; i < a.columns.size(); ++i) {
+    const SeedColumn &p = a.columns[i], &q = b.columns[i];
+    if (!Close(p.seed_0_error, q.seed_0_error) || !Close(p.start_0_error, q.start_0_error)) {
+      orders.insert(0);
+    }
+    if (!Close(p.seed_1_error, q.seed_1_error) || !Close(p.start_1_error, q.start_1_error)) {
+      orders.insert(1);
+    }
+    for (size_t m = 0; m < p.measured.size(); ++m) {
+      if (!Close(p.measured[m], q.measured[m])) orders.insert(m);
+      if (!Close(p.predicted[m], q.predicted[m])) {
+        // J_0 and J_1 first; J_m and Y_m once the seeds' errors are right.
+        if (Close(p.seed_0_error, q.seed_0_error) && Close(p.seed_1_error, q.seed_1_error)) {
+          imprecise.with_y.insert(m);
+          orders.insert(m);
+        }
+        orders.insert({0, 1});
+      }
+    }
+  }
+  for (size_t m = 0; m < a.backward.size(); ++m) {
+    if (!Close(a.backward[m], b.backward[m])) orders.insert(m);
+  }
+  return imprecise;
+}
+
+// The orders whose rounded seeds come out differently from the two truths.
+std::set<size_t> SeedDisagreements(const Experiment& experiment, const BesselTable& a,
+                                   const BesselTable& b) {
+  std::set<size_t> orders;
+  if (experiment.seeds != SeedKind::kRounded) return orders;
+  for (const IeeeFormat* format : experiment.seed_formats) {
+    for (size_t n = 0; n < 2; ++n) {
+      if (!(IeeeNumber(*format, a.j[n].get()) == IeeeNumber(*format, b.j[n].get()))) {
+        orders.insert(n);
+      }
+    }
+  }
+  return orders;
+}
+
+// J_m(x) (and Y_m(x)) of both truths at twice the precision it had, from MPFR's own correctly
+// rounded functions (the second at 64 bits more); false beyond kMaxRefinedBits.
+constexpr mpfr_prec_t kMaxRefinedBits = mpfr_prec_t{1} << 21;
+constexpr size_t kMaxRefinedOrders = 64;  // beyond: the whole table at a higher precision
+bool Refine(size_t m, bool with_y, mpfr_srcptr x, BesselTable& truth, BesselTable& check) {
+  const long order = static_cast<long>(m);
+  for (auto [table, extra] : {std::pair{&truth, 0}, std::pair{&check, 64}}) {
+    for (std::vector<MpfrNumber>* values : {&table->j, &table->y}) {
+      if (values == &table->y && !with_y) continue;
+      const mpfr_prec_t bits = 2 * mpfr_get_prec((*values)[m].get()) - extra;
+      if (bits > kMaxRefinedBits) return false;
+      MpfrNumber value(bits + extra);
+      if (values == &table->j) {
+        mpfr_jn(value.get(), order, x, MPFR_RNDN);
+      } else {
+        mpfr_yn(value.get(), order, x, MPFR_RNDN);
+      }
+      (*values)[m] = std::move(value);
+    }
+  }
+  return true;
+}
+
+// The marks of each row, from the truth.
+void MarkRows(const BesselTable& truth, Outcome& outcome) {
+  const IeeeFormat& arithmetic = outcome.x.format();
   MpfrNumber smallest(2), modulus(truth.bits), t(truth.bits);
   mpfr_set_ui_2exp(smallest.get(), 1, arithmetic.min_exponent - arithmetic.precision + 1,
                    MPFR_RNDN);
-  for (size_t m = 0; m < backward.size(); ++m) {
-    outcome.backward.push_back(RelativeError(backward[m].get(), truth.j[m].get()));
+  for (size_t m = 0; m < truth.j.size(); ++m) {
     // Past its first zero J_m oscillates with the amplitude sqrt(J_m^2 + Y_m^2); near a zero
     // (within a tenth of that amplitude) any method's error, a few units in the last place of
     // the amplitude, is ten and more times as large relative to J_m.
@@ -254,5 +364,49 @@ bool Run(const Experiment& experiment, Outcome& outcome) {
                                 mpfr_cmpabs(truth.j[m].get(), t.get()) < 0);
     outcome.below_range.push_back(mpfr_cmpabs(truth.j[m].get(), smallest.get()) < 0);
   }
-  return true;
+}
+
+}  // namespace
+
+bool Run(const Experiment& experiment, Outcome& outcome) {
+  const IeeeFormat& arithmetic = *experiment.arithmetic;
+  if (ReadX(experiment.x_text, arithmetic, outcome.x) != XReading::kValid) return false;
+  outcome.backward_start =
+      BackwardStart(outcome.x.get(), experiment.orders, arithmetic.precision + 8);
+  int widest = std::max(arithmetic.precision, 53);
+  for (const IeeeFormat* format : experiment.seed_formats) {
+    widest = std::max(widest, format->precision);
+  }
+  // The truth's precision is chosen by the errors it measures: each is computed against two
+  // truths of different precisions and kept only when both give it to 30 bits. Where they do
+  // not, the orders concerned are computed again at twice the precision (an error of 2.5e-401
+  // at x = 1e-200 needs J_0 = 1 - 2.5e-401 to 1400 bits), or, for many orders, the whole table.
+  for (mpfr_prec_t accurate = widest + kTruthGuardBits; accurate <= kMaxTruthBits; accurate *= 2) {
+    BesselTable check;
+    if (!TrueBessel(outcome.x.get(), experiment.orders, accurate, outcome.truth, &check)) {
+      return false;
+    }
+    for (;;) {
+      Imprecise imprecise{SeedDisagreements(experiment, outcome.truth, check), {}};
+      if (imprecise.orders.empty()) {
+        const Computed computed =
+            ComputeInFormats(experiment, outcome.x, outcome.truth, outcome.backward_start);
+        Outcome checked;
+        MeasureAgainst(outcome.truth, computed, outcome);
+        MeasureAgainst(check, computed, checked);
+        imprecise = Disagreements(outcome, checked);
+      }
+      if (imprecise.orders.empty()) {
+        MarkRows(outcome.truth, outcome);
+        return true;
+      }
+      if (imprecise.orders.size() > kMaxRefinedOrders) break;
+      for (const size_t m : imprecise.orders) {
+        if (!Refine(m, imprecise.with_y.count(m) != 0, outcome.x.get(), outcome.truth, check)) {
+          return false;
+        }
+      }
+    }
+  }
+  return false;
 }

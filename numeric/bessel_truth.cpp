@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr mpfr_prec_t kMaxBits = 16384;
-
 // log2 |a / b|, for numbers of any size.
 double Log2Ratio(mpfr_srcptr a, mpfr_srcptr b) {
   long ea = 0, eb = 0;
@@ -123,12 +121,14 @@ void WidenMpfrExponents() {
   mpfr_set_emax(mpfr_get_emax_max());
 }
 
-bool TrueBessel(mpfr_srcptr x, long last, mpfr_prec_t accurate_bits, BesselTable& table) {
-  for (mpfr_prec_t bits = accurate_bits + 64; bits <= kMaxBits; bits *= 2) {
+bool TrueBessel(mpfr_srcptr x, long last, mpfr_prec_t accurate_bits, BesselTable& table,
+                BesselTable* check) {
+  for (mpfr_prec_t bits = accurate_bits + 64; bits <= kMaxTruthBits; bits *= 2) {
     BesselTable first = Compute(x, last, bits);
-    const BesselTable second = Compute(x, last, bits + 64);
+    BesselTable second = Compute(x, last, bits + 64);
     if (Agree(first, second, accurate_bits)) {
       table = std::move(first);
+      if (check != nullptr) *check = std::move(second);
       return true;
     }
   }

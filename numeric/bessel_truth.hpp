@@ -33,8 +33,11 @@ void WidenMpfrExponents();
 // upward recurrence from Y_0 and Y_1 (Y is the growing solution there), J by the downward one
 // from BackwardStart, normalised with J_0 + 2 (J_2 + J_4 + ...) = 1. The working precision is
 // chosen by computing the table twice, at two precisions, until both agree to accurate_bits;
-// false if no precision up to 16384 bits gets there.
-bool TrueBessel(mpfr_srcptr x, long last, mpfr_prec_t accurate_bits, BesselTable& table);
+// false if no working precision up to kMaxTruthBits gets there.
+// `check`, when given, receives the second table, computed at 64 bits more.
+inline constexpr mpfr_prec_t kMaxTruthBits = 16384;
+bool TrueBessel(mpfr_srcptr x, long last, mpfr_prec_t accurate_bits, BesselTable& table,
+                BesselTable* check = nullptr);
 
 // The bits beyond a format's precision to which the truth is asked to be right, so that every
 // error measured or predicted against it is right to far more digits than are printed.

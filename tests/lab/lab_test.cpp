@@ -295,6 +295,39 @@ TEST(Lab, TheHeadingSaysWhatEachRecurrenceStartsFrom) {
   }
 }
 
+// At tiny x the errors are tiny too, and the truth is taken as precise as they need: every
+// printed digit right, worked out by hand from the series. J_0 = 1 - x^2/4 rounds to 1, an
+// error of x^2/4; J_1 = x/2 - x^3/16 rounds to x/2, x^2/8; the forward step then gives
+// J_2 = (2/x)(x/2) - 1 = 0 (error -1) and J_3 = -x/2 against x^3/48 (-24/x^2).
+TEST(Lab, TheTheoryKeepsItsDigitsAtTinyX) {
+  const struct Row {
+    const char* x;
+    const IeeeFormat* arithmetic;
+    const char* csv;
+  } rows[] = {
+      {"1e-20", &kBinary32,
+       "m,J_m,binary64_measured,binary64_predicted,backward\n"
+       "0,1.0000000000000000e+00,2.500000e-41,2.500000e-41,2.500000e-41\n"
+       "1,4.9999998413276127e-21,1.250000e-41,1.250000e-41,1.250000e-41\n"
+       "2,1.2499999206638076e-41,-1.000000e+00,-1.000000e+00,-3.335239e-05\n"
+       "3,2.0833331349928555e-62,-2.400000e+41,-2.400000e+41,-1.000000e+00\n"},
+      {"1e-200", &kBinary64,
+       "m,J_m,binary64_measured,binary64_predicted,backward\n"
+       "0,1.0000000000000000e+00,2.500000e-401,2.500000e-401,2.500000e-401\n"
+       "1,4.9999999999999999e-201,1.250000e-401,1.250000e-401,1.450418e-16\n"
+       "2,1.2500000000000000e-401,-1.000000e+00,-1.000000e+00,-1.000000e+00\n"
+       "3,2.0833333333333332e-602,-2.400000e+401,-2.400000e+401,-1.000000e+00\n"},
+  };
+  for (const Row& row : rows) {
+    Experiment experiment;
+    experiment.x_text = row.x;
+    experiment.orders = 3;
+    experiment.arithmetic = row.arithmetic;
+    experiment.seed_formats = {&kBinary64};
+    EXPECT_EQ(CsvText(Ran(experiment)), row.csv) << "x = " << row.x;
+  }
+}
+
 // Every row keeps a blank between its columns, however long a number: at x = 1 the J_m(x) of
 // m >= 2991 have five-digit exponents.
 TEST(Lab, TableColumnsStaySeparated) {
