@@ -80,26 +80,38 @@ int OpenAt(int directory, const char* name, int flags) {
   return fd;
 }
 
-// A directory held while a name is looked up in it; the working directory needs no descriptor.
+// A directory held while a name is looked up in it. The working directory needs no descriptor,
+// nor does the root: a name is looked up there as "/NAME" (an emulator that serves "/" from
+// the target's own tree, as qemu does, still serves "/tmp" from the machine's).
+constexpr int kRoot = -2;
 struct Directory {
   int fd = AT_FDCWD;
   Directory() = default;
   Directory(const Directory&) = delete;
   Directory& operator=(const Directory&) = delete;
-  ~Directory() { Release(); }
-  void Release() {
-    if (fd != AT_FDCWD) close(fd);
-    fd = AT_FDCWD;
-  }
+  ~Directory() { Hold(AT_FDCWD); }
   void Hold(int opened) {
-    Release();
+    if (fd >= 0) close(fd);
     fd = opened;
+  }
+  int Open(const std::string& name, int flags) const {
+    if (fd != kRoot) return OpenAt(fd, name.c_str(), flags);
+    return OpenAt(AT_FDCWD, ("/" + name).c_str(), flags);
+  }
+  int Stat(struct stat& status) const {
+    return fd == kRoot ? stat("/", &status) : fstatat(fd, ".", &status, 0);
   }
 };
 
 int Fail(int error) {
   errno = error;
   return -1;
+}
+
+// Closes `fd` and fails with `error`.
+int FailClosing(int fd, int error) {
+  close(fd);
+  return Fail(error);
 }
 
 // Puts the names of `path` in front of those still to look up (kept last first).
@@ -116,30 +128,34 @@ void PutInFront(std::vector<std::string>& pending, std::string_view path) {
 // Opens `path` one name at a time, each looked up in the directory held open before it, so
 // nothing checked can change before it is used. A link's target takes the link's place when
 // the link is trusted in its directory, and the file opened at the end must be trusted in its
-// own. A refusal fails with EACCES.
+// own; it is opened without waiting (a FIFO without a writer), and only then made to wait
+// again. A refusal fails with EACCES.
 int OpenHopByHop(const std::string& path, int flags) {
   std::vector<std::string> pending;  // the names still to look up, the next one last
   PutInFront(pending, path);
   Directory directory;
-  if (!path.empty() && path[0] == '/') {
-    const int root = OpenAt(AT_FDCWD, "/", O_PATH | O_DIRECTORY);
-    if (root < 0) return -1;
-    directory.Hold(root);
-  }
+  if (!path.empty() && path[0] == '/') directory.Hold(kRoot);
   if (pending.empty()) pending.emplace_back(".");
   for (int links = 0;;) {
     const std::string name = std::move(pending.back());
     pending.pop_back();
     const bool last = pending.empty();
+    if (name == ".." && directory.fd == kRoot) {  // the root is its own parent
+      if (last) pending.emplace_back(".");
+      continue;
+    }
     struct stat held, found;
-    if (fstatat(directory.fd, ".", &held, 0) != 0) return -1;
-    int fd = OpenAt(directory.fd, name.c_str(), last ? flags : O_PATH);
-    if (fd < 0 && last && errno == ELOOP) fd = OpenAt(directory.fd, name.c_str(), O_PATH);
+    if (directory.Stat(held) != 0) return -1;
+    int fd = directory.Open(name, last ? flags | O_NONBLOCK : O_PATH);
+    if (fd < 0 && last && errno == ELOOP) fd = directory.Open(name, O_PATH);  // the link itself
     if (fd < 0) return -1;
-    if (fstat(fd, &found) != 0) {
-      const int error = errno;
+    if (fstat(fd, &found) != 0) return FailClosing(fd, errno);
+    if (last && (fcntl(fd, F_GETFL) & O_PATH) != 0 && !S_ISLNK(found.st_mode)) {
+      // Replaced by something else since it was a link: look again.
       close(fd);
-      return Fail(error);
+      if (++links > kMaxLinks) return Fail(ELOOP);
+      pending.push_back(name);
+      continue;
     }
     if (S_ISLNK(found.st_mode)) {
       const bool trusted = Trusted(held, found.st_uid);
@@ -154,11 +170,7 @@ int OpenHopByHop(const std::string& path, int flags) {
       if (static_cast<size_t>(length) >= target.size()) return Fail(ENAMETOOLONG);
       target.resize(static_cast<size_t>(length));
       PutInFront(pending, target);
-      if (target[0] == '/') {
-        const int root = OpenAt(AT_FDCWD, "/", O_PATH | O_DIRECTORY);
-        if (root < 0) return -1;
-        directory.Hold(root);
-      }
+      if (target[0] == '/') directory.Hold(kRoot);
       if (pending.empty()) pending.emplace_back(".");  // a link to "/"
       continue;
     }
@@ -166,14 +178,13 @@ int OpenHopByHop(const std::string& path, int flags) {
       // A second name in a shared directory may be another's link to a file they could not
       // write themselves (where fs.protected_hardlinks is off): refused, whoever owns the file.
       const bool linked_elsewhere = Shared(held) && S_ISREG(found.st_mode) && found.st_nlink > 1;
-      if (Trusted(held, found.st_uid) && !linked_elsewhere) return fd;
-      close(fd);
-      return Fail(EACCES);
+      if (!Trusted(held, found.st_uid) || linked_elsewhere) return FailClosing(fd, EACCES);
+      if ((flags & O_NONBLOCK) == 0 && fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        return FailClosing(fd, errno);
+      }
+      return fd;
     }
-    if (!S_ISDIR(found.st_mode)) {
-      close(fd);
-      return Fail(ENOTDIR);
-    }
+    if (!S_ISDIR(found.st_mode)) return FailClosing(fd, ENOTDIR);
     directory.Hold(fd);
   }
 }

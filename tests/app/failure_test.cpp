@@ -2,6 +2,7 @@
 // leaves no result file that looks complete.
 #include <gtest/gtest.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -224,7 +225,12 @@ TEST_F(FailureTest, WhatAnotherUserPlantedInASharedStickyDirectoryIsRefusedWith9
                  give_away(planted);
                }},
               {"a second name of the user's file",
-               [&](const fs::path& planted) { fs::create_hard_link(victim, planted); }}};
+               [&](const fs::path& planted) { fs::create_hard_link(victim, planted); }},
+              // Refused, not waited on for a writer that never comes.
+              {"another's FIFO", [&](const fs::path& planted) {
+                 ASSERT_EQ(mkfifo(planted.c_str(), 0644), 0);
+                 give_away(planted);
+               }}};
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     for (const fs::path& entry :
