@@ -52,22 +52,23 @@ long Exponent(const IeeeNumber& v) {
 }
 
 // The step factor 2m / x as the pair (factor, lift), worth factor * 2^lift: 2m rounded to the
-// format's precision, scaled by 2^-lift, divided by x and rounded once. Where 2m / x lies within
-// the format's range, lift is 0 and the factor is StepFactor's; beyond it, lift is the least
-// multiple of `step` that brings it back, with the same significand.
+// format's precision (not to its range: binary16 holds no 2m beyond 65504, yet 2m / x may lie
+// well within it), scaled by 2^-lift, divided by x and rounded once. Where 2m / x lies within
+// the format's range, lift is 0 and the factor is StepFactor's wherever 2m is a value of the
+// format; beyond it, lift is the least multiple of `step` that brings it back, with the same
+// significand.
 IeeeNumber LiftedStepFactor(long m, const IeeeNumber& x, long step, long& lift) {
   const IeeeFormat& format = x.format();
   MpfrNumber two_m(format.precision);
   mpfr_set_si(two_m.get(), 2 * m, MPFR_RNDN);
-  IeeeNumber factor = StepFactor(m, x);
-  for (lift = 0; !mpfr_number_p(factor.get());) {
-    lift += step;
+  IeeeNumber factor(format);
+  for (lift = 0;; lift += step) {
     factor.Set([&](mpfr_ptr v) {
       mpfr_mul_2si(v, two_m.get(), -lift, MPFR_RNDN);  // exact
       return mpfr_div(v, v, x.get(), MPFR_RNDN);
     });
+    if (mpfr_number_p(factor.get())) return factor;
   }
-  return factor;
 }
 
 // How far to scale b_m down, as a multiple of 2^-step (0: not at all), so that the next step,
