@@ -55,7 +55,7 @@ bool Run(const Experiment& experiment, Outcome& outcome);
 // `text` read as a decimal number and rounded once, correctly, into `format` (`x`): the value
 // the experiment computes with. kNotInRange unless the whole text is a number whose exact value
 // lies in 0 < x <= 10000; kRoundsOutOfRange when it does, but its value in the format does not
-// (1e-30 is 0 in binary16; 10000.0000000000000000001 is above 10000 in binary128).
+// (1e-30 is 0 in binary16). 10000 rounds down in every format, so no x rounds above it.
 enum class XReading { kValid, kNotInRange, kRoundsOutOfRange };
 XReading ReadX(const std::string& text, const IeeeFormat& format, IeeeNumber& x);
 

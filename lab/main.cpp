@@ -207,11 +207,11 @@ int main(int argc, char* argv[]) {
   if (!line.operands.empty()) {
     return UsageError(kProgram, "extra operand '" + Printable(line.operands.front()) + "'");
   }
-  // The range holds for the value computed with, x rounded to the arithmetic format.
+  // The range holds for the value computed with, x rounded to the arithmetic format (where
+  // only 0 can fall out of it: 10000 rounds down in every format).
   IeeeNumber x(*experiment.arithmetic);
   if (ReadX(experiment.x_text, *experiment.arithmetic, x) != XReading::kValid) {
-    return UsageError(kProgram, "--x '" + Printable(experiment.x_text) + "' is " +
-                                    (mpfr_sgn(x.get()) > 0 ? "above 10000" : "0") + " in " +
+    return UsageError(kProgram, "--x '" + Printable(experiment.x_text) + "' is 0 in " +
                                     std::string(experiment.arithmetic->name) +
                                     ", out of 0 < X <= 10000");
   }

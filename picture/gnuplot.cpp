@@ -23,10 +23,13 @@ namespace {
 constexpr long kMaxPictureBytes = 32L << 20;
 constexpr const char* kTemporaryDirectory = P_tmpdir;  // where std::tmpfile makes its files
 
-// "... in /tmp: REASON", for a failure with the unnamed temporary files.
+// "... in /tmp: REASON", for a failure with the unnamed temporary files; what to do when it is
+// space that ran out.
 std::string InTemporaryDirectory(const char* what) {
-  return std::string(what) + " in " + kTemporaryDirectory + ": " + std::strerror(errno) +
-         "; free some space there";
+  const int error = errno;
+  const bool space = error == ENOSPC || error == EDQUOT || error == EFBIG;
+  return std::string(what) + " in " + kTemporaryDirectory + ": " + std::strerror(error) +
+         (space ? "; free some space there" : "");
 }
 
 bool CompleteSvg(std::string_view svg) {

@@ -128,6 +128,8 @@ std::array<std::string, 3> OutputNames(const std::string& base) {
 
 void ProtectOutputs() {
   std::signal(SIGXFSZ, SIG_IGN);  // the write then fails with EFBIG
+  // Inherited as ignored, SIGCHLD would let gnuplot be reaped unseen, its status lost.
+  std::signal(SIGCHLD, SIG_DFL);
   for (const int signal : kEndingSignals) {
     struct sigaction now, action = {};
     // Ignored from the start (nohup, a background job without job control): left so.
@@ -168,6 +170,10 @@ bool WriteAtomically(int directory_fd, const std::string& name, const std::strin
 }
 
 std::string UnreplaceableOutputs(int directory_fd, const std::string& base) {
+  // A directory that cannot take a new name is found before anything is computed.
+  if (faccessat(directory_fd, ".", W_OK | X_OK, AT_EACCESS) != 0) {
+    return "cannot write " + Printable(OutputNames(base)[0]) + ": " + std::strerror(errno);
+  }
   for (const std::string& name : OutputNames(base)) {
     std::string refusal = Unreplaceable(directory_fd, name);
     if (!refusal.empty()) return refusal;

@@ -12,13 +12,14 @@
 int OpenDirectory(const std::string& name, std::string& complaint);
 
 // From here on, a write past the file-size limit (ulimit -f) fails as a write instead of ending
-// the process, and SIGINT, SIGTERM and SIGHUP first remove the temporary being written, then end
-// the process as they would have. A signal ignored from the start (nohup) stays ignored. Call
-// first thing in main.
+// the process, gnuplot's status is seen even if SIGCHLD came in ignored, and SIGINT, SIGTERM and
+// SIGHUP first remove the temporary being written, then end the process as they would have. A
+// signal ignored from the start (nohup) stays ignored. Call first thing in main.
 void ProtectOutputs();
 
 // Why BASE.dat, BASE.svg or BASE.png in the directory may not be replaced, names shown
-// Printable; "" when all three may: each is missing, or a regular file the user may write.
+// Printable; "" when all three may: the directory takes new names, and each is missing, or a
+// regular file the user may write.
 // Anything else (a link, a directory, a FIFO, a device) is left alone, never followed or written
 // through, and so is a read-only file; a name the file system cannot hold is too long.
 std::string UnreplaceableOutputs(int directory_fd, const std::string& base);

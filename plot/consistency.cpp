@@ -22,15 +22,15 @@ Interval Printed(const std::string& text) {
   const size_t point = text.find('.'), letter = text.find('E');
   const long last_digit =
       std::strtol(text.c_str() + letter + 1, nullptr, 10) - static_cast<long>(letter - point - 1);
-  MpfrNumber value(kBits), half(kBits);
-  mpfr_strtofr(value.get(), text.c_str(), nullptr, 10, MPFR_RNDN);
+  // Each bound rounded outwards: the decimal value below and above, half a unit off it.
+  MpfrNumber below(kBits), above(kBits), half(kBits);
+  mpfr_strtofr(below.get(), text.c_str(), nullptr, 10, MPFR_RNDD);
+  mpfr_strtofr(above.get(), text.c_str(), nullptr, 10, MPFR_RNDU);
   const std::string half_unit = "5e" + std::to_string(last_digit - 1);
   mpfr_strtofr(half.get(), half_unit.c_str(), nullptr, 10, MPFR_RNDU);
-  // Room for the decimal values' own rounding to kBits bits.
-  mpfr_mul_d(half.get(), half.get(), 1.0 + 0x1p-200, MPFR_RNDU);
   Interval interval;
-  mpfr_sub(interval.low.get(), value.get(), half.get(), MPFR_RNDD);
-  mpfr_add(interval.high.get(), value.get(), half.get(), MPFR_RNDU);
+  mpfr_sub(interval.low.get(), below.get(), half.get(), MPFR_RNDD);
+  mpfr_add(interval.high.get(), above.get(), half.get(), MPFR_RNDU);
   return interval;
 }
 

@@ -170,6 +170,32 @@ TEST(LabProgram, LeavesAReadOnlyOutputAlone) {
   EXPECT_EQ(fs::status(kept).permissions() & fs::perms::all,
             fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
   EXPECT_FALSE(fs::exists(options.working_directory / "errors.dat"));
+  // A directory that takes no new name is found before anything is computed.
+  fs::remove(kept);
+  fs::permissions(options.working_directory, fs::perms::owner_all | fs::perms::group_read |
+                                                 fs::perms::group_exec | fs::perms::others_read |
+                                                 fs::perms::others_exec);
+  options.out = Connection::File(dir / "table");
+  testing_support::TerminalChild again(options);
+  EXPECT_EQ(again.Wait(std::chrono::seconds(20)).exit_status, 1);
+  EXPECT_EQ(ReadFile(dir / "err"),
+            "bessel-recurrence-lab: cannot write errors.dat: Permission denied\n");
+  EXPECT_EQ(ReadFile(dir / "table"), "") << "computed and printed first";
+}
+
+// Started with SIGCHLD ignored (as some shells and daemons leave it), gnuplot's status is still
+// seen, and the pictures drawn.
+TEST(LabProgram, DrawsThePicturesThoughSigchldCameInIgnored) {
+  TempDir dir;
+  std::vector<std::string> command = {"/usr/bin/perl", "-e",
+                                      "$SIG{CHLD} = 'IGNORE'; exec @ARGV or die"};
+  for (const std::string& word : LabCommand({"--orders", "3", "--plot", "errors"})) {
+    command.push_back(word);
+  }
+  const testing_support::CommandResult result =
+      testing_support::RunCommand(command, dir.path(), {"PATH=/usr/bin:/bin"});
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_TRUE(fs::is_regular_file(dir / "errors.png"));
 }
 
 // Past the file-size limit (ulimit -f) a write fails as a write: one line, status 1, no
