@@ -233,6 +233,8 @@ Computed ComputeInFormats(const Experiment& experiment, const IeeeNumber& x,
                                           largest_0,
                                           largest_1,
                                           {},
+                                          {},
+                                          {},
                                           {}});
   }
   computed.backward = Backward(x, experiment.orders, backward_start);
@@ -241,7 +243,9 @@ Computed ComputeInFormats(const Experiment& experiment, const IeeeNumber& x,
 
 // The errors of the computed values against `truth`, into `outcome`'s columns and backward
 // errors.
-void MeasureAgainst(const BesselTable& truth, const Computed& computed, Outcome& outcome) {
+void MeasureAgainst(const BesselTable& truth, const Computed& computed, mpfr_srcptr x,
+                    Outcome& outcome) {
+  const IeeeFormat& arithmetic = outcome.x.format();
   outcome.columns = computed.columns;
   outcome.backward.clear();
   for (size_t i = 0; i < outcome.columns.size(); ++i) {
@@ -251,9 +255,14 @@ void MeasureAgainst(const BesselTable& truth, const Computed& computed, Outcome&
     column.start_0_error = RelativeError(column.start_0.get(), truth.j[0].get());
     column.start_1_error = RelativeError(column.start_1.get(), truth.j[1].get());
     column.predicted = PredictedRelativeErrors(truth, column.start_0.get(), column.start_1.get());
+    std::vector<mpfr_srcptr> values;
     for (size_t m = 0; m < computed.forward[i].size(); ++m) {
       column.measured.push_back(RelativeError(computed.forward[i][m].get(), truth.j[m].get()));
+      values.push_back(computed.forward[i][m].get());
     }
+    column.rounding = RoundingRelativeErrors(truth, x, values);
+    column.rounding_bound = RoundingErrorBounds(truth, x, column.predicted, arithmetic.precision,
+                                                arithmetic.min_exponent);
   }
   for (size_t m = 0; m < computed.backward.size(); ++m) {
     outcome.backward.push_back(RelativeError(computed.backward[m].get(), truth.j[m].get()));
@@ -295,6 +304,9 @@ Imprecise Disagreements(const Outcome& a, const Outcome& b) {
     }
     for (size_t m = 0; m < p.measured.size(); ++m) {
       if (!Close(p.measured[m], q.measured[m])) orders.insert(m);
+      // A step may round nothing: there a rounding part of 0 is right.
+      const bool both_zero = mpfr_zero_p(p.rounding[m].get()) && mpfr_zero_p(q.rounding[m].get());
+      if (!both_zero && !Close(p.rounding[m], q.rounding[m])) orders.insert(m);
       if (!Close(p.predicted[m], q.predicted[m])) {
         // J_0 and J_1 first; J_m and Y_m once the seeds' errors are right.
         if (Close(p.seed_0_error, q.seed_0_error) && Close(p.seed_1_error, q.seed_1_error)) {
@@ -393,8 +405,9 @@ bool Run(const Experiment& experiment, Outcome& outcome) {
         const Computed computed =
             ComputeInFormats(experiment, outcome.x, outcome.truth, outcome.backward_start);
         Outcome checked;
-        MeasureAgainst(outcome.truth, computed, outcome);
-        MeasureAgainst(check, computed, checked);
+        checked.x = outcome.x;
+        MeasureAgainst(outcome.truth, computed, outcome.x.get(), outcome);
+        MeasureAgainst(check, computed, outcome.x.get(), checked);
         imprecise = Disagreements(outcome, checked);
       }
       if (imprecise.orders.empty()) {

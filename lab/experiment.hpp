@@ -20,8 +20,10 @@ struct Experiment {
   SeedKind seeds = SeedKind::kRounded;
 };
 
-// One seed format's column pair: its seeds and, for every order, the forward recurrence's
-// relative error (computed - true) / true, measured and predicted.
+// One seed format's columns: its seeds and, for every order, the forward recurrence's relative
+// error (computed - true) / true, measured; the part the seeds' errors alone give (predicted);
+// the part the arithmetic's own roundings add (rounding: measured = predicted + rounding), and
+// the bound on that part known beforehand (rounding_bound).
 struct SeedColumn {
   const IeeeFormat* format;
   IeeeNumber seed_0, seed_1;              // in the seed format
@@ -32,7 +34,7 @@ struct SeedColumn {
   MpfrNumber start_0_error, start_1_error;
   // Series seeds: each series' largest term, in magnitude (0 for rounded seeds).
   IeeeNumber largest_term_0, largest_term_1;
-  std::vector<MpfrNumber> measured, predicted;
+  std::vector<MpfrNumber> measured, predicted, rounding, rounding_bound;
 };
 
 struct Outcome {

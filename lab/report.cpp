@@ -16,6 +16,13 @@ std::string Seven(mpfr_srcptr x) {
   return text;
 }
 
+// 3 significant digits, for a bound: "1.61e-08".
+std::string Three(mpfr_srcptr x) {
+  char text[64];
+  mpfr_snprintf(text, sizeof text, "%.2RUe", x);
+  return text;
+}
+
 // 17 significant digits.
 std::string Seventeen(mpfr_srcptr x) {
   char text[64];
@@ -128,13 +135,23 @@ std::string CsvText(const Outcome& outcome) {
     text += std::string(column.format->name) + "_measured," + std::string(column.format->name) +
             "_predicted,";
   }
-  text += "backward\n";
+  text += "backward";
+  // Added later, after the columns that tools already read.
+  for (const SeedColumn& column : outcome.columns) {
+    text += "," + std::string(column.format->name) + "_rounding," +
+            std::string(column.format->name) + "_rounding_bound";
+  }
+  text += "\n";
   for (size_t m = 0; m < outcome.backward.size(); ++m) {
     text += std::to_string(m) + "," + Seventeen(outcome.truth.j[m].get()) + ",";
     for (const SeedColumn& column : outcome.columns) {
       text += Seven(column.measured[m].get()) + "," + Seven(column.predicted[m].get()) + ",";
     }
-    text += Seven(outcome.backward[m].get()) + "\n";
+    text += Seven(outcome.backward[m].get());
+    for (const SeedColumn& column : outcome.columns) {
+      text += "," + Seven(column.rounding[m].get()) + "," + Three(column.rounding_bound[m].get());
+    }
+    text += "\n";
   }
   return text;
 }

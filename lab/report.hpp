@@ -11,9 +11,9 @@
 // lies below the arithmetic format's range say so.
 std::string TableText(const Experiment& experiment, const Outcome& outcome);
 
-// "m,J_m,binary32_measured,binary32_predicted,...,backward", then one line per order. Every
-// number in exponent form with 7 significant digits, correctly rounded ("inf", "nan" as they
-// are).
+// "m,J_m,binary32_measured,binary32_predicted,...,backward,binary32_rounding,
+// binary32_rounding_bound,...", then one line per order. Every number in exponent form with 7
+// significant digits, correctly rounded ("inf", "nan" as they are); a bound with 3, rounded up.
 std::string CsvText(const Outcome& outcome);
 
 // For gnuplot: m, then |measured| and |predicted| of each seed format, then |backward|, blank-

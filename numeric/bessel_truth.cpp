@@ -135,6 +135,100 @@ bool TrueBessel(mpfr_srcptr x, long last, mpfr_prec_t accurate_bits, BesselTable
   return false;
 }
 
+std::vector<MpfrNumber> RoundingRelativeErrors(const BesselTable& truth, mpfr_srcptr x,
+                                               const std::vector<mpfr_srcptr>& computed) {
+  const mpfr_prec_t bits = truth.bits + 256;
+  const size_t count = computed.size();
+  std::vector<MpfrNumber> relative;
+  MpfrNumber before(bits), here(bits), next(bits), factor(bits), step(bits);
+  for (size_t m = 0; m < count; ++m) {
+    if (m >= 2) {
+      // d_m = c_m - ((2(m-1) / x) c_(m-1) - c_(m-2)), and r_m = (2(m-1) / x) r_(m-1) - r_(m-2) +
+      // d_m.
+      mpfr_ui_div(factor.get(), static_cast<unsigned long>(2 * (m - 1)), x, MPFR_RNDN);
+      mpfr_mul(step.get(), factor.get(), computed[m - 1], MPFR_RNDN);
+      mpfr_sub(step.get(), step.get(), computed[m - 2], MPFR_RNDN);
+      mpfr_sub(step.get(), computed[m], step.get(), MPFR_RNDN);
+      mpfr_mul(next.get(), factor.get(), here.get(), MPFR_RNDN);
+      mpfr_sub(next.get(), next.get(), before.get(), MPFR_RNDN);
+      mpfr_add(next.get(), next.get(), step.get(), MPFR_RNDN);
+      mpfr_swap(before.get(), here.get());
+      mpfr_swap(here.get(), next.get());
+    }
+    MpfrNumber r(truth.bits);
+    mpfr_div(r.get(), here.get(), truth.j[m].get(), MPFR_RNDN);
+    relative.push_back(std::move(r));
+  }
+  return relative;
+}
+
+std::vector<MpfrNumber> RoundingErrorBounds(const BesselTable& truth, mpfr_srcptr x,
+                                            const std::vector<MpfrNumber>& predicted, int precision,
+                                            int min_exponent) {
+  constexpr mpfr_prec_t kBits = 64;  // bounds need no more, each rounded upwards
+  const auto up = MPFR_RNDU;
+  MpfrNumber u(kBits), grown(kBits), half_subnormal(kBits), half_pi_x(kBits);
+  mpfr_set_ui_2exp(u.get(), 1, -precision, up);
+  mpfr_add_ui(grown.get(), u.get(), 1, up);
+  mpfr_sqr(grown.get(), grown.get(), up);  // (1 + u)^2
+  mpfr_set_ui_2exp(half_subnormal.get(), 1, min_exponent - precision, up);
+  mpfr_const_pi(half_pi_x.get(), up);
+  mpfr_mul(half_pi_x.get(), half_pi_x.get(), x, up);
+  mpfr_div_2ui(half_pi_x.get(), half_pi_x.get(), 1, up);
+  const size_t count = predicted.size();
+  std::vector<MpfrNumber> abs_j, abs_y, w, bound;
+  for (size_t m = 0; m < count; ++m) {
+    MpfrNumber j(kBits), y(kBits), seeds(kBits);
+    mpfr_abs(j.get(), truth.j[m].get(), up);
+    mpfr_abs(y.get(), truth.y[m].get(), up);
+    mpfr_mul(seeds.get(), predicted[m].get(), j.get(), up);
+    mpfr_abs(seeds.get(), seeds.get(), up);
+    abs_j.push_back(std::move(j));
+    abs_y.push_back(std::move(y));
+    w.push_back(std::move(seeds));  // |c_m| <= |J_m| + |seed part| + R_m, completed below
+  }
+  MpfrNumber sum_y(kBits), sum_j(kBits), f(kBits), big_f(kBits), d(kBits), t(kBits), r(kBits);
+  for (size_t m = 0; m < count; ++m) {
+    if (m >= 2) {
+      const size_t k = m - 1;  // the step from c_k and c_(k-1) to c_m
+      mpfr_ui_div(f.get(), static_cast<unsigned long>(2 * k), x, up);
+      mpfr_abs(f.get(), f.get(), up);
+      mpfr_mul(big_f.get(), f.get(), grown.get(), up);
+      mpfr_sub_ui(t.get(), grown.get(), 1, up);  // the factor's own rounding
+      mpfr_mul(d.get(), t.get(), f.get(), up);
+      mpfr_mul(d.get(), d.get(), w[k].get(), up);
+      mpfr_mul(t.get(), u.get(), big_f.get(), up);  // the product's
+      mpfr_mul(t.get(), t.get(), w[k].get(), up);
+      mpfr_add(d.get(), d.get(), t.get(), up);
+      mpfr_mul(t.get(), big_f.get(), w[k].get(),
+               up);  // the difference's: |product| <= F W_k (1 + u)
+      mpfr_add_ui(r.get(), u.get(), 1, up);
+      mpfr_mul(t.get(), t.get(), r.get(), up);
+      mpfr_add(t.get(), t.get(), w[k - 1].get(), up);
+      mpfr_mul(t.get(), t.get(), u.get(), up);
+      mpfr_add(d.get(), d.get(), t.get(), up);
+      mpfr_mul_ui(t.get(), half_subnormal.get(), 3, up);
+      mpfr_add(d.get(), d.get(), t.get(), up);
+      // d_m enters with G(., m), which holds Y_(m-1) and J_(m-1).
+      mpfr_mul(t.get(), d.get(), abs_y[k].get(), up);
+      mpfr_add(sum_y.get(), sum_y.get(), t.get(), up);
+      mpfr_mul(t.get(), d.get(), abs_j[k].get(), up);
+      mpfr_add(sum_j.get(), sum_j.get(), t.get(), up);
+    }
+    // R_m, and W_m = |J_m| + |seed part| + R_m.
+    mpfr_mul(r.get(), abs_j[m].get(), sum_y.get(), up);
+    mpfr_mul(t.get(), abs_y[m].get(), sum_j.get(), up);
+    mpfr_add(r.get(), r.get(), t.get(), up);
+    mpfr_mul(r.get(), r.get(), half_pi_x.get(), up);
+    mpfr_add(w[m].get(), w[m].get(), abs_j[m].get(), up);
+    mpfr_add(w[m].get(), w[m].get(), r.get(), up);
+    MpfrNumber relative(kBits);
+    mpfr_div(relative.get(), r.get(), abs_j[m].get(), up);
+    bound.push_back(std::move(relative));
+  }
+  return bound;
+}
+
 std::vector<MpfrNumber> PredictedRelativeErrors(const BesselTable& truth, mpfr_srcptr seed_0,
                                                 mpfr_srcptr seed_1) {
   const mpfr_prec_t bits = truth.bits + 256;  // the seeds' errors exactly

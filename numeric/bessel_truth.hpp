@@ -51,3 +51,25 @@ inline constexpr mpfr_prec_t kTruthGuardBits = 24;
 // the truth's precision.
 std::vector<MpfrNumber> PredictedRelativeErrors(const BesselTable& truth, mpfr_srcptr seed_0,
                                                 mpfr_srcptr seed_1);
+
+// The rest of a forward recurrence's error: what its own roundings put in. Each step computes
+// c_(m+1) = (2m / x) c_m - c_(m-1) + d_(m+1), its rounding error d_(m+1) (the rounding of 2m / x
+// included) known exactly from the values computed; the recurrence being linear, d_k travels
+// on as a seed error entered at order k would, as G(m, k) d_k with
+// G(m, k) = (pi x / 2) (J_m Y_(k-1) - Y_m J_(k-1)) (the Wronskian again). So the error splits
+// exactly: (c_m - J_m) / J_m = predicted_m + rounding_m, rounding_m = (sum of G(m, k) d_k) / J_m,
+// computed by the same recurrence driven by the d_k, 256 bits beyond the truth. `computed`:
+// c_0 ... c_last; x as the recurrence used it.
+std::vector<MpfrNumber> RoundingRelativeErrors(const BesselTable& truth, mpfr_srcptr x,
+                                               const std::vector<mpfr_srcptr>& computed);
+
+// A bound on |rounding_m| known before anything is computed in the format: from its unit
+// roundoff u = 2^-p, half its smallest subnormal (for results below its normal range), the
+// truth and the seeds' part alone. With W_k = |J_k| + |predicted_k J_k| + R_k bounding |c_k|,
+// each step's error is at most ((1 + u)^2 - 1) |2k/x| W_k (2k and 2k/x rounded) + u F W_k (the
+// product) + u (F W_k (1 + u) + W_(k-1)) (the difference) + 3 half-subnormals, F = |2k/x| (1 +
+// u)^2; and R_m = (pi x / 2) (|J_m| sum |d_k Y_(k-1)| + |Y_m| sum |d_k J_(k-1)|) bounds what they
+// add up to. Every bound rounded upwards; relative to |J_m|.
+std::vector<MpfrNumber> RoundingErrorBounds(const BesselTable& truth, mpfr_srcptr x,
+                                            const std::vector<MpfrNumber>& predicted,
+                                            int precision, int min_exponent);

@@ -119,7 +119,8 @@ TEST(LabProgram, RefusesBadInputAndWritesCsv) {
   EXPECT_EQ(csv.status, 0) << csv.err;
   EXPECT_EQ(csv.out.substr(0, csv.out.find('\n')),
             "m,J_m,binary16_measured,binary16_predicted,bfloat16_measured,bfloat16_predicted,"
-            "backward");
+            "backward,binary16_rounding,binary16_rounding_bound,bfloat16_rounding,"
+            "bfloat16_rounding_bound");
   EXPECT_EQ(std::count(csv.out.begin(), csv.out.end(), '\n'), 4);
   EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
   // A destination that cannot be opened is refused before anything is computed or printed.
