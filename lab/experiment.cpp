@@ -151,6 +151,62 @@ bool PastFirstZero(long m, mpfr_srcptr x, const MpfrNumber& j_m) {
 
 }  // namespace
 
+bool Overflowed(const Outcome& outcome, size_t m) {
+  for (const SeedColumn& column : outcome.columns) {
+    if (!mpfr_number_p(column.measured[m].get())) return true;
+  }
+  return false;
+}
+
+Summary Summarize(const Outcome& outcome) {
+  // log10 |a / b| for numbers of any size; NaN unless both are finite and nonzero.
+  const auto log10_ratio = [](mpfr_srcptr a, mpfr_srcptr b) {
+    if (!mpfr_regular_p(a) || !mpfr_regular_p(b)) return std::nan("");
+    long ea = 0, eb = 0;
+    const double ma = mpfr_get_d_2exp(&ea, a, MPFR_RNDN), mb = mpfr_get_d_2exp(&eb, b, MPFR_RNDN);
+    return std::log10(std::fabs(ma / mb)) + static_cast<double>(ea - eb) * std::log10(2.0);
+  };
+  Summary summary;
+  const size_t last = outcome.backward.size() - 1;
+  const BesselTable& truth = outcome.truth;
+  for (const SeedColumn& column : outcome.columns) {
+    ColumnSummary said;
+    for (size_t m = 0; m <= last && said.every_digit_lost_at < 0; ++m) {
+      if (!mpfr_number_p(column.measured[m].get()) ||
+          mpfr_cmpabs_ui(column.measured[m].get(), 1) >= 0) {
+        said.every_digit_lost_at = static_cast<long>(m);
+      }
+    }
+    said.digits_per_step = std::nan("");
+    said.theory_digits_per_step = std::nan("");
+    if (last >= 1) {
+      said.digits_per_step =
+          log10_ratio(column.measured[last].get(), column.measured[last - 1].get());
+      said.theory_digits_per_step = log10_ratio(truth.y[last].get(), truth.j[last].get()) -
+                                    log10_ratio(truth.y[last - 1].get(), truth.j[last - 1].get());
+    }
+    said.seeds_dominate =
+        mpfr_cmpabs(column.predicted[last].get(), column.rounding[last].get()) >= 0;
+    summary.columns.push_back(said);
+  }
+  const int precision = outcome.x.format().precision;
+  for (size_t m = 0; m <= last; ++m) {
+    if (outcome.near_zero[m] || outcome.below_range[m]) continue;
+    long exponent = 0;
+    const double significand = mpfr_get_d_2exp(&exponent, outcome.backward[m].get(), MPFR_RNDN);
+    const double ulps =
+        mpfr_number_p(outcome.backward[m].get())
+            ? std::ldexp(std::fabs(significand),
+                         static_cast<int>(std::clamp(exponent + precision - 1, -100000L, 100000L)))
+            : HUGE_VAL;
+    if (summary.backward_worst_at < 0 || ulps > summary.backward_ulps) {
+      summary.backward_ulps = ulps;
+      summary.backward_worst_at = static_cast<long>(m);
+    }
+  }
+  return summary;
+}
+
 XReading ReadX(const std::string& text, const IeeeFormat& format, IeeeNumber& x) {
   // Only the number: no white space of any kind (MPFR would skip it), no control byte.
   if (text.empty()) return XReading::kNotInRange;

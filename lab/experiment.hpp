@@ -49,6 +49,28 @@ struct Outcome {
   std::vector<bool> below_range;  // |J_m(x)| below the arithmetic format's smallest subnormal
 };
 
+// What to take away from a run, for each seed format: the first order at which every digit is
+// lost (|measured| >= 1; -1: none up to M); the digits lost per step at M, measured
+// (log10 |e_M / e_(M-1)|) and as theory says (log10 of the growth factor
+// |(Y_M / J_M) / (Y_(M-1) / J_(M-1))|), NaN where there is no step or no finite error; and
+// whether the seeds' part or the rounding part is the larger at M. For the backward recurrence,
+// its largest error in units in the last place (|error| 2^(p-1)) and the order, rows near a
+// zero and below the format's range left out (-1: no row left).
+struct ColumnSummary {
+  long every_digit_lost_at = -1;
+  double digits_per_step = 0, theory_digits_per_step = 0;
+  bool seeds_dominate = true;
+};
+struct Summary {
+  std::vector<ColumnSummary> columns;
+  double backward_ulps = 0;
+  long backward_worst_at = -1;
+};
+Summary Summarize(const Outcome& outcome);
+
+// Rows where a forward value overflowed (its error is infinite or NaN), in any seed format.
+bool Overflowed(const Outcome& outcome, size_t m);
+
 // The whole experiment; false when the truth could not be computed to the digits printed.
 // `experiment` must be valid (ReadX finds its x_text kValid in its arithmetic format;
 // 1 <= orders <= 100000).

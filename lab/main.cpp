@@ -7,6 +7,7 @@
 #include "cli/messages.hpp"
 #include "cli/options.hpp"
 #include "cli/standard_output.hpp"
+#include "cli/terminal_width.hpp"
 #include "lab/experiment.hpp"
 #include "lab/report.hpp"
 #include "picture/output_files.hpp"
@@ -16,6 +17,8 @@ namespace {
 constexpr std::string_view kProgram = "bessel-recurrence-lab";
 
 constexpr long kMaxOrders = 100000;
+constexpr long kMaxWidth = 100000;
+constexpr int kDefaultWidth = 80;  // when standard output is no terminal of known width
 
 constexpr const char* kHelp = R"(Usage: bessel-recurrence-lab [OPTION]...
 
@@ -35,6 +38,9 @@ Options (long options may be abbreviated; -- ends them):
       --arithmetic F    the format every recurrence runs in (default binary128)
       --seeds KIND      rounded (default): J_0(x) and J_1(x) correctly rounded to each
                         format; series: their power series summed in each format
+      --width N         lay the table out in blocks of seed formats that fit N
+                        columns (default: the terminal's width, or 80 when standard
+                        output is not a terminal); a block holds one format at least
       --csv             write CSV instead of the table
       --plot PREFIX     also write PREFIX.dat, PREFIX.svg and PREFIX.png (gnuplot);
                         PREFIX's directory is opened before anything is computed
@@ -65,6 +71,7 @@ enum Code : int {
   kArithmetic,
   kSeeds,
   kCsv,
+  kWidth,
   kPlot,
   kHelpCode,
   kVersion
@@ -77,6 +84,7 @@ constexpr option kOptions[] = {
     {"arithmetic", required_argument, nullptr, kArithmetic},
     {"seeds", required_argument, nullptr, kSeeds},
     {"csv", no_argument, nullptr, kCsv},
+    {"width", required_argument, nullptr, kWidth},
     {"plot", required_argument, nullptr, kPlot},
     {"help", no_argument, nullptr, kHelpCode},
     {"version", no_argument, nullptr, kVersion},
@@ -105,14 +113,15 @@ bool ParseFormats(std::string_view list, std::vector<const IeeeFormat*>& formats
   return true;
 }
 
-bool ParseOrders(std::string_view text, long& orders) {
+// A whole number from 1 to `most` (at most 100000), in decimal digits only.
+bool ParseWhole(std::string_view text, long most, long& value) {
   if (text.empty() || text.size() > 6) return false;
-  orders = 0;
+  value = 0;
   for (const char c : text) {
     if (c < '0' || c > '9') return false;
-    orders = orders * 10 + (c - '0');
+    value = value * 10 + (c - '0');
   }
-  return orders >= 1 && orders <= kMaxOrders;
+  return value >= 1 && value <= most;
 }
 
 // PREFIX's last part, the outputs' base name: "" when PREFIX names a directory ("out/", ".",
@@ -145,6 +154,8 @@ int main(int argc, char* argv[]) {
   ProtectOutputs();
   Experiment experiment;
   bool csv = false;
+  long width = StandardOutputColumns();
+  if (width <= 0) width = kDefaultWidth;
   std::string plot_prefix;
   const ReadCommandLine line = ReadOptions(argc, argv, kOptions);
   for (const ReadOption& option : line.options) {
@@ -167,7 +178,7 @@ int main(int argc, char* argv[]) {
         break;
       }
       case kOrders:
-        if (!ParseOrders(value, experiment.orders)) {
+        if (!ParseWhole(value, kMaxOrders, experiment.orders)) {
           return UsageError(kProgram, "--orders needs a whole number from 1 to 100000, not '" +
                                           Printable(value) + "'");
         }
@@ -192,6 +203,12 @@ int main(int argc, char* argv[]) {
         break;
       case kCsv:
         csv = true;
+        break;
+      case kWidth:
+        if (!ParseWhole(value, kMaxWidth, width)) {
+          return UsageError(kProgram, "--width needs a whole number from 1 to 100000, not '" +
+                                          Printable(value) + "'");
+        }
         break;
       case kPlot:
         if (PlotBase(value).empty()) {
@@ -228,7 +245,7 @@ int main(int argc, char* argv[]) {
     return Failure(kProgram, kExitFailure,
                    "the true values could not be computed to the digits printed");
   }
-  if (!Print(csv ? CsvText(outcome) : TableText(experiment, outcome))) {
+  if (!Print(csv ? CsvText(outcome) : TableText(experiment, outcome, static_cast<int>(width)))) {
     return Finished(kProgram, kExitFailure);
   }
   if (plot_prefix.empty()) return kExitSuccess;

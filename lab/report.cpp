@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <sstream>
 
 namespace {
 
@@ -69,63 +70,175 @@ std::string DigitsLost(const IeeeNumber& largest_term, const IeeeNumber& sum) {
 
 std::string SeedName(const Experiment& experiment) {
   return experiment.seeds == SeedKind::kRounded
-             ? "rounded: J_0(x) and J_1(x) correctly rounded to each format"
-             : "series: the power series of J_0 and J_1 summed in each format";
+             ? "rounded:\n  J_0(x) and J_1(x) correctly rounded to each format"
+             : "series:\n  the power series of J_0 and J_1 summed in each format";
+}
+
+constexpr size_t kOrderWidth = 6, kTruthWidth = 24, kErrorWidth = 14, kMarksWidth = 4;
+
+// The rows' marks: "*" near a zero, "u" below the arithmetic's range, "o" overflowed.
+std::string Marks(const Outcome& outcome, size_t m) {
+  std::string marks;
+  if (outcome.near_zero[m]) marks += "*";
+  if (outcome.below_range[m]) marks += "u";
+  if (Overflowed(outcome, m)) marks += "o";
+  return marks.empty() ? "" : "  " + marks;
+}
+
+// The table in blocks that each fit `width` columns (a block holds one group at least, however
+// narrow the width): every block repeats m and J_m(x), then holds whole groups, three columns
+// for each seed format and the backward column last; blocks are separated by a blank line.
+std::string Blocks(const Outcome& outcome, int width) {
+  const size_t groups = outcome.columns.size() + 1;  // the seed formats, then backward
+  const auto group_width = [&](size_t g) {
+    return g < outcome.columns.size() ? 3 * kErrorWidth : kErrorWidth;
+  };
+  std::string text;
+  for (size_t first = 0; first < groups;) {
+    size_t end = first + 1;
+    size_t used = kOrderWidth + kTruthWidth + group_width(first) + kMarksWidth;
+    while (end < groups && used + group_width(end) <= static_cast<size_t>(std::max(width, 0))) {
+      used += group_width(end++);
+    }
+    std::string names = std::string(kOrderWidth + kTruthWidth, ' ');
+    std::string heads = Padded("m", kOrderWidth) + Padded("J_m(x)", kTruthWidth);
+    for (size_t g = first; g < end; ++g) {
+      if (g < outcome.columns.size()) {
+        names += Padded(std::string(outcome.columns[g].format->name) + " seeds", 3 * kErrorWidth);
+        heads += Padded("measured", kErrorWidth) + Padded("seeds", kErrorWidth) +
+                 Padded("rounding", kErrorWidth);
+      } else {
+        names += Padded("Miller", kErrorWidth);
+        heads += Padded("backward", kErrorWidth);
+      }
+    }
+    text += "\n" + names + "\n" + heads + "\n";
+    for (size_t m = 0; m < outcome.backward.size(); ++m) {
+      text += Padded(std::to_string(m), kOrderWidth) +
+              Padded(Seventeen(outcome.truth.j[m].get()), kTruthWidth);
+      for (size_t g = first; g < end; ++g) {
+        if (g < outcome.columns.size()) {
+          const SeedColumn& column = outcome.columns[g];
+          text += Padded(Seven(column.measured[m].get()), kErrorWidth) +
+                  Padded(Seven(column.predicted[m].get()), kErrorWidth) +
+                  Padded(Seven(column.rounding[m].get()), kErrorWidth);
+        } else {
+          text += Padded(Seven(outcome.backward[m].get()), kErrorWidth);
+        }
+      }
+      text += Marks(outcome, m) + "\n";
+    }
+    first = end;
+  }
+  return text;
+}
+
+// The words of `text` in lines of at most `width` columns where they fit (a longer word gets
+// a line of its own), the first line after `first`, the others after `rest`.
+std::string Wrapped(const std::string& text, int width, const std::string& first,
+                    const std::string& rest) {
+  std::string out, line = first;
+  bool empty = true;
+  std::istringstream words(text);
+  for (std::string word; words >> word;) {
+    if (!empty && static_cast<int>(line.size() + 1 + word.size()) > width) {
+      out += line + "\n";
+      line = rest;
+      empty = true;
+    }
+    line += (empty ? "" : " ") + word;
+    empty = false;
+  }
+  return out + line + "\n";
+}
+
+// "%.2f" of a number, or "none" for NaN.
+std::string Fixed(double value, const char* format = "%.2f") {
+  if (std::isnan(value)) return "none";
+  char text[64];
+  std::snprintf(text, sizeof text, format, value);
+  return text;
+}
+
+std::string SummaryText(const Outcome& outcome, int width) {
+  const Summary summary = Summarize(outcome);
+  const long last = static_cast<long>(outcome.backward.size()) - 1;
+  std::string text = "\nSummary:\n";
+  for (size_t i = 0; i < outcome.columns.size(); ++i) {
+    const ColumnSummary& said = summary.columns[i];
+    std::string item = std::string(outcome.columns[i].format->name) + " seeds: ";
+    item += said.every_digit_lost_at < 0
+                ? "no order up to " + std::to_string(last) + " has lost every digit"
+                : "every digit lost from m = " + std::to_string(said.every_digit_lost_at);
+    if (last >= 1 && !std::isnan(said.digits_per_step)) {
+      item += "; at m = " + std::to_string(last) + ", " + Fixed(said.digits_per_step) +
+              " digits lost per step (theory: " + Fixed(said.theory_digits_per_step) + ")";
+    } else if (last >= 1) {
+      item += "; at m = " + std::to_string(last) +
+              " no step to measure (theory: " + Fixed(said.theory_digits_per_step) +
+              " digits per step)";
+    }
+    item += said.seeds_dominate ? "; the seeds' errors dominate" : "; the rounding dominates";
+    text += Wrapped(item, width, "  ", "      ");
+  }
+  std::string item = "backward (Miller): ";
+  if (summary.backward_worst_at < 0) {
+    item += "no row away from zeros and within range";
+  } else {
+    item += "at most " + Fixed(summary.backward_ulps, "%.3g") + " units in the last place of " +
+            std::string(outcome.x.format().name) +
+            " (at m = " + std::to_string(summary.backward_worst_at) +
+            "; rows near a zero and below the range left out)";
+  }
+  return text + Wrapped(item, width, "  ", "      ");
 }
 
 }  // namespace
 
-std::string TableText(const Experiment& experiment, const Outcome& outcome) {
+std::string TableText(const Experiment& experiment, const Outcome& outcome, int width) {
   const IeeeFormat& arithmetic = outcome.x.format();
   const long last = static_cast<long>(outcome.backward.size()) - 1;
-  std::string text = "Recurrences for J_m(x), m = 0 ... " + std::to_string(last) +
-                     ", x = " + experiment.x_text + " (in " + std::string(arithmetic.name) + ": " +
-                     Seventeen(outcome.x.get()) + ")\n";
+  std::string text = Wrapped(
+      "Recurrences for J_m(x), m = 0 ... " + std::to_string(last) + ", x = " + experiment.x_text +
+          " (in " + std::string(arithmetic.name) + ": " + Seventeen(outcome.x.get()) + ")",
+      width, "", "  ");
   text += "Forward: J_(m+1) = (2m / x) J_m - J_(m-1) in " + std::string(arithmetic.name) +
-          ", seeds " + SeedName(experiment) + "\n";
+          "; seeds " + SeedName(experiment) + "\n";
+  const auto value_lines = [](const IeeeNumber& j0, const MpfrNumber& e0, const IeeeNumber& j1,
+                              const MpfrNumber& e1) {
+    return "      J_0 = " + Seventeen(j0.get()) + " (relative error " + Seven(e0.get()) + ")\n" +
+           "      J_1 = " + Seventeen(j1.get()) + " (relative error " + Seven(e1.get()) + ")\n";
+  };
   for (const SeedColumn& column : outcome.columns) {
-    text += "  " + std::string(column.format->name) +
-            " seeds: J_0 = " + Seventeen(column.seed_0.get()) + " (relative error " +
-            Seven(column.seed_0_error.get()) + "), J_1 = " + Seventeen(column.seed_1.get()) + " (" +
-            Seven(column.seed_1_error.get()) + ")\n";
+    text += "  " + std::string(column.format->name) + " seeds:\n" +
+            value_lines(column.seed_0, column.seed_0_error, column.seed_1, column.seed_1_error);
     if (!(column.start_0 == column.seed_0) || !(column.start_1 == column.seed_1)) {
-      text += "    rounded to " + std::string(arithmetic.name) +
-              ", where the recurrence starts: J_0 = " + Seventeen(column.start_0.get()) + " (" +
-              Seven(column.start_0_error.get()) + "), J_1 = " + Seventeen(column.start_1.get()) +
-              " (" + Seven(column.start_1_error.get()) + ")\n";
+      text +=
+          "    rounded to " + std::string(arithmetic.name) + ", where the recurrence starts:\n" +
+          value_lines(column.start_0, column.start_0_error, column.start_1, column.start_1_error);
     }
     if (experiment.seeds == SeedKind::kSeries) {
       char holds[32];
       std::snprintf(holds, sizeof holds, "%.1f", column.format->precision * std::log10(2.0));
       text += "    series cancellation (" + std::string(column.format->name) + " holds " + holds +
-              " digits): J_0 lost " + DigitsLost(column.largest_term_0, column.seed_0) +
-              ", J_1 lost " + DigitsLost(column.largest_term_1, column.seed_1) + "\n";
+              " digits):\n      J_0 lost " + DigitsLost(column.largest_term_0, column.seed_0) +
+              "\n      J_1 lost " + DigitsLost(column.largest_term_1, column.seed_1) + "\n";
     }
   }
   text += "Backward (Miller) in " + std::string(arithmetic.name) + " from order " +
           std::to_string(outcome.backward_start) +
-          ", normalised with J_0 + 2 (J_2 + J_4 + ...) = 1\n";
-  text +=
-      "Relative errors (computed - true) / true; * near a zero of J_m(x) (below a tenth of "
-      "sqrt(J_m^2 + Y_m^2)), where every method's relative error is large\n\n";
-  text += Padded("m", 6) + Padded("J_m(x)", 25);
-  for (const SeedColumn& column : outcome.columns) {
-    text += Padded(std::string(column.format->name) + " measured", kNumberWidth) +
-            Padded(std::string(column.format->name) + " predicted", kNumberWidth);
-  }
-  text += Padded("backward", kNumberWidth) + "\n";
-  for (size_t m = 0; m < outcome.backward.size(); ++m) {
-    text += Padded(std::to_string(m), 6) + Padded(Seventeen(outcome.truth.j[m].get()), 25);
-    for (const SeedColumn& column : outcome.columns) {
-      text += Padded(Seven(column.measured[m].get()), kNumberWidth) +
-              Padded(Seven(column.predicted[m].get()), kNumberWidth);
-    }
-    text += Padded(Seven(outcome.backward[m].get()), kNumberWidth);
-    if (outcome.near_zero[m]) text += " *";
-    if (outcome.below_range[m])
-      text += "  J_m(x) below " + std::string(arithmetic.name) + "'s range";
-    text += "\n";
-  }
+          ",\n  normalised with J_0 + 2 (J_2 + J_4 + ...) = 1\n";
+  text += Wrapped(
+      "Relative errors (computed - true) / true: measured = seeds + rounding, the part the "
+      "seeds' errors give and the part the arithmetic's own roundings add.",
+      width, "", "");
+  text += Wrapped(
+      "Marks: * near a zero of J_m(x) (past its first zero, within a tenth of its amplitude "
+      "sqrt(J_m^2 + Y_m^2)), where every method's relative error is large; u J_m(x) below " +
+          std::string(arithmetic.name) + "'s range; o a forward value overflowed.",
+      width, "", "");
+  text += Blocks(outcome, width);
+  text += SummaryText(outcome, width);
   return text;
 }
 

@@ -7,9 +7,10 @@
 #include "lab/experiment.hpp"
 
 // Aligned columns under a heading that states x, the arithmetic, the backward start and every
-// seed with its relative error; rows near a zero of J_m(x) are marked "*", and rows where J_m(x)
-// lies below the arithmetic format's range say so.
-std::string TableText(const Experiment& experiment, const Outcome& outcome);
+// seed with its relative error, in blocks of seed formats that fit `width` columns (the backward
+// column in the last); rows are marked "*" near a zero of J_m(x), "u" where J_m(x) lies below the
+// arithmetic format's range, "o" where a forward value overflowed. A summary follows.
+std::string TableText(const Experiment& experiment, const Outcome& outcome, int width);
 
 // "m,J_m,binary32_measured,binary32_predicted,...,backward,binary32_rounding,
 // binary32_rounding_bound,...", then one line per order. Every number in exponent form with 7

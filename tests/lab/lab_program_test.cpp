@@ -89,6 +89,8 @@ TEST(LabProgram, RefusesBadInputAndWritesCsv) {
        "--x '1e-30' is 0 in binary16, out of 0 < X <= 10000"},
       {{"--orders", "100001"}, "--orders needs a whole number from 1 to 100000, not '100001'"},
       {{"--orders", "0"}, "--orders needs a whole number from 1 to 100000, not '0'"},
+      {{"--width", "0"}, "--width needs a whole number from 1 to 100000, not '0'"},
+      {{"--width", "80 "}, "--width needs a whole number from 1 to 100000, not '80 '"},
       {{"--formats", "binary32,binary8"},
        "unknown format 'binary8'; the formats are binary16, bfloat16, binary32, binary64, x87, "
        "binary128, binary256"},
@@ -123,6 +125,12 @@ TEST(LabProgram, RefusesBadInputAndWritesCsv) {
             "bfloat16_rounding_bound");
   EXPECT_EQ(std::count(csv.out.begin(), csv.out.end(), '\n'), 4);
   EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+  // Not a terminal: 80 columns.
+  const testing_support::CommandResult table =
+      RunLab({"--x", "20", "--orders", "40", "--formats", "binary16,binary64"}, dir.path());
+  EXPECT_EQ(table.status, 0) << table.err;
+  std::istringstream lines(table.out);
+  for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), 80u) << line;
   // A destination that cannot be opened is refused before anything is computed or printed.
   const testing_support::CommandResult nowhere =
       RunLab({"--x", "10000", "--orders", "100000", "--plot", "missing/x"}, dir.path());

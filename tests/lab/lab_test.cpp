@@ -326,11 +326,13 @@ TEST(Lab, TheHeadingSaysWhatEachRecurrenceStartsFrom) {
     const char* said;
   } rows[] = {
       {"1", &kBinary64, &kBinary16, SeedKind::kRounded,
-       "    rounded to binary16, where the recurrence starts: J_0 = 7.6513671875000000e-01 "
-       "(-7.967589e-05), J_1 = 4.3994140625000000e-01 (-2.481067e-04)\n"},
+       "    rounded to binary16, where the recurrence starts:\n"
+       "      J_0 = 7.6513671875000000e-01 (relative error -7.967589e-05)\n"
+       "      J_1 = 4.3994140625000000e-01 (relative error -2.481067e-04)\n"},
       {"10", &kBinary64, &kBinary128, SeedKind::kSeries,
-       "    series cancellation (binary64 holds 16.0 digits): J_0 lost 3.4 digits (largest term "
-       "6.782e+02, sum -2.459e-01), J_1 lost 4.2 digits"},
+       "    series cancellation (binary64 holds 16.0 digits):\n"
+       "      J_0 lost 3.4 digits (largest term 6.782e+02, sum -2.459e-01)\n"
+       "      J_1 lost 4.2 digits"},
       {"10000", &kBinary16, &kBinary128, SeedKind::kSeries,
        "J_0 lost every digit (largest term inf, sum -inf)"},
   };
@@ -342,8 +344,8 @@ TEST(Lab, TheHeadingSaysWhatEachRecurrenceStartsFrom) {
     experiment.arithmetic = row.arithmetic;
     experiment.seeds = row.kind;
     const Outcome outcome = Ran(experiment);
-    EXPECT_NE(TableText(experiment, outcome).find(row.said), std::string::npos)
-        << TableText(experiment, outcome);
+    EXPECT_NE(TableText(experiment, outcome, 80).find(row.said), std::string::npos)
+        << TableText(experiment, outcome, 80);
     // The first row's error is the start's.
     EXPECT_EQ(
         mpfr_cmp(outcome.columns[0].start_0_error.get(), outcome.columns[0].measured[0].get()), 0);
@@ -396,6 +398,42 @@ TEST(Lab, TheTheoryKeepsItsDigitsAtTinyX) {
   }
 }
 
+// The table fits the width it is given, in blocks of whole seed formats (each with m and
+// J_m(x) again, the backward column in the last), and ends with what to take away. The lesson's
+// numbers: at x = 20 the relative error grows by log10 |(Y_40/J_40) / (Y_39/J_39)| = 1.13 digits
+// a step (mpmath), binary16's seeds lose every digit from m = 28 (its CSV), and in binary64 the
+// rounding outweighs the seeds.
+TEST(Lab, TheTableFitsItsWidthAndSaysWhatToTakeAway) {
+  Experiment experiment;
+  experiment.x_text = "20";
+  experiment.orders = 40;
+  experiment.seed_formats = {&kBinary16, &kBfloat16, &kBinary32, &kBinary64};
+  experiment.arithmetic = &kBinary64;
+  const Outcome outcome = Ran(experiment);
+  const struct Row {
+    int width;
+    int blocks;
+  } rows[] = {{80, 5}, {120, 3}, {200, 2}, {1000, 1}};
+  for (const Row& row : rows) {
+    const std::string table = TableText(experiment, outcome, row.width);
+    std::istringstream lines(table);
+    int blocks = 0;
+    for (std::string line; std::getline(lines, line);) {
+      EXPECT_LE(static_cast<int>(line.size()), row.width) << line;
+      if (line.starts_with("     m ")) ++blocks;
+    }
+    EXPECT_EQ(blocks, row.blocks) << "width " << row.width;
+  }
+  const std::string table = TableText(experiment, outcome, 1000);
+  for (const char* said :
+       {"binary16 seeds: every digit lost from m = 28; at m = 40, 1.13 digits lost per step "
+        "(theory: 1.13); the seeds' errors dominate\n",
+        "binary64 seeds: every digit lost from m = 40; at m = 40, 1.13 digits lost per step "
+        "(theory: 1.13); the rounding dominates\n"}) {
+    EXPECT_NE(table.find(said), std::string::npos) << said;
+  }
+}
+
 // Every row keeps a blank between its columns, however long a number: at x = 1 the J_m(x) of
 // m >= 2991 have five-digit exponents.
 TEST(Lab, TableColumnsStaySeparated) {
@@ -403,7 +441,7 @@ TEST(Lab, TableColumnsStaySeparated) {
   experiment.orders = 3000;
   experiment.seed_formats = {&kBinary16};
   const Outcome outcome = Ran(experiment);
-  std::istringstream table(TableText(experiment, outcome));
+  std::istringstream table(TableText(experiment, outcome, 80));
   std::istringstream csv(CsvText(outcome));
   std::string csv_line;
   std::getline(csv, csv_line);  // the header
