@@ -157,6 +157,7 @@ std::vector<MpfrNumber> RoundingRelativeErrors(const BesselTable& truth, mpfr_sr
     }
     MpfrNumber r(truth.bits);
     mpfr_div(r.get(), here.get(), truth.j[m].get(), MPFR_RNDN);
+    if (mpfr_zero_p(r.get())) mpfr_set_zero(r.get(), 1);  // nothing rounded: no sign to show
     relative.push_back(std::move(r));
   }
   return relative;
