@@ -288,10 +288,12 @@ TEST(Lab, TheBackwardRecurrenceNeverOverflows) {
       {"10000", 12000, &kBinary16, false},
       // 2m beyond binary16's largest value from m = 32752 on, 2m / x far within it.
       {"10000", 33000, &kBinary16, false},
-      // J_5000 near 10^-394500000, beyond MPFR's default exponent range.
+      // J_5000 near 10^-394500000, beyond MPFR's default exponent range (and the widest on
+      // 32-bit targets: left out there).
       {"1e-78900", 5000, &kBinary256, true},
   };
   for (const Row& row : rows) {
+    if (row.x == std::string("1e-78900") && sizeof(mpfr_exp_t) <= 4) continue;
     Experiment experiment;
     experiment.x_text = row.x;
     experiment.orders = row.orders;
