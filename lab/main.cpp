@@ -42,6 +42,8 @@ Options (long options may be abbreviated; -- ends them):
                         columns (default: the terminal's width, or 80 when standard
                         output is not a terminal); a block holds one format at least
       --csv             write CSV instead of the table
+      --json            write JSON instead of the table: the parameters, every row
+                        with its marks and the theory's parts, and the summary
       --plot PREFIX     also write PREFIX.dat, PREFIX.svg and PREFIX.png (gnuplot);
                         PREFIX's directory is opened before anything is computed
       --help            display this help and exit
@@ -71,6 +73,7 @@ enum Code : int {
   kArithmetic,
   kSeeds,
   kCsv,
+  kJson,
   kWidth,
   kPlot,
   kHelpCode,
@@ -84,6 +87,7 @@ constexpr option kOptions[] = {
     {"arithmetic", required_argument, nullptr, kArithmetic},
     {"seeds", required_argument, nullptr, kSeeds},
     {"csv", no_argument, nullptr, kCsv},
+    {"json", no_argument, nullptr, kJson},
     {"width", required_argument, nullptr, kWidth},
     {"plot", required_argument, nullptr, kPlot},
     {"help", no_argument, nullptr, kHelpCode},
@@ -153,7 +157,7 @@ int main(int argc, char* argv[]) {
   WidenMpfrExponents();
   ProtectOutputs();
   Experiment experiment;
-  bool csv = false;
+  enum class Output { kTable, kCsv, kJson } output = Output::kTable;
   long width = StandardOutputColumns();
   if (width <= 0) width = kDefaultWidth;
   std::string plot_prefix;
@@ -202,7 +206,11 @@ int main(int argc, char* argv[]) {
         experiment.seeds = value == "rounded" ? SeedKind::kRounded : SeedKind::kSeries;
         break;
       case kCsv:
-        csv = true;
+      case kJson:
+        if (output != Output::kTable) {
+          return UsageError(kProgram, "--csv and --json exclude each other");
+        }
+        output = option.code == kCsv ? Output::kCsv : Output::kJson;
         break;
       case kWidth:
         if (!ParseWhole(value, kMaxWidth, width)) {
@@ -245,7 +253,11 @@ int main(int argc, char* argv[]) {
     return Failure(kProgram, kExitFailure,
                    "the true values could not be computed to the digits printed");
   }
-  if (!Print(csv ? CsvText(outcome) : TableText(experiment, outcome, static_cast<int>(width)))) {
+  const std::string text = output == Output::kCsv ? CsvText(outcome)
+                           : output == Output::kJson
+                               ? JsonText(experiment, outcome)
+                               : TableText(experiment, outcome, static_cast<int>(width));
+  if (!Print(text)) {
     return Finished(kProgram, kExitFailure);
   }
   if (plot_prefix.empty()) return kExitSuccess;

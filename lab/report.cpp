@@ -269,6 +269,106 @@ std::string CsvText(const Outcome& outcome) {
   return text;
 }
 
+namespace {
+
+// A JSON string: quotes, backslashes and control bytes escaped.
+std::string JsonString(std::string_view text) {
+  std::string out = "\"";
+  for (const char c : text) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (static_cast<unsigned char>(c) < 0x20) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+      out += escaped;
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
+
+// A number as the CSV gives it, or null for infinity and NaN.
+std::string JsonNumber(const std::string& text, mpfr_srcptr x) {
+  return mpfr_number_p(x) ? text : "null";
+}
+
+std::string JsonDouble(double value, const char* format) {
+  if (!std::isfinite(value)) return "null";
+  char text[64];
+  std::snprintf(text, sizeof text, format, value);
+  return text;
+}
+
+}  // namespace
+
+std::string JsonText(const Experiment& experiment, const Outcome& outcome) {
+  const IeeeFormat& arithmetic = outcome.x.format();
+  // As many digits as tell the value apart from its neighbours in the format, and exactly.
+  const int digits = static_cast<int>(std::ceil(arithmetic.precision * std::log10(2.0))) + 1;
+  char decimal[96], hexadecimal[96];
+  mpfr_snprintf(decimal, sizeof decimal, "%.*Re", digits - 1, outcome.x.get());
+  mpfr_snprintf(hexadecimal, sizeof hexadecimal, "%Ra", outcome.x.get());
+  std::string text = "{\n  \"parameters\": {\n";
+  text += "    \"x\": " + JsonString(experiment.x_text) + ",\n";
+  text += "    \"x_used\": {\"decimal\": " + JsonString(decimal) +
+          ", \"hexadecimal\": " + JsonString(hexadecimal) + "},\n";
+  text += "    \"arithmetic\": " + JsonString(arithmetic.name) + ",\n";
+  text += "    \"seeds\": " +
+          JsonString(experiment.seeds == SeedKind::kRounded ? "rounded" : "series") + ",\n";
+  text += "    \"formats\": [";
+  for (size_t i = 0; i < outcome.columns.size(); ++i) {
+    text += (i > 0 ? ", " : "") + JsonString(outcome.columns[i].format->name);
+  }
+  text += "],\n    \"orders\": " + std::to_string(outcome.backward.size() - 1) + ",\n";
+  text += "    \"miller\": {\"start\": " + std::to_string(outcome.backward_start) +
+          ", \"rule\": " + JsonString(std::string(kBackwardStartRule) + ", bits = p + 8") +
+          "}\n  },\n  \"rows\": [\n";
+  for (size_t m = 0; m < outcome.backward.size(); ++m) {
+    text +=
+        "    {\"m\": " + std::to_string(m) +
+        ", \"J_m\": " + JsonNumber(Seventeen(outcome.truth.j[m].get()), outcome.truth.j[m].get()) +
+        ", \"near_zero\": " + (outcome.near_zero[m] ? "true" : "false") +
+        ", \"below_range\": " + (outcome.below_range[m] ? "true" : "false") +
+        ", \"overflowed\": " + (Overflowed(outcome, m) ? "true" : "false") + ", \"backward\": " +
+        JsonNumber(Seven(outcome.backward[m].get()), outcome.backward[m].get()) +
+        ", \"formats\": {";
+    for (size_t i = 0; i < outcome.columns.size(); ++i) {
+      const SeedColumn& column = outcome.columns[i];
+      text +=
+          (i > 0 ? ", " : "") + JsonString(column.format->name) + ": {\"measured\": " +
+          JsonNumber(Seven(column.measured[m].get()), column.measured[m].get()) + ", \"seeds\": " +
+          JsonNumber(Seven(column.predicted[m].get()), column.predicted[m].get()) +
+          ", \"rounding\": " +
+          JsonNumber(Seven(column.rounding[m].get()), column.rounding[m].get()) +
+          ", \"rounding_bound\": " +
+          JsonNumber(Three(column.rounding_bound[m].get()), column.rounding_bound[m].get()) + "}";
+    }
+    text += std::string("}}") + (m + 1 < outcome.backward.size() ? "," : "") + "\n";
+  }
+  const Summary summary = Summarize(outcome);
+  text += "  ],\n  \"summary\": {\n    \"formats\": {";
+  for (size_t i = 0; i < outcome.columns.size(); ++i) {
+    const ColumnSummary& said = summary.columns[i];
+    text +=
+        std::string(i > 0 ? ", " : "") + "\n      " + JsonString(outcome.columns[i].format->name) +
+        ": {\"every_digit_lost_at\": " +
+        (said.every_digit_lost_at < 0 ? "null" : std::to_string(said.every_digit_lost_at)) +
+        ", \"digits_lost_per_step\": " + JsonDouble(said.digits_per_step, "%.4f") +
+        ", \"theory_digits_lost_per_step\": " + JsonDouble(said.theory_digits_per_step, "%.4f") +
+        ", \"dominant\": " + (said.seeds_dominate ? "\"seeds\"" : "\"rounding\"") + "}";
+  }
+  text += "\n    },\n    \"backward\": {\"largest_ulps\": " +
+          (summary.backward_worst_at < 0 ? std::string("null")
+                                         : JsonDouble(summary.backward_ulps, "%.4g")) +
+          ", \"at\": " +
+          (summary.backward_worst_at < 0 ? std::string("null")
+                                         : std::to_string(summary.backward_worst_at)) +
+          "}\n  }\n}\n";
+  return text;
+}
+
 std::string PlotData(const Outcome& outcome) {
   std::string text = "# m";
   for (const SeedColumn& column : outcome.columns) {

@@ -17,6 +17,13 @@ std::string TableText(const Experiment& experiment, const Outcome& outcome, int 
 // significant digits, correctly rounded ("inf", "nan" as they are); a bound with 3, rounded up.
 std::string CsvText(const Outcome& outcome);
 
+// One JSON object: "parameters" (x as given and as the binary value used, in decimal, to as
+// many digits as tell it apart, and in hexadecimal, exactly; the arithmetic; the seed kind; the
+// formats; Miller's start and its rule), "rows" (m, J_m, the marks near_zero, below_range and
+// overflowed, backward, and for each format measured, seeds, rounding and rounding_bound),
+// "summary". Numbers as in the CSV; null for infinity and NaN (the row is then overflowed).
+std::string JsonText(const Experiment& experiment, const Outcome& outcome);
+
 // For gnuplot: m, then |measured| and |predicted| of each seed format, then |backward|, blank-
 // separated; "NaN" where there is nothing to draw on a logarithmic axis.
 std::string PlotData(const Outcome& outcome);

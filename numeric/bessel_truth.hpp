@@ -23,6 +23,11 @@ struct BesselTable {
 // max(last, ceil(x)) + 8 * 2^k with |J_(N+1)/Y_(N+1)| * max(1, |Y_last/J_last|) <= 2^-bits
 // (J_n and Y_n at those few orders from MPFR's own functions).
 long BackwardStart(mpfr_srcptr x, long last, mpfr_prec_t bits);
+// The rule, said in words, for a reader of the output.
+inline constexpr const char* kBackwardStartRule =
+    "the least N = max(M, ceil(x)) + 8 * 2^k at which |e| max(1, |Y_M / J_M|), "
+    "|e| (|Y_0| + 2 |Y_2| + ... + 2 |Y_N|) and 4 |J_(N+1)| are each at most 2^-(bits + 2), "
+    "e = J_(N+1) / Y_(N+1)";
 
 // Gives GNU MPFR its widest exponent range (about 2^(+-2^62)) for the rest of the process: at
 // tiny x and high orders J_m(x) and Y_m(x) lie far beyond its default 2^(+-2^30) (J_100000 of
@@ -71,5 +76,5 @@ std::vector<MpfrNumber> RoundingRelativeErrors(const BesselTable& truth, mpfr_sr
 // u)^2; and R_m = (pi x / 2) (|J_m| sum |d_k Y_(k-1)| + |Y_m| sum |d_k J_(k-1)|) bounds what they
 // add up to. Every bound rounded upwards; relative to |J_m|.
 std::vector<MpfrNumber> RoundingErrorBounds(const BesselTable& truth, mpfr_srcptr x,
-                                            const std::vector<MpfrNumber>& predicted,
-                                            int precision, int min_exponent);
+                                            const std::vector<MpfrNumber>& predicted, int precision,
+                                            int min_exponent);

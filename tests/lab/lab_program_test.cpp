@@ -103,6 +103,7 @@ TEST(LabProgram, RefusesBadInputAndWritesCsv) {
       {{"extra"}, "extra operand 'extra'"},
       {{"--", "--x"}, "extra operand '--x'"},
       {{"--csv=yes"}, "option '--csv' doesn't allow an argument"},
+      {{"--csv", "--json"}, "--csv and --json exclude each other"},
       {{"--formats", "binary16,binary32,binary16"}, "--formats names 'binary16' twice"},
       {{"--plot", "."}, "--plot needs a file name prefix, not the directory '.'"},
       {{"--plot", "out/.."}, "--plot needs a file name prefix, not the directory 'out/..'"},

@@ -1,0 +1,91 @@
+// bessel-recurrence-lab's JSON, read back by nlohmann::json: every field there, the same numbers
+// as the CSV, the marks, the x used in decimal and hexadecimal.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+
+#include "lab/experiment.hpp"
+#include "lab/report.hpp"
+
+namespace {
+
+Outcome Ran(const Experiment& experiment) {
+  WidenMpfrExponents();
+  Outcome outcome;
+  EXPECT_TRUE(Run(experiment, outcome)) << experiment.x_text;
+  return outcome;
+}
+
+// The CSV's fields, line by line.
+std::vector<std::vector<std::string>> CsvFields(const std::string& csv) {
+  std::vector<std::vector<std::string>> lines;
+  std::istringstream in(csv);
+  for (std::string line; std::getline(in, line);) {
+    std::vector<std::string> fields;
+    std::istringstream row(line);
+    for (std::string field; std::getline(row, field, ',');) fields.push_back(field);
+    lines.push_back(fields);
+  }
+  return lines;
+}
+
+// x = 0.1 in binary16 is 1638 / 2^14 = 0.0999755859375 = 0x1.998p-4 (by hand); there the
+// forward values lose every digit from m = 3 (-523), overflow from m = 7, and J_m falls below
+// binary16's smallest subnormal, 2^-24 = 6.0e-8, from m = 5 (J_5 = 2.6e-9).
+TEST(LabJson, HoldsTheParametersTheRowsAndTheSummary) {
+  Experiment experiment;
+  experiment.x_text = "0.1";
+  experiment.orders = 12;
+  experiment.seed_formats = {&kBinary16, &kBinary64};
+  experiment.arithmetic = &kBinary16;
+  const Outcome outcome = Ran(experiment);
+  const nlohmann::json json = nlohmann::json::parse(JsonText(experiment, outcome));
+  const nlohmann::json& parameters = json.at("parameters");
+  EXPECT_EQ(parameters.at("x"), "0.1");
+  EXPECT_EQ(parameters.at("x_used").at("decimal"), "9.9976e-02");
+  EXPECT_EQ(parameters.at("x_used").at("hexadecimal"), "0x1.998p-4");
+  EXPECT_EQ(parameters.at("arithmetic"), "binary16");
+  EXPECT_EQ(parameters.at("seeds"), "rounded");
+  EXPECT_EQ(parameters.at("formats"), nlohmann::json({"binary16", "binary64"}));
+  EXPECT_EQ(parameters.at("orders"), 12);
+  EXPECT_EQ(parameters.at("miller").at("start"), outcome.backward_start);
+  EXPECT_TRUE(parameters.at("miller").at("rule").is_string());
+
+  // Every number is the CSV's; infinity and NaN are null, and the row says it overflowed.
+  const auto csv = CsvFields(CsvText(outcome));
+  const nlohmann::json& rows = json.at("rows");
+  ASSERT_EQ(rows.size(), 13u);
+  bool any_overflow = false, any_below = false;
+  for (size_t m = 0; m < rows.size(); ++m) {
+    const nlohmann::json& row = rows[m];
+    const std::vector<std::string>& fields = csv[m + 1];
+    const auto same = [](const nlohmann::json& value, const std::string& field) {
+      return value.is_null()
+                 ? field == "inf" || field == "-inf" || field == "nan" || field == "-nan"
+                 : std::stod(field) == value.get<double>();
+    };
+    EXPECT_EQ(row.at("m"), m);
+    EXPECT_TRUE(same(row.at("J_m"), fields[1])) << m;
+    EXPECT_TRUE(same(row.at("formats").at("binary16").at("measured"), fields[2])) << m;
+    EXPECT_TRUE(same(row.at("formats").at("binary16").at("seeds"), fields[3])) << m;
+    EXPECT_TRUE(same(row.at("formats").at("binary64").at("measured"), fields[4])) << m;
+    EXPECT_TRUE(same(row.at("backward"), fields[6])) << m;
+    EXPECT_TRUE(same(row.at("formats").at("binary16").at("rounding"), fields[7])) << m;
+    EXPECT_EQ(row.at("near_zero"), static_cast<bool>(outcome.near_zero[m]));
+    EXPECT_EQ(row.at("below_range"), static_cast<bool>(outcome.below_range[m]));
+    const bool overflowed = row.at("formats").at("binary16").at("measured").is_null() ||
+                            row.at("formats").at("binary64").at("measured").is_null();
+    EXPECT_EQ(row.at("overflowed"), overflowed) << m;
+    any_overflow = any_overflow || overflowed;
+    any_below = any_below || row.at("below_range").get<bool>();
+  }
+  EXPECT_TRUE(any_overflow);
+  EXPECT_TRUE(any_below);
+  const nlohmann::json& summary = json.at("summary");
+  EXPECT_EQ(summary.at("formats").at("binary16").at("every_digit_lost_at"), 3);
+  EXPECT_TRUE(summary.at("backward").at("largest_ulps").is_number());
+}
+
+}  // namespace
