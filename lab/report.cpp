@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <sstream>
 
+#include "picture/gnuplot.hpp"
+
 namespace {
 
 // 7 significant digits: "-1.297000e-07", "inf", "nan".
@@ -29,14 +31,6 @@ std::string Seventeen(mpfr_srcptr x) {
   char text[64];
   mpfr_snprintf(text, sizeof text, "%.16Re", x);
   return text;
-}
-
-// The magnitude, for a logarithmic axis: "NaN" for zero, infinity and NaN.
-std::string Magnitude(mpfr_srcptr x) {
-  if (!mpfr_regular_p(x)) return "NaN";
-  char text[64];
-  mpfr_snprintf(text, sizeof text, "%.6Re", x);
-  return text[0] == '-' ? text + 1 : text;
 }
 
 // Right-aligned in `width`, and always after a blank: a wider text (a five-digit exponent)
@@ -369,20 +363,91 @@ std::string JsonText(const Experiment& experiment, const Outcome& outcome) {
   return text;
 }
 
+namespace {
+
+// A picture's vertical range: from a tenth of the least magnitude drawn to ten times the
+// largest, within double's range (gnuplot's numbers are doubles), the line at 1 always inside.
+// Magnitudes beyond it are drawn at its edges, with their own markers, not dropped.
+struct PictureRange {
+  double low = 1e-1, high = 10;
+};
+
+constexpr double kDoubleLow = 1e-300, kDoubleHigh = 1e300;
+
+// |x| as a double, when it lies in double's range; NaN otherwise (0, infinite, NaN, too large,
+// too small).
+double InRange(mpfr_srcptr x) {
+  if (!mpfr_regular_p(x)) return std::nan("");
+  const double magnitude = std::fabs(mpfr_get_d(x, MPFR_RNDN));
+  return magnitude >= kDoubleLow && magnitude <= kDoubleHigh ? magnitude : std::nan("");
+}
+
+// Where a magnitude beyond the range goes: the top edge (too large, infinite, NaN: overflowed)
+// or the bottom one (too small); NaN for a magnitude drawn as it is, or a zero.
+double AtEdge(mpfr_srcptr x, const PictureRange& range) {
+  if (mpfr_zero_p(x) || !std::isnan(InRange(x))) return std::nan("");
+  // Regular and out of range: too large if at least 1, too small otherwise.
+  if (!mpfr_number_p(x) || mpfr_get_exp(x) > 0) return range.high;
+  return range.low;
+}
+
+PictureRange RangeOf(const Outcome& outcome) {
+  PictureRange range;
+  double least = 1, most = 1;
+  const auto take = [&](mpfr_srcptr x) {
+    const double magnitude = InRange(x);
+    if (std::isnan(magnitude)) return;
+    least = std::min(least, magnitude);
+    most = std::max(most, magnitude);
+  };
+  for (size_t m = 0; m < outcome.backward.size(); ++m) {
+    for (const SeedColumn& column : outcome.columns) {
+      take(column.measured[m].get());
+      take(column.predicted[m].get());
+    }
+    take(outcome.backward[m].get());
+  }
+  range.low = std::max(least / 10, kDoubleLow);
+  range.high = std::min(most * 10, kDoubleHigh);
+  return range;
+}
+
+std::string Plotted(double value) {
+  if (std::isnan(value)) return "NaN";
+  char text[32];
+  std::snprintf(text, sizeof text, "%.6e", value);
+  return text;
+}
+
+// 1-based columns of PlotData: m; for each format measured, predicted and measured at an
+// edge; then backward, backward at an edge, and the marks drawn at the bottom edge.
+size_t FormatColumn(size_t format, size_t which) {
+  return 2 + 3 * format + which;
+}
+
+}  // namespace
+
 std::string PlotData(const Outcome& outcome) {
+  const PictureRange range = RangeOf(outcome);
   std::string text = "# m";
   for (const SeedColumn& column : outcome.columns) {
-    text += "  " + std::string(column.format->name) + "_measured  " +
-            std::string(column.format->name) + "_predicted";
+    const std::string name(column.format->name);
+    text += "  " + name + "_measured  " + name + "_predicted  " + name + "_measured_at_edge";
   }
-  text += "  backward  (|relative error|)\n";
+  text +=
+      "  backward  backward_at_edge  near_zero  below_range  (|relative error|; at_edge: beyond "
+      "the picture's range, drawn at its edge; NaN: nothing to draw)\n";
   for (size_t m = 0; m < outcome.backward.size(); ++m) {
     text += std::to_string(m);
     for (const SeedColumn& column : outcome.columns) {
-      text +=
-          " " + Magnitude(column.measured[m].get()) + " " + Magnitude(column.predicted[m].get());
+      text += " " + Plotted(InRange(column.measured[m].get())) + " " +
+              Plotted(InRange(column.predicted[m].get())) + " " +
+              Plotted(AtEdge(column.measured[m].get(), range));
     }
-    text += " " + Magnitude(outcome.backward[m].get()) + "\n";
+    text += " " + Plotted(InRange(outcome.backward[m].get())) + " " +
+            Plotted(AtEdge(outcome.backward[m].get(), range)) + " " +
+            Plotted(outcome.near_zero[m] ? range.low : std::nan("")) + " " +
+            Plotted(outcome.below_range[m] ? range.low : std::nan("")) + "\n";
   }
   return text;
 }
@@ -390,35 +455,62 @@ std::string PlotData(const Outcome& outcome) {
 std::string PlotScript(const Outcome& outcome, const std::string& terminal) {
   static constexpr const char* kColours[] = {"#1f77b4", "#d62728", "#2ca02c", "#9467bd",
                                              "#ff7f0e", "#8c564b", "#e377c2"};
+  const PictureRange range = RangeOf(outcome);
+  const std::string arithmetic(outcome.x.format().name);
   // The x of the title is the program's own rendering of the number, never the text given.
-  char x_text[64];
+  char x_text[64], x_value[64];
   mpfr_snprintf(x_text, sizeof x_text, "%.6Rg", outcome.x.get());
+  mpfr_snprintf(x_value, sizeof x_value, "%.17Rg", outcome.x.get());
   std::string script = "$errors << EOD\n" + PlotData(outcome) + "EOD\n";
-  script += "set title 'J_m(x) by the forward recurrence in " +
-            std::string(outcome.x.format().name) + ", x = " + x_text +
-            ": relative error by seed format'\n";
+  script += "set title 'J_m(x) forward in " + arithmetic + ", x = " + x_text + "'\n";
   script +=
       "set xlabel 'order m'\n"
       "set ylabel '|relative error|'\n"
       "set logscale y\n"
       "set format y '10^{%L}'\n"
       "set grid ytics xtics lc rgb '#dddddd'\n"
-      "set key outside right top vertical Left reverse\n"
-      "set terminal " +
-      terminal + "\n";
-  script += "plot ";
-  size_t column = 2;
-  for (size_t i = 0; i < outcome.columns.size(); ++i, column += 2) {
-    const std::string name(outcome.columns[i].format->name);
-    const std::string colour = std::string("'") + kColours[i % 7] + "'";
-    script += "$errors using 1:" + std::to_string(column) + " with points pt 7 ps 0.8 lc rgb " +
-              colour + " title '" + name +
-              " seeds, measured', \\\n     $errors using 1:" + std::to_string(column + 1) +
-              " with lines dt 2 lw 2 lc rgb " + colour + " title 'predicted', \\\n     ";
+      "set key outside right top vertical Left reverse font ',15' spacing 1\n";
+  script += "set key title 'in " + arithmetic + "'\n";
+  script += "set xrange [-0.5:" + std::to_string(outcome.backward.size() - 1) + ".5]\n";
+  script += "set yrange [" + Plotted(range.low) + ":" + Plotted(range.high) + "]\n";
+  // The rows below the arithmetic's range, shaded: no value of the format holds J_m there.
+  int shaded = 0;
+  for (size_t m = 0; m < outcome.backward.size() && shaded < 50;) {
+    if (!outcome.below_range[m]) {
+      ++m;
+      continue;
+    }
+    size_t end = m;
+    while (end + 1 < outcome.backward.size() && outcome.below_range[end + 1]) ++end;
+    script += "set object " + std::to_string(++shaded) + " rectangle from " + std::to_string(m) +
+              "-0.5, graph 0 to " + std::to_string(end) +
+              "+0.5, graph 1 behind fillcolor rgb '#e8e8e8' fillstyle solid noborder\n";
+    m = end + 1;
   }
-  script += "$errors using 1:" + std::to_string(column) +
-            " with linespoints pt 6 lw 2 lc rgb 'black' title 'backward (Miller)', \\\n"
-            "     1 with lines dt 3 lc rgb 'gray' title 'every digit lost'\n"
-            "unset output\n";
+  if (mpfr_cmp_ui(outcome.x.get(), static_cast<unsigned long>(outcome.backward.size() - 1)) <= 0) {
+    script += OrderIsX(x_value);
+  }
+  script += "set terminal " + terminal + "\n";
+  script += "plot ";
+  // One entry a series; the arithmetic named once, as the key's title.
+  const auto series = [](size_t column, const std::string& style, const std::string& title) {
+    return "$errors using 1:" + std::to_string(column) + " with " + style +
+           (title.empty() ? " notitle" : " title '" + title + "'") + ", \\\n     ";
+  };
+  for (size_t i = 0; i < outcome.columns.size(); ++i) {
+    const std::string name(outcome.columns[i].format->name);
+    const std::string colour = std::string(" lc rgb '") + kColours[i % 7] + "'";
+    script += series(FormatColumn(i, 0), "points pt 7 ps 1.2" + colour, name + " seeds") +
+              series(FormatColumn(i, 1), "lines dt 2 lw 3" + colour, "  predicted") +
+              series(FormatColumn(i, 2), "points pt 8 ps 1.6" + colour,
+                     i == 0 ? "beyond the range, at its edge" : "");
+  }
+  const size_t backward = FormatColumn(outcome.columns.size(), 0);
+  script +=
+      series(backward, "linespoints pt 6 lw 3 lc rgb 'black'", "backward (Miller)") +
+      series(backward + 1, "points pt 8 ps 1.6 lc rgb 'black'", "") +
+      series(backward + 2, "points pt 9 ps 1.6 lc rgb '#555555'", "near a zero of J_m") +
+      series(backward + 3, "points pt 5 ps 0.8 lc rgb '#aaaaaa'", "J_m below the range (shaded)") +
+      kEveryDigitLost + "\nunset output\n";
   return script;
 }

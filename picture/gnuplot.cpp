@@ -125,6 +125,13 @@ GnuplotRun RunGnuplot(const std::string& script) {
   return run;
 }
 
+std::string OrderIsX(const std::string& x) {
+  return "set arrow from " + x + ", graph 0 to " + x +
+         ", graph 1 nohead dt 4 lw 3 lc rgb '#555555'\n"
+         "set label 'm = x' at " +
+         x + ", graph 0.96 offset 0.6, 0 tc rgb '#555555'\n";
+}
+
 Pictures DrawPictures(const PlotScriptFor& script) {
   Pictures pictures;
   const auto failed = [&pictures](Drawn drawn, std::string failure) {
@@ -132,15 +139,13 @@ Pictures DrawPictures(const PlotScriptFor& script) {
     pictures.failure = std::move(failure);
     return pictures;
   };
-  GnuplotRun svg =
-      RunGnuplot(script("svg size 900,600 enhanced font 'Sans,12' background rgb 'white'"));
+  GnuplotRun svg = RunGnuplot(script(kSvgTerminal));
   if (svg.drawn != Drawn::kDone) return failed(svg.drawn, std::move(svg.failure));
   // A picture cut short: gnuplot could not write it all, yet said nothing.
   const std::string incomplete = std::string(" picture is incomplete; is ") + kTemporaryDirectory +
                                  " full, or a file-size limit set?";
   if (!CompleteSvg(svg.output)) return failed(Drawn::kGnuplotFailed, "the SVG" + incomplete);
-  GnuplotRun png =
-      RunGnuplot(script("pngcairo size 900,600 enhanced font 'Sans,10' background rgb 'white'"));
+  GnuplotRun png = RunGnuplot(script(kPngTerminal));
   if (png.drawn != Drawn::kDone) return failed(png.drawn, std::move(png.failure));
   if (!CompletePng(png.output)) return failed(Drawn::kGnuplotFailed, "the PNG" + incomplete);
   pictures = {Drawn::kDone, std::move(svg.output), std::move(png.output), ""};

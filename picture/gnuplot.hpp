@@ -27,6 +27,19 @@ struct Pictures {
   std::string png;
   std::string failure;  // as in GnuplotRun
 };
+// The conventions every picture follows, written once: a size and fonts a class can read from
+// the back of the room (kSvgTerminal, kPngTerminal, which DrawPictures uses), the line where
+// every digit is lost as visible as the data, and a line at m = x, where the forward
+// recurrence turns unstable.
+inline constexpr const char* kSvgTerminal =
+    "svg size 1200,800 enhanced font 'Sans,20' background rgb 'white'";
+inline constexpr const char* kPngTerminal =
+    "pngcairo size 1200,800 enhanced font 'Sans,16' background rgb 'white'";
+inline constexpr const char* kEveryDigitLost =
+    "1 with lines dt 2 lw 3 lc rgb '#000000' title 'relative error 1: every digit lost'";
+// "set arrow ..." and its label, for x as gnuplot reads a number.
+std::string OrderIsX(const std::string& x);
+
 // `script(terminal)` is the whole script for one gnuplot terminal.
 using PlotScriptFor = std::function<std::string(const std::string& terminal)>;
 Pictures DrawPictures(const PlotScriptFor& script);

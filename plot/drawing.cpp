@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <sstream>
 
+#include "picture/gnuplot.hpp"
+
 namespace {
 
 constexpr const char* kColours[3] = {"#1f77b4", "#d62728", "#2ca02c"};
@@ -29,19 +31,20 @@ std::string Quoted(const std::string& text) {
 std::string SeriesScript(const AllSeries& series, const std::string& terminal) {
   std::ostringstream script;
   script << "$errors << EOD\n" << DataText(series) << "EOD\n";
-  script << "set title 'Forward recurrence J_{m+1} = 2m J_m - J_{m-1} at x = 1: "
-            "error growth by seed precision'\n"
+  // The recurrence runs in binary128 (its seeds in each table's kind), at x = 1.
+  script << "set title 'J_{m+1} = 2m J_m - J_{m-1} in binary128 at x = 1'\n"
             "set xlabel 'order m'\n"
-            "set ylabel '|relative error| of the recurrence value'\n"
+            "set ylabel '|relative error|'\n"
             "set logscale y\n"
             "set format y '10^{%L}'\n"
-            "set xrange [1.5:10.5]\n"
-            "set xtics 2, 1, 10\n"
+            "set xrange [0.5:10.5]\n"
+            "set xtics 1, 1, 10\n"
             "set yrange [1e-36:1e12]\n"
             "set ytics 1e-36, 1e6, 1e12\n"
             "set grid ytics xtics lc rgb '#dddddd'\n"
-            "set key inside right bottom vertical Left reverse spacing 1.2 opaque\n"
-         << "set terminal " << terminal << "\n"
+            "set key inside right bottom vertical Left reverse spacing 1.1 opaque font ',15'\n"
+            "set key title 'in binary128'\n"
+         << OrderIsX("1") << "set terminal " << terminal << "\n"
          << "plot ";
   for (size_t i = 0; i < series.size(); ++i) {
     const std::string colour = Quoted(kColours[i]);
@@ -52,8 +55,7 @@ std::string SeriesScript(const AllSeries& series, const std::string& terminal) {
            << " with lines dt 2 lw 2 lc rgb " << colour << " title " << Quoted("predicted")
            << ", \\\n     ";
   }
-  script << "1 with lines dt 3 lw 1.5 lc rgb 'black' title 'relative error 1: every digit lost'\n"
-         << "unset output\n";
+  script << kEveryDigitLost << "\nunset output\n";
   return script.str();
 }
 

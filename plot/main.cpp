@@ -25,7 +25,7 @@ constexpr const char* kHelpAfterInputs = R"( as bessel-recurrence writes them, i
 (default: the working directory) and writes into DIR:
   bess-errors.dat   m, then for the 7-, 16- and 34-digit tables in turn the measured
                     |relative error| and the one theory predicts from the seeds' errors
-  bess-errors.svg   the same as a picture, 900 x 600, drawn by gnuplot
+  bess-errors.svg   the same as a picture, 1200 x 800, drawn by gnuplot
   bess-errors.png
 
 Options (long options may be abbreviated; -- ends them):

@@ -436,6 +436,46 @@ TEST(Lab, TheTableFitsItsWidthAndSaysWhatToTakeAway) {
   }
 }
 
+// The picture carries the table's warnings: in binary16 at x = 10 the forward values overflow
+// (drawn at the top edge, not dropped), J_m falls below the range from m = 24 (shaded, marked at
+// the bottom edge), m = 6 is near a zero; the arithmetic is named, m = x drawn.
+TEST(Lab, ThePictureCarriesTheTablesWarnings) {
+  Experiment experiment;
+  experiment.x_text = "10";
+  experiment.orders = 40;
+  experiment.seed_formats = {&kBinary16};
+  experiment.arithmetic = &kBinary16;
+  const Outcome outcome = Ran(experiment);
+  const std::string script = PlotScript(outcome, "svg");
+  for (const char* part :
+       {"set key title 'in binary16'\n", "set arrow from 10, graph 0 to 10, graph 1 nohead",
+        "rectangle from 24-0.5, graph 0 to 40+0.5, graph 1", "every digit lost"}) {
+    EXPECT_NE(script.find(part), std::string::npos) << part;
+  }
+  std::istringstream data(PlotData(outcome));
+  std::string line, top;
+  std::getline(data, line);  // the names of the columns
+  for (long m = 0; std::getline(data, line); ++m) {
+    std::istringstream fields(line);
+    std::string order, measured, predicted, at_edge, backward, backward_at_edge, near, below;
+    fields >> order >> measured >> predicted >> at_edge >> backward >> backward_at_edge >> near >>
+        below;
+    const bool overflowed = Overflowed(outcome, static_cast<size_t>(m));
+    EXPECT_EQ(measured == "NaN" && at_edge != "NaN", overflowed) << "m = " << m;
+    if (overflowed) {
+      if (top.empty()) top = at_edge;
+      EXPECT_EQ(at_edge, top) << "the top edge, the same for every overflowed value";
+    }
+    EXPECT_EQ(below != "NaN", m >= 24) << "m = " << m;
+    EXPECT_EQ(near != "NaN", m == 6) << "m = " << m;
+  }
+  EXPECT_FALSE(top.empty()) << "nothing overflowed";
+  const size_t range = script.find("set yrange [");
+  ASSERT_NE(range, std::string::npos);
+  const std::string range_line = script.substr(range, script.find('\n', range) - range);
+  EXPECT_TRUE(range_line.ends_with(":" + top + "]")) << range_line << ": the edge is its top";
+}
+
 // Every row keeps a blank between its columns, however long a number: at x = 1 the J_m(x) of
 // m >= 2991 have five-digit exponents.
 TEST(Lab, TableColumnsStaySeparated) {
