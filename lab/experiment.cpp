@@ -179,26 +179,31 @@ Summary Summarize(const Outcome& outcome) {
     }
     said.digits_per_step = std::nan("");
     said.theory_digits_per_step = std::nan("");
-    if (last >= 1) {
+    if (last >= 2) {  // a step of the recurrence's own: e_0 and e_1 are the seeds'
       said.digits_per_step =
           log10_ratio(column.measured[last].get(), column.measured[last - 1].get());
       said.theory_digits_per_step = log10_ratio(truth.y[last].get(), truth.j[last].get()) -
                                     log10_ratio(truth.y[last - 1].get(), truth.j[last - 1].get());
     }
-    said.seeds_dominate =
-        mpfr_cmpabs(column.predicted[last].get(), column.rounding[last].get()) >= 0;
+    const mpfr_srcptr seeds = column.predicted[last].get(), rounding = column.rounding[last].get();
+    said.dominant = !mpfr_number_p(seeds) || !mpfr_number_p(rounding) ? Dominant::kUndetermined
+                    : mpfr_cmpabs(seeds, rounding) >= 0               ? Dominant::kSeeds
+                                                                      : Dominant::kRounding;
     summary.columns.push_back(said);
   }
-  const int precision = outcome.x.format().precision;
+  const IeeeFormat& format = outcome.x.format();
+  MpfrNumber error(truth.bits + 64);
   for (size_t m = 0; m <= last; ++m) {
     if (outcome.near_zero[m] || outcome.below_range[m]) continue;
-    long exponent = 0;
-    const double significand = mpfr_get_d_2exp(&exponent, outcome.backward[m].get(), MPFR_RNDN);
+    // |computed - J_m| in units of the last place where J_m lies: ulp(J_m) = 2^(e - p) for
+    // 2^(e-1) <= |J_m| < 2^e, and 2^(emin - p + 1) throughout the subnormals.
+    mpfr_mul(error.get(), outcome.backward[m].get(), truth.j[m].get(), MPFR_RNDN);
+    const long place = std::max(static_cast<long>(mpfr_get_exp(truth.j[m].get())),
+                                static_cast<long>(format.min_exponent) + 1) -
+                       format.precision;
+    mpfr_mul_2si(error.get(), error.get(), -place, MPFR_RNDN);
     const double ulps =
-        mpfr_number_p(outcome.backward[m].get())
-            ? std::ldexp(std::fabs(significand),
-                         static_cast<int>(std::clamp(exponent + precision - 1, -100000L, 100000L)))
-            : HUGE_VAL;
+        mpfr_number_p(error.get()) ? std::fabs(mpfr_get_d(error.get(), MPFR_RNDN)) : HUGE_VAL;
     if (summary.backward_worst_at < 0 || ulps > summary.backward_ulps) {
       summary.backward_ulps = ulps;
       summary.backward_worst_at = static_cast<long>(m);
@@ -318,7 +323,7 @@ void MeasureAgainst(const BesselTable& truth, const Computed& computed, mpfr_src
     }
     column.rounding = RoundingRelativeErrors(truth, x, values);
     column.rounding_bound = RoundingErrorBounds(truth, x, column.predicted, arithmetic.precision,
-                                                arithmetic.min_exponent);
+                                                arithmetic.min_exponent, arithmetic.max_exponent);
   }
   for (size_t m = 0; m < computed.backward.size(); ++m) {
     outcome.backward.push_back(RelativeError(computed.backward[m].get(), truth.j[m].get()));

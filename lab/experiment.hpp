@@ -54,12 +54,13 @@ struct Outcome {
 // (log10 |e_M / e_(M-1)|) and as theory says (log10 of the growth factor
 // |(Y_M / J_M) / (Y_(M-1) / J_(M-1))|), NaN where there is no step or no finite error; and
 // whether the seeds' part or the rounding part is the larger at M. For the backward recurrence,
-// its largest error in units in the last place (|error| 2^(p-1)) and the order, rows near a
-// zero and below the format's range left out (-1: no row left).
+// its largest error in units in the last place of J_m (subnormal places below the normal range)
+// and the order, rows near a zero and below the format's range left out (-1: no row left).
+enum class Dominant { kSeeds, kRounding, kUndetermined };  // undetermined: a part not finite
 struct ColumnSummary {
   long every_digit_lost_at = -1;
   double digits_per_step = 0, theory_digits_per_step = 0;
-  bool seeds_dominate = true;
+  Dominant dominant = Dominant::kSeeds;
 };
 struct Summary {
   std::vector<ColumnSummary> columns;

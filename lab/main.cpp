@@ -207,7 +207,8 @@ int main(int argc, char* argv[]) {
         break;
       case kCsv:
       case kJson:
-        if (output != Output::kTable) {
+        if (output != Output::kTable &&
+            output != (option.code == kCsv ? Output::kCsv : Output::kJson)) {
           return UsageError(kProgram, "--csv and --json exclude each other");
         }
         output = option.code == kCsv ? Output::kCsv : Output::kJson;

@@ -84,40 +84,60 @@ std::string Marks(const Outcome& outcome, size_t m) {
 // for each seed format and the backward column last; blocks are separated by a blank line.
 std::string Blocks(const Outcome& outcome, int width) {
   const size_t groups = outcome.columns.size() + 1;  // the seed formats, then backward
+  const size_t rows = outcome.backward.size();
+  // Every column as wide as its widest number needs, a blank before it (five-digit exponents).
+  size_t order_width = kOrderWidth, truth_width = kTruthWidth;
+  std::vector<size_t> column_width(groups, kErrorWidth);
+  const auto widen = [](size_t& to, const std::string& text) {
+    to = std::max(to, text.size() + 1);
+  };
+  for (size_t m = 0; m < rows; ++m) {
+    widen(order_width, std::to_string(m));
+    widen(truth_width, Seventeen(outcome.truth.j[m].get()));
+    for (size_t g = 0; g < outcome.columns.size(); ++g) {
+      const SeedColumn& column = outcome.columns[g];
+      for (const MpfrNumber* value :
+           {&column.measured[m], &column.predicted[m], &column.rounding[m]}) {
+        widen(column_width[g], Seven(value->get()));
+      }
+    }
+    widen(column_width.back(), Seven(outcome.backward[m].get()));
+  }
   const auto group_width = [&](size_t g) {
-    return g < outcome.columns.size() ? 3 * kErrorWidth : kErrorWidth;
+    return (g < outcome.columns.size() ? 3 : 1) * column_width[g];
   };
   std::string text;
   for (size_t first = 0; first < groups;) {
     size_t end = first + 1;
-    size_t used = kOrderWidth + kTruthWidth + group_width(first) + kMarksWidth;
+    size_t used = order_width + truth_width + group_width(first) + kMarksWidth;
     while (end < groups && used + group_width(end) <= static_cast<size_t>(std::max(width, 0))) {
       used += group_width(end++);
     }
-    std::string names = std::string(kOrderWidth + kTruthWidth, ' ');
-    std::string heads = Padded("m", kOrderWidth) + Padded("J_m(x)", kTruthWidth);
+    std::string names = std::string(order_width + truth_width, ' ');
+    std::string heads = Padded("m", order_width) + Padded("J_m(x)", truth_width);
     for (size_t g = first; g < end; ++g) {
+      const size_t w = column_width[g];
       if (g < outcome.columns.size()) {
-        names += Padded(std::string(outcome.columns[g].format->name) + " seeds", 3 * kErrorWidth);
-        heads += Padded("measured", kErrorWidth) + Padded("seeds", kErrorWidth) +
-                 Padded("rounding", kErrorWidth);
+        names += Padded(std::string(outcome.columns[g].format->name) + " seeds", 3 * w);
+        heads += Padded("measured", w) + Padded("seeds", w) + Padded("rounding", w);
       } else {
-        names += Padded("Miller", kErrorWidth);
-        heads += Padded("backward", kErrorWidth);
+        names += Padded("Miller", w);
+        heads += Padded("backward", w);
       }
     }
     text += "\n" + names + "\n" + heads + "\n";
-    for (size_t m = 0; m < outcome.backward.size(); ++m) {
-      text += Padded(std::to_string(m), kOrderWidth) +
-              Padded(Seventeen(outcome.truth.j[m].get()), kTruthWidth);
+    for (size_t m = 0; m < rows; ++m) {
+      text += Padded(std::to_string(m), order_width) +
+              Padded(Seventeen(outcome.truth.j[m].get()), truth_width);
       for (size_t g = first; g < end; ++g) {
+        const size_t w = column_width[g];
         if (g < outcome.columns.size()) {
           const SeedColumn& column = outcome.columns[g];
-          text += Padded(Seven(column.measured[m].get()), kErrorWidth) +
-                  Padded(Seven(column.predicted[m].get()), kErrorWidth) +
-                  Padded(Seven(column.rounding[m].get()), kErrorWidth);
+          text += Padded(Seven(column.measured[m].get()), w) +
+                  Padded(Seven(column.predicted[m].get()), w) +
+                  Padded(Seven(column.rounding[m].get()), w);
         } else {
-          text += Padded(Seven(outcome.backward[m].get()), kErrorWidth);
+          text += Padded(Seven(outcome.backward[m].get()), w);
         }
       }
       text += Marks(outcome, m) + "\n";
@@ -164,15 +184,20 @@ std::string SummaryText(const Outcome& outcome, int width) {
     item += said.every_digit_lost_at < 0
                 ? "no order up to " + std::to_string(last) + " has lost every digit"
                 : "every digit lost from m = " + std::to_string(said.every_digit_lost_at);
-    if (last >= 1 && !std::isnan(said.digits_per_step)) {
+    if (last < 2) {
+      item += "; no step of the recurrence's own up to m = " + std::to_string(last);
+    } else if (!std::isnan(said.digits_per_step)) {
       item += "; at m = " + std::to_string(last) + ", " + Fixed(said.digits_per_step) +
               " digits lost per step (theory: " + Fixed(said.theory_digits_per_step) + ")";
-    } else if (last >= 1) {
+    } else {
       item += "; at m = " + std::to_string(last) +
               " no step to measure (theory: " + Fixed(said.theory_digits_per_step) +
               " digits per step)";
     }
-    item += said.seeds_dominate ? "; the seeds' errors dominate" : "; the rounding dominates";
+    item += said.dominant == Dominant::kSeeds      ? "; the seeds' errors dominate"
+            : said.dominant == Dominant::kRounding ? "; the rounding dominates"
+                                                   : "; which part dominates cannot be told (a "
+                                                     "value overflowed)";
     text += Wrapped(item, width, "  ", "      ");
   }
   std::string item = "backward (Miller): ";
@@ -351,7 +376,11 @@ std::string JsonText(const Experiment& experiment, const Outcome& outcome) {
         (said.every_digit_lost_at < 0 ? "null" : std::to_string(said.every_digit_lost_at)) +
         ", \"digits_lost_per_step\": " + JsonDouble(said.digits_per_step, "%.4f") +
         ", \"theory_digits_lost_per_step\": " + JsonDouble(said.theory_digits_per_step, "%.4f") +
-        ", \"dominant\": " + (said.seeds_dominate ? "\"seeds\"" : "\"rounding\"") + "}";
+        ", \"dominant\": " +
+        (said.dominant == Dominant::kSeeds      ? "\"seeds\""
+         : said.dominant == Dominant::kRounding ? "\"rounding\""
+                                                : "null") +
+        "}";
   }
   text += "\n    },\n    \"backward\": {\"largest_ulps\": " +
           (summary.backward_worst_at < 0 ? std::string("null")

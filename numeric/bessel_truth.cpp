@@ -3,7 +3,9 @@
 #include "numeric/bessel_truth.hpp"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <initializer_list>
 
 namespace {
 
@@ -135,29 +137,61 @@ bool TrueBessel(mpfr_srcptr x, long last, mpfr_prec_t accurate_bits, BesselTable
   return false;
 }
 
+namespace {
+
+// The bits that hold every one of the values exactly, and their sums and differences.
+mpfr_prec_t SpanningBits(std::initializer_list<mpfr_srcptr> values) {
+  long high = LONG_MIN, low = LONG_MAX;
+  for (mpfr_srcptr v : values) {
+    if (!mpfr_regular_p(v)) continue;
+    high = std::max(high, static_cast<long>(mpfr_get_exp(v)));
+    low = std::min(low, static_cast<long>(mpfr_get_exp(v) - mpfr_get_prec(v)));
+  }
+  return high == LONG_MIN ? MPFR_PREC_MIN : static_cast<mpfr_prec_t>(high - low + 2);
+}
+
+}  // namespace
+
 std::vector<MpfrNumber> RoundingRelativeErrors(const BesselTable& truth, mpfr_srcptr x,
                                                const std::vector<mpfr_srcptr>& computed) {
   const mpfr_prec_t bits = truth.bits + 256;
-  const size_t count = computed.size();
   std::vector<MpfrNumber> relative;
-  MpfrNumber before(bits), here(bits), next(bits), factor(bits), step(bits);
-  for (size_t m = 0; m < count; ++m) {
-    if (m >= 2) {
-      // d_m = c_m - ((2(m-1) / x) c_(m-1) - c_(m-2)), and r_m = (2(m-1) / x) r_(m-1) - r_(m-2) +
-      // d_m.
-      mpfr_ui_div(factor.get(), static_cast<unsigned long>(2 * (m - 1)), x, MPFR_RNDN);
-      mpfr_mul(step.get(), factor.get(), computed[m - 1], MPFR_RNDN);
-      mpfr_sub(step.get(), step.get(), computed[m - 2], MPFR_RNDN);
-      mpfr_sub(step.get(), computed[m], step.get(), MPFR_RNDN);
-      mpfr_mul(next.get(), factor.get(), here.get(), MPFR_RNDN);
-      mpfr_sub(next.get(), next.get(), before.get(), MPFR_RNDN);
-      mpfr_add(next.get(), next.get(), step.get(), MPFR_RNDN);
-      mpfr_swap(before.get(), here.get());
-      mpfr_swap(here.get(), next.get());
+  MpfrNumber before(bits), here(bits), next(bits), factor(bits), d(bits);
+  bool finite = true;
+  for (size_t m = 0; m < computed.size(); ++m) {
+    if (m >= 2 && finite) {
+      const size_t k = m - 1;
+      const mpfr_srcptr c_next = computed[m], c = computed[k], c_before = computed[k - 1];
+      finite = mpfr_number_p(c_next) && mpfr_number_p(c) && mpfr_number_p(c_before);
+      if (finite) {
+        // The numerator x c_(k+1) - 2k c_k + x c_(k-1), exactly: each product in the bits of
+        // its factors, the sum in the bits that span them.
+        const mpfr_prec_t x_bits = mpfr_get_prec(x);
+        MpfrNumber a(x_bits + mpfr_get_prec(c_next)), b(mpfr_get_prec(c) + 64),
+            e(x_bits + mpfr_get_prec(c_before));
+        mpfr_mul(a.get(), x, c_next, MPFR_RNDN);
+        mpfr_mul_ui(b.get(), c, static_cast<unsigned long>(2 * k), MPFR_RNDN);
+        mpfr_mul(e.get(), x, c_before, MPFR_RNDN);
+        MpfrNumber numerator(SpanningBits({a.get(), b.get(), e.get()}) + 2);
+        mpfr_sub(numerator.get(), a.get(), b.get(), MPFR_RNDN);
+        mpfr_add(numerator.get(), numerator.get(), e.get(), MPFR_RNDN);
+        mpfr_div(d.get(), numerator.get(), x, MPFR_RNDN);
+        // r_(k+1) = (2k/x) r_k - r_(k-1) + d_(k+1).
+        mpfr_ui_div(factor.get(), static_cast<unsigned long>(2 * k), x, MPFR_RNDN);
+        mpfr_mul(next.get(), factor.get(), here.get(), MPFR_RNDN);
+        mpfr_sub(next.get(), next.get(), before.get(), MPFR_RNDN);
+        mpfr_add(next.get(), next.get(), d.get(), MPFR_RNDN);
+        mpfr_swap(before.get(), here.get());
+        mpfr_swap(here.get(), next.get());
+      }
     }
     MpfrNumber r(truth.bits);
-    mpfr_div(r.get(), here.get(), truth.j[m].get(), MPFR_RNDN);
-    if (mpfr_zero_p(r.get())) mpfr_set_zero(r.get(), 1);  // nothing rounded: no sign to show
+    if (!finite) {
+      mpfr_set_nan(r.get());
+    } else {
+      mpfr_div(r.get(), here.get(), truth.j[m].get(), MPFR_RNDN);
+      if (mpfr_zero_p(r.get())) mpfr_set_zero(r.get(), 1);  // nothing rounded: no sign to show
+    }
     relative.push_back(std::move(r));
   }
   return relative;
@@ -165,7 +199,7 @@ std::vector<MpfrNumber> RoundingRelativeErrors(const BesselTable& truth, mpfr_sr
 
 std::vector<MpfrNumber> RoundingErrorBounds(const BesselTable& truth, mpfr_srcptr x,
                                             const std::vector<MpfrNumber>& predicted, int precision,
-                                            int min_exponent) {
+                                            int min_exponent, int max_exponent) {
   constexpr mpfr_prec_t kBits = 64;  // bounds need no more, each rounded upwards
   const auto up = MPFR_RNDU;
   MpfrNumber u(kBits), grown(kBits), half_subnormal(kBits), half_pi_x(kBits);
@@ -189,8 +223,11 @@ std::vector<MpfrNumber> RoundingErrorBounds(const BesselTable& truth, mpfr_srcpt
     w.push_back(std::move(seeds));  // |c_m| <= |J_m| + |seed part| + R_m, completed below
   }
   MpfrNumber sum_y(kBits), sum_j(kBits), f(kBits), big_f(kBits), d(kBits), t(kBits), r(kBits);
+  MpfrNumber largest(kBits);  // the format's values lie below 2^(emax + 1)
+  mpfr_set_ui_2exp(largest.get(), 1, max_exponent + 1, MPFR_RNDD);
+  bool may_overflow = false;
   for (size_t m = 0; m < count; ++m) {
-    if (m >= 2) {
+    if (m >= 2 && !may_overflow) {
       const size_t k = m - 1;  // the step from c_k and c_(k-1) to c_m
       mpfr_ui_div(f.get(), static_cast<unsigned long>(2 * k), x, up);
       mpfr_abs(f.get(), f.get(), up);
@@ -206,6 +243,8 @@ std::vector<MpfrNumber> RoundingErrorBounds(const BesselTable& truth, mpfr_srcpt
       mpfr_add_ui(r.get(), u.get(), 1, up);
       mpfr_mul(t.get(), t.get(), r.get(), up);
       mpfr_add(t.get(), t.get(), w[k - 1].get(), up);
+      may_overflow =
+          !mpfr_less_p(t.get(), largest.get()) || !mpfr_less_p(big_f.get(), largest.get());
       mpfr_mul(t.get(), t.get(), u.get(), up);
       mpfr_add(d.get(), d.get(), t.get(), up);
       mpfr_mul_ui(t.get(), half_subnormal.get(), 3, up);
@@ -225,6 +264,7 @@ std::vector<MpfrNumber> RoundingErrorBounds(const BesselTable& truth, mpfr_srcpt
     mpfr_add(w[m].get(), w[m].get(), r.get(), up);
     MpfrNumber relative(kBits);
     mpfr_div(relative.get(), r.get(), abs_j[m].get(), up);
+    if (may_overflow) mpfr_set_inf(relative.get(), 1);
     bound.push_back(std::move(relative));
   }
   return bound;

@@ -63,8 +63,11 @@ std::vector<MpfrNumber> PredictedRelativeErrors(const BesselTable& truth, mpfr_s
 // on as a seed error entered at order k would, as G(m, k) d_k with
 // G(m, k) = (pi x / 2) (J_m Y_(k-1) - Y_m J_(k-1)) (the Wronskian again). So the error splits
 // exactly: (c_m - J_m) / J_m = predicted_m + rounding_m, rounding_m = (sum of G(m, k) d_k) / J_m,
-// computed by the same recurrence driven by the d_k, 256 bits beyond the truth. `computed`:
-// c_0 ... c_last; x as the recurrence used it.
+// computed by the same recurrence driven by the d_k, 256 bits beyond the truth. Each d_k is
+// rounded once, from its exact numerator: d_(k+1) = (x c_(k+1) - 2k c_k + x c_(k-1)) / x, so
+// that however much the step cancels, no rounding of the check's own can fake one (a step that
+// rounds nothing gives 0). `computed`: c_0 ... c_last; x as the recurrence used it. NaN from
+// the first value that is not finite on.
 std::vector<MpfrNumber> RoundingRelativeErrors(const BesselTable& truth, mpfr_srcptr x,
                                                const std::vector<mpfr_srcptr>& computed);
 
@@ -74,7 +77,9 @@ std::vector<MpfrNumber> RoundingRelativeErrors(const BesselTable& truth, mpfr_sr
 // each step's error is at most ((1 + u)^2 - 1) |2k/x| W_k (2k and 2k/x rounded) + u F W_k (the
 // product) + u (F W_k (1 + u) + W_(k-1)) (the difference) + 3 half-subnormals, F = |2k/x| (1 +
 // u)^2; and R_m = (pi x / 2) (|J_m| sum |d_k Y_(k-1)| + |Y_m| sum |d_k J_(k-1)|) bounds what they
-// add up to. Every bound rounded upwards; relative to |J_m|.
+// add up to. Every bound rounded upwards; relative to |J_m|. Once a step's factor, product or
+// difference may pass the format's largest value (below 2^(max_exponent + 1)), no bound holds:
+// from there on it is infinite.
 std::vector<MpfrNumber> RoundingErrorBounds(const BesselTable& truth, mpfr_srcptr x,
                                             const std::vector<MpfrNumber>& predicted, int precision,
-                                            int min_exponent);
+                                            int min_exponent, int max_exponent);

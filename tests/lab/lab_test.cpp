@@ -229,6 +229,10 @@ TEST(Lab, TheErrorIsTheSeedsPartAndTheRoundingPart) {
       {"1000", 1500, {&kBinary64}, &kBinary64},
       {"3", 30, {&kBinary256}, &kBinary256},
       {"2.5", 60, {&kBinary16}, &kBinary16},
+      // Tiny x: each step cancels nearly all, and rounds nothing at first.
+      {"1e-20", 10, {&kBinary32, &kBinary64, &kBinary128}, &kBinary128},
+      {"1e-8", 10, {&kBinary64}, &kBinary64},
+      {"1e-300", 30, {&kBinary64}, &kX87},
   };
   for (const Row& row : rows) {
     Experiment experiment;
