@@ -100,6 +100,12 @@ GnuplotRun RunGnuplot(const std::string& script) {
     return failed("gnuplot was ended by signal " + std::to_string(WTERMSIG(status)) + " (" +
                   strsignal(WTERMSIG(status)) + ")");
   }
+  // 127: the program could not be run at all, as a shell says it (and as an emulator's
+  // posix_spawnp reports a program that is not there).
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 127) {
+    run.drawn = Drawn::kNoGnuplot;
+    return failed("gnuplot could not be run");
+  }
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
     return failed("gnuplot failed with status " + std::to_string(WEXITSTATUS(status)) +
                   " (its own message is above)");
