@@ -159,12 +159,8 @@ bool Overflowed(const Outcome& outcome, size_t m) {
 }
 
 Summary Summarize(const Outcome& outcome) {
-  // log10 |a / b| for numbers of any size; NaN unless both are finite and nonzero.
   const auto log10_ratio = [](mpfr_srcptr a, mpfr_srcptr b) {
-    if (!mpfr_regular_p(a) || !mpfr_regular_p(b)) return std::nan("");
-    long ea = 0, eb = 0;
-    const double ma = mpfr_get_d_2exp(&ea, a, MPFR_RNDN), mb = mpfr_get_d_2exp(&eb, b, MPFR_RNDN);
-    return std::log10(std::fabs(ma / mb)) + static_cast<double>(ea - eb) * std::log10(2.0);
+    return Log2Ratio(a, b) * std::log10(2.0);
   };
   Summary summary;
   const size_t last = outcome.backward.size() - 1;

@@ -42,7 +42,7 @@ std::string Padded(const std::string& text, size_t width) {
 constexpr size_t kNumberWidth = 21;
 
 // "2.8 digits (largest term 6.800e+02, sum 9.805e-01)": log10 of the largest term against the
-// sum, from binary exponents and significands, for numbers of any size.
+// sum.
 std::string DigitsLost(const IeeeNumber& largest_term, const IeeeNumber& sum) {
   char text[160];
   if (!mpfr_number_p(sum.get()) || !mpfr_number_p(largest_term.get()) || mpfr_zero_p(sum.get())) {
@@ -50,11 +50,7 @@ std::string DigitsLost(const IeeeNumber& largest_term, const IeeeNumber& sum) {
                   largest_term.get(), sum.get());
     return text;
   }
-  long e_term = 0, e_sum = 0;
-  const double term = mpfr_get_d_2exp(&e_term, largest_term.get(), MPFR_RNDN);
-  const double whole = mpfr_get_d_2exp(&e_sum, sum.get(), MPFR_RNDN);
-  const double lost =
-      std::log10(term / std::fabs(whole)) + static_cast<double>(e_term - e_sum) * std::log10(2.0);
+  const double lost = Log2Ratio(largest_term.get(), sum.get()) * std::log10(2.0);
   std::snprintf(text, sizeof text, "%.1f digits", std::max(0.0, lost));
   std::string said = text;
   mpfr_snprintf(text, sizeof text, " (largest term %.3Re, sum %.3Re)", largest_term.get(),

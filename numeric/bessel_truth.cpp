@@ -9,14 +9,6 @@
 
 namespace {
 
-// log2 |a / b|, for numbers of any size.
-double Log2Ratio(mpfr_srcptr a, mpfr_srcptr b) {
-  long ea = 0, eb = 0;
-  const double ma = mpfr_get_d_2exp(&ea, a, MPFR_RNDN);
-  const double mb = mpfr_get_d_2exp(&eb, b, MPFR_RNDN);
-  return std::log2(std::fabs(ma / mb)) + static_cast<double>(ea - eb);
-}
-
 // One step of the three-term recurrence, either way: out = (2m / x) here - other, at out's
 // precision.
 void Step(mpfr_ptr out, long m, mpfr_srcptr x, mpfr_srcptr here, mpfr_srcptr other) {
@@ -116,6 +108,14 @@ long BackwardStart(mpfr_srcptr x, long last, mpfr_prec_t bits) {
                                    Log2Ratio(j.get(), one.get()) + 2});
     if (worst + 2 <= -static_cast<double>(bits)) return start;
   }
+}
+
+double Log2Ratio(mpfr_srcptr a, mpfr_srcptr b) {
+  if (!mpfr_regular_p(a) || !mpfr_regular_p(b)) return std::nan("");
+  long ea = 0, eb = 0;
+  const double ma = mpfr_get_d_2exp(&ea, a, MPFR_RNDN);
+  const double mb = mpfr_get_d_2exp(&eb, b, MPFR_RNDN);
+  return std::log2(std::fabs(ma / mb)) + static_cast<double>(ea - eb);
 }
 
 void WidenMpfrExponents() {

@@ -29,6 +29,10 @@ inline constexpr const char* kBackwardStartRule =
     "|e| (|Y_0| + 2 |Y_2| + ... + 2 |Y_N|) and 4 |J_(N+1)| are each at most 2^-(bits + 2), "
     "e = J_(N+1) / Y_(N+1)";
 
+// log2 |a / b| for numbers of any size, far beyond a double's range; NaN unless both are finite
+// and nonzero.
+double Log2Ratio(mpfr_srcptr a, mpfr_srcptr b);
+
 // Gives GNU MPFR its widest exponent range (about 2^(+-2^62)) for the rest of the process: at
 // tiny x and high orders J_m(x) and Y_m(x) lie far beyond its default 2^(+-2^30) (J_100000 of
 // 1e-4900 is near 10^-490000000). Call first thing in main, before any MPFR number is made.
