@@ -6,17 +6,10 @@
 #include <sstream>
 #include <string>
 
-#include "lab/experiment.hpp"
 #include "lab/report.hpp"
+#include "tests/lab/lab_support.hpp"
 
 namespace {
-
-Outcome Ran(const Experiment& experiment) {
-  WidenMpfrExponents();
-  Outcome outcome;
-  EXPECT_TRUE(Run(experiment, outcome)) << experiment.x_text;
-  return outcome;
-}
 
 // The CSV's fields, line by line.
 std::vector<std::vector<std::string>> CsvFields(const std::string& csv) {
@@ -35,11 +28,7 @@ std::vector<std::vector<std::string>> CsvFields(const std::string& csv) {
 // forward values lose every digit from m = 3 (-523), overflow from m = 7, and J_m falls below
 // binary16's smallest subnormal, 2^-24 = 6.0e-8, from m = 5 (J_5 = 2.6e-9).
 TEST(LabJson, HoldsTheParametersTheRowsAndTheSummary) {
-  Experiment experiment;
-  experiment.x_text = "0.1";
-  experiment.orders = 12;
-  experiment.seed_formats = {&kBinary16, &kBinary64};
-  experiment.arithmetic = &kBinary16;
+  const Experiment experiment = ExperimentOf("0.1", 12, {&kBinary16, &kBinary64}, &kBinary16);
   const Outcome outcome = Ran(experiment);
   const nlohmann::json json = nlohmann::json::parse(JsonText(experiment, outcome));
   const nlohmann::json& parameters = json.at("parameters");

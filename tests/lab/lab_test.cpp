@@ -14,6 +14,7 @@
 #include "lab/report.hpp"
 #include "results/result_files.hpp"
 #include "results/result_table.hpp"
+#include "tests/lab/lab_support.hpp"
 #include "tests/support/bits.hpp"
 #include "tests/support/child.hpp"
 
@@ -21,13 +22,6 @@ namespace {
 
 using testing_support::GoldenPath;
 using testing_support::ReadFile;
-
-Outcome Ran(const Experiment& experiment) {
-  WidenMpfrExponents();  // as the program does first
-  Outcome outcome;
-  EXPECT_TRUE(Run(experiment, outcome)) << experiment.x_text;
-  return outcome;
-}
 
 double ToDouble(const MpfrNumber& x) {
   return mpfr_get_d(x.get(), MPFR_RNDN);
@@ -139,12 +133,7 @@ TEST(Lab, MillersStartKeepsTheBackwardErrorWithin100Ulps) {
       {"10000", 12000, &kBinary16}, {"3000", 5000, &kBfloat16},
   };
   for (const Row& row : rows) {
-    Experiment experiment;
-    experiment.x_text = row.x;
-    experiment.orders = row.orders;
-    experiment.arithmetic = row.arithmetic;
-    experiment.seed_formats = {row.arithmetic};
-    const Outcome outcome = Ran(experiment);
+    const Outcome outcome = Ran(ExperimentOf(row.x, row.orders, {row.arithmetic}, row.arithmetic));
     const double ulp = std::ldexp(1.0, 1 - row.arithmetic->precision);
     MpfrNumber scale(outcome.truth.bits), error(outcome.truth.bits);
     for (size_t m = 0; m < outcome.backward.size(); ++m) {
@@ -194,10 +183,7 @@ TEST(Lab, MarksOnlyRowsNearAZero) {
   std::vector<double> first_zero;
   for (long m = 0; m <= 12; ++m) first_zero.push_back(FirstZero(m));
   for (const Row& row : rows) {
-    Experiment experiment;
-    experiment.x_text = row.x;
-    experiment.orders = 12;
-    const Outcome outcome = Ran(experiment);
+    const Outcome outcome = Ran(ExperimentOf(row.x, 12, Experiment{}.seed_formats, &kBinary128));
     std::vector<long> marked;
     for (long m = 0; m <= 12; ++m) {
       if (!outcome.near_zero[static_cast<size_t>(m)]) continue;
@@ -235,12 +221,7 @@ TEST(Lab, TheErrorIsTheSeedsPartAndTheRoundingPart) {
       {"1e-300", 30, {&kBinary64}, &kX87},
   };
   for (const Row& row : rows) {
-    Experiment experiment;
-    experiment.x_text = row.x;
-    experiment.orders = row.orders;
-    experiment.seed_formats = row.seeds;
-    experiment.arithmetic = row.arithmetic;
-    const Outcome outcome = Ran(experiment);
+    const Outcome outcome = Ran(ExperimentOf(row.x, row.orders, row.seeds, row.arithmetic));
     for (const SeedColumn& column : outcome.columns) {
       for (size_t m = 0; m < column.measured.size(); ++m) {
         SCOPED_TRACE(std::string("x = ") + row.x + ", " + std::string(column.format->name) +
@@ -257,12 +238,7 @@ TEST(Lab, TheErrorIsTheSeedsPartAndTheRoundingPart) {
     }
   }
   // The lesson's case, by the numbers the issue gave.
-  Experiment lesson;
-  lesson.x_text = "20";
-  lesson.orders = 40;
-  lesson.seed_formats = {&kBinary64};
-  lesson.arithmetic = &kBinary64;
-  const SeedColumn column = Ran(lesson).columns[0];
+  const SeedColumn column = Ran(ExperimentOf("20", 40, {&kBinary64}, &kBinary64)).columns[0];
   EXPECT_NEAR(ToDouble(column.measured[40]), 3.1, 0.05);
   EXPECT_NEAR(ToDouble(column.predicted[40]), 0.096, 0.001);
 }
@@ -298,12 +274,7 @@ TEST(Lab, TheBackwardRecurrenceNeverOverflows) {
   };
   for (const Row& row : rows) {
     if (row.x == std::string("1e-78900") && sizeof(mpfr_exp_t) <= 4) continue;
-    Experiment experiment;
-    experiment.x_text = row.x;
-    experiment.orders = row.orders;
-    experiment.arithmetic = row.arithmetic;
-    experiment.seed_formats = {row.arithmetic};
-    const Outcome outcome = Ran(experiment);
+    const Outcome outcome = Ran(ExperimentOf(row.x, row.orders, {row.arithmetic}, row.arithmetic));
     MpfrNumber normal(2);
     mpfr_set_ui_2exp(normal.get(), 1, row.arithmetic->min_exponent, MPFR_RNDN);
     for (size_t m = 0; m < outcome.backward.size(); ++m) {
@@ -343,12 +314,7 @@ TEST(Lab, TheHeadingSaysWhatEachRecurrenceStartsFrom) {
        "J_0 lost every digit (largest term inf, sum -inf)"},
   };
   for (const Row& row : rows) {
-    Experiment experiment;
-    experiment.x_text = row.x;
-    experiment.orders = 2;
-    experiment.seed_formats = {row.seeds};
-    experiment.arithmetic = row.arithmetic;
-    experiment.seeds = row.kind;
+    const Experiment experiment = ExperimentOf(row.x, 2, {row.seeds}, row.arithmetic, row.kind);
     const Outcome outcome = Ran(experiment);
     EXPECT_NE(TableText(experiment, outcome, 80).find(row.said), std::string::npos)
         << TableText(experiment, outcome, 80);
@@ -382,14 +348,9 @@ TEST(Lab, TheTheoryKeepsItsDigitsAtTinyX) {
        "3,2.0833333333333332e-602,-2.400000e+401,-2.400000e+401,-1.000000e+00\n"},
   };
   for (const Row& row : rows) {
-    Experiment experiment;
-    experiment.x_text = row.x;
-    experiment.orders = 3;
-    experiment.arithmetic = row.arithmetic;
-    experiment.seed_formats = {&kBinary64};
     // The columns up to backward; every step there rounds nothing (2/x times x/2 is 1), so the
     // rounding part is 0.
-    std::istringstream csv(CsvText(Ran(experiment)));
+    std::istringstream csv(CsvText(Ran(ExperimentOf(row.x, 3, {&kBinary64}, row.arithmetic))));
     std::string first_columns;
     for (std::string line; std::getline(csv, line);) {
       size_t end = 0;
@@ -410,11 +371,8 @@ TEST(Lab, TheTheoryKeepsItsDigitsAtTinyX) {
 // a step (mpmath), binary16's seeds lose every digit from m = 28 (its CSV), and in binary64 the
 // rounding outweighs the seeds.
 TEST(Lab, TheTableFitsItsWidthAndSaysWhatToTakeAway) {
-  Experiment experiment;
-  experiment.x_text = "20";
-  experiment.orders = 40;
-  experiment.seed_formats = {&kBinary16, &kBfloat16, &kBinary32, &kBinary64};
-  experiment.arithmetic = &kBinary64;
+  const Experiment experiment =
+      ExperimentOf("20", 40, {&kBinary16, &kBfloat16, &kBinary32, &kBinary64}, &kBinary64);
   const Outcome outcome = Ran(experiment);
   const struct Row {
     int width;
@@ -444,12 +402,7 @@ TEST(Lab, TheTableFitsItsWidthAndSaysWhatToTakeAway) {
 // (drawn at the top edge, not dropped), J_m falls below the range from m = 24 (shaded, marked at
 // the bottom edge), m = 6 is near a zero; the arithmetic is named, m = x drawn.
 TEST(Lab, ThePictureCarriesTheTablesWarnings) {
-  Experiment experiment;
-  experiment.x_text = "10";
-  experiment.orders = 40;
-  experiment.seed_formats = {&kBinary16};
-  experiment.arithmetic = &kBinary16;
-  const Outcome outcome = Ran(experiment);
+  const Outcome outcome = Ran(ExperimentOf("10", 40, {&kBinary16}, &kBinary16));
   const std::string script = PlotScript(outcome, "svg");
   for (const char* part :
        {"set key title 'in binary16'\n", "set arrow from 10, graph 0 to 10, graph 1 nohead",
