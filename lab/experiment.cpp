@@ -1,5 +1,5 @@
 // The experiment itself: seeds, forward recurrence, errors measured and predicted, backward
-// recurrence with rescaling.
+// recurrence with rescaling, every printed digit proven by the truth's balls.
 #include "lab/experiment.hpp"
 
 #include <algorithm>
@@ -20,30 +20,54 @@ IeeeNumber Scaled(const IeeeNumber& a, long e) {
   return r;
 }
 
-// (computed - truth) / truth at the truth's precision.
-MpfrNumber RelativeError(mpfr_srcptr computed, mpfr_srcptr truth) {
-  MpfrNumber error(mpfr_get_prec(truth) + 256);
-  mpfr_sub(error.get(), computed, truth, MPFR_RNDN);
-  mpfr_div(error.get(), error.get(), truth, MPFR_RNDN);
-  MpfrNumber rounded(mpfr_get_prec(truth));
-  mpfr_set(rounded.get(), error.get(), MPFR_RNDN);
-  return rounded;
+// The factor of one step, n_m / x, rounded once in the arithmetic format (n_m = 2m + offset,
+// itself rounded to the format first).
+IeeeNumber StepFactor(const BesselFunction& function, long m, const IeeeNumber& x) {
+  return IeeeNumber(x.format(), 2 * m + function.offset) / x;
 }
 
-// The factor of one step, 2m / x, rounded once in the arithmetic format.
-IeeeNumber StepFactor(long m, const IeeeNumber& x) {
-  return IeeeNumber(x.format(), 2 * m) / x;
-}
-
-// Forward: J_(m+1) = (2m / x) J_m - J_(m-1); the product and the difference each rounded.
-std::vector<IeeeNumber> Forward(const IeeeNumber& j0, const IeeeNumber& j1, const IeeeNumber& x,
-                                long last) {
-  std::vector<IeeeNumber> j = {j0, j1};
-  for (long m = 1; m < last; ++m) {
-    j.push_back(StepFactor(m, x) * j[static_cast<size_t>(m)] - j[static_cast<size_t>(m) - 1]);
+// s p + t previous, for the product p = (n_m / x) f_m: each sign exact, the sum rounded once.
+IeeeNumber Combine(const BesselFunction& function, const IeeeNumber& product,
+                   const IeeeNumber& previous) {
+  if (function.factor_sign > 0) {
+    return function.previous_sign < 0 ? product - previous : product + previous;
   }
-  j.resize(static_cast<size_t>(last) + 1, j0);
-  return j;
+  return previous - product;  // s = -1, t = +1 (I)
+}
+
+// Forward: f_(m+1) = s (n_m / x) f_m + t f_(m-1); the factor, the product and the sum each
+// rounded.
+std::vector<IeeeNumber> Forward(const BesselFunction& function, const IeeeNumber& f0,
+                                const IeeeNumber& f1, const IeeeNumber& x, long last) {
+  std::vector<IeeeNumber> f = {f0, f1};
+  for (long m = 1; m < last; ++m) {
+    const size_t i = static_cast<size_t>(m);
+    f.push_back(Combine(function, StepFactor(function, m, x) * f[i], f[i - 1]));
+  }
+  f.resize(static_cast<size_t>(last) + 1, f0);
+  return f;
+}
+
+// The backward step of the same recurrence, f_(m-1) = -t s (n_m / x) f_m + t f_(m+1), for a
+// product p = (n_m / x) f_m: p - f_(m+1) for J, Y, j and y, p + f_(m+1) for I, f_(m+1) - p for K.
+IeeeNumber CombineBackward(const BesselFunction& function, const IeeeNumber& product,
+                           const IeeeNumber& above) {
+  if (function.previous_sign < 0) return product - above;
+  return function.factor_sign < 0 ? product + above : above - product;
+}
+
+// The dominant functions' backward recurrence, their unstable direction: from f_last and
+// f_(last-1) (rounded to the format) down to f_0, each operation rounded as forwards.
+std::vector<IeeeNumber> UnstableBackward(const BesselFunction& function, const IeeeNumber& x,
+                                         const IeeeNumber& f_last, const IeeeNumber& f_before,
+                                         long last) {
+  std::vector<IeeeNumber> f(static_cast<size_t>(last) + 1, f_last);
+  f[static_cast<size_t>(last) - 1] = f_before;
+  for (long m = last - 1; m >= 1; --m) {
+    const size_t i = static_cast<size_t>(m);
+    f[i - 1] = CombineBackward(function, StepFactor(function, m, x) * f[i], f[i + 1]);
+  }
+  return f;
 }
 
 // |v| < 2^Exponent(v); 0 gives the least exponent, so that it never asks for a rescaling.
@@ -51,16 +75,17 @@ long Exponent(const IeeeNumber& v) {
   return mpfr_regular_p(v.get()) ? static_cast<long>(mpfr_get_exp(v.get())) : LONG_MIN / 2;
 }
 
-// The step factor 2m / x as the pair (factor, lift), worth factor * 2^lift: 2m rounded to the
+// The step factor n_m / x as the pair (factor, lift), worth factor * 2^lift: n_m rounded to the
 // format's precision (not to its range: binary16 holds no 2m beyond 65504, yet 2m / x may lie
-// well within it), scaled by 2^-lift, divided by x and rounded once. Where 2m / x lies within
-// the format's range, lift is 0 and the factor is StepFactor's wherever 2m is a value of the
+// well within it), scaled by 2^-lift, divided by x and rounded once. Where n_m / x lies within
+// the format's range, lift is 0 and the factor is StepFactor's wherever n_m is a value of the
 // format; beyond it, lift is the least multiple of `step` that brings it back, with the same
 // significand.
-IeeeNumber LiftedStepFactor(long m, const IeeeNumber& x, long step, long& lift) {
+IeeeNumber LiftedStepFactor(const BesselFunction& function, long m, const IeeeNumber& x, long step,
+                            long& lift) {
   const IeeeFormat& format = x.format();
   MpfrNumber two_m(format.precision);
-  mpfr_set_si(two_m.get(), 2 * m, MPFR_RNDN);
+  mpfr_set_si(two_m.get(), 2 * m + function.offset, MPFR_RNDN);
   IeeeNumber factor(format);
   for (lift = 0;; lift += step) {
     factor.Set([&](mpfr_ptr v) {
@@ -84,15 +109,33 @@ long RescalingFor(const IeeeNumber& here, const IeeeNumber& sum, const IeeeNumbe
   return step * ((excess + step - 1) / step);
 }
 
-// Miller's algorithm in the arithmetic format: b_(N+1) = 0, b_N = 1, b_(m-1) = (2m / x) b_m -
-// b_(m+1), each operation rounded; then J_m = b_m / (b_0 + 2 (b_2 + b_4 + ...)). The values grow
-// without bound as m falls: before a step that could overflow, the two in use and the running
-// sum are scaled down by a power of 2^-(emax / 2), and so is a factor 2m / x beyond the format's
-// range: exactly, but for what falls below the format's range, by then too small beside b_m to
-// matter. Every value stored keeps the scaling that came before it, and is scaled back at the
-// end, in the one rounding of its division. So no value overflows, whatever x and N.
-std::vector<IeeeNumber> Backward(const IeeeNumber& x, long last, long start) {
+// How Miller's algorithm normalises: J_0 + 2 (J_2 + J_4 + ...) = 1; I_0 + 2 (I_1 + I_2 + ...)
+// = e^x; j_l by j_0 = sin(x) / x or, where the recurrence makes b_1 the larger, by
+// j_1 = (sin(x) / x - cos(x)) / x (the sum of (2l + 1) j_l^2 = 1 would square values that the
+// narrow formats cannot hold).
+enum class Normaliser { kEvenSum, kWholeSum, kFirstValue };
+Normaliser NormaliserOf(const BesselFunction& function) {
+  return function.kind == BesselKind::kJ   ? Normaliser::kEvenSum
+         : function.kind == BesselKind::kI ? Normaliser::kWholeSum
+                                           : Normaliser::kFirstValue;
+}
+
+// Miller's algorithm in the arithmetic format, for a minimal function: b_(N+1) = 0, b_N = 1,
+// b_(m-1) = (n_m / x) b_m -+ b_(m+1) (the recurrence's backward step), each operation rounded;
+// then f_m = b_m / S with S = b_0 + 2 (b_2 + b_4 + ...) for J, f_m = b_m (e^x / S) with
+// S = b_0 + 2 (b_1 + b_2 + ...) for I, f_m = b_m (j_r / b_r) for j (r = 0 or 1, whichever b is
+// the larger; j_r computed in the format from MPFR's correctly rounded sin x and cos x). e^x,
+// and the ratio, are rounded to the format's precision in a range wide enough to hold them, the
+// result once more into the format. The values grow without bound as m falls: before a step that
+// could overflow, the two in use and the running sum are scaled down by a power of 2^-(emax / 2),
+// and so is a factor n_m / x beyond the format's range: exactly, but for what falls below the
+// format's range, by then too small beside b_m to matter. Every value stored keeps the scaling
+// that came before it, and is scaled back at the end, in the one rounding of its result. So no
+// value overflows, whatever x and N.
+std::vector<IeeeNumber> Backward(const BesselFunction& function, const IeeeNumber& x, long last,
+                                 long start) {
   const IeeeFormat& format = x.format();
+  const Normaliser normaliser = NormaliserOf(function);
   const long step = format.max_exponent / 2;
   IeeeNumber above(format), here(format, 1L), sum(format);
   std::vector<IeeeNumber> stored(static_cast<size_t>(last) + 1, here);
@@ -103,13 +146,16 @@ std::vector<IeeeNumber> Backward(const IeeeNumber& x, long last, long start) {
       stored[static_cast<size_t>(m)] = here;
       shift_at[static_cast<size_t>(m)] = shift;
     }
-    if (m % 2 == 0) sum = sum + (m == 0 ? here : here + here);
+    if ((normaliser == Normaliser::kEvenSum && m % 2 == 0) || normaliser == Normaliser::kWholeSum) {
+      sum = sum + (m == 0 ? here : here + here);
+    }
     if (m == 0) break;
     long lift = 0;
-    const IeeeNumber factor = LiftedStepFactor(m, x, step, lift);
+    const IeeeNumber factor = LiftedStepFactor(function, m, x, step, lift);
     const long down = RescalingFor(here, sum, factor, lift, step);
-    // (factor 2^lift) b_m - b_(m+1), all of it scaled by 2^-(lift + down).
-    IeeeNumber below = factor * Scaled(here, -down) - Scaled(above, -(lift + down));
+    // (factor 2^lift) b_m -+ b_(m+1), all of it scaled by 2^-(lift + down).
+    IeeeNumber below =
+        CombineBackward(function, factor * Scaled(here, -down), Scaled(above, -(lift + down)));
     if (lift + down > 0) {
       above = Scaled(here, -(lift + down));
       sum = Scaled(sum, -(lift + down));
@@ -119,37 +165,77 @@ std::vector<IeeeNumber> Backward(const IeeeNumber& x, long last, long start) {
     }
     here = below;
   }
-  std::vector<IeeeNumber> j;
+  // The factor every stored value is multiplied by (J: divided by), at the format's precision,
+  // and the scaling it carries.
+  MpfrNumber ratio(format.precision);
+  long ratio_shift = shift;
+  if (normaliser == Normaliser::kWholeSum) {
+    MpfrNumber exp_x(format.precision);
+    mpfr_exp(exp_x.get(), x.get(), MPFR_RNDN);
+    mpfr_div(ratio.get(), exp_x.get(), sum.get(), MPFR_RNDN);
+  } else if (normaliser == Normaliser::kFirstValue) {
+    // The larger of b_0 and b_1, by their true sizes.
+    const size_t r =
+        last >= 1 && (Exponent(stored[1]) + shift_at[1] > Exponent(stored[0]) + shift_at[0]) ? 1
+                                                                                             : 0;
+    IeeeNumber sine(format), cosine(format);
+    sine.Set([&](mpfr_ptr v) { return mpfr_sin(v, x.get(), MPFR_RNDN); });
+    cosine.Set([&](mpfr_ptr v) { return mpfr_cos(v, x.get(), MPFR_RNDN); });
+    const IeeeNumber j_0 = sine / x;
+    const IeeeNumber value = r == 0 ? j_0 : (j_0 - cosine) / x;
+    mpfr_div(ratio.get(), value.get(), stored[r].get(), MPFR_RNDN);
+    ratio_shift = shift_at[r];
+  }
+  std::vector<IeeeNumber> f;
   for (size_t m = 0; m < stored.size(); ++m) {
     IeeeNumber value(format);
-    // The quotient rounded once, at the format's precision in MPFR's wide range, and brought
+    // The result rounded once, at the format's precision in MPFR's wide range, and brought
     // onto the format's grid with its ternary value: a result below the normal range is not
     // rounded twice.
     value.Set([&](mpfr_ptr v) {
-      const int ternary = mpfr_div(v, stored[m].get(), sum.get(), MPFR_RNDN);
-      mpfr_mul_2si(v, v, -(shift - shift_at[m]), MPFR_RNDN);
+      const int ternary = normaliser == Normaliser::kEvenSum
+                              ? mpfr_div(v, stored[m].get(), sum.get(), MPFR_RNDN)
+                              : mpfr_mul(v, stored[m].get(), ratio.get(), MPFR_RNDN);
+      mpfr_mul_2si(v, v, -(ratio_shift - shift_at[m]), MPFR_RNDN);
       return ternary;
     });
-    j.push_back(value);
+    f.push_back(value);
   }
-  return j;
+  return f;
 }
 
-// Whether x >= j_(m,1), the first zero of J_m (J_m is positive before it). For m >= 1 it lies
-// in m + 1.8557571 m^(1/3) + (0, 1.0332 m^(-1/3)) (Qu and Wong, 1999), so below that band x is
-// before it and past the band beyond it; within the band, which holds no other zero (zeros lie
-// more than pi apart for m >= 1), the sign of J_m(x) tells.
-bool PastFirstZero(long m, mpfr_srcptr x, const MpfrNumber& j_m) {
+// Whether x >= j_(nu,1), the first zero of J_nu (J_nu is positive before it), nu = m for J and
+// m + 1/2 for j (j_m has J_(m+1/2)'s zeros). For nu > 0 it lies in nu + 1.8557571 nu^(1/3) +
+// (0, 1.0332 nu^(-1/3)) (Qu and Wong, 1999), so below that band x is before it and past the
+// band beyond it; within the band, which holds no other zero (zeros lie at least pi apart for
+// nu >= 1/2), the sign of f_m(x) tells.
+bool PastFirstZero(double nu, mpfr_srcptr x, mpfr_srcptr f_m) {
   constexpr double kFirstZeroOfJ0 = 2.404825557695773;
-  const double order = static_cast<double>(m);
-  const double low = m == 0 ? kFirstZeroOfJ0 : order + 1.8557571 * std::cbrt(order);
-  const double high = m == 0 ? kFirstZeroOfJ0 : low + 1.0332 / std::cbrt(order);
+  const double low = nu == 0 ? kFirstZeroOfJ0 : nu + 1.8557571 * std::cbrt(nu);
+  const double high = nu == 0 ? kFirstZeroOfJ0 : low + 1.0332 / std::cbrt(nu);
   if (mpfr_cmp_d(x, low - 1e-6) < 0) return false;
   if (mpfr_cmp_d(x, high + 1e-6) > 0) return true;
-  return mpfr_sgn(j_m.get()) <= 0;
+  return mpfr_sgn(f_m) <= 0;
 }
 
 }  // namespace
+
+std::string_view MillerNormalisation(const BesselFunction& function) {
+  switch (NormaliserOf(function)) {
+    case Normaliser::kEvenSum:
+      return "J_0 + 2 (J_2 + J_4 + ...) = 1";
+    case Normaliser::kWholeSum:
+      return "I_0 + 2 (I_1 + I_2 + ...) = e^x";
+    case Normaliser::kFirstValue:
+      break;
+  }
+  return "j_0 = sin(x) / x, or j_1 = (sin(x) / x - cos(x)) / x where the recurrence makes it "
+         "the larger";
+}
+
+bool HasSeries(const BesselFunction& function) {
+  return function.minimal;
+}
 
 bool Overflowed(const Outcome& outcome, size_t m) {
   for (const SeedColumn& column : outcome.columns) {
@@ -165,6 +251,7 @@ Summary Summarize(const Outcome& outcome) {
   Summary summary;
   const size_t last = outcome.backward.size() - 1;
   const BesselTable& truth = outcome.truth;
+  const bool minimal = truth.function->minimal;
   for (const SeedColumn& column : outcome.columns) {
     ColumnSummary said;
     for (size_t m = 0; m <= last && said.every_digit_lost_at < 0; ++m) {
@@ -178,8 +265,10 @@ Summary Summarize(const Outcome& outcome) {
     if (last >= 2) {  // a step of the recurrence's own: e_0 and e_1 are the seeds'
       said.digits_per_step =
           log10_ratio(column.measured[last].get(), column.measured[last - 1].get());
-      said.theory_digits_per_step = log10_ratio(truth.y[last].get(), truth.j[last].get()) -
-                                    log10_ratio(truth.y[last - 1].get(), truth.j[last - 1].get());
+      said.theory_digits_per_step =
+          minimal ? log10_ratio(Mid(truth.g[last]).get(), Mid(truth.f[last]).get()) -
+                        log10_ratio(Mid(truth.g[last - 1]).get(), Mid(truth.f[last - 1]).get())
+                  : log10_ratio(column.predicted[last].get(), column.predicted[last - 1].get());
     }
     const mpfr_srcptr seeds = column.predicted[last].get(), rounding = column.rounding[last].get();
     said.dominant = !mpfr_number_p(seeds) || !mpfr_number_p(rounding) ? Dominant::kUndetermined
@@ -191,10 +280,11 @@ Summary Summarize(const Outcome& outcome) {
   MpfrNumber error(truth.bits + 64);
   for (size_t m = 0; m <= last; ++m) {
     if (outcome.near_zero[m] || outcome.below_range[m]) continue;
-    // |computed - J_m| in units of the last place where J_m lies: ulp(J_m) = 2^(e - p) for
-    // 2^(e-1) <= |J_m| < 2^e, and 2^(emin - p + 1) throughout the subnormals.
-    mpfr_mul(error.get(), outcome.backward[m].get(), truth.j[m].get(), MPFR_RNDN);
-    const long place = std::max(static_cast<long>(mpfr_get_exp(truth.j[m].get())),
+    // |computed - f_m| in units of the last place where f_m lies: ulp(f_m) = 2^(e - p) for
+    // 2^(e-1) <= |f_m| < 2^e, and 2^(emin - p + 1) throughout the subnormals.
+    const MpfrNumber f_m = Mid(truth.f[m]);
+    mpfr_mul(error.get(), outcome.backward[m].get(), f_m.get(), MPFR_RNDN);
+    const long place = std::max(static_cast<long>(mpfr_get_exp(f_m.get())),
                                 static_cast<long>(format.min_exponent) + 1) -
                        format.precision;
     mpfr_mul_2si(error.get(), error.get(), -place, MPFR_RNDN);
@@ -231,13 +321,22 @@ XReading ReadX(const std::string& text, const IeeeFormat& format, IeeeNumber& x)
                                                                    : XReading::kRoundsOutOfRange;
 }
 
-SeriesSum SeriesSeed(const IeeeFormat& format, const IeeeNumber& x, int n) {
-  const IeeeNumber h = x / IeeeNumber(format, 2L);
-  const IeeeNumber minus_h2 = -(h * h);
-  IeeeNumber term = n == 0 ? IeeeNumber(format, 1L) : h;
+SeriesSum SeriesSeed(const BesselFunction& function, const IeeeNumber& x, int n) {
+  const IeeeFormat& format = x.format();
+  IeeeNumber term(format), ratio(format);
+  if (function.kind == BesselKind::kSphericalJ) {
+    ratio = -((x * x) / IeeeNumber(format, 2L));
+    term = n == 0 ? IeeeNumber(format, 1L) : x / IeeeNumber(format, 3L);
+  } else {
+    const IeeeNumber h = x / IeeeNumber(format, 2L);
+    ratio = function.kind == BesselKind::kI ? h * h : -(h * h);
+    term = n == 0 ? IeeeNumber(format, 1L) : h;
+  }
   SeriesSum series{term, term};
   for (long k = 0; k < kMaxSeriesTerms; ++k) {
-    term = term * minus_h2 / IeeeNumber(format, (k + 1) * (k + 1 + n));
+    const long divisor = function.kind == BesselKind::kSphericalJ ? (k + 1) * (2 * n + 2 * k + 3)
+                                                                  : (k + 1) * (k + 1 + n);
+    term = term * ratio / IeeeNumber(format, divisor);
     if (mpfr_cmpabs(term.get(), series.largest_term.get()) > 0) series.largest_term = term;
     const IeeeNumber next = series.sum + term;
     const bool changed = !(next == series.sum);
@@ -251,7 +350,7 @@ SeriesSum SeriesSeed(const IeeeFormat& format, const IeeeNumber& x, int n) {
 namespace {
 
 // Every value computed in the formats, which the truth only measures (rounded seeds are rounded
-// from it, and checked against the second truth).
+// from it, and proven to be the correctly rounded ones).
 struct Computed {
   std::vector<SeedColumn> columns;  // seeds, starts and largest terms; no errors yet
   std::vector<std::vector<IeeeNumber>> forward;
@@ -260,24 +359,25 @@ struct Computed {
 
 Computed ComputeInFormats(const Experiment& experiment, const IeeeNumber& x,
                           const BesselTable& truth, long backward_start) {
+  const BesselFunction& function = *experiment.function;
   const IeeeFormat& arithmetic = x.format();
   Computed computed;
   for (const IeeeFormat* format : experiment.seed_formats) {
     IeeeNumber seed_0(*format), seed_1(*format), largest_0(*format), largest_1(*format);
     if (experiment.seeds == SeedKind::kRounded) {
-      seed_0 = IeeeNumber(*format, truth.j[0].get());
-      seed_1 = IeeeNumber(*format, truth.j[1].get());
+      seed_0 = IeeeNumber(*format, Mid(truth.f[0]).get());
+      seed_1 = IeeeNumber(*format, Mid(truth.f[1]).get());
     } else {
       const IeeeNumber x_seed(*format, x);
-      const SeriesSum series_0 = SeriesSeed(*format, x_seed, 0);
-      const SeriesSum series_1 = SeriesSeed(*format, x_seed, 1);
+      const SeriesSum series_0 = SeriesSeed(function, x_seed, 0);
+      const SeriesSum series_1 = SeriesSeed(function, x_seed, 1);
       seed_0 = series_0.sum;
       seed_1 = series_1.sum;
       largest_0 = series_0.largest_term;
       largest_1 = series_1.largest_term;
     }
     const IeeeNumber start_0(arithmetic, seed_0), start_1(arithmetic, seed_1);
-    computed.forward.push_back(Forward(start_0, start_1, x, experiment.orders));
+    computed.forward.push_back(Forward(function, start_0, start_1, x, experiment.orders));
     computed.columns.push_back(SeedColumn{format,
                                           seed_0,
                                           seed_1,
@@ -294,100 +394,111 @@ Computed ComputeInFormats(const Experiment& experiment, const IeeeNumber& x,
                                           {},
                                           {}});
   }
-  computed.backward = Backward(x, experiment.orders, backward_start);
+  if (function.minimal) {
+    computed.backward = Backward(function, x, experiment.orders, backward_start);
+  } else {
+    const size_t last = static_cast<size_t>(experiment.orders);
+    computed.backward =
+        UnstableBackward(function, x, IeeeNumber(arithmetic, Mid(truth.f[last]).get()),
+                         IeeeNumber(arithmetic, Mid(truth.f[last - 1]).get()), experiment.orders);
+  }
   return computed;
 }
 
+// Whether a ball gives its printed digits for certain: both ends print the same, or it holds
+// an infinity or NaN, which only a value computed in a format that overflowed brings (the
+// truth's balls are never wide enough to hold 0).
+bool Settled(const ArbBall& ball, const char* printf_format = "%.6Re") {
+  return !arf_is_finite(arb_midref(ball.get())) || !Decided(ball, printf_format).empty();
+}
+
+// The orders whose truth is not yet narrow enough for what was measured against it: the
+// measured errors hang on f_m; the seeds' errors, and through them every prediction, on f_0
+// and f_1; a prediction also on f_m and g_m (`with_companion`); the rounding part on the whole
+// recurrence that carries it (`whole`: the table at a higher precision).
+struct Imprecise {
+  std::set<size_t> orders;
+  std::set<size_t> with_companion;
+  bool whole = false;
+};
+
 // The errors of the computed values against `truth`, into `outcome`'s columns and backward
-// errors.
-void MeasureAgainst(const BesselTable& truth, const Computed& computed, mpfr_srcptr x,
-                    Outcome& outcome) {
+// errors, and what their balls leave undecided.
+Imprecise MeasureAgainst(const BesselTable& truth, const Computed& computed, mpfr_srcptr x,
+                         Outcome& outcome) {
   const IeeeFormat& arithmetic = outcome.x.format();
+  Imprecise imprecise;
+  const auto keep = [&](const ArbBall& ball, std::initializer_list<size_t> orders,
+                        bool companion = false) {
+    if (!Settled(ball)) {
+      for (const size_t m : orders) {
+        imprecise.orders.insert(m);
+        if (companion) imprecise.with_companion.insert(m);
+      }
+    }
+    return Mid(ball);
+  };
   outcome.columns = computed.columns;
   outcome.backward.clear();
   for (size_t i = 0; i < outcome.columns.size(); ++i) {
     SeedColumn& column = outcome.columns[i];
-    column.seed_0_error = RelativeError(column.seed_0.get(), truth.j[0].get());
-    column.seed_1_error = RelativeError(column.seed_1.get(), truth.j[1].get());
-    column.start_0_error = RelativeError(column.start_0.get(), truth.j[0].get());
-    column.start_1_error = RelativeError(column.start_1.get(), truth.j[1].get());
-    column.predicted = PredictedRelativeErrors(truth, column.start_0.get(), column.start_1.get());
+    const size_t before = imprecise.orders.size();
+    column.seed_0_error = keep(RelativeError(column.seed_0.get(), truth.f[0]), {0});
+    column.seed_1_error = keep(RelativeError(column.seed_1.get(), truth.f[1]), {1});
+    column.start_0_error = keep(RelativeError(column.start_0.get(), truth.f[0]), {0});
+    column.start_1_error = keep(RelativeError(column.start_1.get(), truth.f[1]), {1});
+    const bool seeds_settled = imprecise.orders.size() == before;
+    const std::vector<ArbBall> predicted =
+        PredictedRelativeErrors(truth, column.start_0.get(), column.start_1.get());
     std::vector<mpfr_srcptr> values;
     for (size_t m = 0; m < computed.forward[i].size(); ++m) {
-      column.measured.push_back(RelativeError(computed.forward[i][m].get(), truth.j[m].get()));
+      column.measured.push_back(keep(RelativeError(computed.forward[i][m].get(), truth.f[m]), {m}));
+      // f_0 and f_1 first; f_m and g_m once the seeds' errors are settled.
+      column.predicted.push_back(seeds_settled ? keep(predicted[m], {0, 1, m}, true)
+                                               : keep(predicted[m], {0, 1}));
       values.push_back(computed.forward[i][m].get());
     }
-    column.rounding = RoundingRelativeErrors(truth, x, values);
-    column.rounding_bound = RoundingErrorBounds(truth, x, column.predicted, arithmetic.precision,
+    for (const ArbBall& rounding : RoundingRelativeErrors(truth, x, values)) {
+      if (!Settled(rounding)) imprecise.whole = true;
+      column.rounding.push_back(Mid(rounding));
+    }
+    column.rounding_bound = RoundingErrorBounds(truth, x, predicted, arithmetic.precision,
                                                 arithmetic.min_exponent, arithmetic.max_exponent);
   }
   for (size_t m = 0; m < computed.backward.size(); ++m) {
-    outcome.backward.push_back(RelativeError(computed.backward[m].get(), truth.j[m].get()));
-  }
-}
-
-// Whether an error measured against two truths is the same to 30 bits, far more than the 7
-// digits printed; or the same infinity or NaN. A zero is never right: no J_m(x) is a binary
-// number, so a zero error means the truth was rounded onto the computed value.
-bool Close(const MpfrNumber& a, const MpfrNumber& b) {
-  if (mpfr_zero_p(a.get()) || mpfr_zero_p(b.get())) return false;
-  if (!mpfr_number_p(a.get()) || !mpfr_number_p(b.get())) {
-    return (mpfr_nan_p(a.get()) && mpfr_nan_p(b.get())) || mpfr_equal_p(a.get(), b.get());
-  }
-  MpfrNumber difference(std::max(mpfr_get_prec(a.get()), mpfr_get_prec(b.get())) + 64);
-  mpfr_sub(difference.get(), a.get(), b.get(), MPFR_RNDN);
-  mpfr_div(difference.get(), difference.get(), a.get(), MPFR_RNDN);
-  mpfr_abs(difference.get(), difference.get(), MPFR_RNDN);
-  return mpfr_cmp_ui_2exp(difference.get(), 1, -30) <= 0;
-}
-
-// The orders whose truth is not precise enough for what was measured against it, where the
-// errors from the two truths differ: the measured errors hang on J_m; the seeds' errors, and
-// through them every prediction, on J_0 and J_1; a prediction also on J_m and Y_m (`with_y`).
-struct Imprecise {
-  std::set<size_t> orders;
-  std::set<size_t> with_y;
-};
-Imprecise Disagreements(const Outcome& a, const Outcome& b) {
-  Imprecise imprecise;
-  std::set<size_t>& orders = imprecise.orders;
-  for (size_t i = 0; i < a.columns.size(); ++i) {
-    const SeedColumn &p = a.columns[i], &q = b.columns[i];
-    if (!Close(p.seed_0_error, q.seed_0_error) || !Close(p.start_0_error, q.start_0_error)) {
-      orders.insert(0);
-    }
-    if (!Close(p.seed_1_error, q.seed_1_error) || !Close(p.start_1_error, q.start_1_error)) {
-      orders.insert(1);
-    }
-    for (size_t m = 0; m < p.measured.size(); ++m) {
-      if (!Close(p.measured[m], q.measured[m])) orders.insert(m);
-      // A step may round nothing: there a rounding part of 0 is right.
-      const bool both_zero = mpfr_zero_p(p.rounding[m].get()) && mpfr_zero_p(q.rounding[m].get());
-      if (!both_zero && !Close(p.rounding[m], q.rounding[m])) orders.insert(m);
-      if (!Close(p.predicted[m], q.predicted[m])) {
-        // J_0 and J_1 first; J_m and Y_m once the seeds' errors are right.
-        if (Close(p.seed_0_error, q.seed_0_error) && Close(p.seed_1_error, q.seed_1_error)) {
-          imprecise.with_y.insert(m);
-          orders.insert(m);
-        }
-        orders.insert({0, 1});
-      }
-    }
-  }
-  for (size_t m = 0; m < a.backward.size(); ++m) {
-    if (!Close(a.backward[m], b.backward[m])) orders.insert(m);
+    outcome.backward.push_back(keep(RelativeError(computed.backward[m].get(), truth.f[m]), {m}));
+    if (!Settled(truth.f[m], "%.16Re")) imprecise.orders.insert(m);  // the truth as printed
   }
   return imprecise;
 }
 
-// The orders whose rounded seeds come out differently from the two truths.
-std::set<size_t> SeedDisagreements(const Experiment& experiment, const BesselTable& a,
-                                   const BesselTable& b) {
+// The orders whose rounded seeds are not yet certain: the two ends of the truth's ball round
+// differently.
+std::set<size_t> SeedDisagreements(const Experiment& experiment, const BesselTable& truth) {
   std::set<size_t> orders;
-  if (experiment.seeds != SeedKind::kRounded) return orders;
-  for (const IeeeFormat* format : experiment.seed_formats) {
-    for (size_t n = 0; n < 2; ++n) {
-      if (!(IeeeNumber(*format, a.j[n].get()) == IeeeNumber(*format, b.j[n].get()))) {
+  const std::vector<size_t> seeded = {0, 1};
+  if (experiment.seeds == SeedKind::kRounded) {
+    for (const size_t n : seeded) {
+      const ArbBall& ball = truth.f[n];
+      const mpfr_prec_t bits = std::max<mpfr_prec_t>(MPFR_PREC_MIN, arb_bits(ball.get()) + 64);
+      MpfrNumber low(bits), high(bits);
+      arb_get_interval_mpfr(low.get(), high.get(), ball.get());
+      for (const IeeeFormat* format : experiment.seed_formats) {
+        if (!(IeeeNumber(*format, low.get()) == IeeeNumber(*format, high.get()))) {
+          orders.insert(n);
+        }
+      }
+    }
+  }
+  // The dominant functions' backward recurrence starts from f_M and f_(M-1), rounded.
+  if (!experiment.function->minimal) {
+    const IeeeFormat& arithmetic = *experiment.arithmetic;
+    for (const size_t n : {truth.f.size() - 1, truth.f.size() - 2}) {
+      const ArbBall& ball = truth.f[n];
+      const mpfr_prec_t bits = std::max<mpfr_prec_t>(MPFR_PREC_MIN, arb_bits(ball.get()) + 64);
+      MpfrNumber low(bits), high(bits);
+      arb_get_interval_mpfr(low.get(), high.get(), ball.get());
+      if (!(IeeeNumber(arithmetic, low.get()) == IeeeNumber(arithmetic, high.get()))) {
         orders.insert(n);
       }
     }
@@ -395,44 +506,37 @@ std::set<size_t> SeedDisagreements(const Experiment& experiment, const BesselTab
   return orders;
 }
 
-// J_m(x) (and Y_m(x)) of both truths at twice the precision it had, from MPFR's own correctly
-// rounded functions (the second at 64 bits more); false beyond kMaxRefinedBits.
-constexpr mpfr_prec_t kMaxRefinedBits = mpfr_prec_t{1} << 21;
+// f_m(x) (and g_m(x)) from Arb alone at twice the accuracy its ball has now; false beyond
+// kMaxDirectBits.
 constexpr size_t kMaxRefinedOrders = 64;  // beyond: the whole table at a higher precision
-bool Refine(size_t m, bool with_y, mpfr_srcptr x, BesselTable& truth, BesselTable& check) {
-  const long order = static_cast<long>(m);
-  for (auto [table, extra] : {std::pair{&truth, 0}, std::pair{&check, 64}}) {
-    for (std::vector<MpfrNumber>* values : {&table->j, &table->y}) {
-      if (values == &table->y && !with_y) continue;
-      const mpfr_prec_t bits = 2 * mpfr_get_prec((*values)[m].get()) - extra;
-      if (bits > kMaxRefinedBits) return false;
-      MpfrNumber value(bits + extra);
-      if (values == &table->j) {
-        mpfr_jn(value.get(), order, x, MPFR_RNDN);
-      } else {
-        mpfr_yn(value.get(), order, x, MPFR_RNDN);
-      }
-      (*values)[m] = std::move(value);
-    }
-  }
-  return true;
+bool Refine(size_t m, bool with_companion, mpfr_srcptr x, BesselTable& truth) {
+  const long accuracy = std::max<long>(64, arb_rel_accuracy_bits(truth.f[m].get()));
+  if (2 * accuracy > kMaxDirectBits) return false;
+  return RefineOrder(truth, x, m, 2 * accuracy, with_companion);
 }
 
 // The marks of each row, from the truth.
 void MarkRows(const BesselTable& truth, Outcome& outcome) {
+  const BesselFunction& function = *truth.function;
   const IeeeFormat& arithmetic = outcome.x.format();
   MpfrNumber smallest(2), modulus(truth.bits), t(truth.bits);
   mpfr_set_ui_2exp(smallest.get(), 1, arithmetic.min_exponent - arithmetic.precision + 1,
                    MPFR_RNDN);
-  for (size_t m = 0; m < truth.j.size(); ++m) {
-    // Past its first zero J_m oscillates with the amplitude sqrt(J_m^2 + Y_m^2); near a zero
+  for (size_t m = 0; m < truth.f.size(); ++m) {
+    const MpfrNumber f_m = Mid(truth.f[m]), g_m = Mid(truth.g[m]);
+    // Past its first zero f_m oscillates with the amplitude sqrt(f_m^2 + g_m^2); near a zero
     // (within a tenth of that amplitude) any method's error, a few units in the last place of
-    // the amplitude, is ten and more times as large relative to J_m.
-    mpfr_hypot(modulus.get(), truth.j[m].get(), truth.y[m].get(), MPFR_RNDN);
-    mpfr_div_ui(t.get(), modulus.get(), 10, MPFR_RNDN);
-    outcome.near_zero.push_back(PastFirstZero(static_cast<long>(m), outcome.x.get(), truth.j[m]) &&
-                                mpfr_cmpabs(truth.j[m].get(), t.get()) < 0);
-    outcome.below_range.push_back(mpfr_cmpabs(truth.j[m].get(), smallest.get()) < 0);
+    // the amplitude, is ten and more times as large relative to f_m.
+    bool near = false;
+    if (function.has_zeros) {
+      mpfr_hypot(modulus.get(), f_m.get(), g_m.get(), MPFR_RNDN);
+      mpfr_div_ui(t.get(), modulus.get(), 10, MPFR_RNDN);
+      near = mpfr_cmpabs(f_m.get(), t.get()) < 0 &&
+             (!function.minimal || PastFirstZero(static_cast<double>(m) + function.offset / 2.0,
+                                                 outcome.x.get(), f_m.get()));
+    }
+    outcome.near_zero.push_back(near);
+    outcome.below_range.push_back(mpfr_cmpabs(f_m.get(), smallest.get()) < 0);
   }
 }
 
@@ -440,40 +544,38 @@ void MarkRows(const BesselTable& truth, Outcome& outcome) {
 
 bool Run(const Experiment& experiment, Outcome& outcome) {
   const IeeeFormat& arithmetic = *experiment.arithmetic;
+  const BesselFunction& function = *experiment.function;
   if (ReadX(experiment.x_text, arithmetic, outcome.x) != XReading::kValid) return false;
   outcome.backward_start =
-      BackwardStart(outcome.x.get(), experiment.orders, arithmetic.precision + 8);
+      function.minimal
+          ? BackwardStart(function, outcome.x.get(), experiment.orders, arithmetic.precision + 8)
+          : experiment.orders;
   int widest = std::max(arithmetic.precision, 53);
   for (const IeeeFormat* format : experiment.seed_formats) {
     widest = std::max(widest, format->precision);
   }
-  // The truth's precision is chosen by the errors it measures: each is computed against two
-  // truths of different precisions and kept only when both give it to 30 bits. Where they do
-  // not, the orders concerned are computed again at twice the precision (an error of 2.5e-401
-  // at x = 1e-200 needs J_0 = 1 - 2.5e-401 to 1400 bits), or, for many orders, the whole table.
-  for (mpfr_prec_t accurate = widest + kTruthGuardBits; accurate <= kMaxTruthBits; accurate *= 2) {
-    BesselTable check;
-    if (!TrueBessel(outcome.x.get(), experiment.orders, accurate, outcome.truth, &check)) {
+  // The truth's precision is chosen by the errors it measures: each is computed as a ball and
+  // kept only when both its ends print the same digits. Where they do not, the orders concerned
+  // are taken from Arb alone at twice the accuracy (an error of 2.5e-401 at x = 1e-200 needs
+  // J_0 = 1 - 2.5e-401 to 1400 bits), or, for many orders, the whole table at a higher one.
+  for (long accurate = widest + kTruthGuardBits; accurate <= kMaxTruthBits; accurate *= 2) {
+    if (!TrueBessel(function, outcome.x.get(), experiment.orders, accurate, outcome.truth)) {
       return false;
     }
     for (;;) {
-      Imprecise imprecise{SeedDisagreements(experiment, outcome.truth, check), {}};
+      Imprecise imprecise{SeedDisagreements(experiment, outcome.truth), {}, false};
       if (imprecise.orders.empty()) {
         const Computed computed =
             ComputeInFormats(experiment, outcome.x, outcome.truth, outcome.backward_start);
-        Outcome checked;
-        checked.x = outcome.x;
-        MeasureAgainst(outcome.truth, computed, outcome.x.get(), outcome);
-        MeasureAgainst(check, computed, outcome.x.get(), checked);
-        imprecise = Disagreements(outcome, checked);
+        imprecise = MeasureAgainst(outcome.truth, computed, outcome.x.get(), outcome);
       }
-      if (imprecise.orders.empty()) {
+      if (imprecise.orders.empty() && !imprecise.whole) {
         MarkRows(outcome.truth, outcome);
         return true;
       }
-      if (imprecise.orders.size() > kMaxRefinedOrders) break;
+      if (imprecise.whole || imprecise.orders.size() > kMaxRefinedOrders) break;
       for (const size_t m : imprecise.orders) {
-        if (!Refine(m, imprecise.with_y.count(m) != 0, outcome.x.get(), outcome.truth, check)) {
+        if (!Refine(m, imprecise.with_companion.count(m) != 0, outcome.x.get(), outcome.truth)) {
           return false;
         }
       }

@@ -1,7 +1,8 @@
-// The laboratory's experiment: the forward recurrence J_(m+1) = (2m / x) J_m - J_(m-1) from the
+// The laboratory's experiment: the forward recurrence of one of the six Bessel functions from the
 // seeds of several formats, carried out in one arithmetic format, its errors measured against
-// the truth and predicted from the seeds' errors alone, and the backward recurrence (Miller's
-// algorithm) that cures it.
+// the truth and predicted from the seeds' errors alone; and the backward recurrence: Miller's
+// algorithm, which cures it, for the minimal functions (J, I, j), and for the dominant ones
+// (Y, K, y) their own unstable direction.
 #pragma once
 
 #include <string>
@@ -13,12 +14,17 @@
 enum class SeedKind { kRounded, kSeries };
 
 struct Experiment {
+  const BesselFunction* function = &kBesselJ;
   std::string x_text = "1";  // a decimal number, 0 < x <= 10000
   long orders = 10;          // M: the orders 0 ... M
   std::vector<const IeeeFormat*> seed_formats = {&kBinary32, &kBinary64, &kBinary128};
   const IeeeFormat* arithmetic = &kBinary128;
-  SeedKind seeds = SeedKind::kRounded;
+  SeedKind seeds = SeedKind::kRounded;  // series: only where HasSeries
 };
+
+// Whether the function's seeds can be summed from a power series: J, I and j (Y, K and y have
+// logarithms and poles in theirs).
+bool HasSeries(const BesselFunction& function);
 
 // One seed format's columns: its seeds and, for every order, the forward recurrence's relative
 // error (computed - true) / true, measured; the part the seeds' errors alone give (predicted);
@@ -37,25 +43,32 @@ struct SeedColumn {
   std::vector<MpfrNumber> measured, predicted, rounding, rounding_bound;
 };
 
+// Every number printed is proven: each error is a ball around the truth's, and is kept only once
+// both ends of its ball print the same digits; the values kept are the balls' midpoints.
 struct Outcome {
   IeeeNumber x{kBinary128};  // the argument, rounded once to the arithmetic format
-  BesselTable truth;         // at that value of x
+  BesselTable truth;         // at that value of x: f_m and the companion g_m
   std::vector<SeedColumn> columns;
-  long backward_start = 0;           // N
+  // Miller's start N for a minimal function; for a dominant one M, where its backward
+  // recurrence starts from f_M and f_(M-1) rounded to the arithmetic format.
+  long backward_start = 0;
   std::vector<MpfrNumber> backward;  // its relative error, m = 0 ... M
-  // x at or past the first zero j_(m,1) of J_m, and |J_m(x)| below a tenth of its amplitude
-  // sqrt(J_m^2 + Y_m^2): near a zero. Never below j_(m,1), where J_m has none.
+  // |f_m(x)| below a tenth of its amplitude sqrt(f_m^2 + g_m^2), for the functions with zeros,
+  // and (J and j) x at or past the first zero of f_m: near a zero. J_m and j_m have none before
+  // their first zero, where they are tiny against Y_m and y_m.
   std::vector<bool> near_zero;
-  std::vector<bool> below_range;  // |J_m(x)| below the arithmetic format's smallest subnormal
+  std::vector<bool> below_range;  // |f_m(x)| below the arithmetic format's smallest subnormal
 };
 
 // What to take away from a run, for each seed format: the first order at which every digit is
 // lost (|measured| >= 1; -1: none up to M); the digits lost per step at M, measured
-// (log10 |e_M / e_(M-1)|) and as theory says (log10 of the growth factor
-// |(Y_M / J_M) / (Y_(M-1) / J_(M-1))|), NaN where there is no step or no finite error; and
-// whether the seeds' part or the rounding part is the larger at M. For the backward recurrence,
-// its largest error in units in the last place of J_m (subnormal places below the normal range)
-// and the order, rows near a zero and below the format's range left out (-1: no row left).
+// (log10 |e_M / e_(M-1)|) and as theory says, NaN where there is no step or no finite error;
+// and whether the seeds' part or the rounding part is the larger at M. Theory's figure, for a
+// minimal function, is the growth of the companion's share, log10 |(g_M / f_M) / (g_(M-1) /
+// f_(M-1))|; for a dominant one, whose errors settle, the predicted error's own, log10
+// |predicted_M / predicted_(M-1)|. For the backward recurrence, its largest error in units in
+// the last place of f_m (subnormal places below the normal range) and the order, rows near a
+// zero and below the format's range left out (-1: no row left).
 enum class Dominant { kSeeds, kRounding, kUndetermined };  // undetermined: a part not finite
 struct ColumnSummary {
   long every_digit_lost_at = -1;
@@ -68,6 +81,9 @@ struct Summary {
   long backward_worst_at = -1;
 };
 Summary Summarize(const Outcome& outcome);
+
+// What Miller's algorithm normalises a minimal function with, in words.
+std::string_view MillerNormalisation(const BesselFunction& function);
 
 // Rows where a forward value overflowed (its error is infinite or NaN), in any seed format.
 bool Overflowed(const Outcome& outcome, size_t m);
@@ -84,10 +100,11 @@ bool Run(const Experiment& experiment, Outcome& outcome);
 enum class XReading { kValid, kNotInRange, kRoundsOutOfRange };
 XReading ReadX(const std::string& text, const IeeeFormat& format, IeeeNumber& x);
 
-// A seed of order n (0 or 1) in `format` by summing the power series of J_n(x) term by term,
-// each operation rounded in the format, until a term no longer changes the sum: with h = x / 2,
-// t_0 = h^n, t_(k+1) = (t_k * (-(h * h))) / ((k + 1) (k + 1 + n)), the divisor an integer
-// rounded to the format.
+// A seed of order n (0 or 1) in `format` by summing the power series of f_n(x) term by term,
+// each operation rounded in the format, until a term no longer changes the sum, the divisor an
+// integer rounded to the format: for J, with h = x / 2, t_0 = h^n,
+// t_(k+1) = (t_k * (-(h * h))) / ((k + 1) (k + 1 + n)); for I the same with h * h; for j,
+// t_0 = 1 or x / 3, t_(k+1) = (t_k * (-((x * x) / 2))) / ((k + 1) (2n + 2k + 3)).
 // Also the largest term's magnitude: against the sum, it tells how many digits the series lost
 // to cancellation. A term or sum that overflows to infinity ends the sum there: the seed is then
 // infinite or NaN, and so is everything computed from it.
@@ -95,4 +112,4 @@ struct SeriesSum {
   IeeeNumber sum;
   IeeeNumber largest_term;
 };
-SeriesSum SeriesSeed(const IeeeFormat& format, const IeeeNumber& x, int n);
+SeriesSum SeriesSeed(const BesselFunction& function, const IeeeNumber& x, int n);

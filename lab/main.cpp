@@ -22,13 +22,21 @@ constexpr int kDefaultWidth = 80;  // when standard output is no terminal of kno
 
 constexpr const char* kHelp = R"(Usage: bessel-recurrence-lab [OPTION]...
 
-Computes J_m(x), m = 0 ... M, by the forward recurrence J_(m+1) = (2m / x) J_m - J_(m-1)
-from the seeds J_0 and J_1 of several IEEE formats, carried out in one arithmetic format,
-and shows for every order the relative error (computed - true) / true it measures, the one
-that theory predicts from the seeds' errors alone, and that of the backward recurrence
-(Miller's algorithm), which cures the instability. The truth comes from GNU MPFR.
+Computes f_m(x), m = 0 ... M, for one Bessel function f, by its forward recurrence from
+the seeds f_0 and f_1 of several IEEE formats, carried out in one arithmetic format, and
+shows for every order the relative error (computed - true) / true it measures, the one
+that theory predicts from the seeds' errors alone, the part the arithmetic's roundings
+add, and that of the backward recurrence: Miller's algorithm, which cures the forward
+instability of the minimal functions J, I and j, or for the dominant ones Y, K and y
+their own unstable direction. The truth comes from Arb's ball arithmetic: every digit
+printed is proven.
 
 Options (long options may be abbreviated; -- ends them):
+      --function F      J (default), Y, I, K, j or y: the function and its recurrence
+                          J, Y: f_(m+1) = (2m / x) f_m - f_(m-1)
+                          I:    f_(m+1) = f_(m-1) - (2m / x) f_m
+                          K:    f_(m+1) = f_(m-1) + (2m / x) f_m
+                          j, y: f_(m+1) = ((2m + 1) / x) f_m - f_(m-1)
       --x X             the argument (default 1), rounded once to the arithmetic
                         format, where 0 < X <= 10000 must hold; the truth is
                         computed at that value
@@ -36,8 +44,9 @@ Options (long options may be abbreviated; -- ends them):
       --formats LIST    the seed formats, separated by commas, each at most once
                         (default binary32,binary64,binary128)
       --arithmetic F    the format every recurrence runs in (default binary128)
-      --seeds KIND      rounded (default): J_0(x) and J_1(x) correctly rounded to each
+      --seeds KIND      rounded (default): f_0(x) and f_1(x) correctly rounded to each
                         format; series: their power series summed in each format
+                        (J, I and j only)
       --width N         lay the table out in blocks of seed formats that fit N
                         columns (default: the terminal's width, or 80 when standard
                         output is not a terminal); a block holds one format at least
@@ -67,7 +76,8 @@ Full documentation: man bessel-recurrence-lab
 )";
 
 enum Code : int {
-  kX = 256,
+  kFunction = 256,
+  kX,
   kOrders,
   kFormats,
   kArithmetic,
@@ -81,6 +91,7 @@ enum Code : int {
 };
 
 constexpr option kOptions[] = {
+    {"function", required_argument, nullptr, kFunction},
     {"x", required_argument, nullptr, kX},
     {"orders", required_argument, nullptr, kOrders},
     {"formats", required_argument, nullptr, kFormats},
@@ -172,6 +183,13 @@ int main(int argc, char* argv[]) {
       case kVersion:
         Print(VersionText(kProgram));
         return Finished(kProgram, kExitSuccess);
+      case kFunction:
+        experiment.function = BesselFunctionNamed(value);
+        if (experiment.function == nullptr) {
+          return UsageError(kProgram,
+                            "--function is J, Y, I, K, j or y, not '" + Printable(value) + "'");
+        }
+        break;
       case kX: {
         IeeeNumber x(kBinary64);
         if (ReadX(value, kBinary64, x) == XReading::kNotInRange) {
@@ -232,6 +250,10 @@ int main(int argc, char* argv[]) {
   }
   if (!line.operands.empty()) {
     return UsageError(kProgram, "extra operand '" + Printable(line.operands.front()) + "'");
+  }
+  if (experiment.seeds == SeedKind::kSeries && !HasSeries(*experiment.function)) {
+    return UsageError(kProgram, "--seeds series: " + std::string(experiment.function->letter) +
+                                    " has no power series to sum; J, I and j have");
   }
   // The range holds for the value computed with, x rounded to the arithmetic format (where
   // only 0 can fall out of it: 10000 rounds down in every format).

@@ -58,10 +58,25 @@ std::string DigitsLost(const IeeeNumber& largest_term, const IeeeNumber& sum) {
   return said + text;
 }
 
+// "J", "Y", ...: the function's letter, and its companion's.
+std::string Letter(const Outcome& outcome) {
+  return std::string(outcome.truth.function->letter);
+}
+std::string CompanionLetter(const Outcome& outcome) {
+  return std::string(BesselFunctionOf(outcome.truth.function->companion).letter);
+}
+
 std::string SeedName(const Experiment& experiment) {
+  const std::string f(experiment.function->letter);
   return experiment.seeds == SeedKind::kRounded
-             ? "rounded:\n  J_0(x) and J_1(x) correctly rounded to each format"
-             : "series:\n  the power series of J_0 and J_1 summed in each format";
+             ? "rounded:\n  " + f + "_0(x) and " + f + "_1(x) correctly rounded to each format"
+             : "series:\n  the power series of " + f + "_0 and " + f + "_1 summed in each format";
+}
+
+// The backward column's name: Miller's algorithm for a minimal function, the unstable
+// direction for a dominant one.
+std::string BackwardName(const Outcome& outcome) {
+  return outcome.truth.function->minimal ? "Miller" : "unstable";
 }
 
 constexpr size_t kOrderWidth = 6, kTruthWidth = 24, kErrorWidth = 14, kMarksWidth = 4;
@@ -76,7 +91,7 @@ std::string Marks(const Outcome& outcome, size_t m) {
 }
 
 // The table in blocks that each fit `width` columns (a block holds one group at least, however
-// narrow the width): every block repeats m and J_m(x), then holds whole groups, three columns
+// narrow the width): every block repeats m and f_m(x), then holds whole groups, three columns
 // for each seed format and the backward column last; blocks are separated by a blank line.
 std::string Blocks(const Outcome& outcome, int width) {
   const size_t groups = outcome.columns.size() + 1;  // the seed formats, then backward
@@ -89,7 +104,7 @@ std::string Blocks(const Outcome& outcome, int width) {
   };
   for (size_t m = 0; m < rows; ++m) {
     widen(order_width, std::to_string(m));
-    widen(truth_width, Seventeen(outcome.truth.j[m].get()));
+    widen(truth_width, Seventeen(Mid(outcome.truth.f[m]).get()));
     for (size_t g = 0; g < outcome.columns.size(); ++g) {
       const SeedColumn& column = outcome.columns[g];
       for (const MpfrNumber* value :
@@ -110,21 +125,21 @@ std::string Blocks(const Outcome& outcome, int width) {
       used += group_width(end++);
     }
     std::string names = std::string(order_width + truth_width, ' ');
-    std::string heads = Padded("m", order_width) + Padded("J_m(x)", truth_width);
+    std::string heads = Padded("m", order_width) + Padded(Letter(outcome) + "_m(x)", truth_width);
     for (size_t g = first; g < end; ++g) {
       const size_t w = column_width[g];
       if (g < outcome.columns.size()) {
         names += Padded(std::string(outcome.columns[g].format->name) + " seeds", 3 * w);
         heads += Padded("measured", w) + Padded("seeds", w) + Padded("rounding", w);
       } else {
-        names += Padded("Miller", w);
+        names += Padded(BackwardName(outcome), w);
         heads += Padded("backward", w);
       }
     }
     text += "\n" + names + "\n" + heads + "\n";
     for (size_t m = 0; m < rows; ++m) {
       text += Padded(std::to_string(m), order_width) +
-              Padded(Seventeen(outcome.truth.j[m].get()), truth_width);
+              Padded(Seventeen(Mid(outcome.truth.f[m]).get()), truth_width);
       for (size_t g = first; g < end; ++g) {
         const size_t w = column_width[g];
         if (g < outcome.columns.size()) {
@@ -196,7 +211,7 @@ std::string SummaryText(const Outcome& outcome, int width) {
                                                      "value overflowed)";
     text += Wrapped(item, width, "  ", "      ");
   }
-  std::string item = "backward (Miller): ";
+  std::string item = "backward (" + BackwardName(outcome) + "): ";
   if (summary.backward_worst_at < 0) {
     item += "no row away from zeros and within range";
   } else {
@@ -213,16 +228,20 @@ std::string SummaryText(const Outcome& outcome, int width) {
 std::string TableText(const Experiment& experiment, const Outcome& outcome, int width) {
   const IeeeFormat& arithmetic = outcome.x.format();
   const long last = static_cast<long>(outcome.backward.size()) - 1;
-  std::string text = Wrapped(
-      "Recurrences for J_m(x), m = 0 ... " + std::to_string(last) + ", x = " + experiment.x_text +
-          " (in " + std::string(arithmetic.name) + ": " + Seventeen(outcome.x.get()) + ")",
-      width, "", "  ");
-  text += "Forward: J_(m+1) = (2m / x) J_m - J_(m-1) in " + std::string(arithmetic.name) +
+  const BesselFunction& function = *outcome.truth.function;
+  const std::string f = Letter(outcome);
+  std::string text =
+      Wrapped("Recurrences for " + f + "_m(x), m = 0 ... " + std::to_string(last) +
+                  ", x = " + experiment.x_text + " (in " + std::string(arithmetic.name) + ": " +
+                  Seventeen(outcome.x.get()) + ")",
+              width, "", "  ");
+  text += "Forward: " + std::string(function.recurrence) + " in " + std::string(arithmetic.name) +
           "; seeds " + SeedName(experiment) + "\n";
-  const auto value_lines = [](const IeeeNumber& j0, const MpfrNumber& e0, const IeeeNumber& j1,
-                              const MpfrNumber& e1) {
-    return "      J_0 = " + Seventeen(j0.get()) + " (relative error " + Seven(e0.get()) + ")\n" +
-           "      J_1 = " + Seventeen(j1.get()) + " (relative error " + Seven(e1.get()) + ")\n";
+  const auto value_lines = [&](const IeeeNumber& j0, const MpfrNumber& e0, const IeeeNumber& j1,
+                               const MpfrNumber& e1) {
+    return "      " + f + "_0 = " + Seventeen(j0.get()) + " (relative error " + Seven(e0.get()) +
+           ")\n" + "      " + f + "_1 = " + Seventeen(j1.get()) + " (relative error " +
+           Seven(e1.get()) + ")\n";
   };
   for (const SeedColumn& column : outcome.columns) {
     text += "  " + std::string(column.format->name) + " seeds:\n" +
@@ -236,29 +255,42 @@ std::string TableText(const Experiment& experiment, const Outcome& outcome, int 
       char holds[32];
       std::snprintf(holds, sizeof holds, "%.1f", column.format->precision * std::log10(2.0));
       text += "    series cancellation (" + std::string(column.format->name) + " holds " + holds +
-              " digits):\n      J_0 lost " + DigitsLost(column.largest_term_0, column.seed_0) +
-              "\n      J_1 lost " + DigitsLost(column.largest_term_1, column.seed_1) + "\n";
+              " digits):\n      " + f + "_0 lost " +
+              DigitsLost(column.largest_term_0, column.seed_0) + "\n      " + f + "_1 lost " +
+              DigitsLost(column.largest_term_1, column.seed_1) + "\n";
     }
   }
-  text += "Backward (Miller) in " + std::string(arithmetic.name) + " from order " +
-          std::to_string(outcome.backward_start) +
-          ",\n  normalised with J_0 + 2 (J_2 + J_4 + ...) = 1\n";
+  if (function.minimal) {
+    text += "Backward (Miller) in " + std::string(arithmetic.name) + " from order " +
+            std::to_string(outcome.backward_start) + ",\n  normalised with " +
+            std::string(MillerNormalisation(function)) + "\n";
+  } else {
+    const std::string m = std::to_string(last), before = std::to_string(last - 1);
+    text += "Backward in " + std::string(arithmetic.name) + " from " + f + "_" + m + " and " + f +
+            "_" + before + " rounded to it,\n  the unstable direction of " + f + "\n";
+  }
   text += Wrapped(
       "Relative errors (computed - true) / true: measured = seeds + rounding, the part the "
       "seeds' errors give and the part the arithmetic's own roundings add.",
       width, "", "");
-  text += Wrapped(
-      "Marks: * near a zero of J_m(x) (past its first zero, within a tenth of its amplitude "
-      "sqrt(J_m^2 + Y_m^2)), where every method's relative error is large; u J_m(x) below " +
-          std::string(arithmetic.name) + "'s range; o a forward value overflowed.",
-      width, "", "");
+  const std::string minimal = function.minimal ? f : CompanionLetter(outcome),
+                    dominant = function.minimal ? CompanionLetter(outcome) : f;
+  const std::string zeros =
+      !function.has_zeros ? ""
+                          : "* near a zero of " + f + "_m(x) (" +
+                                (function.minimal ? "past its first zero, " : "") +
+                                "within a tenth of its amplitude sqrt(" + minimal + "_m^2 + " +
+                                dominant + "_m^2)), where every method's relative error is large; ";
+  text += Wrapped("Marks: " + zeros + "u " + f + "_m(x) below " + std::string(arithmetic.name) +
+                      "'s range; o a forward value overflowed.",
+                  width, "", "");
   text += Blocks(outcome, width);
   text += SummaryText(outcome, width);
   return text;
 }
 
 std::string CsvText(const Outcome& outcome) {
-  std::string text = "m,J_m,";
+  std::string text = "m," + Letter(outcome) + "_m,";
   for (const SeedColumn& column : outcome.columns) {
     text += std::string(column.format->name) + "_measured," + std::string(column.format->name) +
             "_predicted,";
@@ -271,7 +303,7 @@ std::string CsvText(const Outcome& outcome) {
   }
   text += "\n";
   for (size_t m = 0; m < outcome.backward.size(); ++m) {
-    text += std::to_string(m) + "," + Seventeen(outcome.truth.j[m].get()) + ",";
+    text += std::to_string(m) + "," + Seventeen(Mid(outcome.truth.f[m]).get()) + ",";
     for (const SeedColumn& column : outcome.columns) {
       text += Seven(column.measured[m].get()) + "," + Seven(column.predicted[m].get()) + ",";
     }
@@ -326,6 +358,7 @@ std::string JsonText(const Experiment& experiment, const Outcome& outcome) {
   mpfr_snprintf(decimal, sizeof decimal, "%.*Re", digits - 1, outcome.x.get());
   mpfr_snprintf(hexadecimal, sizeof hexadecimal, "%Ra", outcome.x.get());
   std::string text = "{\n  \"parameters\": {\n";
+  text += "    \"function\": " + JsonString(experiment.function->letter) + ",\n";
   text += "    \"x\": " + JsonString(experiment.x_text) + ",\n";
   text += "    \"x_used\": {\"decimal\": " + JsonString(decimal) +
           ", \"hexadecimal\": " + JsonString(hexadecimal) + "},\n";
@@ -337,18 +370,21 @@ std::string JsonText(const Experiment& experiment, const Outcome& outcome) {
     text += (i > 0 ? ", " : "") + JsonString(outcome.columns[i].format->name);
   }
   text += "],\n    \"orders\": " + std::to_string(outcome.backward.size() - 1) + ",\n";
-  text += "    \"miller\": {\"start\": " + std::to_string(outcome.backward_start) +
-          ", \"rule\": " + JsonString(std::string(kBackwardStartRule) + ", bits = p + 8") +
-          "}\n  },\n  \"rows\": [\n";
+  text += "    \"miller\": " +
+          (outcome.truth.function->minimal
+               ? "{\"start\": " + std::to_string(outcome.backward_start) + ", \"rule\": " +
+                     JsonString(BackwardStartRule(*outcome.truth.function) + ", bits = p + 8") + "}"
+               : std::string("null")) +
+          "\n  },\n  \"rows\": [\n";
   for (size_t m = 0; m < outcome.backward.size(); ++m) {
-    text +=
-        "    {\"m\": " + std::to_string(m) +
-        ", \"J_m\": " + JsonNumber(Seventeen(outcome.truth.j[m].get()), outcome.truth.j[m].get()) +
-        ", \"near_zero\": " + (outcome.near_zero[m] ? "true" : "false") +
-        ", \"below_range\": " + (outcome.below_range[m] ? "true" : "false") +
-        ", \"overflowed\": " + (Overflowed(outcome, m) ? "true" : "false") + ", \"backward\": " +
-        JsonNumber(Seven(outcome.backward[m].get()), outcome.backward[m].get()) +
-        ", \"formats\": {";
+    text += "    {\"m\": " + std::to_string(m) + ", " + JsonString(Letter(outcome) + "_m") + ": " +
+            JsonNumber(Seventeen(Mid(outcome.truth.f[m]).get()), Mid(outcome.truth.f[m]).get()) +
+            ", \"near_zero\": " + (outcome.near_zero[m] ? "true" : "false") +
+            ", \"below_range\": " + (outcome.below_range[m] ? "true" : "false") +
+            ", \"overflowed\": " + (Overflowed(outcome, m) ? "true" : "false") +
+            ", \"backward\": " +
+            JsonNumber(Seven(outcome.backward[m].get()), outcome.backward[m].get()) +
+            ", \"formats\": {";
     for (size_t i = 0; i < outcome.columns.size(); ++i) {
       const SeedColumn& column = outcome.columns[i];
       text +=
@@ -487,7 +523,8 @@ std::string PlotScript(const Outcome& outcome, const std::string& terminal) {
   mpfr_snprintf(x_text, sizeof x_text, "%.6Rg", outcome.x.get());
   mpfr_snprintf(x_value, sizeof x_value, "%.17Rg", outcome.x.get());
   std::string script = "$errors << EOD\n" + PlotData(outcome) + "EOD\n";
-  script += "set title 'J_m(x) forward in " + arithmetic + ", x = " + x_text + "'\n";
+  const std::string f = Letter(outcome);
+  script += "set title '" + f + "_m(x) forward in " + arithmetic + ", x = " + x_text + "'\n";
   script +=
       "set xlabel 'order m'\n"
       "set ylabel '|relative error|'\n"
@@ -498,7 +535,7 @@ std::string PlotScript(const Outcome& outcome, const std::string& terminal) {
   script += "set key title 'in " + arithmetic + "'\n";
   script += "set xrange [-0.5:" + std::to_string(outcome.backward.size() - 1) + ".5]\n";
   script += "set yrange [" + Plotted(range.low) + ":" + Plotted(range.high) + "]\n";
-  // The rows below the arithmetic's range, shaded: no value of the format holds J_m there.
+  // The rows below the arithmetic's range, shaded: no value of the format holds f_m there.
   int shaded = 0;
   for (size_t m = 0; m < outcome.backward.size() && shaded < 50;) {
     if (!outcome.below_range[m]) {
@@ -532,10 +569,12 @@ std::string PlotScript(const Outcome& outcome, const std::string& terminal) {
   }
   const size_t backward = FormatColumn(outcome.columns.size(), 0);
   script +=
-      series(backward, "linespoints pt 6 lw 3 lc rgb 'black'", "backward (Miller)") +
+      series(backward, "linespoints pt 6 lw 3 lc rgb 'black'",
+             "backward (" + BackwardName(outcome) + ")") +
       series(backward + 1, "points pt 8 ps 1.6 lc rgb 'black'", "") +
-      series(backward + 2, "points pt 9 ps 1.6 lc rgb '#555555'", "near a zero of J_m") +
-      series(backward + 3, "points pt 5 ps 0.8 lc rgb '#aaaaaa'", "J_m below the range (shaded)") +
+      series(backward + 2, "points pt 9 ps 1.6 lc rgb '#555555'", "near a zero of " + f + "_m") +
+      series(backward + 3, "points pt 5 ps 0.8 lc rgb '#aaaaaa'",
+             f + "_m below the range (shaded)") +
       kEveryDigitLost + "\nunset output\n";
   return script;
 }

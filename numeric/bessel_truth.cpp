@@ -1,6 +1,8 @@
-// The true Bessel values: Y upward, J downward, at a precision that proves itself; and the
-// prediction made from them.
+// The true Bessel values in ball arithmetic, each solution recurred in its stable direction
+// from Arb's own values; and the prediction made from them.
 #include "numeric/bessel_truth.hpp"
+
+#include <arb_hypgeom.h>
 
 #include <algorithm>
 #include <climits>
@@ -9,105 +11,281 @@
 
 namespace {
 
-// One step of the three-term recurrence, either way: out = (2m / x) here - other, at out's
-// precision.
-void Step(mpfr_ptr out, long m, mpfr_srcptr x, mpfr_srcptr here, mpfr_srcptr other) {
-  MpfrNumber factor(mpfr_get_prec(out));
-  mpfr_ui_div(factor.get(), static_cast<unsigned long>(2 * m), x, MPFR_RNDN);
-  mpfr_mul(factor.get(), factor.get(), here, MPFR_RNDN);
-  mpfr_sub(out, factor.get(), other, MPFR_RNDN);
+// The value of `kind` at order n, with the companion's sign (-1)^n where `alternates`.
+bool SolutionValue(BesselKind kind, bool alternates, long n, mpfr_srcptr x, long accurate_bits,
+                   ArbBall& value) {
+  if (!DirectBessel(kind, n, x, accurate_bits, value)) return false;
+  if (alternates && n % 2 != 0) arb_neg(value.get(), value.get());
+  return true;
 }
 
-// J_m(x) and Y_m(x), m = 0 ... last, at `bits`.
-BesselTable Compute(mpfr_srcptr x, long last, mpfr_prec_t bits) {
-  BesselTable table;
-  table.bits = bits;
-  const size_t count = static_cast<size_t>(last) + 1;
-  table.y.assign(count, MpfrNumber(bits));
-  table.j.assign(count, MpfrNumber(bits));
-  MpfrNumber t(bits);
-  // Y upward: Y_(m+1) = (2m / x) Y_m - Y_(m-1).
-  mpfr_y0(table.y[0].get(), x, MPFR_RNDN);
-  if (last >= 1) mpfr_y1(table.y[1].get(), x, MPFR_RNDN);
-  for (long m = 1; m < last; ++m) {
-    const size_t i = static_cast<size_t>(m);
-    Step(table.y[i + 1].get(), m, x, table.y[i].get(), table.y[i - 1].get());
-  }
-  // J downward from N: b_(m-1) = (2m / x) b_m - b_(m+1), then divided by the normalising sum.
-  const long start = BackwardStart(x, last, bits + 16);
-  MpfrNumber above(bits), here(bits), below(bits), sum(bits);
-  mpfr_set_ui(here.get(), 1, MPFR_RNDN);
-  for (long m = start; m >= 0; --m) {
-    if (m <= last) mpfr_set(table.j[static_cast<size_t>(m)].get(), here.get(), MPFR_RNDN);
-    if (m % 2 == 0) {
-      mpfr_mul_ui(t.get(), here.get(), m == 0 ? 1 : 2, MPFR_RNDN);
-      mpfr_add(sum.get(), sum.get(), t.get(), MPFR_RNDN);
+// The minimal and the dominant solution of `function`'s recurrence: which function each is,
+// and whether it carries the sign (-1)^m.
+struct Solution {
+  BesselKind kind;
+  bool alternates;
+};
+Solution MinimalOf(const BesselFunction& function) {
+  return function.minimal ? Solution{function.kind, false}
+                          : Solution{function.companion, function.companion_alternates};
+}
+Solution DominantOf(const BesselFunction& function) {
+  return function.minimal ? Solution{function.companion, function.companion_alternates}
+                          : Solution{function.kind, false};
+}
+
+// n_m / x as a ball.
+void Factor(arb_ptr out, const BesselFunction& function, long m, const ArbBall& x, long bits) {
+  arb_set_si(out, 2 * m + function.offset);
+  arb_div(out, out, x.get(), bits);
+}
+
+// The recurrence in ball arithmetic, upwards (f_(m+1) = s (n_m / x) f_m + t f_(m-1)) from the
+// values at 0 and 1, or downwards (f_(m-1) = t (f_(m+1) - s (n_m / x) f_m)) from those at
+// last and last - 1.
+bool Recur(const BesselFunction& function, Solution solution, bool upwards, mpfr_srcptr x,
+           long last, long bits, std::vector<ArbBall>& values) {
+  values.assign(static_cast<size_t>(last) + 1, ArbBall());
+  const ArbBall x_ball(x);
+  ArbBall factor;
+  const long first = upwards ? 0 : last;
+  const long second = upwards ? std::min(1L, last) : std::max(0L, last - 1);
+  for (const long n : {first, second}) {
+    if (!SolutionValue(solution.kind, solution.alternates, n, x, bits,
+                       values[static_cast<size_t>(n)])) {
+      return false;
     }
-    if (m == 0) break;
-    Step(below.get(), m, x, here.get(), above.get());
-    mpfr_swap(above.get(), here.get());
-    mpfr_swap(here.get(), below.get());
   }
-  for (MpfrNumber& j : table.j) mpfr_div(j.get(), j.get(), sum.get(), MPFR_RNDN);
-  return table;
-}
-
-// Whether every value of the two tables agrees to `bits`.
-bool Agree(const BesselTable& a, const BesselTable& b, mpfr_prec_t bits) {
-  MpfrNumber d(a.bits);
-  auto close = [&](const MpfrNumber& u, const MpfrNumber& v) {
-    mpfr_sub(d.get(), u.get(), v.get(), MPFR_RNDN);
-    return mpfr_zero_p(d.get()) || Log2Ratio(d.get(), u.get()) <= -static_cast<double>(bits);
-  };
-  for (size_t m = 0; m < a.j.size(); ++m) {
-    if (!close(a.j[m], b.j[m]) || !close(a.y[m], b.y[m])) return false;
+  if (upwards) {
+    for (long m = 1; m < last; ++m) {
+      const size_t i = static_cast<size_t>(m);
+      Factor(factor.get(), function, m, x_ball, bits);
+      arb_ptr next = values[i + 1].get();
+      arb_mul(next, factor.get(), values[i].get(), bits);
+      if (function.factor_sign < 0) arb_neg(next, next);
+      if (function.previous_sign < 0) {
+        arb_sub(next, next, values[i - 1].get(), bits);
+      } else {
+        arb_add(next, next, values[i - 1].get(), bits);
+      }
+    }
+  } else {
+    for (long m = last - 1; m >= 1; --m) {
+      const size_t i = static_cast<size_t>(m);
+      Factor(factor.get(), function, m, x_ball, bits);
+      arb_ptr below = values[i - 1].get();
+      arb_mul(below, factor.get(), values[i].get(), bits);
+      if (function.factor_sign > 0) {
+        arb_sub(below, values[i + 1].get(), below, bits);
+      } else {
+        arb_add(below, values[i + 1].get(), below, bits);
+      }
+      if (function.previous_sign < 0) arb_neg(below, below);
+    }
   }
   return true;
 }
 
+// The bits a ball recurrence through the oscillating orders (n_m / x < 2) loses to the
+// growth of its radii, about 0.7 a step: asked for at once, so that the first precision tried
+// usually suffices.
+long OscillationLoss(const BesselFunction& function, mpfr_srcptr x, long last) {
+  if (!function.has_zeros) return 0;
+  const double orders = std::min(static_cast<double>(last), mpfr_get_d(x, MPFR_RNDU));
+  return static_cast<long>(std::ceil(0.7 * orders));
+}
+
+constexpr size_t kMaxAloneOrders = 64;  // beyond: the whole table at a higher precision
+
 }  // namespace
 
-long BackwardStart(mpfr_srcptr x, long last, mpfr_prec_t bits) {
-  // Ratios are all that is needed: 64 bits, Y by its upward recurrence (MPFR's Y_n is slow for
-  // large n), J from MPFR at the few orders asked.
-  const mpfr_prec_t work = 64;
-  MpfrNumber j(work), y_before(work), y(work), t(work), one(work);
-  MpfrNumber y_sum(work);  // |Y_0| + 2 (|Y_2| + |Y_4| + ...) up to Y_n
+MpfrNumber Mid(const ArbBall& ball) {
+  MpfrNumber out(std::max<mpfr_prec_t>(MPFR_PREC_MIN, arb_bits(ball.get())));
+  Midpoint(out.get(), ball);
+  return out;
+}
+
+bool DirectBessel(BesselKind kind, long n, mpfr_srcptr x, long accurate_bits, ArbBall& value) {
+  const ArbBall x_ball(x);
+  ArbBall nu, t;
+  const bool spherical = kind == BesselKind::kSphericalJ || kind == BesselKind::kSphericalY;
+  for (long bits = accurate_bits + 32; bits <= kMaxDirectBits; bits *= 2) {
+    arb_set_si(nu.get(), spherical ? 2 * n + 1 : n);
+    if (spherical) arb_mul_2exp_si(nu.get(), nu.get(), -1);
+    switch (kind) {
+      case BesselKind::kJ:
+      case BesselKind::kSphericalJ:
+        arb_hypgeom_bessel_j(value.get(), nu.get(), x_ball.get(), bits);
+        break;
+      case BesselKind::kY:
+      case BesselKind::kSphericalY:
+        arb_hypgeom_bessel_y(value.get(), nu.get(), x_ball.get(), bits);
+        break;
+      case BesselKind::kI:
+        arb_hypgeom_bessel_i(value.get(), nu.get(), x_ball.get(), bits);
+        break;
+      case BesselKind::kK:
+        arb_hypgeom_bessel_k(value.get(), nu.get(), x_ball.get(), bits);
+        break;
+    }
+    if (spherical) {  // sqrt(pi / (2x))
+      arb_const_pi(t.get(), bits);
+      arb_div(t.get(), t.get(), x_ball.get(), bits);
+      arb_mul_2exp_si(t.get(), t.get(), -1);
+      arb_sqrt(t.get(), t.get(), bits);
+      arb_mul(value.get(), value.get(), t.get(), bits);
+    }
+    if (arb_rel_accuracy_bits(value.get()) >= accurate_bits) return true;
+  }
+  return false;
+}
+
+bool TrueBessel(const BesselFunction& function, mpfr_srcptr x, long last, long accurate_bits,
+                BesselTable& table) {
+  const long loss = OscillationLoss(function, x, last);
+  for (long bits = accurate_bits + 64 + loss; bits <= kMaxTruthBits + loss; bits *= 2) {
+    std::vector<ArbBall> minimal, dominant;
+    if (!Recur(function, MinimalOf(function), false, x, last, bits, minimal) ||
+        !Recur(function, DominantOf(function), true, x, last, bits, dominant)) {
+      return false;
+    }
+    table.function = &function;
+    table.bits = bits;
+    table.f = function.minimal ? std::move(minimal) : std::move(dominant);
+    table.g = function.minimal ? std::move(dominant) : std::move(minimal);
+    std::vector<size_t> wide;
+    for (size_t m = 0; m < table.f.size(); ++m) {
+      if (arb_rel_accuracy_bits(table.f[m].get()) < accurate_bits ||
+          arb_rel_accuracy_bits(table.g[m].get()) < accurate_bits) {
+        wide.push_back(m);
+      }
+    }
+    if (wide.size() > kMaxAloneOrders) continue;
+    for (const size_t m : wide) {
+      if (!RefineOrder(table, x, m, accurate_bits, true)) return false;
+    }
+    return true;
+  }
+  return false;
+}
+
+bool RefineOrder(BesselTable& table, mpfr_srcptr x, size_t m, long accurate_bits, bool companion) {
+  const BesselFunction& function = *table.function;
+  const long order = static_cast<long>(m);
+  if (!SolutionValue(function.kind, false, order, x, accurate_bits, table.f[m])) return false;
+  return !companion || SolutionValue(function.companion, function.companion_alternates, order, x,
+                                     accurate_bits, table.g[m]);
+}
+
+namespace {
+
+// The sums Miller's algorithm normalises with, and what they add up to: J_0 + 2 (J_2 + J_4 +
+// ...) = 1 and I_0 + 2 (I_1 + I_2 + ...) = e^x; the spherical j is normalised by j_0 or j_1
+// instead, whichever the recurrence makes the larger.
+bool SumsEvenOrders(const BesselFunction& function) {
+  return function.kind == BesselKind::kJ;
+}
+bool SumsEveryOrder(const BesselFunction& function) {
+  return function.kind == BesselKind::kI;
+}
+
+double Log2Of(const ArbBall& ball) {
+  MpfrNumber one(2);
   mpfr_set_ui(one.get(), 1, MPFR_RNDN);
-  mpfr_y0(y_before.get(), x, MPFR_RNDN);
-  mpfr_y1(y.get(), x, MPFR_RNDN);
-  mpfr_abs(y_sum.get(), y_before.get(), MPFR_RNDU);
-  long n = 1;  // y holds Y_n
+  return Log2Ratio(Mid(ball).get(), one.get());
+}
+
+}  // namespace
+
+long BackwardStart(const BesselFunction& function, mpfr_srcptr x, long last, long bits) {
+  // Ratios are all that is needed: 64 bits, g by its upward recurrence (stable there), f from
+  // Arb at the few orders asked.
+  constexpr long kWork = 64;
+  const Solution dominant = DominantOf(function);
+  const ArbBall x_ball(x);
+  ArbBall g_before, g, t, factor, f, f_0, f_1;
+  ArbBall g_sum;  // the normalisation's weights times |g|, up to g_n
+  if (!SolutionValue(dominant.kind, dominant.alternates, 0, x, kWork, g_before) ||
+      !SolutionValue(dominant.kind, dominant.alternates, 1, x, kWork, g) ||
+      !DirectBessel(function.kind, 0, x, kWork, f_0) ||
+      !DirectBessel(function.kind, 1, x, kWork, f_1)) {
+    return last + 8;
+  }
+  arb_abs(g_sum.get(), g_before.get());
+  if (SumsEveryOrder(function)) {
+    arb_abs(t.get(), g.get());
+    arb_addmul_si(g_sum.get(), t.get(), 2, kWork);
+  }
+  // The spherical j's normaliser: |g_0| + |g_1| against the larger of |f_0|, |f_1|.
+  ArbBall reference_ratio;
+  arb_abs(t.get(), g_before.get());
+  arb_abs(reference_ratio.get(), g.get());
+  arb_add(reference_ratio.get(), reference_ratio.get(), t.get(), kWork);
+  arb_abs(t.get(), f_0.get());
+  arb_abs(f.get(), f_1.get());
+  arb_max(t.get(), t.get(), f.get(), kWork);
+  arb_div(reference_ratio.get(), reference_ratio.get(), t.get(), kWork);
+  long n = 1;  // g holds g_n
   auto advance_to = [&](long order) {
     for (; n < order; ++n) {
-      Step(t.get(), n, x, y.get(), y_before.get());
-      mpfr_swap(y_before.get(), y.get());
-      mpfr_swap(y.get(), t.get());
-      if ((n + 1) % 2 == 0) {
-        mpfr_mul_2ui(t.get(), y.get(), 1, MPFR_RNDN);
-        mpfr_abs(t.get(), t.get(), MPFR_RNDU);
-        mpfr_add(y_sum.get(), y_sum.get(), t.get(), MPFR_RNDU);
+      Factor(factor.get(), function, n, x_ball, kWork);
+      arb_mul(t.get(), factor.get(), g.get(), kWork);
+      if (function.factor_sign < 0) arb_neg(t.get(), t.get());
+      if (function.previous_sign < 0) {
+        arb_sub(t.get(), t.get(), g_before.get(), kWork);
+      } else {
+        arb_add(t.get(), t.get(), g_before.get(), kWork);
+      }
+      arb_swap(g_before.get(), g.get());
+      arb_swap(g.get(), t.get());
+      if ((SumsEvenOrders(function) && (n + 1) % 2 == 0) || SumsEveryOrder(function)) {
+        arb_abs(t.get(), g.get());
+        arb_addmul_si(g_sum.get(), t.get(), 2, kWork);
       }
     }
   };
   advance_to(last);
-  mpfr_jn(j.get(), last, x, MPFR_RNDN);
-  const double factor = std::max(0.0, Log2Ratio(y.get(), j.get()));
+  if (!DirectBessel(function.kind, last, x, kWork, f)) return last + 8;
+  const double factor_at_last = std::max(0.0, Log2Ratio(Mid(g).get(), Mid(f).get()));
+  // What the normalising sum adds up to: 1, or e^x.
+  double log2_total = 0;
+  if (SumsEveryOrder(function)) log2_total = mpfr_get_d(x, MPFR_RNDN) / std::log(2.0);
   const long base = std::max(last, static_cast<long>(std::ceil(mpfr_get_d(x, MPFR_RNDU))));
   for (long step = 8;; step *= 2) {
     const long start = base + step;
     advance_to(start + 1);
-    mpfr_jn(j.get(), start + 1, x, MPFR_RNDN);
-    if (mpfr_zero_p(j.get())) return start;
-    // With e = J_(N+1) / Y_(N+1), the start gives J_m - e Y_m, normalised by a sum short of
-    // its tail 2 (J_(N+1) + ...) and off by e (Y_0 + 2 Y_2 + ... + 2 Y_N): three terms, each
-    // kept below 2^-(bits + 2). Beyond N >= x + 8 each J falls by half at least, so the tail is
-    // below 4 |J_(N+1)|.
-    const double log2_e = Log2Ratio(j.get(), y.get());
-    const double worst = std::max({log2_e + factor, log2_e + Log2Ratio(y_sum.get(), one.get()),
-                                   Log2Ratio(j.get(), one.get()) + 2});
+    if (!DirectBessel(function.kind, start + 1, x, kWork, f) || arb_is_zero(f.get())) {
+      return start;
+    }
+    // With e = f_(N+1) / g_(N+1), the start gives f_m - e g_m; a normalising sum is short of
+    // its tail (beyond N >= x + 8 each term falls by half at least, so the tail is below
+    // 4 |f_(N+1)|) and off by e times the same sum of g, and a normalising value by e times
+    // the companion's: each term kept below 2^-(bits + 2).
+    const double log2_e = Log2Ratio(Mid(f).get(), Mid(g).get());
+    double worst = log2_e + factor_at_last;
+    if (SumsEvenOrders(function) || SumsEveryOrder(function)) {
+      worst = std::max({worst, log2_e + Log2Of(g_sum) - log2_total, Log2Of(f) + 2 - log2_total});
+    } else {
+      worst = std::max(worst, log2_e + Log2Of(reference_ratio));
+    }
     if (worst + 2 <= -static_cast<double>(bits)) return start;
   }
+}
+
+std::string BackwardStartRule(const BesselFunction& function) {
+  const std::string f(function.letter), g(BesselFunctionOf(function.companion).letter);
+  const std::string head =
+      "the least N = max(M, ceil(x)) + 8 * 2^k at which |e| max(1, |" + g + "_M / " + f + "_M|)";
+  const std::string tail = " are each at most 2^-(bits + 2), e = " + f + "_(N+1) / " + g +
+                           "_(N+1)" + (function.companion_alternates ? " (signs aside)" : "");
+  if (SumsEvenOrders(function)) {
+    return head + ", |e| (|Y_0| + 2 |Y_2| + ... + 2 |Y_N|) and 4 |J_(N+1)|" + tail;
+  }
+  if (SumsEveryOrder(function)) {
+    return head + ", |e| (|K_0| + 2 |K_1| + ... + 2 |K_N|) / e^x and 4 |I_(N+1)| / e^x" + tail;
+  }
+  return head + " and |e| (|" + g + "_0| + |" + g + "_1|) / max(|" + f + "_0|, |" + f + "_1|)" +
+         tail;
 }
 
 double Log2Ratio(mpfr_srcptr a, mpfr_srcptr b) {
@@ -123,18 +301,24 @@ void WidenMpfrExponents() {
   mpfr_set_emax(mpfr_get_emax_max());
 }
 
-bool TrueBessel(mpfr_srcptr x, long last, mpfr_prec_t accurate_bits, BesselTable& table,
-                BesselTable* check) {
-  for (mpfr_prec_t bits = accurate_bits + 64; bits <= kMaxTruthBits; bits *= 2) {
-    BesselTable first = Compute(x, last, bits);
-    BesselTable second = Compute(x, last, bits + 64);
-    if (Agree(first, second, accurate_bits)) {
-      table = std::move(first);
-      if (check != nullptr) *check = std::move(second);
-      return true;
+ArbBall RelativeError(mpfr_srcptr computed, const ArbBall& truth) {
+  const long bits = arb_bits(truth.get()) + 256;
+  ArbBall error(computed);
+  if (mpfr_inf_p(computed)) {  // infinite, with the sign of computed / truth
+    if ((mpfr_sgn(computed) > 0) == (arf_sgn(arb_midref(truth.get())) > 0)) {
+      arb_pos_inf(error.get());
+    } else {
+      arb_neg_inf(error.get());
     }
+    return error;
   }
-  return false;
+  if (mpfr_nan_p(computed)) {
+    arb_indeterminate(error.get());
+    return error;
+  }
+  arb_sub(error.get(), error.get(), truth.get(), bits);
+  arb_div(error.get(), error.get(), truth.get(), bits);
+  return error;
 }
 
 namespace {
@@ -152,11 +336,13 @@ mpfr_prec_t SpanningBits(std::initializer_list<mpfr_srcptr> values) {
 
 }  // namespace
 
-std::vector<MpfrNumber> RoundingRelativeErrors(const BesselTable& truth, mpfr_srcptr x,
-                                               const std::vector<mpfr_srcptr>& computed) {
-  const mpfr_prec_t bits = truth.bits + 256;
-  std::vector<MpfrNumber> relative;
-  MpfrNumber before(bits), here(bits), next(bits), factor(bits), d(bits);
+std::vector<ArbBall> RoundingRelativeErrors(const BesselTable& truth, mpfr_srcptr x,
+                                            const std::vector<mpfr_srcptr>& computed) {
+  const BesselFunction& function = *truth.function;
+  const long bits = truth.bits + 256;
+  const ArbBall x_ball(x);
+  std::vector<ArbBall> relative;
+  ArbBall before, here, next, factor, d;
   bool finite = true;
   for (size_t m = 0; m < computed.size(); ++m) {
     if (m >= 2 && finite) {
@@ -164,82 +350,115 @@ std::vector<MpfrNumber> RoundingRelativeErrors(const BesselTable& truth, mpfr_sr
       const mpfr_srcptr c_next = computed[m], c = computed[k], c_before = computed[k - 1];
       finite = mpfr_number_p(c_next) && mpfr_number_p(c) && mpfr_number_p(c_before);
       if (finite) {
-        // The numerator x c_(k+1) - 2k c_k + x c_(k-1), exactly: each product in the bits of
-        // its factors, the sum in the bits that span them.
+        // The numerator x c_(k+1) - s n_k c_k - t x c_(k-1), exactly: each product in the bits
+        // of its factors, the sum in the bits that span them.
         const mpfr_prec_t x_bits = mpfr_get_prec(x);
+        const long n_k = 2 * static_cast<long>(k) + function.offset;
         MpfrNumber a(x_bits + mpfr_get_prec(c_next)), b(mpfr_get_prec(c) + 64),
             e(x_bits + mpfr_get_prec(c_before));
         mpfr_mul(a.get(), x, c_next, MPFR_RNDN);
-        mpfr_mul_ui(b.get(), c, static_cast<unsigned long>(2 * k), MPFR_RNDN);
+        mpfr_mul_si(b.get(), c, function.factor_sign * n_k, MPFR_RNDN);
         mpfr_mul(e.get(), x, c_before, MPFR_RNDN);
+        if (function.previous_sign > 0) mpfr_neg(e.get(), e.get(), MPFR_RNDN);
         MpfrNumber numerator(SpanningBits({a.get(), b.get(), e.get()}) + 2);
         mpfr_sub(numerator.get(), a.get(), b.get(), MPFR_RNDN);
         mpfr_add(numerator.get(), numerator.get(), e.get(), MPFR_RNDN);
-        mpfr_div(d.get(), numerator.get(), x, MPFR_RNDN);
-        // r_(k+1) = (2k/x) r_k - r_(k-1) + d_(k+1).
-        mpfr_ui_div(factor.get(), static_cast<unsigned long>(2 * k), x, MPFR_RNDN);
-        mpfr_mul(next.get(), factor.get(), here.get(), MPFR_RNDN);
-        mpfr_sub(next.get(), next.get(), before.get(), MPFR_RNDN);
-        mpfr_add(next.get(), next.get(), d.get(), MPFR_RNDN);
-        mpfr_swap(before.get(), here.get());
-        mpfr_swap(here.get(), next.get());
+        arf_set_mpfr(arb_midref(d.get()), numerator.get());
+        mag_zero(arb_radref(d.get()));
+        arb_div(d.get(), d.get(), x_ball.get(), bits);
+        // r_(k+1) = s (n_k / x) r_k + t r_(k-1) + d_(k+1).
+        Factor(factor.get(), function, static_cast<long>(k), x_ball, bits);
+        arb_mul(next.get(), factor.get(), here.get(), bits);
+        if (function.factor_sign < 0) arb_neg(next.get(), next.get());
+        if (function.previous_sign < 0) {
+          arb_sub(next.get(), next.get(), before.get(), bits);
+        } else {
+          arb_add(next.get(), next.get(), before.get(), bits);
+        }
+        arb_add(next.get(), next.get(), d.get(), bits);
+        arb_swap(before.get(), here.get());
+        arb_swap(here.get(), next.get());
       }
     }
-    MpfrNumber r(truth.bits);
+    ArbBall r;
     if (!finite) {
-      mpfr_set_nan(r.get());
-    } else {
-      mpfr_div(r.get(), here.get(), truth.j[m].get(), MPFR_RNDN);
-      if (mpfr_zero_p(r.get())) mpfr_set_zero(r.get(), 1);  // nothing rounded: no sign to show
-    }
+      arb_indeterminate(r.get());
+    } else if (!arb_is_zero(here.get())) {
+      arb_div(r.get(), here.get(), truth.f[m].get(), bits);
+    }  // nothing rounded: an exact 0, with no sign to show
     relative.push_back(std::move(r));
   }
   return relative;
 }
 
+namespace {
+
+// |ball| rounded upwards, at the bits of `out`.
+void UpperAbs(mpfr_ptr out, const ArbBall& ball) {
+  arf_t bound;
+  arf_init(bound);
+  arb_get_abs_ubound_arf(bound, ball.get(), mpfr_get_prec(out));
+  arf_get_mpfr(out, bound, MPFR_RNDU);
+  arf_clear(bound);
+}
+
+}  // namespace
+
 std::vector<MpfrNumber> RoundingErrorBounds(const BesselTable& truth, mpfr_srcptr x,
-                                            const std::vector<MpfrNumber>& predicted, int precision,
+                                            const std::vector<ArbBall>& predicted, int precision,
                                             int min_exponent, int max_exponent) {
   constexpr mpfr_prec_t kBits = 64;  // bounds need no more, each rounded upwards
+  const BesselFunction& function = *truth.function;
   const auto up = MPFR_RNDU;
-  MpfrNumber u(kBits), grown(kBits), half_subnormal(kBits), half_pi_x(kBits);
+  MpfrNumber u(kBits), grown(kBits), half_subnormal(kBits), inverse_c(kBits);
   mpfr_set_ui_2exp(u.get(), 1, -precision, up);
   mpfr_add_ui(grown.get(), u.get(), 1, up);
   mpfr_sqr(grown.get(), grown.get(), up);  // (1 + u)^2
   mpfr_set_ui_2exp(half_subnormal.get(), 1, min_exponent - precision, up);
-  mpfr_const_pi(half_pi_x.get(), up);
-  mpfr_mul(half_pi_x.get(), half_pi_x.get(), x, up);
-  mpfr_div_2ui(half_pi_x.get(), half_pi_x.get(), 1, up);
-  const size_t count = predicted.size();
-  std::vector<MpfrNumber> abs_j, abs_y, w, bound;
-  for (size_t m = 0; m < count; ++m) {
-    MpfrNumber j(kBits), y(kBits), seeds(kBits);
-    mpfr_abs(j.get(), truth.j[m].get(), up);
-    mpfr_abs(y.get(), truth.y[m].get(), up);
-    mpfr_mul(seeds.get(), predicted[m].get(), j.get(), up);
-    mpfr_abs(seeds.get(), seeds.get(), up);
-    abs_j.push_back(std::move(j));
-    abs_y.push_back(std::move(y));
-    w.push_back(std::move(seeds));  // |c_m| <= |J_m| + |seed part| + R_m, completed below
+  {
+    // 1 / |C|, C = f_1 g_0 - g_1 f_0, from a lower bound of |C|.
+    const long bits = truth.bits + 64;
+    ArbBall c, t;
+    arb_mul(c.get(), truth.f[1].get(), truth.g[0].get(), bits);
+    arb_mul(t.get(), truth.g[1].get(), truth.f[0].get(), bits);
+    arb_sub(c.get(), c.get(), t.get(), bits);
+    arf_t low;
+    arf_init(low);
+    arb_get_abs_lbound_arf(low, c.get(), kBits);
+    arf_get_mpfr(inverse_c.get(), low, MPFR_RNDD);
+    arf_clear(low);
+    mpfr_ui_div(inverse_c.get(), 1, inverse_c.get(), up);  // infinite if |C| may be 0
   }
-  MpfrNumber sum_y(kBits), sum_j(kBits), f(kBits), big_f(kBits), d(kBits), t(kBits), r(kBits);
+  const size_t count = predicted.size();
+  std::vector<MpfrNumber> abs_f, abs_g, w, bound;
+  for (size_t m = 0; m < count; ++m) {
+    MpfrNumber f(kBits), g(kBits), seeds(kBits), p(kBits);
+    UpperAbs(f.get(), truth.f[m]);
+    UpperAbs(g.get(), truth.g[m]);
+    UpperAbs(p.get(), predicted[m]);
+    mpfr_mul(seeds.get(), p.get(), f.get(), up);
+    abs_f.push_back(std::move(f));
+    abs_g.push_back(std::move(g));
+    w.push_back(std::move(seeds));  // |c_m| <= |f_m| + |seed part| + R_m, completed below
+  }
+  MpfrNumber sum_g(kBits), sum_f(kBits), factor(kBits), big_f(kBits), d(kBits), t(kBits), r(kBits);
   MpfrNumber largest(kBits);  // the format's values lie below 2^(emax + 1)
   mpfr_set_ui_2exp(largest.get(), 1, max_exponent + 1, MPFR_RNDD);
   bool may_overflow = false;
   for (size_t m = 0; m < count; ++m) {
     if (m >= 2 && !may_overflow) {
       const size_t k = m - 1;  // the step from c_k and c_(k-1) to c_m
-      mpfr_ui_div(f.get(), static_cast<unsigned long>(2 * k), x, up);
-      mpfr_abs(f.get(), f.get(), up);
-      mpfr_mul(big_f.get(), f.get(), grown.get(), up);
+      mpfr_ui_div(factor.get(), 2 * static_cast<unsigned long>(k) + function.offset, x, up);
+      mpfr_abs(factor.get(), factor.get(), up);
+      mpfr_mul(big_f.get(), factor.get(), grown.get(), up);
       mpfr_sub_ui(t.get(), grown.get(), 1, up);  // the factor's own rounding
-      mpfr_mul(d.get(), t.get(), f.get(), up);
+      mpfr_mul(d.get(), t.get(), factor.get(), up);
       mpfr_mul(d.get(), d.get(), w[k].get(), up);
       mpfr_mul(t.get(), u.get(), big_f.get(), up);  // the product's
       mpfr_mul(t.get(), t.get(), w[k].get(), up);
       mpfr_add(d.get(), d.get(), t.get(), up);
-      mpfr_mul(t.get(), big_f.get(), w[k].get(),
-               up);  // the difference's: |product| <= F W_k (1 + u)
+      // the sum's: |product| <= F W_k (1 + u)
+      mpfr_mul(t.get(), big_f.get(), w[k].get(), up);
       mpfr_add_ui(r.get(), u.get(), 1, up);
       mpfr_mul(t.get(), t.get(), r.get(), up);
       mpfr_add(t.get(), t.get(), w[k - 1].get(), up);
@@ -249,53 +468,62 @@ std::vector<MpfrNumber> RoundingErrorBounds(const BesselTable& truth, mpfr_srcpt
       mpfr_add(d.get(), d.get(), t.get(), up);
       mpfr_mul_ui(t.get(), half_subnormal.get(), 3, up);
       mpfr_add(d.get(), d.get(), t.get(), up);
-      // d_m enters with G(., m), which holds Y_(m-1) and J_(m-1).
-      mpfr_mul(t.get(), d.get(), abs_y[k].get(), up);
-      mpfr_add(sum_y.get(), sum_y.get(), t.get(), up);
-      mpfr_mul(t.get(), d.get(), abs_j[k].get(), up);
-      mpfr_add(sum_j.get(), sum_j.get(), t.get(), up);
+      // d_m enters with G(., m), which holds g_(m-1) and f_(m-1).
+      mpfr_mul(t.get(), d.get(), abs_g[k].get(), up);
+      mpfr_add(sum_g.get(), sum_g.get(), t.get(), up);
+      mpfr_mul(t.get(), d.get(), abs_f[k].get(), up);
+      mpfr_add(sum_f.get(), sum_f.get(), t.get(), up);
     }
-    // R_m, and W_m = |J_m| + |seed part| + R_m.
-    mpfr_mul(r.get(), abs_j[m].get(), sum_y.get(), up);
-    mpfr_mul(t.get(), abs_y[m].get(), sum_j.get(), up);
+    // R_m, and W_m = |f_m| + |seed part| + R_m.
+    mpfr_mul(r.get(), abs_f[m].get(), sum_g.get(), up);
+    mpfr_mul(t.get(), abs_g[m].get(), sum_f.get(), up);
     mpfr_add(r.get(), r.get(), t.get(), up);
-    mpfr_mul(r.get(), r.get(), half_pi_x.get(), up);
-    mpfr_add(w[m].get(), w[m].get(), abs_j[m].get(), up);
+    mpfr_mul(r.get(), r.get(), inverse_c.get(), up);
+    mpfr_add(w[m].get(), w[m].get(), abs_f[m].get(), up);
     mpfr_add(w[m].get(), w[m].get(), r.get(), up);
     MpfrNumber relative(kBits);
-    mpfr_div(relative.get(), r.get(), abs_j[m].get(), up);
+    // Against a lower bound of |f_m|: its upper one less twice the radius, at least.
+    {
+      arf_t low;
+      arf_init(low);
+      arb_get_abs_lbound_arf(low, truth.f[m].get(), kBits);
+      MpfrNumber f_low(kBits);
+      arf_get_mpfr(f_low.get(), low, MPFR_RNDD);
+      arf_clear(low);
+      mpfr_div(relative.get(), r.get(), f_low.get(), up);
+    }
     if (may_overflow) mpfr_set_inf(relative.get(), 1);
     bound.push_back(std::move(relative));
   }
   return bound;
 }
 
-std::vector<MpfrNumber> PredictedRelativeErrors(const BesselTable& truth, mpfr_srcptr seed_0,
-                                                mpfr_srcptr seed_1) {
-  const mpfr_prec_t bits = truth.bits + 256;  // the seeds' errors exactly
-  MpfrNumber e0(bits), e1(bits), det(bits), t(bits), a(bits), b(bits);
-  const auto& j = truth.j;
-  const auto& y = truth.y;
-  mpfr_sub(e0.get(), seed_0, j[0].get(), MPFR_RNDN);
-  mpfr_sub(e1.get(), seed_1, j[1].get(), MPFR_RNDN);
-  mpfr_mul(det.get(), j[0].get(), y[1].get(), MPFR_RNDN);
-  mpfr_mul(t.get(), j[1].get(), y[0].get(), MPFR_RNDN);
-  mpfr_sub(det.get(), det.get(), t.get(), MPFR_RNDN);
-  mpfr_mul(a.get(), e0.get(), y[1].get(), MPFR_RNDN);  // A = (e_0 Y_1 - e_1 Y_0) / det
-  mpfr_mul(t.get(), e1.get(), y[0].get(), MPFR_RNDN);
-  mpfr_sub(a.get(), a.get(), t.get(), MPFR_RNDN);
-  mpfr_div(a.get(), a.get(), det.get(), MPFR_RNDN);
-  mpfr_mul(b.get(), j[0].get(), e1.get(), MPFR_RNDN);  // B = (J_0 e_1 - J_1 e_0) / det
-  mpfr_mul(t.get(), j[1].get(), e0.get(), MPFR_RNDN);
-  mpfr_sub(b.get(), b.get(), t.get(), MPFR_RNDN);
-  mpfr_div(b.get(), b.get(), det.get(), MPFR_RNDN);
-  std::vector<MpfrNumber> predicted;
-  for (size_t m = 0; m < j.size(); ++m) {
-    MpfrNumber p(truth.bits);
-    mpfr_mul(t.get(), a.get(), j[m].get(), MPFR_RNDN);
-    mpfr_fma(t.get(), b.get(), y[m].get(), t.get(), MPFR_RNDN);
-    mpfr_div(p.get(), t.get(), j[m].get(), MPFR_RNDN);
-    predicted.push_back(p);
+std::vector<ArbBall> PredictedRelativeErrors(const BesselTable& truth, mpfr_srcptr seed_0,
+                                             mpfr_srcptr seed_1) {
+  const long bits = truth.bits + 256;  // the seeds' errors exactly
+  const auto& f = truth.f;
+  const auto& g = truth.g;
+  ArbBall e0(seed_0), e1(seed_1), det, t, a, b;
+  arb_sub(e0.get(), e0.get(), f[0].get(), bits);
+  arb_sub(e1.get(), e1.get(), f[1].get(), bits);
+  arb_mul(det.get(), f[0].get(), g[1].get(), bits);
+  arb_mul(t.get(), f[1].get(), g[0].get(), bits);
+  arb_sub(det.get(), det.get(), t.get(), bits);
+  arb_mul(a.get(), e0.get(), g[1].get(), bits);  // A = (e_0 g_1 - e_1 g_0) / det
+  arb_mul(t.get(), e1.get(), g[0].get(), bits);
+  arb_sub(a.get(), a.get(), t.get(), bits);
+  arb_div(a.get(), a.get(), det.get(), bits);
+  arb_mul(b.get(), f[0].get(), e1.get(), bits);  // B = (f_0 e_1 - f_1 e_0) / det
+  arb_mul(t.get(), f[1].get(), e0.get(), bits);
+  arb_sub(b.get(), b.get(), t.get(), bits);
+  arb_div(b.get(), b.get(), det.get(), bits);
+  std::vector<ArbBall> predicted;
+  for (size_t m = 0; m < f.size(); ++m) {
+    ArbBall p;  // A + B g_m / f_m
+    arb_div(p.get(), g[m].get(), f[m].get(), bits);
+    arb_mul(p.get(), p.get(), b.get(), bits);
+    arb_add(p.get(), p.get(), a.get(), bits);
+    predicted.push_back(std::move(p));
   }
   return predicted;
 }

@@ -26,15 +26,15 @@ std::optional<std::array<double, kRecurrenceLines>> PredictedAtOne(Quad seed_0, 
   MpfrNumber one(2);
   mpfr_set_ui(one.get(), 1, MPFR_RNDN);
   BesselTable truth;
-  if (!TrueBessel(one.get(), kMaxOrder, kBinary128.precision + kTruthGuardBits, truth)) {
+  if (!TrueBessel(kBesselJ, one.get(), kMaxOrder, kBinary128.precision + kTruthGuardBits, truth)) {
     return std::nullopt;
   }
-  const std::vector<MpfrNumber> predicted =
+  const std::vector<ArbBall> predicted =
       PredictedRelativeErrors(truth, ExactlyInMpfr(seed_0).get(), ExactlyInMpfr(seed_1).get());
   std::array<double, kRecurrenceLines> magnitudes{};
   for (int m = kFirstRecurrenceOrder; m <= kMaxOrder; ++m) {
     magnitudes[static_cast<size_t>(m - kFirstRecurrenceOrder)] =
-        std::fabs(mpfr_get_d(predicted[static_cast<size_t>(m)].get(), MPFR_RNDN));
+        std::fabs(mpfr_get_d(Mid(predicted[static_cast<size_t>(m)]).get(), MPFR_RNDN));
   }
   return magnitudes;
 }

@@ -5,5 +5,5 @@ set(BESSEL_CROSS_EMULATOR qemu-arm)
 # As on i386, qemu-arm 7.2 cannot fork a 32-bit glibc 2.36 process (the child crashes): the
 # tests that start processes are left out; the complete run (forked by the host) still runs.
 set(BESSEL_CROSS_CANNOT_FORK ON)
-set(BESSEL_CROSS_PACKAGES libmpfr-dev:armhf) # adds the armhf architecture
+set(BESSEL_CROSS_PACKAGES libmpfr-dev:armhf libflint-arb-dev:armhf) # adds the armhf architecture
 include(${CMAKE_CURRENT_LIST_DIR}/../LinuxCross.cmake)

@@ -10,8 +10,10 @@
 
 inline Experiment ExperimentOf(const char* x, long orders,
                                std::vector<const IeeeFormat*> seed_formats,
-                               const IeeeFormat* arithmetic, SeedKind seeds = SeedKind::kRounded) {
+                               const IeeeFormat* arithmetic, SeedKind seeds = SeedKind::kRounded,
+                               const BesselFunction& function = kBesselJ) {
   Experiment experiment;
+  experiment.function = &function;
   experiment.x_text = x;
   experiment.orders = orders;
   experiment.seed_formats = std::move(seed_formats);

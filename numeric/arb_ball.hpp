@@ -1,0 +1,44 @@
+// One Arb ball, owned: a midpoint and a radius that together enclose the true value, whatever
+// roundings the operations made. The truth is held so, and so is every error measured against
+// it: a digit is printed only once both ends of its ball give it.
+#pragma once
+
+#include <arb.h>
+#include <mpfr.h>
+
+#include <string>
+
+class ArbBall {
+ public:
+  ArbBall() { arb_init(value_); }
+  // Exactly the value of an MPFR number (a point: radius 0).
+  explicit ArbBall(mpfr_srcptr x) : ArbBall() {
+    arf_set_mpfr(arb_midref(value_), x);
+    mag_zero(arb_radref(value_));
+  }
+  ArbBall(const ArbBall& other) : ArbBall() { arb_set(value_, other.value_); }
+  ArbBall& operator=(const ArbBall& other) {
+    arb_set(value_, other.value_);
+    return *this;
+  }
+  ArbBall(ArbBall&& other) noexcept : ArbBall() { arb_swap(value_, other.value_); }
+  ArbBall& operator=(ArbBall&& other) noexcept {
+    arb_swap(value_, other.value_);
+    return *this;
+  }
+  ~ArbBall() { arb_clear(value_); }
+
+  arb_ptr get() { return value_; }
+  arb_srcptr get() const { return value_; }
+
+ private:
+  arb_t value_;
+};
+
+// The midpoint, rounded to nearest at `bits`.
+void Midpoint(mpfr_ptr out, const ArbBall& ball);
+
+// printf_format (a conversion of MPFR's, "%.6Re") applied to the ball when both its ends give
+// the same text, which then is the correctly rounded text of the true value; "" otherwise.
+// A ball holding infinity or NaN gives "".
+std::string Decided(const ArbBall& ball, const char* printf_format);
