@@ -74,6 +74,10 @@ TEST(LabProgram, RefusesBadInputAndWritesCsv) {
     const char* complaint;
   };
   const Row rows[] = {
+      {{"--function", "Z"}, "--function is J, Y, I, K, j or y, not 'Z'"},
+      {{"--function", "JY"}, "--function is J, Y, I, K, j or y, not 'JY'"},
+      {{"--function", "K", "--seeds", "series"},
+       "--seeds series: K has no power series to sum; J, I and j have"},
       {{"--x", "one"}, "--x needs a number with 0 < X <= 10000, not 'one'"},
       {{"--x", "0"}, "--x needs a number with 0 < X <= 10000, not '0'"},
       {{"--x=10000.5"}, "--x needs a number with 0 < X <= 10000, not '10000.5'"},

@@ -167,4 +167,30 @@ TEST(PredictedRelativeErrors, GivesWhatEachSolutionCarries) {
   }
 }
 
+// A ball prints its digits only when both its ends do: narrow balls give the correctly rounded
+// text, balls across a rounding boundary of the last digit (or across 0) give nothing, an exact
+// 0 gives 0 and an infinity nothing. The ends are those written, in decimal.
+TEST(Decided, PrintsOnlyWhatBothEndsOfTheBallPrint) {
+  const struct {
+    const char* ball;  // Arb's own notation, [midpoint +/- radius]
+    const char* seven;
+  } rows[] = {
+      {"[1.2345674 +/- 1e-12]", "1.234567e+00"},
+      {"[1.2345675 +/- 1e-12]", ""},  // 1.234567 or 1.234568
+      {"[-3.5e-401 +/- 1e-420]", "-3.500000e-401"},
+      {"[0 +/- 1e-30]", ""},
+      {"0", "0.000000e+00"},
+      {"[9.9999995 +/- 1e-10]", ""},  // 9.999999e+00 or 1.000000e+01
+      {"[1e+100000 +/- 1e+99980]", "1.000000e+100000"},
+  };
+  for (const auto& row : rows) {
+    ArbBall ball;
+    ASSERT_EQ(arb_set_str(ball.get(), row.ball, 512), 0) << row.ball;
+    EXPECT_EQ(Decided(ball, "%.6Re"), row.seven) << row.ball;
+  }
+  ArbBall infinite;
+  arb_pos_inf(infinite.get());
+  EXPECT_EQ(Decided(infinite, "%.6Re"), "");
+}
+
 }  // namespace
