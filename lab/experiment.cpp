@@ -6,6 +6,7 @@
 #include <climits>
 #include <cmath>
 #include <set>
+#include <string_view>
 
 namespace {
 
@@ -412,6 +413,19 @@ bool Settled(const ArbBall& ball, const char* printf_format = "%.6Re") {
   return !arf_is_finite(arb_midref(ball.get())) || !Decided(ball, printf_format).empty();
 }
 
+// The value kept of a settled ball: its midpoint at 64 bits, enough for every ratio taken of
+// it, wherever that still prints the ball's digits; the whole midpoint elsewhere.
+MpfrNumber Kept(const ArbBall& ball) {
+  MpfrNumber whole = Mid(ball);
+  if (mpfr_get_prec(whole.get()) <= 64) return whole;
+  MpfrNumber short_value(64);
+  mpfr_set(short_value.get(), whole.get(), MPFR_RNDN);
+  char a[96], b[96];
+  mpfr_snprintf(a, sizeof a, "%.6Re", whole.get());
+  mpfr_snprintf(b, sizeof b, "%.6Re", short_value.get());
+  return std::string_view(a) == b ? short_value : whole;
+}
+
 // The orders whose truth is not yet narrow enough for what was measured against it: the
 // measured errors hang on f_m; the seeds' errors, and through them every prediction, on f_0
 // and f_1; a prediction also on f_m and g_m (`with_companion`); the rounding part on the whole
@@ -428,26 +442,28 @@ Imprecise MeasureAgainst(const BesselTable& truth, const Computed& computed, mpf
                          Outcome& outcome) {
   const IeeeFormat& arithmetic = outcome.x.format();
   Imprecise imprecise;
+  bool all_settled = true;  // of the values kept since it was last set
   const auto keep = [&](const ArbBall& ball, std::initializer_list<size_t> orders,
                         bool companion = false) {
     if (!Settled(ball)) {
+      all_settled = false;
       for (const size_t m : orders) {
         imprecise.orders.insert(m);
         if (companion) imprecise.with_companion.insert(m);
       }
     }
-    return Mid(ball);
+    return Kept(ball);
   };
   outcome.columns = computed.columns;
   outcome.backward.clear();
   for (size_t i = 0; i < outcome.columns.size(); ++i) {
     SeedColumn& column = outcome.columns[i];
-    const size_t before = imprecise.orders.size();
+    all_settled = true;
     column.seed_0_error = keep(RelativeError(column.seed_0.get(), truth.f[0]), {0});
     column.seed_1_error = keep(RelativeError(column.seed_1.get(), truth.f[1]), {1});
     column.start_0_error = keep(RelativeError(column.start_0.get(), truth.f[0]), {0});
     column.start_1_error = keep(RelativeError(column.start_1.get(), truth.f[1]), {1});
-    const bool seeds_settled = imprecise.orders.size() == before;
+    const bool seeds_settled = all_settled;
     const std::vector<ArbBall> predicted =
         PredictedRelativeErrors(truth, column.start_0.get(), column.start_1.get());
     std::vector<mpfr_srcptr> values;
@@ -460,7 +476,7 @@ Imprecise MeasureAgainst(const BesselTable& truth, const Computed& computed, mpf
     }
     for (const ArbBall& rounding : RoundingRelativeErrors(truth, x, values)) {
       if (!Settled(rounding)) imprecise.whole = true;
-      column.rounding.push_back(Mid(rounding));
+      column.rounding.push_back(Kept(rounding));
     }
     column.rounding_bound = RoundingErrorBounds(truth, x, predicted, arithmetic.precision,
                                                 arithmetic.min_exponent, arithmetic.max_exponent);

@@ -44,7 +44,7 @@ void Factor(arb_ptr out, const BesselFunction& function, long m, const ArbBall& 
 // values at 0 and 1, or downwards (f_(m-1) = t (f_(m+1) - s (n_m / x) f_m)) from those at
 // last and last - 1.
 bool Recur(const BesselFunction& function, Solution solution, bool upwards, mpfr_srcptr x,
-           long last, long bits, std::vector<ArbBall>& values) {
+           long last, long bits, long kept_bits, std::vector<ArbBall>& values) {
   values.assign(static_cast<size_t>(last) + 1, ArbBall());
   const ArbBall x_ball(x);
   ArbBall factor;
@@ -68,6 +68,7 @@ bool Recur(const BesselFunction& function, Solution solution, bool upwards, mpfr
       } else {
         arb_add(next, next, values[i - 1].get(), bits);
       }
+      arb_set_round(values[i - 1].get(), values[i - 1].get(), kept_bits);  // done with it
     }
   } else {
     for (long m = last - 1; m >= 1; --m) {
@@ -81,8 +82,10 @@ bool Recur(const BesselFunction& function, Solution solution, bool upwards, mpfr
         arb_add(below, values[i + 1].get(), below, bits);
       }
       if (function.previous_sign < 0) arb_neg(below, below);
+      arb_set_round(values[i + 1].get(), values[i + 1].get(), kept_bits);  // done with it
     }
   }
+  for (ArbBall& value : values) arb_set_round(value.get(), value.get(), kept_bits);
   return true;
 }
 
@@ -144,13 +147,16 @@ bool TrueBessel(const BesselFunction& function, mpfr_srcptr x, long last, long a
                 BesselTable& table) {
   const long loss = OscillationLoss(function, x, last);
   for (long bits = accurate_bits + 64 + loss; bits <= kMaxTruthBits + loss; bits *= 2) {
+    // Each ball kept at 64 bits beyond the accuracy asked: rounding its midpoint there widens
+    // it by no more than that, and what is computed from it needs no more.
+    const long kept_bits = accurate_bits + 64;
     std::vector<ArbBall> minimal, dominant;
-    if (!Recur(function, MinimalOf(function), false, x, last, bits, minimal) ||
-        !Recur(function, DominantOf(function), true, x, last, bits, dominant)) {
+    if (!Recur(function, MinimalOf(function), false, x, last, bits, kept_bits, minimal) ||
+        !Recur(function, DominantOf(function), true, x, last, bits, kept_bits, dominant)) {
       return false;
     }
     table.function = &function;
-    table.bits = bits;
+    table.bits = kept_bits;
     table.f = function.minimal ? std::move(minimal) : std::move(dominant);
     table.g = function.minimal ? std::move(dominant) : std::move(minimal);
     std::vector<size_t> wide;
@@ -341,8 +347,15 @@ std::vector<ArbBall> RoundingRelativeErrors(const BesselTable& truth, mpfr_srcpt
   const BesselFunction& function = *truth.function;
   const long bits = truth.bits + 256;
   const ArbBall x_ball(x);
+  // sum_k G(m, k) d_k = f_m P_m - g_m Q_m with P_m = sum_k d_k g_(k-1) / C_k and
+  // Q_m = sum_k d_k f_(k-1) / C_k: two running sums, no recurrence whose balls could widen;
+  // C_k = C_1 for t = -1, (-1)^(k-1) C_1 for t = +1.
+  ArbBall inverse_c, t, d, weight, p, q;
+  arb_mul(inverse_c.get(), truth.f[1].get(), truth.g[0].get(), bits);
+  arb_mul(t.get(), truth.g[1].get(), truth.f[0].get(), bits);
+  arb_sub(inverse_c.get(), inverse_c.get(), t.get(), bits);
+  arb_inv(inverse_c.get(), inverse_c.get(), bits);
   std::vector<ArbBall> relative;
-  ArbBall before, here, next, factor, d;
   bool finite = true;
   for (size_t m = 0; m < computed.size(); ++m) {
     if (m >= 2 && finite) {
@@ -363,29 +376,25 @@ std::vector<ArbBall> RoundingRelativeErrors(const BesselTable& truth, mpfr_srcpt
         MpfrNumber numerator(SpanningBits({a.get(), b.get(), e.get()}) + 2);
         mpfr_sub(numerator.get(), a.get(), b.get(), MPFR_RNDN);
         mpfr_add(numerator.get(), numerator.get(), e.get(), MPFR_RNDN);
-        arf_set_mpfr(arb_midref(d.get()), numerator.get());
-        mag_zero(arb_radref(d.get()));
-        arb_div(d.get(), d.get(), x_ball.get(), bits);
-        // r_(k+1) = s (n_k / x) r_k + t r_(k-1) + d_(k+1).
-        Factor(factor.get(), function, static_cast<long>(k), x_ball, bits);
-        arb_mul(next.get(), factor.get(), here.get(), bits);
-        if (function.factor_sign < 0) arb_neg(next.get(), next.get());
-        if (function.previous_sign < 0) {
-          arb_sub(next.get(), next.get(), before.get(), bits);
-        } else {
-          arb_add(next.get(), next.get(), before.get(), bits);
+        if (!mpfr_zero_p(numerator.get())) {  // a step that rounds nothing adds nothing
+          arf_set_mpfr(arb_midref(d.get()), numerator.get());
+          mag_zero(arb_radref(d.get()));
+          arb_div(d.get(), d.get(), x_ball.get(), bits);  // d_m
+          arb_mul(weight.get(), d.get(), inverse_c.get(), bits);
+          if (function.previous_sign > 0 && k % 2 != 0) arb_neg(weight.get(), weight.get());
+          arb_addmul(p.get(), weight.get(), truth.g[k].get(), bits);
+          arb_addmul(q.get(), weight.get(), truth.f[k].get(), bits);
         }
-        arb_add(next.get(), next.get(), d.get(), bits);
-        arb_swap(before.get(), here.get());
-        arb_swap(here.get(), next.get());
       }
     }
     ArbBall r;
     if (!finite) {
       arb_indeterminate(r.get());
-    } else if (!arb_is_zero(here.get())) {
-      arb_div(r.get(), here.get(), truth.f[m].get(), bits);
-    }  // nothing rounded: an exact 0, with no sign to show
+    } else {  // P_m - (g_m / f_m) Q_m; an exact 0 where nothing was rounded
+      arb_div(r.get(), truth.g[m].get(), truth.f[m].get(), bits);
+      arb_mul(r.get(), r.get(), q.get(), bits);
+      arb_sub(r.get(), p.get(), r.get(), bits);
+    }
     relative.push_back(std::move(r));
   }
   return relative;

@@ -86,11 +86,12 @@ std::vector<ArbBall> PredictedRelativeErrors(const BesselTable& truth, mpfr_srcp
 // G(m, k) = (f_m g_(k-1) - g_m f_(k-1)) / C, C the Casoratian f_k g_(k-1) - g_k f_(k-1), the
 // same at every k up to its sign. So the error splits exactly:
 // (c_m - f_m) / f_m = predicted_m + rounding_m, rounding_m = (sum of G(m, k) d_k) / f_m, computed
-// by the same recurrence driven by the d_k, in ball arithmetic. Each d_k comes from its exact
-// numerator: d_(k+1) = (x c_(k+1) - s n_k c_k - t x c_(k-1)) / x, so that however much the step
-// cancels, no rounding of the check's own can fake one (a step that rounds nothing gives 0).
-// `computed`: c_0 ... c_last; x as the recurrence used it. NaN from the first value that is not
-// finite on.
+// in ball arithmetic as f_m P_m - g_m Q_m from the running sums P_m of d_k g_(k-1) / C_k and Q_m
+// of d_k f_(k-1) / C_k (a recurrence driven by the d_k would widen its balls at every step). Each
+// d_k comes from its exact numerator: d_(k+1) = (x c_(k+1) - s n_k c_k - t x c_(k-1)) / x, so that
+// however much the step cancels, no rounding of the check's own can fake one (a step that rounds
+// nothing gives 0). `computed`: c_0 ... c_last; x as the recurrence used it. NaN from the first
+// value that is not finite on.
 std::vector<ArbBall> RoundingRelativeErrors(const BesselTable& truth, mpfr_srcptr x,
                                             const std::vector<mpfr_srcptr>& computed);
 
