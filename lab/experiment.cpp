@@ -406,24 +406,29 @@ Computed ComputeInFormats(const Experiment& experiment, const IeeeNumber& x,
   return computed;
 }
 
-// Whether a ball gives its printed digits for certain: both ends print the same, or it holds
-// an infinity or NaN, which only a value computed in a format that overflowed brings (the
-// truth's balls are never wide enough to hold 0).
-bool Settled(const ArbBall& ball, const char* printf_format = "%.6Re") {
-  return !arf_is_finite(arb_midref(ball.get())) || !Decided(ball, printf_format).empty();
+// The digits a ball is printed with, for certain: both its ends print them; "" where they do
+// not.
+std::string SevenDigits(const ArbBall& ball) {
+  return Decided(ball, 7);
+}
+
+// Whether a ball gives its printed digits for certain: it has them, or it holds an infinity or
+// NaN, which only a value computed in a format that overflowed brings (the truth's balls are
+// never wide enough to hold 0).
+bool Settled(const ArbBall& ball, const std::string& digits) {
+  return !arf_is_finite(arb_midref(ball.get())) || !digits.empty();
 }
 
 // The value kept of a settled ball: its midpoint at 64 bits, enough for every ratio taken of
 // it, wherever that still prints the ball's digits; the whole midpoint elsewhere.
-MpfrNumber Kept(const ArbBall& ball) {
+MpfrNumber Kept(const ArbBall& ball, const std::string& digits) {
   MpfrNumber whole = Mid(ball);
-  if (mpfr_get_prec(whole.get()) <= 64) return whole;
+  if (mpfr_get_prec(whole.get()) <= 64 || digits.empty()) return whole;
   MpfrNumber short_value(64);
   mpfr_set(short_value.get(), whole.get(), MPFR_RNDN);
-  char a[96], b[96];
-  mpfr_snprintf(a, sizeof a, "%.6Re", whole.get());
-  mpfr_snprintf(b, sizeof b, "%.6Re", short_value.get());
-  return std::string_view(a) == b ? short_value : whole;
+  char text[96];
+  mpfr_snprintf(text, sizeof text, "%.6Re", short_value.get());
+  return digits == text ? short_value : whole;
 }
 
 // The orders whose truth is not yet narrow enough for what was measured against it: the
@@ -445,14 +450,15 @@ Imprecise MeasureAgainst(const BesselTable& truth, const Computed& computed, mpf
   bool all_settled = true;  // of the values kept since it was last set
   const auto keep = [&](const ArbBall& ball, std::initializer_list<size_t> orders,
                         bool companion = false) {
-    if (!Settled(ball)) {
+    const std::string digits = SevenDigits(ball);
+    if (!Settled(ball, digits)) {
       all_settled = false;
       for (const size_t m : orders) {
         imprecise.orders.insert(m);
         if (companion) imprecise.with_companion.insert(m);
       }
     }
-    return Kept(ball);
+    return Kept(ball, digits);
   };
   outcome.columns = computed.columns;
   outcome.backward.clear();
@@ -475,15 +481,16 @@ Imprecise MeasureAgainst(const BesselTable& truth, const Computed& computed, mpf
       values.push_back(computed.forward[i][m].get());
     }
     for (const ArbBall& rounding : RoundingRelativeErrors(truth, x, values)) {
-      if (!Settled(rounding)) imprecise.whole = true;
-      column.rounding.push_back(Kept(rounding));
+      const std::string digits = SevenDigits(rounding);
+      if (!Settled(rounding, digits)) imprecise.whole = true;
+      column.rounding.push_back(Kept(rounding, digits));
     }
     column.rounding_bound = RoundingErrorBounds(truth, x, predicted, arithmetic.precision,
                                                 arithmetic.min_exponent, arithmetic.max_exponent);
   }
   for (size_t m = 0; m < computed.backward.size(); ++m) {
     outcome.backward.push_back(keep(RelativeError(computed.backward[m].get(), truth.f[m]), {m}));
-    if (!Settled(truth.f[m], "%.16Re")) imprecise.orders.insert(m);  // the truth as printed
+    if (Decided(truth.f[m], 17).empty()) imprecise.orders.insert(m);  // the truth as printed
   }
   return imprecise;
 }

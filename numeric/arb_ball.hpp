@@ -38,7 +38,9 @@ class ArbBall {
 // The midpoint, rounded to nearest at `bits`.
 void Midpoint(mpfr_ptr out, const ArbBall& ball);
 
-// printf_format (a conversion of MPFR's, "%.6Re") applied to the ball when both its ends give
-// the same text, which then is the correctly rounded text of the true value; "" otherwise.
-// A ball holding infinity or NaN gives "".
-std::string Decided(const ArbBall& ball, const char* printf_format);
+// The ball in exponent form with `digits` significant digits, as MPFR's "%.(digits-1)Re" prints
+// it ("-1.297000e-07"), when both its ends give the same text, which then is the correctly
+// rounded text of the true value; "" otherwise, and for a ball holding infinity or NaN. A ball
+// narrow beside the place of its last digit is decided from one conversion of its midpoint to
+// three digits more: unless those three are 500 (near a tie), no end can round otherwise.
+std::string Decided(const ArbBall& ball, int digits);

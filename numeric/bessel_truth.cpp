@@ -40,62 +40,84 @@ void Factor(arb_ptr out, const BesselFunction& function, long m, const ArbBall& 
   arb_div(out, out, x.get(), bits);
 }
 
+// The ball rounded to `bits`, in storage of that size (rounding in place keeps the old).
+void Keep(ArbBall& ball, long bits) {
+  ArbBall kept;
+  arb_set_round(kept.get(), ball.get(), bits);
+  ball = std::move(kept);
+}
+
 // The recurrence in ball arithmetic, upwards (f_(m+1) = s (n_m / x) f_m + t f_(m-1)) from the
 // values at 0 and 1, or downwards (f_(m-1) = t (f_(m+1) - s (n_m / x) f_m)) from those at
-// last and last - 1.
+// last and last - 1. Only the orders up to `split` oscillate and widen the balls at every step:
+// they are recurred at `wide_bits`, the others at `bits`; downwards the recurrence starts
+// afresh from Arb's own values at split and split - 1.
 bool Recur(const BesselFunction& function, Solution solution, bool upwards, mpfr_srcptr x,
-           long last, long bits, long kept_bits, std::vector<ArbBall>& values) {
+           long last, long bits, long wide_bits, long split, long kept_bits,
+           std::vector<ArbBall>& values) {
   values.assign(static_cast<size_t>(last) + 1, ArbBall());
   const ArbBall x_ball(x);
   ArbBall factor;
-  const long first = upwards ? 0 : last;
-  const long second = upwards ? std::min(1L, last) : std::max(0L, last - 1);
-  for (const long n : {first, second}) {
-    if (!SolutionValue(solution.kind, solution.alternates, n, x, bits,
-                       values[static_cast<size_t>(n)])) {
-      return false;
-    }
-  }
+  const auto start = [&](long n, long accuracy) {
+    return SolutionValue(solution.kind, solution.alternates, n, x, accuracy,
+                         values[static_cast<size_t>(n)]);
+  };
   if (upwards) {
+    if (!start(0, wide_bits) || (last >= 1 && !start(1, wide_bits))) return false;
     for (long m = 1; m < last; ++m) {
       const size_t i = static_cast<size_t>(m);
-      Factor(factor.get(), function, m, x_ball, bits);
+      const long p = m < split ? wide_bits : bits;
+      Factor(factor.get(), function, m, x_ball, p);
       arb_ptr next = values[i + 1].get();
-      arb_mul(next, factor.get(), values[i].get(), bits);
+      arb_mul(next, factor.get(), values[i].get(), p);
       if (function.factor_sign < 0) arb_neg(next, next);
       if (function.previous_sign < 0) {
-        arb_sub(next, next, values[i - 1].get(), bits);
+        arb_sub(next, next, values[i - 1].get(), p);
       } else {
-        arb_add(next, next, values[i - 1].get(), bits);
+        arb_add(next, next, values[i - 1].get(), p);
       }
-      arb_set_round(values[i - 1].get(), values[i - 1].get(), kept_bits);  // done with it
+      Keep(values[i - 1], kept_bits);  // done with it
     }
   } else {
+    const bool fresh = split < last - 1;  // a second start below the first
+    if (!start(last, fresh ? bits : wide_bits) ||
+        (last >= 1 && !start(last - 1, fresh ? bits : wide_bits))) {
+      return false;
+    }
     for (long m = last - 1; m >= 1; --m) {
       const size_t i = static_cast<size_t>(m);
-      Factor(factor.get(), function, m, x_ball, bits);
+      if (fresh && m == split - 1 && (!start(split, wide_bits) || !start(split - 1, wide_bits))) {
+        return false;
+      }
+      const long p = fresh && m >= split ? bits : wide_bits;
+      Factor(factor.get(), function, m, x_ball, p);
       arb_ptr below = values[i - 1].get();
-      arb_mul(below, factor.get(), values[i].get(), bits);
+      arb_mul(below, factor.get(), values[i].get(), p);
       if (function.factor_sign > 0) {
-        arb_sub(below, values[i + 1].get(), below, bits);
+        arb_sub(below, values[i + 1].get(), below, p);
       } else {
-        arb_add(below, values[i + 1].get(), below, bits);
+        arb_add(below, values[i + 1].get(), below, p);
       }
       if (function.previous_sign < 0) arb_neg(below, below);
-      arb_set_round(values[i + 1].get(), values[i + 1].get(), kept_bits);  // done with it
+      Keep(values[i + 1], kept_bits);  // done with it
     }
   }
-  for (ArbBall& value : values) arb_set_round(value.get(), value.get(), kept_bits);
+  for (ArbBall& value : values) Keep(value, kept_bits);
   return true;
 }
 
-// The bits a ball recurrence through the oscillating orders (n_m / x < 2) loses to the
-// growth of its radii, about 0.7 a step: asked for at once, so that the first precision tried
-// usually suffices.
-long OscillationLoss(const BesselFunction& function, mpfr_srcptr x, long last) {
+// The orders 0 ... K that oscillate (n_m / x < 2 below x), with a margin: K = min(last,
+// ceil(x) + 16). Beyond, the solutions are monotone and a ball recurrence keeps its width.
+long OscillatingOrders(const BesselFunction& function, mpfr_srcptr x, long last) {
   if (!function.has_zeros) return 0;
-  const double orders = std::min(static_cast<double>(last), mpfr_get_d(x, MPFR_RNDU));
-  return static_cast<long>(std::ceil(0.7 * orders));
+  return std::min(last, static_cast<long>(std::ceil(mpfr_get_d(x, MPFR_RNDU))) + 16);
+}
+
+// The bits a ball recurrence through the oscillating orders loses to the growth of its radii,
+// about 0.7 a step: asked for at once, so that the first precision tried usually suffices.
+long OscillationLoss(const BesselFunction& function, mpfr_srcptr x, long last) {
+  return static_cast<long>(
+      std::ceil(0.7 * static_cast<double>(OscillatingOrders(function, x, last))));
 }
 
 constexpr size_t kMaxAloneOrders = 64;  // beyond: the whole table at a higher precision
@@ -151,8 +173,12 @@ bool TrueBessel(const BesselFunction& function, mpfr_srcptr x, long last, long a
     // it by no more than that, and what is computed from it needs no more.
     const long kept_bits = accurate_bits + 64;
     std::vector<ArbBall> minimal, dominant;
-    if (!Recur(function, MinimalOf(function), false, x, last, bits, kept_bits, minimal) ||
-        !Recur(function, DominantOf(function), true, x, last, bits, kept_bits, dominant)) {
+    const long split = loss == 0 ? last : OscillatingOrders(function, x, last);
+    const long quiet_bits = bits - loss;
+    if (!Recur(function, MinimalOf(function), false, x, last, quiet_bits, bits, split, kept_bits,
+               minimal) ||
+        !Recur(function, DominantOf(function), true, x, last, quiet_bits, bits, split, kept_bits,
+               dominant)) {
       return false;
     }
     table.function = &function;

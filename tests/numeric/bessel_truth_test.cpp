@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <string>
 
 namespace {
@@ -186,11 +187,53 @@ TEST(Decided, PrintsOnlyWhatBothEndsOfTheBallPrint) {
   for (const auto& row : rows) {
     ArbBall ball;
     ASSERT_EQ(arb_set_str(ball.get(), row.ball, 512), 0) << row.ball;
-    EXPECT_EQ(Decided(ball, "%.6Re"), row.seven) << row.ball;
+    EXPECT_EQ(Decided(ball, 7), row.seven) << row.ball;
   }
   ArbBall infinite;
   arb_pos_inf(infinite.get());
-  EXPECT_EQ(Decided(infinite, "%.6Re"), "");
+  EXPECT_EQ(Decided(infinite, 7), "");
+}
+
+// The quick decision from one longer conversion gives what MPFR's own conversion of both ends
+// gives, for 7 and 17 digits: midpoints spread over many decades, next to the ties of the last
+// digit (and of the carry 9.99...95), with radii from 0 to wide.
+TEST(Decided, AgreesWithBothEndsConvertedByMpfr) {
+  const char* const around[] = {
+      "1.2345675",          "9.9999995", "9.99999995", "1.0000005", "3.14159265358979323846",
+      "2.7182818284590452", "1"};
+  long cases = 0;
+  for (const int digits : {7, 17}) {
+    for (const char* text : around) {
+      for (const long exponent : {-400L, -7L, 0L, 3L, 120000L}) {
+        for (const double offset : {0.0, 1e-12, -1e-12, 1e-22, -1e-22, 3e-9}) {
+          for (const char* radius : {"0", "1e-30", "1e-15", "1e-9"}) {
+            ArbBall ball, t;
+            arb_set_str(ball.get(), text, 300);
+            arb_set_d(t.get(), 1 + offset);
+            arb_mul(ball.get(), ball.get(), t.get(), 300);
+            arb_set_str(t.get(), ("1e" + std::to_string(exponent)).c_str(), 300);
+            arb_mul(ball.get(), ball.get(), t.get(), 300);
+            arb_get_mid_arb(ball.get(), ball.get());
+            arb_set_str(t.get(), radius, 300);
+            arb_mul(t.get(), t.get(), ball.get(), 300);
+            arb_add_error(ball.get(), t.get());
+            // What the two ends print, converted by MPFR itself.
+            MpfrNumber low(400), high(400);
+            arb_get_interval_mpfr(low.get(), high.get(), ball.get());
+            char format[16], a[128], b[128];
+            std::snprintf(format, sizeof format, "%%.%dRe", digits - 1);
+            mpfr_snprintf(a, sizeof a, format, low.get());
+            mpfr_snprintf(b, sizeof b, format, high.get());
+            const std::string expected = std::string(a) == b ? a : "";
+            EXPECT_EQ(Decided(ball, digits), expected)
+                << text << " (1 + " << offset << ") 1e" << exponent << " +- " << radius;
+            ++cases;
+          }
+        }
+      }
+    }
+  }
+  EXPECT_EQ(cases, 1680);
 }
 
 }  // namespace
