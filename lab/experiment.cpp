@@ -426,9 +426,7 @@ MpfrNumber Kept(const ArbBall& ball, const std::string& digits) {
   if (mpfr_get_prec(whole.get()) <= 64 || digits.empty()) return whole;
   MpfrNumber short_value(64);
   mpfr_set(short_value.get(), whole.get(), MPFR_RNDN);
-  char text[96];
-  mpfr_snprintf(text, sizeof text, "%.6Re", short_value.get());
-  return digits == text ? short_value : whole;
+  return SevenDigits(ArbBall(short_value.get())) == digits ? short_value : whole;
 }
 
 // The orders whose truth is not yet narrow enough for what was measured against it: the
@@ -498,32 +496,26 @@ Imprecise MeasureAgainst(const BesselTable& truth, const Computed& computed, mpf
 // The orders whose rounded seeds are not yet certain: the two ends of the truth's ball round
 // differently.
 std::set<size_t> SeedDisagreements(const Experiment& experiment, const BesselTable& truth) {
+  // Whether both ends of f_n's ball round to the same value of `format`.
+  const auto rounds_alike = [&](size_t n, const IeeeFormat& format) {
+    const ArbBall& ball = truth.f[n];
+    const mpfr_prec_t bits = std::max<mpfr_prec_t>(MPFR_PREC_MIN, arb_bits(ball.get()) + 64);
+    MpfrNumber low(bits), high(bits);
+    arb_get_interval_mpfr(low.get(), high.get(), ball.get());
+    return IeeeNumber(format, low.get()) == IeeeNumber(format, high.get());
+  };
   std::set<size_t> orders;
-  const std::vector<size_t> seeded = {0, 1};
   if (experiment.seeds == SeedKind::kRounded) {
-    for (const size_t n : seeded) {
-      const ArbBall& ball = truth.f[n];
-      const mpfr_prec_t bits = std::max<mpfr_prec_t>(MPFR_PREC_MIN, arb_bits(ball.get()) + 64);
-      MpfrNumber low(bits), high(bits);
-      arb_get_interval_mpfr(low.get(), high.get(), ball.get());
+    for (const size_t n : {size_t{0}, size_t{1}}) {
       for (const IeeeFormat* format : experiment.seed_formats) {
-        if (!(IeeeNumber(*format, low.get()) == IeeeNumber(*format, high.get()))) {
-          orders.insert(n);
-        }
+        if (!rounds_alike(n, *format)) orders.insert(n);
       }
     }
   }
   // The dominant functions' backward recurrence starts from f_M and f_(M-1), rounded.
   if (!experiment.function->minimal) {
-    const IeeeFormat& arithmetic = *experiment.arithmetic;
     for (const size_t n : {truth.f.size() - 1, truth.f.size() - 2}) {
-      const ArbBall& ball = truth.f[n];
-      const mpfr_prec_t bits = std::max<mpfr_prec_t>(MPFR_PREC_MIN, arb_bits(ball.get()) + 64);
-      MpfrNumber low(bits), high(bits);
-      arb_get_interval_mpfr(low.get(), high.get(), ball.get());
-      if (!(IeeeNumber(arithmetic, low.get()) == IeeeNumber(arithmetic, high.get()))) {
-        orders.insert(n);
-      }
+      if (!rounds_alike(n, *experiment.arithmetic)) orders.insert(n);
     }
   }
   return orders;

@@ -5,10 +5,10 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "numeric/mpfr_number.hpp"
-
-void Midpoint(mpfr_ptr out, const ArbBall& ball) {
-  arf_get_mpfr(out, arb_midref(ball.get()), MPFR_RNDN);
+MpfrNumber Mid(const ArbBall& ball) {
+  MpfrNumber out(std::max<mpfr_prec_t>(MPFR_PREC_MIN, arb_bits(ball.get())));
+  arf_get_mpfr(out.get(), arb_midref(ball.get()), MPFR_RNDN);
+  return out;
 }
 
 namespace {
@@ -59,8 +59,7 @@ std::string Decided(const ArbBall& ball, int digits) {
   // the relative radius below 10^-(digits + 4) / 2.
   const long narrow = static_cast<long>(std::ceil((digits + 4) * std::log2(10.0))) + 2;
   if (!arb_is_zero(ball.get()) && arb_rel_accuracy_bits(ball.get()) >= narrow) {
-    MpfrNumber mid(bits);
-    Midpoint(mid.get(), ball);
+    const MpfrNumber mid = Mid(ball);
     std::snprintf(format, sizeof format, "%%.%dRe", digits + 2);
     char longer[128];
     mpfr_snprintf(longer, sizeof longer, format, mid.get());

@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "numeric/mpfr_number.hpp"
+
 class ArbBall {
  public:
   ArbBall() { arb_init(value_); }
@@ -35,8 +37,8 @@ class ArbBall {
   arb_t value_;
 };
 
-// The midpoint, rounded to nearest at `bits`.
-void Midpoint(mpfr_ptr out, const ArbBall& ball);
+// The exact midpoint of a ball, as an MPFR number.
+MpfrNumber Mid(const ArbBall& ball);
 
 // The ball in exponent form with `digits` significant digits, as MPFR's "%.(digits-1)Re" prints
 // it ("-1.297000e-07"), when both its ends give the same text, which then is the correctly

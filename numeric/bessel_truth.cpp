@@ -40,6 +40,31 @@ void Factor(arb_ptr out, const BesselFunction& function, long m, const ArbBall& 
   arb_div(out, out, x.get(), bits);
 }
 
+// One step upwards, out = s (n_m / x) here + t previous, or downwards,
+// out = t (above - s (n_m / x) here), in ball arithmetic at `bits`; out is none of the others.
+void StepUp(arb_ptr out, const BesselFunction& function, long m, const ArbBall& x, arb_srcptr here,
+            arb_srcptr previous, long bits) {
+  Factor(out, function, m, x, bits);
+  arb_mul(out, out, here, bits);
+  if (function.factor_sign < 0) arb_neg(out, out);
+  if (function.previous_sign < 0) {
+    arb_sub(out, out, previous, bits);
+  } else {
+    arb_add(out, out, previous, bits);
+  }
+}
+void StepDown(arb_ptr out, const BesselFunction& function, long m, const ArbBall& x,
+              arb_srcptr here, arb_srcptr above, long bits) {
+  Factor(out, function, m, x, bits);
+  arb_mul(out, out, here, bits);
+  if (function.factor_sign > 0) {
+    arb_sub(out, above, out, bits);
+  } else {
+    arb_add(out, above, out, bits);
+  }
+  if (function.previous_sign < 0) arb_neg(out, out);
+}
+
 // The ball rounded to `bits`, in storage of that size (rounding in place keeps the old).
 void Keep(ArbBall& ball, long bits) {
   ArbBall kept;
@@ -57,7 +82,6 @@ bool Recur(const BesselFunction& function, Solution solution, bool upwards, mpfr
            std::vector<ArbBall>& values) {
   values.assign(static_cast<size_t>(last) + 1, ArbBall());
   const ArbBall x_ball(x);
-  ArbBall factor;
   const auto start = [&](long n, long accuracy) {
     return SolutionValue(solution.kind, solution.alternates, n, x, accuracy,
                          values[static_cast<size_t>(n)]);
@@ -66,16 +90,8 @@ bool Recur(const BesselFunction& function, Solution solution, bool upwards, mpfr
     if (!start(0, wide_bits) || (last >= 1 && !start(1, wide_bits))) return false;
     for (long m = 1; m < last; ++m) {
       const size_t i = static_cast<size_t>(m);
-      const long p = m < split ? wide_bits : bits;
-      Factor(factor.get(), function, m, x_ball, p);
-      arb_ptr next = values[i + 1].get();
-      arb_mul(next, factor.get(), values[i].get(), p);
-      if (function.factor_sign < 0) arb_neg(next, next);
-      if (function.previous_sign < 0) {
-        arb_sub(next, next, values[i - 1].get(), p);
-      } else {
-        arb_add(next, next, values[i - 1].get(), p);
-      }
+      StepUp(values[i + 1].get(), function, m, x_ball, values[i].get(), values[i - 1].get(),
+             m < split ? wide_bits : bits);
       Keep(values[i - 1], kept_bits);  // done with it
     }
   } else {
@@ -89,16 +105,8 @@ bool Recur(const BesselFunction& function, Solution solution, bool upwards, mpfr
       if (fresh && m == split - 1 && (!start(split, wide_bits) || !start(split - 1, wide_bits))) {
         return false;
       }
-      const long p = fresh && m >= split ? bits : wide_bits;
-      Factor(factor.get(), function, m, x_ball, p);
-      arb_ptr below = values[i - 1].get();
-      arb_mul(below, factor.get(), values[i].get(), p);
-      if (function.factor_sign > 0) {
-        arb_sub(below, values[i + 1].get(), below, p);
-      } else {
-        arb_add(below, values[i + 1].get(), below, p);
-      }
-      if (function.previous_sign < 0) arb_neg(below, below);
+      StepDown(values[i - 1].get(), function, m, x_ball, values[i].get(), values[i + 1].get(),
+               fresh && m >= split ? bits : wide_bits);
       Keep(values[i + 1], kept_bits);  // done with it
     }
   }
@@ -122,13 +130,16 @@ long OscillationLoss(const BesselFunction& function, mpfr_srcptr x, long last) {
 
 constexpr size_t kMaxAloneOrders = 64;  // beyond: the whole table at a higher precision
 
-}  // namespace
-
-MpfrNumber Mid(const ArbBall& ball) {
-  MpfrNumber out(std::max<mpfr_prec_t>(MPFR_PREC_MIN, arb_bits(ball.get())));
-  Midpoint(out.get(), ball);
-  return out;
+// The Casoratian C = f_1 g_0 - g_1 f_0 of the table's two solutions, at `bits`.
+ArbBall Casoratian(const BesselTable& truth, long bits) {
+  ArbBall c, t;
+  arb_mul(c.get(), truth.f[1].get(), truth.g[0].get(), bits);
+  arb_mul(t.get(), truth.g[1].get(), truth.f[0].get(), bits);
+  arb_sub(c.get(), c.get(), t.get(), bits);
+  return c;
 }
+
+}  // namespace
 
 bool DirectBessel(BesselKind kind, long n, mpfr_srcptr x, long accurate_bits, ArbBall& value) {
   const ArbBall x_ball(x);
@@ -235,7 +246,7 @@ long BackwardStart(const BesselFunction& function, mpfr_srcptr x, long last, lon
   constexpr long kWork = 64;
   const Solution dominant = DominantOf(function);
   const ArbBall x_ball(x);
-  ArbBall g_before, g, t, factor, f, f_0, f_1;
+  ArbBall g_before, g, t, f, f_0, f_1;
   ArbBall g_sum;  // the normalisation's weights times |g|, up to g_n
   if (!SolutionValue(dominant.kind, dominant.alternates, 0, x, kWork, g_before) ||
       !SolutionValue(dominant.kind, dominant.alternates, 1, x, kWork, g) ||
@@ -260,14 +271,7 @@ long BackwardStart(const BesselFunction& function, mpfr_srcptr x, long last, lon
   long n = 1;  // g holds g_n
   auto advance_to = [&](long order) {
     for (; n < order; ++n) {
-      Factor(factor.get(), function, n, x_ball, kWork);
-      arb_mul(t.get(), factor.get(), g.get(), kWork);
-      if (function.factor_sign < 0) arb_neg(t.get(), t.get());
-      if (function.previous_sign < 0) {
-        arb_sub(t.get(), t.get(), g_before.get(), kWork);
-      } else {
-        arb_add(t.get(), t.get(), g_before.get(), kWork);
-      }
+      StepUp(t.get(), function, n, x_ball, g.get(), g_before.get(), kWork);
       arb_swap(g_before.get(), g.get());
       arb_swap(g.get(), t.get());
       if ((SumsEvenOrders(function) && (n + 1) % 2 == 0) || SumsEveryOrder(function)) {
@@ -376,10 +380,7 @@ std::vector<ArbBall> RoundingRelativeErrors(const BesselTable& truth, mpfr_srcpt
   // sum_k G(m, k) d_k = f_m P_m - g_m Q_m with P_m = sum_k d_k g_(k-1) / C_k and
   // Q_m = sum_k d_k f_(k-1) / C_k: two running sums, no recurrence whose balls could widen;
   // C_k = C_1 for t = -1, (-1)^(k-1) C_1 for t = +1.
-  ArbBall inverse_c, t, d, weight, p, q;
-  arb_mul(inverse_c.get(), truth.f[1].get(), truth.g[0].get(), bits);
-  arb_mul(t.get(), truth.g[1].get(), truth.f[0].get(), bits);
-  arb_sub(inverse_c.get(), inverse_c.get(), t.get(), bits);
+  ArbBall inverse_c = Casoratian(truth, bits), d, weight, p, q;
   arb_inv(inverse_c.get(), inverse_c.get(), bits);
   std::vector<ArbBall> relative;
   bool finite = true;
@@ -428,13 +429,23 @@ std::vector<ArbBall> RoundingRelativeErrors(const BesselTable& truth, mpfr_srcpt
 
 namespace {
 
-// |ball| rounded upwards, at the bits of `out`.
-void UpperAbs(mpfr_ptr out, const ArbBall& ball) {
+// |ball| rounded upwards, or downwards from its lower end, at the bits of `out`.
+void AbsBound(mpfr_ptr out, const ArbBall& ball, bool upper) {
   arf_t bound;
   arf_init(bound);
-  arb_get_abs_ubound_arf(bound, ball.get(), mpfr_get_prec(out));
-  arf_get_mpfr(out, bound, MPFR_RNDU);
+  if (upper) {
+    arb_get_abs_ubound_arf(bound, ball.get(), mpfr_get_prec(out));
+  } else {
+    arb_get_abs_lbound_arf(bound, ball.get(), mpfr_get_prec(out));
+  }
+  arf_get_mpfr(out, bound, upper ? MPFR_RNDU : MPFR_RNDD);
   arf_clear(bound);
+}
+void UpperAbs(mpfr_ptr out, const ArbBall& ball) {
+  AbsBound(out, ball, true);
+}
+void LowerAbs(mpfr_ptr out, const ArbBall& ball) {
+  AbsBound(out, ball, false);
 }
 
 }  // namespace
@@ -450,20 +461,9 @@ std::vector<MpfrNumber> RoundingErrorBounds(const BesselTable& truth, mpfr_srcpt
   mpfr_add_ui(grown.get(), u.get(), 1, up);
   mpfr_sqr(grown.get(), grown.get(), up);  // (1 + u)^2
   mpfr_set_ui_2exp(half_subnormal.get(), 1, min_exponent - precision, up);
-  {
-    // 1 / |C|, C = f_1 g_0 - g_1 f_0, from a lower bound of |C|.
-    const long bits = truth.bits + 64;
-    ArbBall c, t;
-    arb_mul(c.get(), truth.f[1].get(), truth.g[0].get(), bits);
-    arb_mul(t.get(), truth.g[1].get(), truth.f[0].get(), bits);
-    arb_sub(c.get(), c.get(), t.get(), bits);
-    arf_t low;
-    arf_init(low);
-    arb_get_abs_lbound_arf(low, c.get(), kBits);
-    arf_get_mpfr(inverse_c.get(), low, MPFR_RNDD);
-    arf_clear(low);
-    mpfr_ui_div(inverse_c.get(), 1, inverse_c.get(), up);  // infinite if |C| may be 0
-  }
+  // 1 / |C|, from a lower bound of |C|.
+  LowerAbs(inverse_c.get(), Casoratian(truth, truth.bits + 64));
+  mpfr_ui_div(inverse_c.get(), 1, inverse_c.get(), up);  // infinite if |C| may be 0
   const size_t count = predicted.size();
   std::vector<MpfrNumber> abs_f, abs_g, w, bound;
   for (size_t m = 0; m < count; ++m) {
@@ -517,16 +517,9 @@ std::vector<MpfrNumber> RoundingErrorBounds(const BesselTable& truth, mpfr_srcpt
     mpfr_add(w[m].get(), w[m].get(), abs_f[m].get(), up);
     mpfr_add(w[m].get(), w[m].get(), r.get(), up);
     MpfrNumber relative(kBits);
-    // Against a lower bound of |f_m|: its upper one less twice the radius, at least.
-    {
-      arf_t low;
-      arf_init(low);
-      arb_get_abs_lbound_arf(low, truth.f[m].get(), kBits);
-      MpfrNumber f_low(kBits);
-      arf_get_mpfr(f_low.get(), low, MPFR_RNDD);
-      arf_clear(low);
-      mpfr_div(relative.get(), r.get(), f_low.get(), up);
-    }
+    MpfrNumber f_low(kBits);  // against a lower bound of |f_m|
+    LowerAbs(f_low.get(), truth.f[m]);
+    mpfr_div(relative.get(), r.get(), f_low.get(), up);
     if (may_overflow) mpfr_set_inf(relative.get(), 1);
     bound.push_back(std::move(relative));
   }
@@ -538,12 +531,10 @@ std::vector<ArbBall> PredictedRelativeErrors(const BesselTable& truth, mpfr_srcp
   const long bits = truth.bits + 256;  // the seeds' errors exactly
   const auto& f = truth.f;
   const auto& g = truth.g;
-  ArbBall e0(seed_0), e1(seed_1), det, t, a, b;
+  ArbBall e0(seed_0), e1(seed_1), det = Casoratian(truth, bits), t, a, b;
+  arb_neg(det.get(), det.get());  // f_0 g_1 - f_1 g_0
   arb_sub(e0.get(), e0.get(), f[0].get(), bits);
   arb_sub(e1.get(), e1.get(), f[1].get(), bits);
-  arb_mul(det.get(), f[0].get(), g[1].get(), bits);
-  arb_mul(t.get(), f[1].get(), g[0].get(), bits);
-  arb_sub(det.get(), det.get(), t.get(), bits);
   arb_mul(a.get(), e0.get(), g[1].get(), bits);  // A = (e_0 g_1 - e_1 g_0) / det
   arb_mul(t.get(), e1.get(), g[0].get(), bits);
   arb_sub(a.get(), a.get(), t.get(), bits);

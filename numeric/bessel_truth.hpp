@@ -21,9 +21,6 @@ struct BesselTable {
   std::vector<ArbBall> g;  // the companion solution g_0(x) ... g_last(x)
 };
 
-// The exact midpoint of a ball, as an MPFR number.
-MpfrNumber Mid(const ArbBall& ball);
-
 // f_n(x) of one function (its own value: no companion's sign) from Arb's own functions
 // (arb_hypgeom_bessel_j, _y, _i, _k; the spherical ones as sqrt(pi / (2x)) J_(n+1/2)(x) and
 // Y_(n+1/2)(x)), at a working precision doubled until the ball's relative accuracy reaches
