@@ -1,4 +1,4 @@
-// Writing the experiment out. Every number goes through MPFR's own correctly rounded conversion.
+// Writing the experiment out. Every number is MPFR's own correctly rounded text of it.
 #include "lab/report.hpp"
 
 #include <mpfr.h>
@@ -8,29 +8,24 @@
 #include <cstdio>
 #include <sstream>
 
+#include "numeric/exponent_text.hpp"
 #include "picture/gnuplot.hpp"
 
 namespace {
 
 // 7 significant digits: "-1.297000e-07", "inf", "nan".
 std::string Seven(mpfr_srcptr x) {
-  char text[64];
-  mpfr_snprintf(text, sizeof text, "%.6Re", x);
-  return text;
+  return ExponentText(x, 7);
 }
 
-// 3 significant digits, for a bound: "1.61e-08".
+// 3 significant digits, rounded up, for a bound: "1.61e-08".
 std::string Three(mpfr_srcptr x) {
-  char text[64];
-  mpfr_snprintf(text, sizeof text, "%.2RUe", x);
-  return text;
+  return ExponentText(x, 3, DigitRounding::kUp);
 }
 
 // 17 significant digits.
 std::string Seventeen(mpfr_srcptr x) {
-  char text[64];
-  mpfr_snprintf(text, sizeof text, "%.16Re", x);
-  return text;
+  return ExponentText(x, 17);
 }
 
 // Right-aligned in `width`, and always after a blank: a wider text (a five-digit exponent)

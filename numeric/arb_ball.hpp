@@ -43,6 +43,6 @@ MpfrNumber Mid(const ArbBall& ball);
 // The ball in exponent form with `digits` significant digits, as MPFR's "%.(digits-1)Re" prints
 // it ("-1.297000e-07"), when both its ends give the same text, which then is the correctly
 // rounded text of the true value; "" otherwise, and for a ball holding infinity or NaN. A ball
-// narrow beside the place of its last digit is decided from one conversion of its midpoint to
-// three digits more: unless those three are 500 (near a tie), no end can round otherwise.
+// narrow beside the place of its last digit is mostly decided from its midpoint's first 128 bits
+// alone (CommonExponentText); near a boundary, from both ends.
 std::string Decided(const ArbBall& ball, int digits);

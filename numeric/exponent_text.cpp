@@ -1,0 +1,273 @@
+// Exponent form by scaling with a power of ten in 128-bit integer arithmetic, MPFR's own
+// conversion as the fallback near a rounding boundary.
+#include "numeric/exponent_text.hpp"
+
+#include <gmp.h>
+
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+
+namespace {
+
+// A 128-bit unsigned integer as two 64-bit halves: unsigned __int128 is not on every target.
+struct U128 {
+  uint64_t hi = 0, lo = 0;
+};
+
+U128 Multiply(uint64_t a, uint64_t b) {
+#ifdef __SIZEOF_INT128__
+  __extension__ using Wide = unsigned __int128;
+  const Wide p = static_cast<Wide>(a) * b;
+  return {static_cast<uint64_t>(p >> 64), static_cast<uint64_t>(p)};
+#else
+  const uint64_t a0 = a & 0xffffffffu, a1 = a >> 32, b0 = b & 0xffffffffu, b1 = b >> 32;
+  const uint64_t p00 = a0 * b0, p01 = a0 * b1, p10 = a1 * b0, p11 = a1 * b1;
+  const uint64_t middle = (p00 >> 32) + (p01 & 0xffffffffu) + (p10 & 0xffffffffu);
+  return {p11 + (p01 >> 32) + (p10 >> 32) + (middle >> 32), (middle << 32) | (p00 & 0xffffffffu)};
+#endif
+}
+
+U128 Add(U128 a, U128 b) {
+  const uint64_t lo = a.lo + b.lo;
+  return {a.hi + b.hi + (lo < a.lo ? 1 : 0), lo};
+}
+
+U128 Subtract(U128 a, U128 b) {  // a >= b
+  return {a.hi - b.hi - (a.lo < b.lo ? 1 : 0), a.lo - b.lo};
+}
+
+bool Less(U128 a, U128 b) {
+  return a.hi < b.hi || (a.hi == b.hi && a.lo < b.lo);
+}
+
+U128 ShiftRight(U128 a, long bits) {
+  if (bits >= 128) return {};
+  if (bits >= 64) return {0, a.hi >> (bits - 64)};
+  if (bits == 0) return a;
+  return {a.hi >> bits, (a.lo >> bits) | (a.hi << (64 - bits))};
+}
+
+// The first 128 bits of a regular number's significand, truncated: |x| lies in
+// [top, top + 1) x 2^(exponent - 128).
+U128 Top128(mpfr_srcptr x) {
+  const mp_limb_t* limbs = x->_mpfr_d;
+  long index = (static_cast<long>(mpfr_get_prec(x)) - 1) / GMP_NUMB_BITS;
+  U128 top;
+  int filled = 0;
+  for (; index >= 0 && filled < 128; --index) {
+    const uint64_t limb = static_cast<uint64_t>(limbs[index]);
+    // Append the limb's bits: the pair shifted left by its width, the limb or-ed in.
+    if constexpr (GMP_NUMB_BITS == 64) {
+      top = {top.lo, limb};
+    } else {
+      top = {(top.hi << GMP_NUMB_BITS) | (top.lo >> (64 - GMP_NUMB_BITS)),
+             (top.lo << GMP_NUMB_BITS) | limb};
+    }
+    filled += GMP_NUMB_BITS;
+  }
+  if (filled < 128) {  // fewer bits than 128: place them at the top
+    const int missing = 128 - filled;
+    if (missing >= 64) {
+      top = {top.lo << (missing - 64), 0};
+    } else {
+      top = {(top.hi << missing) | (top.lo >> (64 - missing)), top.lo << missing};
+    }
+  }
+  return top;
+}
+
+// 10^s rounded towards zero to 128 bits by MPFR: [top, top + 1) x 2^(exponent - 128).
+struct PowerOfTen {
+  bool regular = false;
+  U128 top;
+  long exponent = 0;
+};
+
+PowerOfTen RoundedPowerOfTen(long s) {
+  const mpfr_exp_t caller_min = mpfr_get_emin(), caller_max = mpfr_get_emax();
+  mpfr_set_emin(mpfr_get_emin_min());
+  mpfr_set_emax(mpfr_get_emax_max());
+  MPFR_DECL_INIT(ten, 8);
+  MPFR_DECL_INIT(power, 128);
+  mpfr_set_ui(ten, 10, MPFR_RNDN);
+  mpfr_pow_si(power, ten, s, MPFR_RNDZ);
+  PowerOfTen result;
+  if (mpfr_regular_p(power)) {
+    result = {true, Top128(power), static_cast<long>(mpfr_get_exp(power))};
+  }
+  mpfr_set_emin(caller_min);
+  mpfr_set_emax(caller_max);
+  return result;
+}
+
+// The 256-bit product a x b as its upper and lower halves.
+struct U256 {
+  U128 upper, lower;
+};
+U256 Product(U128 a, U128 b) {
+  const U128 ll = Multiply(a.lo, b.lo), lh = Multiply(a.lo, b.hi), hl = Multiply(a.hi, b.lo),
+             hh = Multiply(a.hi, b.hi);
+  // The cross products, with the carry out of the low word, land on words 1 and 2; what they
+  // carry beyond, on word 3.
+  const U128 cross = Add(lh, hl);
+  const U128 middle = Add(cross, {0, ll.hi});
+  const uint64_t carry = (Less(cross, lh) ? 1 : 0) + (Less(middle, cross) ? 1 : 0);
+  return {Add(hh, {carry, middle.hi}), {middle.lo, ll.lo}};
+}
+
+// floor(a x b / 2^shift) for 128-bit a and b and 128 <= shift < 256.
+U128 ProductShifted(U128 a, U128 b, long shift) {
+  return ShiftRight(Product(a, b).upper, shift - 128);
+}
+
+// 10^s as [top, top + 6) x 2^(exponent - 128), top of 128 bits with its leading one: the
+// product of 10^(64 i) and 10^j (s = 64 i + j, 0 <= j < 64), each from RoundedPowerOfTen once
+// per thread (while it stays in the small tables), the product truncated.
+PowerOfTen PowerOfTenAt(long s) {
+  struct Cached {
+    long key = 0;
+    bool known = false;
+    PowerOfTen power;
+  };
+  thread_local std::array<Cached, 64> fine;
+  thread_local std::array<Cached, 1024> coarse;
+  const long j = ((s % 64) + 64) % 64, i = (s - j) / 64;
+  const auto cached = [](Cached& entry, long key, long power) -> const PowerOfTen& {
+    if (!entry.known || entry.key != key) entry = {key, true, RoundedPowerOfTen(power)};
+    return entry.power;
+  };
+  const PowerOfTen& a = cached(coarse[static_cast<size_t>(i) & (coarse.size() - 1)], i, 64 * i);
+  const PowerOfTen& b = cached(fine[static_cast<size_t>(j)], j, j);
+  if (!a.regular || !b.regular) return {};
+  // Both tops lie in [2^127, 2^128), their product in [2^254, 2^256); the exact product of the
+  // powers exceeds it by less than 2^129 + 1, and its first 128 bits, truncated, by less than
+  // 6 units of their last place.
+  const U256 product = Product(a.top, b.top);
+  if (product.upper.hi >> 63) return {true, product.upper, a.exponent + b.exponent};
+  const U128 top = {(product.upper.hi << 1) | (product.upper.lo >> 63),
+                    (product.upper.lo << 1) | (product.lower.hi >> 63)};
+  return {true, top, a.exponent + b.exponent - 1};
+}
+
+constexpr std::array<uint64_t, 20> kPowersOfTen = {1ull,
+                                                   10ull,
+                                                   100ull,
+                                                   1000ull,
+                                                   10000ull,
+                                                   100000ull,
+                                                   1000000ull,
+                                                   10000000ull,
+                                                   100000000ull,
+                                                   1000000000ull,
+                                                   10000000000ull,
+                                                   100000000000ull,
+                                                   1000000000000ull,
+                                                   10000000000000ull,
+                                                   100000000000000ull,
+                                                   1000000000000000ull,
+                                                   10000000000000000ull,
+                                                   100000000000000000ull,
+                                                   1000000000000000000ull,
+                                                   10000000000000000000ull};
+
+// The rounded significand n, 10^(digits-1) <= n < 10^digits... of a scaled magnitude that lies
+// in [low, high] (64.64 fixed point), when every value there gives the same n; 0 otherwise.
+uint64_t RoundedAlike(U128 low, U128 high, DigitRounding rounding, bool negative) {
+  if (rounding == DigitRounding::kNearest) {
+    const U128 half{0, uint64_t{1} << 63};
+    const U128 a = Add(low, half), b = Add(high, half);
+    return a.hi == b.hi ? a.hi : 0;  // low < high: an exact tie never passes
+  }
+  if (negative) {  // towards +infinity: the magnitude truncated
+    return low.hi == high.hi ? low.hi : 0;
+  }
+  const uint64_t a = low.hi + (low.lo != 0 ? 1 : 0), b = high.hi + (high.lo != 0 ? 1 : 0);
+  return a == b ? a : 0;
+}
+
+// "-d.ddde+XX": the significand's digits, the exponent with two digits at least.
+std::string Assembled(bool negative, uint64_t significand, int digits, long exponent) {
+  std::string text;
+  if (negative) text += '-';
+  char reversed[24];
+  int count = 0;
+  for (int i = 0; i < digits; ++i) {
+    reversed[count++] = static_cast<char>('0' + significand % 10);
+    significand /= 10;
+  }
+  text += reversed[--count];
+  if (digits > 1) text += '.';
+  while (count > 0) text += reversed[--count];
+  text += exponent < 0 ? "e-" : "e+";
+  uint64_t magnitude = static_cast<uint64_t>(exponent < 0 ? -exponent : exponent);
+  count = 0;
+  do {
+    reversed[count++] = static_cast<char>('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude > 0);
+  if (count < 2) reversed[count++] = '0';
+  while (count > 0) text += reversed[--count];
+  return text;
+}
+
+}  // namespace
+
+bool CommonExponentText(mpfr_srcptr x, long accuracy, int digits, DigitRounding rounding,
+                        std::string& text) {
+  if (!mpfr_regular_p(x) || accuracy < 40 || digits < 1 || digits > 18) return false;
+  const long e = static_cast<long>(mpfr_get_exp(x));  // 2^(e-1) <= |x| < 2^e
+  if (e > (long{1} << 40) || e < -(long{1} << 40)) return false;
+  const bool negative = mpfr_signbit(x) != 0;
+  const U128 top = Top128(x);
+  const uint64_t first = kPowersOfTen[static_cast<size_t>(digits - 1)];
+  const uint64_t limit = kPowersOfTen[static_cast<size_t>(digits)];
+  // The decimal exponent of the first digit, q or q + 1 with q from the binary exponent;
+  // corrected below by whichever way the scaled value leaves [10^(digits-1), 10^digits).
+  long q = static_cast<long>(std::floor(static_cast<double>(e - 1) * 0.30102999566398120));
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    const PowerOfTen power = PowerOfTenAt(digits - 1 - q);
+    if (!power.regular) return false;
+    // |x| 10^s = top x power.top x 2^(e + power.exponent - 256), in 64.64 fixed point: shifted
+    // right by 192 - e - power.exponent. The truncations leave it below the exact value by less
+    // than 2 units of 2^-64 when the shift exceeds 130: (top + 1)(power.top + 6) - top
+    // power.top < 2^131 before the shift, and the shift's own truncation below 1.
+    const long shift = 192 - e - power.exponent;
+    if (shift <= 130 || shift >= 250) return false;
+    const U128 scaled = ProductShifted(top, power.top, shift);
+    if (scaled.hi >= limit) {
+      ++q;
+      continue;
+    }
+    if (scaled.hi < first) {
+      --q;
+      continue;
+    }
+    // Every y within 2^-accuracy |x|, and x itself, scales into [low, high].
+    const U128 spread = Add(ShiftRight(scaled, std::min<long>(accuracy, 127)), {0, 1});
+    const U128 low = Subtract(scaled, spread), high = Add(Add(scaled, spread), {0, 8});
+    if (low.hi < first) return false;  // perhaps in the decade below
+    if (high.hi >= limit && rounding != DigitRounding::kNearest) return false;
+    uint64_t n = RoundedAlike(low, high, rounding, negative);
+    if (n < first || n > limit) return false;
+    long exponent = q;
+    if (n == limit) {  // 9.99...95 and above: 1.00...0 at the next power of ten
+      n = first;
+      ++exponent;
+    }
+    text = Assembled(negative, n, digits, exponent);
+    return true;
+  }
+  return false;
+}
+
+std::string ExponentText(mpfr_srcptr x, int digits, DigitRounding rounding) {
+  std::string text;
+  if (CommonExponentText(x, 1L << 20, digits, rounding, text)) return text;
+  char format[32], out[128];
+  std::snprintf(format, sizeof format, "%%.%dR%se", digits - 1,
+                rounding == DigitRounding::kUp ? "U" : "");
+  mpfr_snprintf(out, sizeof out, format, x);
+  return out;
+}

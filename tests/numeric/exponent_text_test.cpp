@@ -1,0 +1,184 @@
+// The quick exponent form against MPFR's own "%.(d-1)Re" and "%.(d-1)RUe", which is computed
+// independently (MPFR's exact radix conversion), on rows chosen at the rounding boundaries and
+// on values drawn at random over the whole exponent range the laboratory meets.
+#include "numeric/exponent_text.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <random>
+#include <string>
+
+#include "numeric/mpfr_number.hpp"
+
+namespace {
+
+std::string MpfrText(mpfr_srcptr x, int digits, DigitRounding rounding) {
+  char format[32], text[256];
+  std::snprintf(format, sizeof format, "%%.%dR%se", digits - 1,
+                rounding == DigitRounding::kUp ? "U" : "");
+  mpfr_snprintf(text, sizeof text, format, x);
+  return text;
+}
+
+// MPFR's widest exponents, for the extreme rows; the caller's put back.
+class WideExponents {
+ public:
+  WideExponents() : min_(mpfr_get_emin()), max_(mpfr_get_emax()) {
+    mpfr_set_emin(mpfr_get_emin_min());
+    mpfr_set_emax(mpfr_get_emax_max());
+  }
+  ~WideExponents() {
+    mpfr_set_emin(min_);
+    mpfr_set_emax(max_);
+  }
+
+ private:
+  mpfr_exp_t min_, max_;
+};
+
+struct Row {
+  const char* value;  // read at `bits`, to nearest
+  int bits;
+  int digits;
+};
+
+// Exact ties at 7 and 17 digits, powers of ten (exact and not), the carry into a new leading
+// digit, the neighbours of each, special values, and exponents far beyond any format's.
+constexpr Row kRows[] = {
+    {"1", 64, 7},
+    {"-1", 64, 7},
+    {"10", 64, 7},
+    {"0.1", 64, 7},
+    {"0.1", 700, 17},
+    {"1e22", 128, 17},
+    {"1e23", 128, 17},
+    {"1e60", 700, 7},
+    {"1e-60", 700, 7},
+    {"1.0000005", 64, 7},  // not exact in binary: just above or below the tie
+    {"1.25", 64, 2},       // exact tie, to even: 1.2
+    {"1.35", 64, 2},
+    {"0.125", 64, 2},
+    {"2.5", 64, 1},
+    {"9.9999995", 64, 7},
+    {"9.99999949999", 128, 7},
+    {"9.9999999999999999", 128, 17},
+    {"99999995", 64, 7},
+    {"1234567.5", 64, 7},  // exact: ties to even
+    {"1234568.5", 64, 7},
+    {"-1234568.5", 64, 7},
+    {"3.0000000000000000e-16", 53, 17},
+    {"6.103515625e-05", 11, 7},  // 2^-14, exact in binary16
+    {"65504", 11, 7},
+    {"1.401298464324817e-45", 24, 17},
+    {"4.9406564584124654e-324", 53, 17},
+    {"1e-7890000000", 300, 7},
+    {"-3.3e+7890000", 300, 17},
+    {"7e-4951", 113, 7},
+    {"0", 64, 7},
+    {"-0", 64, 7},
+    {"inf", 64, 7},
+    {"-inf", 64, 7},
+    {"nan", 64, 7},
+    {"1", 64, 18},
+    {"0.7651976865579666", 113, 18},
+};
+
+TEST(ExponentText, MatchesMpfrOnTheBoundaryRows) {
+  const WideExponents wide;
+  for (const Row& row : kRows) {
+    MpfrNumber x(row.bits);
+    mpfr_set_str(x.get(), row.value, 10, MPFR_RNDN);
+    for (const DigitRounding rounding : {DigitRounding::kNearest, DigitRounding::kUp}) {
+      EXPECT_EQ(ExponentText(x.get(), row.digits, rounding),
+                MpfrText(x.get(), row.digits, rounding))
+          << row.value << " at " << row.bits << " bits, " << row.digits << " digits";
+    }
+  }
+}
+
+// Random significands of 8 to 900 bits and exponents up to 2^34 either way; half the values
+// are pushed to within a few units of the last bit of a decimal tie or boundary, where the
+// quick way must give up and MPFR decide.
+TEST(ExponentText, MatchesMpfrOnRandomValues) {
+  const WideExponents wide;
+  std::mt19937_64 random(20261209);
+  gmp_randstate_t state;
+  gmp_randinit_default(state);
+  gmp_randseed_ui(state, 20261209);
+  int quick = 0, total = 0;
+  for (int i = 0; i < 40000; ++i) {
+    const int bits = static_cast<int>(8 + random() % 893);
+    const int digits = static_cast<int>(1 + random() % 18);
+    const DigitRounding rounding = random() % 4 == 0 ? DigitRounding::kUp : DigitRounding::kNearest;
+    MpfrNumber x(bits);
+    if (i % 2 == 0) {
+      mpfr_urandomb(x.get(), state);
+      const long span = i % 8 == 0 ? (long{1} << 34) : 20000;
+      mpfr_mul_2si(x.get(), x.get(),
+                   static_cast<long>(random() % static_cast<uint64_t>(2 * span)) - span, MPFR_RNDN);
+    } else {
+      // A tie or boundary, d.ddd...5 x 10^k (or 10^k itself), read at the precision and moved
+      // a few units of its last bit.
+      char text[64];
+      std::snprintf(text, sizeof text, "%llu%se%d",
+                    static_cast<unsigned long long>(random() % 1000000000000000000ull),
+                    i % 4 == 1 ? "5" : "", static_cast<int>(random() % 800) - 400);
+      mpfr_set_str(x.get(), text, 10, MPFR_RNDN);
+      for (long k = static_cast<long>(random() % 5) - 2; k != 0; k += k > 0 ? -1 : 1) {
+        k > 0 ? mpfr_nextabove(x.get()) : mpfr_nextbelow(x.get());
+      }
+    }
+    if (random() % 2 == 0) mpfr_neg(x.get(), x.get(), MPFR_RNDN);
+    std::string text;
+    quick += CommonExponentText(x.get(), 1 << 20, digits, rounding, text) ? 1 : 0;
+    ++total;
+    ASSERT_EQ(ExponentText(x.get(), digits, rounding), MpfrText(x.get(), digits, rounding))
+        << "value " << MpfrText(x.get(), 40, DigitRounding::kNearest) << " at " << bits << " bits, "
+        << digits << " digits";
+  }
+  gmp_randclear(state);
+  EXPECT_GT(quick, total * 3 / 4);  // the quick way is the usual one
+}
+
+// Whenever the quick way says every number within 2^-accuracy |x| prints alike, the ends of that
+// interval do print so.
+TEST(ExponentText, CommonTextHoldsAtTheEndsOfTheInterval) {
+  std::mt19937_64 random(7);
+  gmp_randstate_t state;
+  gmp_randinit_default(state);
+  gmp_randseed_ui(state, 7);
+  int decided = 0;
+  for (int i = 0; i < 20000; ++i) {
+    const long accuracy = static_cast<long>(40 + random() % 100);
+    const int digits = random() % 2 == 0 ? 7 : 17;
+    MpfrNumber x(300), low(600), high(600), radius(600);
+    mpfr_urandomb(x.get(), state);
+    if (i % 2 == 0) {
+      mpfr_mul_2si(x.get(), x.get(), static_cast<long>(random() % 4000) - 2000, MPFR_RNDN);
+    } else {  // a power of ten moved by less than 2 2^-accuracy: the decade's edge
+      mpfr_mul_2si(x.get(), x.get(), 1 - accuracy, MPFR_RNDN);
+      mpfr_sub_d(x.get(), x.get(), std::ldexp(1.0, -static_cast<int>(accuracy)), MPFR_RNDN);
+      MpfrNumber power(300);
+      mpfr_set_ui(power.get(), 10, MPFR_RNDN);
+      mpfr_pow_si(power.get(), power.get(), static_cast<long>(random() % 600) - 300, MPFR_RNDN);
+      mpfr_add_ui(x.get(), x.get(), 1, MPFR_RNDN);
+      mpfr_mul(x.get(), x.get(), power.get(), MPFR_RNDN);
+    }
+    // Just inside the interval on both sides: x (1 -+ (1 - 2^-20) 2^-accuracy).
+    mpfr_set_ui_2exp(radius.get(), (1u << 20) - 1, -accuracy - 20, MPFR_RNDN);
+    mpfr_mul(radius.get(), radius.get(), x.get(), MPFR_RNDN);
+    mpfr_sub(low.get(), x.get(), radius.get(), MPFR_RNDN);
+    mpfr_add(high.get(), x.get(), radius.get(), MPFR_RNDN);
+    std::string text;
+    if (!CommonExponentText(x.get(), accuracy, digits, DigitRounding::kNearest, text)) continue;
+    ++decided;
+    EXPECT_EQ(text, MpfrText(low.get(), digits, DigitRounding::kNearest));
+    EXPECT_EQ(text, MpfrText(high.get(), digits, DigitRounding::kNearest));
+  }
+  gmp_randclear(state);
+  EXPECT_GT(decided, 5000);
+}
+
+}  // namespace
