@@ -5,8 +5,11 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdlib>
 #include <set>
 #include <string_view>
+
+#include "numeric/exponent_text.hpp"
 
 namespace {
 
@@ -382,12 +385,12 @@ Computed ComputeInFormats(const Experiment& experiment, const IeeeNumber& x,
     computed.columns.push_back(SeedColumn{format,
                                           seed_0,
                                           seed_1,
-                                          MpfrNumber(2),
-                                          MpfrNumber(2),
+                                          ShortNumber(),
+                                          ShortNumber(),
                                           start_0,
                                           start_1,
-                                          MpfrNumber(2),
-                                          MpfrNumber(2),
+                                          ShortNumber(),
+                                          ShortNumber(),
                                           largest_0,
                                           largest_1,
                                           {},
@@ -419,14 +422,17 @@ bool Settled(const ArbBall& ball, const std::string& digits) {
   return !arf_is_finite(arb_midref(ball.get())) || !digits.empty();
 }
 
-// The value kept of a settled ball: its midpoint at 64 bits, enough for every ratio taken of
-// it, wherever that still prints the ball's digits; the whole midpoint elsewhere.
-MpfrNumber Kept(const ArbBall& ball, const std::string& digits) {
-  MpfrNumber whole = Mid(ball);
-  if (mpfr_get_prec(whole.get()) <= 64 || digits.empty()) return whole;
-  MpfrNumber short_value(64);
-  mpfr_set(short_value.get(), whole.get(), MPFR_RNDN);
-  return SevenDigits(ArbBall(short_value.get())) == digits ? short_value : whole;
+// The value kept of a settled ball: its midpoint rounded to 64 bits, enough for every ratio
+// taken of it, and rounded towards the midpoint's side of a rounding boundary of its digits
+// where the nearest 64-bit value lies on the other (the boundaries lie 10^-7 apart, so one of
+// the two directions stays on the midpoint's side).
+ShortNumber Kept(const ArbBall& ball, const std::string& digits) {
+  MPFR_DECL_INIT(mid, 64);
+  for (const mpfr_rnd_t rounding : {MPFR_RNDN, MPFR_RNDZ, MPFR_RNDA}) {
+    arf_get_mpfr(mid, arb_midref(ball.get()), rounding);
+    if (digits.empty() || ExponentText(mid, 7) == digits) return ShortNumber(mid);
+  }
+  std::abort();  // no 64-bit value on the midpoint's side: cannot be
 }
 
 // The orders whose truth is not yet narrow enough for what was measured against it: the
@@ -483,8 +489,11 @@ Imprecise MeasureAgainst(const BesselTable& truth, const Computed& computed, mpf
       if (!Settled(rounding, digits)) imprecise.whole = true;
       column.rounding.push_back(Kept(rounding, digits));
     }
-    column.rounding_bound = RoundingErrorBounds(truth, x, predicted, arithmetic.precision,
-                                                arithmetic.min_exponent, arithmetic.max_exponent);
+    for (const MpfrNumber& bound :
+         RoundingErrorBounds(truth, x, predicted, arithmetic.precision, arithmetic.min_exponent,
+                             arithmetic.max_exponent)) {
+      column.rounding_bound.emplace_back(bound.get());  // 64 bits: exactly
+    }
   }
   for (size_t m = 0; m < computed.backward.size(); ++m) {
     outcome.backward.push_back(keep(RelativeError(computed.backward[m].get(), truth.f[m]), {m}));

@@ -10,6 +10,7 @@
 
 #include "numeric/bessel_truth.hpp"
 #include "numeric/ieee_number.hpp"
+#include "numeric/short_number.hpp"
 
 enum class SeedKind { kRounded, kSeries };
 
@@ -32,19 +33,20 @@ bool HasSeries(const BesselFunction& function);
 // the bound on that part known beforehand (rounding_bound).
 struct SeedColumn {
   const IeeeFormat* format;
-  IeeeNumber seed_0, seed_1;              // in the seed format
-  MpfrNumber seed_0_error, seed_1_error;  // relative
+  IeeeNumber seed_0, seed_1;               // in the seed format
+  ShortNumber seed_0_error, seed_1_error;  // relative
   // What the recurrence starts from: the seeds rounded to the arithmetic format (the seeds
   // themselves unless their format is the wider), and its relative errors.
   IeeeNumber start_0, start_1;
-  MpfrNumber start_0_error, start_1_error;
+  ShortNumber start_0_error, start_1_error;
   // Series seeds: each series' largest term, in magnitude (0 for rounded seeds).
   IeeeNumber largest_term_0, largest_term_1;
-  std::vector<MpfrNumber> measured, predicted, rounding, rounding_bound;
+  std::vector<ShortNumber> measured, predicted, rounding, rounding_bound;
 };
 
 // Every number printed is proven: each error is a ball around the truth's, and is kept only once
-// both ends of its ball print the same digits; the values kept are the balls' midpoints.
+// both ends of its ball print the same digits; the values kept are the balls' midpoints rounded
+// to 64 bits, towards whichever side still prints those digits.
 struct Outcome {
   IeeeNumber x{kBinary128};  // the argument, rounded once to the arithmetic format
   BesselTable truth;         // at that value of x: f_m and the companion g_m
@@ -52,7 +54,7 @@ struct Outcome {
   // Miller's start N for a minimal function; for a dominant one M, where its backward
   // recurrence starts from f_M and f_(M-1) rounded to the arithmetic format.
   long backward_start = 0;
-  std::vector<MpfrNumber> backward;  // its relative error, m = 0 ... M
+  std::vector<ShortNumber> backward;  // its relative error, m = 0 ... M
   // |f_m(x)| below a tenth of its amplitude sqrt(f_m^2 + g_m^2), for the functions with zeros,
   // and (J and j) x at or past the first zero of f_m: near a zero. J_m and j_m have none before
   // their first zero, where they are tiny against Y_m and y_m.

@@ -102,7 +102,7 @@ std::string Blocks(const Outcome& outcome, int width) {
     widen(truth_width, Seventeen(Mid(outcome.truth.f[m]).get()));
     for (size_t g = 0; g < outcome.columns.size(); ++g) {
       const SeedColumn& column = outcome.columns[g];
-      for (const MpfrNumber* value :
+      for (const ShortNumber* value :
            {&column.measured[m], &column.predicted[m], &column.rounding[m]}) {
         widen(column_width[g], Seven(value->get()));
       }
@@ -232,8 +232,8 @@ std::string TableText(const Experiment& experiment, const Outcome& outcome, int 
               width, "", "  ");
   text += "Forward: " + std::string(function.recurrence) + " in " + std::string(arithmetic.name) +
           "; seeds " + SeedName(experiment) + "\n";
-  const auto value_lines = [&](const IeeeNumber& j0, const MpfrNumber& e0, const IeeeNumber& j1,
-                               const MpfrNumber& e1) {
+  const auto value_lines = [&](const IeeeNumber& j0, const ShortNumber& e0, const IeeeNumber& j1,
+                               const ShortNumber& e1) {
     return "      " + f + "_0 = " + Seventeen(j0.get()) + " (relative error " + Seven(e0.get()) +
            ")\n" + "      " + f + "_1 = " + Seventeen(j1.get()) + " (relative error " +
            Seven(e1.get()) + ")\n";

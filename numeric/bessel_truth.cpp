@@ -2,6 +2,7 @@
 // from Arb's own values; and the prediction made from them.
 #include "numeric/bessel_truth.hpp"
 
+#include <acb_hypgeom.h>
 #include <arb_hypgeom.h>
 
 #include <algorithm>
@@ -145,13 +146,27 @@ bool DirectBessel(BesselKind kind, long n, mpfr_srcptr x, long accurate_bits, Ar
   const ArbBall x_ball(x);
   ArbBall nu, t;
   const bool spherical = kind == BesselKind::kSphericalJ || kind == BesselKind::kSphericalY;
+  // Beyond the argument, J's power series: Arb's own choice there, the asymptotic expansion in
+  // x, loses nearly every digit at orders far beyond x and asks for ten thousands of bits.
+  const bool series = mpfr_cmp_si(x, n) < 0;
+  acb_t complex_nu, complex_x, complex_value;
+  acb_init(complex_nu);
+  acb_init(complex_x);
+  acb_init(complex_value);
+  acb_set_arb(complex_x, x_ball.get());
   for (long bits = accurate_bits + 32; bits <= kMaxDirectBits; bits *= 2) {
     arb_set_si(nu.get(), spherical ? 2 * n + 1 : n);
     if (spherical) arb_mul_2exp_si(nu.get(), nu.get(), -1);
     switch (kind) {
       case BesselKind::kJ:
       case BesselKind::kSphericalJ:
-        arb_hypgeom_bessel_j(value.get(), nu.get(), x_ball.get(), bits);
+        if (series) {
+          acb_set_arb(complex_nu, nu.get());
+          acb_hypgeom_bessel_j_0f1(complex_value, complex_nu, complex_x, bits);
+          arb_set(value.get(), acb_realref(complex_value));
+        } else {
+          arb_hypgeom_bessel_j(value.get(), nu.get(), x_ball.get(), bits);
+        }
         break;
       case BesselKind::kY:
       case BesselKind::kSphericalY:
@@ -171,9 +186,12 @@ bool DirectBessel(BesselKind kind, long n, mpfr_srcptr x, long accurate_bits, Ar
       arb_sqrt(t.get(), t.get(), bits);
       arb_mul(value.get(), value.get(), t.get(), bits);
     }
-    if (arb_rel_accuracy_bits(value.get()) >= accurate_bits) return true;
+    if (arb_rel_accuracy_bits(value.get()) >= accurate_bits) break;
   }
-  return false;
+  acb_clear(complex_nu);
+  acb_clear(complex_x);
+  acb_clear(complex_value);
+  return arb_rel_accuracy_bits(value.get()) >= accurate_bits;
 }
 
 bool TrueBessel(const BesselFunction& function, mpfr_srcptr x, long last, long accurate_bits,

@@ -23,7 +23,7 @@ namespace {
 using testing_support::GoldenPath;
 using testing_support::ReadFile;
 
-double ToDouble(const MpfrNumber& x) {
+double ToDouble(const ShortNumber& x) {
   return mpfr_get_d(x.get(), MPFR_RNDN);
 }
 

@@ -1,0 +1,54 @@
+// The 16-byte number and its MPFR view.
+#include "numeric/short_number.hpp"
+
+ShortNumber::ShortNumber(mpfr_srcptr x, mpfr_rnd_t rounding) {
+  const bool negative = mpfr_signbit(x) != 0;
+  signed_exponent_ = negative ? 1 : 0;
+  if (mpfr_nan_p(x)) {
+    significand_ = kNaN;
+    return;
+  }
+  if (mpfr_inf_p(x)) {
+    significand_ = kInfinity;
+    return;
+  }
+  if (mpfr_zero_p(x)) {
+    significand_ = kZero;
+    return;
+  }
+  // Rounded in MPFR's widest exponent range, where 64 bits never overflow.
+  const mpfr_exp_t caller_min = mpfr_get_emin(), caller_max = mpfr_get_emax();
+  mpfr_set_emin(mpfr_get_emin_min());
+  mpfr_set_emax(mpfr_get_emax_max());
+  MPFR_DECL_INIT(rounded, 64);
+  mpfr_set(rounded, x, rounding);
+  mpfr_set_emin(caller_min);
+  mpfr_set_emax(caller_max);
+  if constexpr (GMP_NUMB_BITS == 64) {
+    significand_ = static_cast<uint64_t>(rounded->_mpfr_d[0]);
+  } else {
+    significand_ = (static_cast<uint64_t>(rounded->_mpfr_d[1]) << 32) |
+                   static_cast<uint64_t>(rounded->_mpfr_d[0]);
+  }
+  signed_exponent_ = 2 * static_cast<int64_t>(mpfr_get_exp(rounded)) + (negative ? 1 : 0);
+}
+
+ShortNumber::View::View(const ShortNumber& number) {
+  const int sign = (number.signed_exponent_ & 1) != 0 ? -1 : 1;
+  if (number.significand_ >= (uint64_t{1} << 63)) {
+    if constexpr (GMP_NUMB_BITS == 64) {
+      limbs_[0] = static_cast<mp_limb_t>(number.significand_);
+    } else {
+      limbs_[0] = static_cast<mp_limb_t>(number.significand_ & 0xffffffffu);
+      limbs_[1] = static_cast<mp_limb_t>(number.significand_ >> 32);
+    }
+    // The exponent halved, rounding towards -infinity, drops the sign bit.
+    const int64_t e = (number.signed_exponent_ - (number.signed_exponent_ & 1)) / 2;
+    mpfr_custom_init_set(value_, sign * MPFR_REGULAR_KIND, static_cast<mpfr_exp_t>(e), 64, limbs_);
+    return;
+  }
+  const int kind = number.significand_ == kNaN        ? sign * MPFR_NAN_KIND
+                   : number.significand_ == kInfinity ? sign * MPFR_INF_KIND
+                                                      : sign * MPFR_ZERO_KIND;
+  mpfr_custom_init_set(value_, kind, 0, 64, limbs_);
+}

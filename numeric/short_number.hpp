@@ -1,0 +1,39 @@
+// A number of 64 significant bits in MPFR's whole exponent range, held in 16 bytes and never on
+// the heap: what the laboratory keeps of each of its millions of errors. Read through an MPFR
+// view made on the spot, which lives until the end of the full expression that asked for it.
+#pragma once
+
+#include <gmp.h>
+#include <mpfr.h>
+
+#include <cstdint>
+
+class ShortNumber {
+ public:
+  ShortNumber() = default;  // +0
+  // x rounded to 64 bits in the direction given (exact when x has 64 bits or fewer).
+  explicit ShortNumber(mpfr_srcptr x, mpfr_rnd_t rounding = MPFR_RNDN);
+
+  // An MPFR number of 64 bits that holds the value, for reading.
+  class View {
+   public:
+    explicit View(const ShortNumber& number);
+    View(const View&) = delete;
+    View& operator=(const View&) = delete;
+    operator mpfr_srcptr() const { return value_; }
+    mpfr_srcptr operator->() const { return value_; }
+
+   private:
+    static constexpr int kLimbs = 64 / GMP_NUMB_BITS;
+    mpfr_t value_;
+    mp_limb_t limbs_[kLimbs];
+  };
+  View get() const { return View(*this); }
+
+ private:
+  // significand: the 64 bits, leading one at the top, for a regular number; kZero, kInfinity or
+  // kNaN (all below 2^63) otherwise. signed_exponent: 2 e + (1 if negative), e MPFR's exponent.
+  static constexpr uint64_t kZero = 0, kInfinity = 1, kNaN = 2;
+  uint64_t significand_ = kZero;
+  int64_t signed_exponent_ = 0;
+};
