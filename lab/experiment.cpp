@@ -489,11 +489,8 @@ Imprecise MeasureAgainst(const BesselTable& truth, const Computed& computed, mpf
       if (!Settled(rounding, digits)) imprecise.whole = true;
       column.rounding.push_back(Kept(rounding, digits));
     }
-    for (const MpfrNumber& bound :
-         RoundingErrorBounds(truth, x, predicted, arithmetic.precision, arithmetic.min_exponent,
-                             arithmetic.max_exponent)) {
-      column.rounding_bound.emplace_back(bound.get());  // 64 bits: exactly
-    }
+    column.rounding_bound = RoundingErrorBounds(truth, x, predicted, arithmetic.precision,
+                                                arithmetic.min_exponent, arithmetic.max_exponent);
   }
   for (size_t m = 0; m < computed.backward.size(); ++m) {
     outcome.backward.push_back(keep(RelativeError(computed.backward[m].get(), truth.f[m]), {m}));

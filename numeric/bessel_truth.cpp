@@ -468,9 +468,9 @@ void LowerAbs(mpfr_ptr out, const ArbBall& ball) {
 
 }  // namespace
 
-std::vector<MpfrNumber> RoundingErrorBounds(const BesselTable& truth, mpfr_srcptr x,
-                                            const std::vector<ArbBall>& predicted, int precision,
-                                            int min_exponent, int max_exponent) {
+std::vector<ShortNumber> RoundingErrorBounds(const BesselTable& truth, mpfr_srcptr x,
+                                             const std::vector<ArbBall>& predicted, int precision,
+                                             int min_exponent, int max_exponent) {
   constexpr mpfr_prec_t kBits = 64;  // bounds need no more, each rounded upwards
   const BesselFunction& function = *truth.function;
   const auto up = MPFR_RNDU;
@@ -483,16 +483,24 @@ std::vector<MpfrNumber> RoundingErrorBounds(const BesselTable& truth, mpfr_srcpt
   LowerAbs(inverse_c.get(), Casoratian(truth, truth.bits + 64));
   mpfr_ui_div(inverse_c.get(), 1, inverse_c.get(), up);  // infinite if |C| may be 0
   const size_t count = predicted.size();
-  std::vector<MpfrNumber> abs_f, abs_g, w, bound;
+  // Every bound of 64 bits, so held exactly, and off the heap.
+  std::vector<ShortNumber> abs_f, abs_g, w, bound;
+  abs_f.reserve(count);
+  abs_g.reserve(count);
+  w.reserve(count);
+  bound.reserve(count);
   for (size_t m = 0; m < count; ++m) {
-    MpfrNumber f(kBits), g(kBits), seeds(kBits), p(kBits);
-    UpperAbs(f.get(), truth.f[m]);
-    UpperAbs(g.get(), truth.g[m]);
-    UpperAbs(p.get(), predicted[m]);
-    mpfr_mul(seeds.get(), p.get(), f.get(), up);
-    abs_f.push_back(std::move(f));
-    abs_g.push_back(std::move(g));
-    w.push_back(std::move(seeds));  // |c_m| <= |f_m| + |seed part| + R_m, completed below
+    MPFR_DECL_INIT(f, kBits);
+    MPFR_DECL_INIT(g, kBits);
+    MPFR_DECL_INIT(seeds, kBits);
+    MPFR_DECL_INIT(p, kBits);
+    UpperAbs(f, truth.f[m]);
+    UpperAbs(g, truth.g[m]);
+    UpperAbs(p, predicted[m]);
+    mpfr_mul(seeds, p, f, up);
+    abs_f.emplace_back(f);
+    abs_g.emplace_back(g);
+    w.emplace_back(seeds);  // |c_m| <= |f_m| + |seed part| + R_m, completed below
   }
   MpfrNumber sum_g(kBits), sum_f(kBits), factor(kBits), big_f(kBits), d(kBits), t(kBits), r(kBits);
   MpfrNumber largest(kBits);  // the format's values lie below 2^(emax + 1)
@@ -532,14 +540,15 @@ std::vector<MpfrNumber> RoundingErrorBounds(const BesselTable& truth, mpfr_srcpt
     mpfr_mul(t.get(), abs_g[m].get(), sum_f.get(), up);
     mpfr_add(r.get(), r.get(), t.get(), up);
     mpfr_mul(r.get(), r.get(), inverse_c.get(), up);
-    mpfr_add(w[m].get(), w[m].get(), abs_f[m].get(), up);
-    mpfr_add(w[m].get(), w[m].get(), r.get(), up);
-    MpfrNumber relative(kBits);
-    MpfrNumber f_low(kBits);  // against a lower bound of |f_m|
-    LowerAbs(f_low.get(), truth.f[m]);
-    mpfr_div(relative.get(), r.get(), f_low.get(), up);
-    if (may_overflow) mpfr_set_inf(relative.get(), 1);
-    bound.push_back(std::move(relative));
+    mpfr_add(t.get(), w[m].get(), abs_f[m].get(), up);
+    mpfr_add(t.get(), t.get(), r.get(), up);
+    w[m] = ShortNumber(t.get());
+    MPFR_DECL_INIT(relative, kBits);
+    MPFR_DECL_INIT(f_low, kBits);  // against a lower bound of |f_m|
+    LowerAbs(f_low, truth.f[m]);
+    mpfr_div(relative, r.get(), f_low, up);
+    if (may_overflow) mpfr_set_inf(relative, 1);
+    bound.emplace_back(relative);
   }
   return bound;
 }

@@ -13,6 +13,7 @@
 #include "numeric/arb_ball.hpp"
 #include "numeric/bessel_function.hpp"
 #include "numeric/mpfr_number.hpp"
+#include "numeric/short_number.hpp"
 
 struct BesselTable {
   const BesselFunction* function = &kBesselJ;
@@ -101,6 +102,6 @@ std::vector<ArbBall> RoundingRelativeErrors(const BesselTable& truth, mpfr_srcpt
 // up to. Every bound rounded upwards from the balls' ends; relative to |f_m|. Once a step's
 // factor, product or sum may pass the format's largest value (below 2^(max_exponent + 1)), no
 // bound holds: from there on it is infinite.
-std::vector<MpfrNumber> RoundingErrorBounds(const BesselTable& truth, mpfr_srcptr x,
-                                            const std::vector<ArbBall>& predicted, int precision,
-                                            int min_exponent, int max_exponent);
+std::vector<ShortNumber> RoundingErrorBounds(const BesselTable& truth, mpfr_srcptr x,
+                                             const std::vector<ArbBall>& predicted, int precision,
+                                             int min_exponent, int max_exponent);

@@ -189,27 +189,26 @@ uint64_t RoundedAlike(U128 low, U128 high, DigitRounding rounding, bool negative
 
 // "-d.ddde+XX": the significand's digits, the exponent with two digits at least.
 std::string Assembled(bool negative, uint64_t significand, int digits, long exponent) {
-  std::string text;
-  if (negative) text += '-';
-  char reversed[24];
-  int count = 0;
-  for (int i = 0; i < digits; ++i) {
-    reversed[count++] = static_cast<char>('0' + significand % 10);
+  char text[48];
+  char* end = text + sizeof text;
+  char* p = end;
+  uint64_t magnitude = static_cast<uint64_t>(exponent < 0 ? -exponent : exponent);
+  int written = 0;
+  do {
+    *--p = static_cast<char>('0' + magnitude % 10);
+    magnitude /= 10;
+    ++written;
+  } while (magnitude > 0 || written < 2);
+  *--p = exponent < 0 ? '-' : '+';
+  *--p = 'e';
+  for (int i = digits - 1; i >= 1; --i) {
+    *--p = static_cast<char>('0' + significand % 10);
     significand /= 10;
   }
-  text += reversed[--count];
-  if (digits > 1) text += '.';
-  while (count > 0) text += reversed[--count];
-  text += exponent < 0 ? "e-" : "e+";
-  uint64_t magnitude = static_cast<uint64_t>(exponent < 0 ? -exponent : exponent);
-  count = 0;
-  do {
-    reversed[count++] = static_cast<char>('0' + magnitude % 10);
-    magnitude /= 10;
-  } while (magnitude > 0);
-  if (count < 2) reversed[count++] = '0';
-  while (count > 0) text += reversed[--count];
-  return text;
+  if (digits > 1) *--p = '.';
+  *--p = static_cast<char>('0' + significand % 10);
+  if (negative) *--p = '-';
+  return std::string(p, static_cast<size_t>(end - p));
 }
 
 }  // namespace
@@ -263,6 +262,12 @@ bool CommonExponentText(mpfr_srcptr x, long accuracy, int digits, DigitRounding 
 }
 
 std::string ExponentText(mpfr_srcptr x, int digits, DigitRounding rounding) {
+  // MPFR's own texts of the special values: "nan" whatever its sign, "-inf", "-0.00e+00".
+  if (mpfr_nan_p(x)) return "nan";
+  if (mpfr_inf_p(x)) return mpfr_signbit(x) ? "-inf" : "inf";
+  if (mpfr_zero_p(x) && digits >= 1 && digits <= 18) {
+    return Assembled(mpfr_signbit(x) != 0, 0, digits, 0);
+  }
   std::string text;
   if (CommonExponentText(x, 1L << 20, digits, rounding, text)) return text;
   char format[32], out[128];
