@@ -353,11 +353,11 @@ SeriesSum SeriesSeed(const BesselFunction& function, const IeeeNumber& x, int n)
 
 namespace {
 
-// Every value computed in the formats, which the truth only measures (rounded seeds are rounded
-// from it, and proven to be the correctly rounded ones).
+// What is computed in the formats before anything is measured: the seeds (rounded ones are
+// rounded from the truth, and proven to be the correctly rounded ones) and the backward
+// recurrence. Each column's forward recurrence is run as it is measured, and dropped after.
 struct Computed {
   std::vector<SeedColumn> columns;  // seeds, starts and largest terms; no errors yet
-  std::vector<std::vector<IeeeNumber>> forward;
   std::vector<IeeeNumber> backward;
 };
 
@@ -381,7 +381,6 @@ Computed ComputeInFormats(const Experiment& experiment, const IeeeNumber& x,
       largest_1 = series_1.largest_term;
     }
     const IeeeNumber start_0(arithmetic, seed_0), start_1(arithmetic, seed_1);
-    computed.forward.push_back(Forward(function, start_0, start_1, x, experiment.orders));
     computed.columns.push_back(SeedColumn{format,
                                           seed_0,
                                           seed_1,
@@ -477,12 +476,16 @@ Imprecise MeasureAgainst(const BesselTable& truth, const Computed& computed, mpf
     const std::vector<ArbBall> predicted =
         PredictedRelativeErrors(truth, column.start_0.get(), column.start_1.get());
     std::vector<mpfr_srcptr> values;
-    for (size_t m = 0; m < computed.forward[i].size(); ++m) {
-      column.measured.push_back(keep(RelativeError(computed.forward[i][m].get(), truth.f[m]), {m}));
+    // One column's forward values at a time: they are measured, then dropped.
+    const std::vector<IeeeNumber> forward =
+        Forward(*truth.function, column.start_0, column.start_1, outcome.x,
+                static_cast<long>(truth.f.size()) - 1);
+    for (size_t m = 0; m < forward.size(); ++m) {
+      column.measured.push_back(keep(RelativeError(forward[m].get(), truth.f[m]), {m}));
       // f_0 and f_1 first; f_m and g_m once the seeds' errors are settled.
       column.predicted.push_back(seeds_settled ? keep(predicted[m], {0, 1, m}, true)
                                                : keep(predicted[m], {0, 1}));
-      values.push_back(computed.forward[i][m].get());
+      values.push_back(forward[m].get());
     }
     for (const ArbBall& rounding : RoundingRelativeErrors(truth, x, values)) {
       const std::string digits = SevenDigits(rounding);

@@ -276,13 +276,13 @@ int main(int argc, char* argv[]) {
     return Failure(kProgram, kExitFailure,
                    "the true values could not be computed to the digits printed");
   }
-  const std::string text = output == Output::kCsv ? CsvText(outcome)
-                           : output == Output::kJson
-                               ? JsonText(experiment, outcome)
-                               : TableText(experiment, outcome, static_cast<int>(width));
-  if (!Print(text)) {
-    return Finished(kProgram, kExitFailure);
-  }
+  // Written as it is formatted, a piece at a time.
+  const TextSink print = [](std::string_view piece) { return Print(piece); };
+  const bool printed = output == Output::kCsv ? WriteCsv(outcome, print)
+                       : output == Output::kJson
+                           ? WriteJson(experiment, outcome, print)
+                           : WriteTable(experiment, outcome, static_cast<int>(width), print);
+  if (!printed) return Finished(kProgram, kExitFailure);
   if (plot_prefix.empty()) return kExitSuccess;
   return WritePlot(plot_directory, PlotBase(plot_prefix), outcome);
 }

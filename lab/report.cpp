@@ -36,6 +36,46 @@ std::string Padded(const std::string& text, size_t width) {
 
 constexpr size_t kNumberWidth = 21;
 
+// A text gathered in a buffer and handed to the sink whenever the buffer passes 64 KiB, and at
+// the end; once the sink fails, nothing more is gathered.
+class ChunkedText {
+ public:
+  explicit ChunkedText(const TextSink& sink) : sink_(sink) {}
+  ChunkedText& operator+=(std::string_view piece) {
+    if (!failed_) {
+      buffer_ += piece;
+      if (buffer_.size() >= kChunk) Flush();
+    }
+    return *this;
+  }
+  // Everything gathered handed on; false when some of it could not be.
+  bool Finish() {
+    Flush();
+    return !failed_;
+  }
+
+ private:
+  static constexpr size_t kChunk = size_t{1} << 16;
+  void Flush() {
+    if (!failed_ && !buffer_.empty() && !sink_(buffer_)) failed_ = true;
+    buffer_.clear();
+  }
+  const TextSink& sink_;
+  std::string buffer_;
+  bool failed_ = false;
+};
+
+// The text a writer gives, whole: for the tests and small outputs.
+template <class Write>
+std::string Gathered(Write write) {
+  std::string text;
+  write([&](std::string_view piece) {
+    text += piece;
+    return true;
+  });
+  return text;
+}
+
 // "2.8 digits (largest term 6.800e+02, sum 9.805e-01)": log10 of the largest term against the
 // sum.
 std::string DigitsLost(const IeeeNumber& largest_term, const IeeeNumber& sum) {
@@ -88,7 +128,7 @@ std::string Marks(const Outcome& outcome, size_t m) {
 // The table in blocks that each fit `width` columns (a block holds one group at least, however
 // narrow the width): every block repeats m and f_m(x), then holds whole groups, three columns
 // for each seed format and the backward column last; blocks are separated by a blank line.
-std::string Blocks(const Outcome& outcome, int width) {
+void Blocks(const Outcome& outcome, int width, ChunkedText& text) {
   const size_t groups = outcome.columns.size() + 1;  // the seed formats, then backward
   const size_t rows = outcome.backward.size();
   // Every column as wide as its widest number needs, a blank before it (five-digit exponents).
@@ -112,7 +152,6 @@ std::string Blocks(const Outcome& outcome, int width) {
   const auto group_width = [&](size_t g) {
     return (g < outcome.columns.size() ? 3 : 1) * column_width[g];
   };
-  std::string text;
   for (size_t first = 0; first < groups;) {
     size_t end = first + 1;
     size_t used = order_width + truth_width + group_width(first) + kMarksWidth;
@@ -150,7 +189,6 @@ std::string Blocks(const Outcome& outcome, int width) {
     }
     first = end;
   }
-  return text;
 }
 
 // The words of `text` in lines of at most `width` columns where they fit (a longer word gets
@@ -220,7 +258,8 @@ std::string SummaryText(const Outcome& outcome, int width) {
 
 }  // namespace
 
-std::string TableText(const Experiment& experiment, const Outcome& outcome, int width) {
+bool WriteTable(const Experiment& experiment, const Outcome& outcome, int width,
+                const TextSink& sink) {
   const IeeeFormat& arithmetic = outcome.x.format();
   const long last = static_cast<long>(outcome.backward.size()) - 1;
   const BesselFunction& function = *outcome.truth.function;
@@ -279,13 +318,21 @@ std::string TableText(const Experiment& experiment, const Outcome& outcome, int 
   text += Wrapped("Marks: " + zeros + "u " + f + "_m(x) below " + std::string(arithmetic.name) +
                       "'s range; o a forward value overflowed.",
                   width, "", "");
-  text += Blocks(outcome, width);
-  text += SummaryText(outcome, width);
-  return text;
+  ChunkedText out(sink);
+  out += text;
+  Blocks(outcome, width, out);
+  out += SummaryText(outcome, width);
+  return out.Finish();
 }
 
-std::string CsvText(const Outcome& outcome) {
-  std::string text = "m," + Letter(outcome) + "_m,";
+std::string TableText(const Experiment& experiment, const Outcome& outcome, int width) {
+  return Gathered(
+      [&](const TextSink& sink) { return WriteTable(experiment, outcome, width, sink); });
+}
+
+bool WriteCsv(const Outcome& outcome, const TextSink& sink) {
+  ChunkedText text(sink);
+  text += "m," + Letter(outcome) + "_m,";
   for (const SeedColumn& column : outcome.columns) {
     text += std::string(column.format->name) + "_measured," + std::string(column.format->name) +
             "_predicted,";
@@ -308,7 +355,11 @@ std::string CsvText(const Outcome& outcome) {
     }
     text += "\n";
   }
-  return text;
+  return text.Finish();
+}
+
+std::string CsvText(const Outcome& outcome) {
+  return Gathered([&](const TextSink& sink) { return WriteCsv(outcome, sink); });
 }
 
 namespace {
@@ -345,14 +396,15 @@ std::string JsonDouble(double value, const char* format) {
 
 }  // namespace
 
-std::string JsonText(const Experiment& experiment, const Outcome& outcome) {
+bool WriteJson(const Experiment& experiment, const Outcome& outcome, const TextSink& sink) {
   const IeeeFormat& arithmetic = outcome.x.format();
   // As many digits as tell the value apart from its neighbours in the format, and exactly.
   const int digits = static_cast<int>(std::ceil(arithmetic.precision * std::log10(2.0))) + 1;
   char decimal[96], hexadecimal[96];
   mpfr_snprintf(decimal, sizeof decimal, "%.*Re", digits - 1, outcome.x.get());
   mpfr_snprintf(hexadecimal, sizeof hexadecimal, "%Ra", outcome.x.get());
-  std::string text = "{\n  \"parameters\": {\n";
+  ChunkedText text(sink);
+  text += "{\n  \"parameters\": {\n";
   text += "    \"function\": " + JsonString(experiment.function->letter) + ",\n";
   text += "    \"x\": " + JsonString(experiment.x_text) + ",\n";
   text += "    \"x_used\": {\"decimal\": " + JsonString(decimal) +
@@ -416,7 +468,11 @@ std::string JsonText(const Experiment& experiment, const Outcome& outcome) {
           (summary.backward_worst_at < 0 ? std::string("null")
                                          : std::to_string(summary.backward_worst_at)) +
           "}\n  }\n}\n";
-  return text;
+  return text.Finish();
+}
+
+std::string JsonText(const Experiment& experiment, const Outcome& outcome) {
+  return Gathered([&](const TextSink& sink) { return WriteJson(experiment, outcome, sink); });
 }
 
 namespace {

@@ -2,19 +2,28 @@
 // picture.
 #pragma once
 
+#include <functional>
 #include <string>
+#include <string_view>
 
 #include "lab/experiment.hpp"
+
+// Where a text goes, piece by piece, in pieces of about 64 KiB: false when a piece could not be
+// written, and nothing more is sent. So a table of 100,000 rows never lies in memory whole.
+using TextSink = std::function<bool(std::string_view)>;
 
 // Aligned columns under a heading that states x, the arithmetic, the backward start and every
 // seed with its relative error, in blocks of seed formats that fit `width` columns (the backward
 // column in the last); rows are marked "*" near a zero of J_m(x), "u" where J_m(x) lies below the
 // arithmetic format's range, "o" where a forward value overflowed. A summary follows.
+bool WriteTable(const Experiment& experiment, const Outcome& outcome, int width,
+                const TextSink& sink);
 std::string TableText(const Experiment& experiment, const Outcome& outcome, int width);
 
 // "m,J_m,binary32_measured,binary32_predicted,...,backward,binary32_rounding,
 // binary32_rounding_bound,...", then one line per order. Every number in exponent form with 7
 // significant digits, correctly rounded ("inf", "nan" as they are); a bound with 3, rounded up.
+bool WriteCsv(const Outcome& outcome, const TextSink& sink);
 std::string CsvText(const Outcome& outcome);
 
 // One JSON object: "parameters" (x as given and as the binary value used, in decimal, to as
@@ -22,6 +31,7 @@ std::string CsvText(const Outcome& outcome);
 // formats; Miller's start and its rule), "rows" (m, J_m, the marks near_zero, below_range and
 // overflowed, backward, and for each format measured, seeds, rounding and rounding_bound),
 // "summary". Numbers as in the CSV; null for infinity and NaN (the row is then overflowed).
+bool WriteJson(const Experiment& experiment, const Outcome& outcome, const TextSink& sink);
 std::string JsonText(const Experiment& experiment, const Outcome& outcome);
 
 // For gnuplot: m, then |measured| and |predicted| of each seed format, then |backward|, blank-
