@@ -236,6 +236,13 @@ TEST(LabProgram, AWritePastTheFileSizeLimitIsAFailedWrite) {
        16384,
        1,
        "bessel-recurrence-lab: write error: File too large\n"},
+      // The table goes out in 64 KiB pieces: the second one fails, and is said once.
+      {"the table's second piece",
+       {"--orders", "3000"},
+       true,
+       100 << 10,
+       1,
+       "bessel-recurrence-lab: write error: File too large\n"},
       // Room for the data (280 kB), not for the SVG (420 kB).
       {"a picture",
        {"--orders", "3000", "--plot", "errors"},
