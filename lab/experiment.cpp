@@ -44,6 +44,7 @@ IeeeNumber Combine(const BesselFunction& function, const IeeeNumber& product,
 std::vector<IeeeNumber> Forward(const BesselFunction& function, const IeeeNumber& f0,
                                 const IeeeNumber& f1, const IeeeNumber& x, long last) {
   std::vector<IeeeNumber> f = {f0, f1};
+  f.reserve(static_cast<size_t>(last) + 1);
   for (long m = 1; m < last; ++m) {
     const size_t i = static_cast<size_t>(m);
     f.push_back(Combine(function, StepFactor(function, m, x) * f[i], f[i - 1]));
@@ -473,13 +474,17 @@ Imprecise MeasureAgainst(const BesselTable& truth, const Computed& computed, mpf
     column.start_0_error = keep(RelativeError(column.start_0.get(), truth.f[0]), {0});
     column.start_1_error = keep(RelativeError(column.start_1.get(), truth.f[1]), {1});
     const bool seeds_settled = all_settled;
-    const std::vector<ArbBall> predicted =
+    std::vector<ArbBall> predicted =
         PredictedRelativeErrors(truth, column.start_0.get(), column.start_1.get());
-    std::vector<mpfr_srcptr> values;
     // One column's forward values at a time: they are measured, then dropped.
     const std::vector<IeeeNumber> forward =
         Forward(*truth.function, column.start_0, column.start_1, outcome.x,
                 static_cast<long>(truth.f.size()) - 1);
+    std::vector<mpfr_srcptr> values;
+    values.reserve(forward.size());
+    column.measured.reserve(forward.size());
+    column.predicted.reserve(forward.size());
+    column.rounding.reserve(forward.size());
     for (size_t m = 0; m < forward.size(); ++m) {
       column.measured.push_back(keep(RelativeError(forward[m].get(), truth.f[m]), {m}));
       // f_0 and f_1 first; f_m and g_m once the seeds' errors are settled.
@@ -487,14 +492,16 @@ Imprecise MeasureAgainst(const BesselTable& truth, const Computed& computed, mpf
                                                : keep(predicted[m], {0, 1}));
       values.push_back(forward[m].get());
     }
+    column.rounding_bound = RoundingErrorBounds(truth, x, predicted, arithmetic.precision,
+                                                arithmetic.min_exponent, arithmetic.max_exponent);
+    std::vector<ArbBall>().swap(predicted);  // its memory given back before the next balls
     for (const ArbBall& rounding : RoundingRelativeErrors(truth, x, values)) {
       const std::string digits = SevenDigits(rounding);
       if (!Settled(rounding, digits)) imprecise.whole = true;
       column.rounding.push_back(Kept(rounding, digits));
     }
-    column.rounding_bound = RoundingErrorBounds(truth, x, predicted, arithmetic.precision,
-                                                arithmetic.min_exponent, arithmetic.max_exponent);
   }
+  outcome.backward.reserve(computed.backward.size());
   for (size_t m = 0; m < computed.backward.size(); ++m) {
     outcome.backward.push_back(keep(RelativeError(computed.backward[m].get(), truth.f[m]), {m}));
     if (Decided(truth.f[m], 17).empty()) imprecise.orders.insert(m);  // the truth as printed

@@ -401,6 +401,7 @@ std::vector<ArbBall> RoundingRelativeErrors(const BesselTable& truth, mpfr_srcpt
   ArbBall inverse_c = Casoratian(truth, bits), d, weight, p, q;
   arb_inv(inverse_c.get(), inverse_c.get(), bits);
   std::vector<ArbBall> relative;
+  relative.reserve(computed.size());
   bool finite = true;
   for (size_t m = 0; m < computed.size(); ++m) {
     if (m >= 2 && finite) {
@@ -571,6 +572,7 @@ std::vector<ArbBall> PredictedRelativeErrors(const BesselTable& truth, mpfr_srcp
   arb_sub(b.get(), b.get(), t.get(), bits);
   arb_div(b.get(), b.get(), det.get(), bits);
   std::vector<ArbBall> predicted;
+  predicted.reserve(f.size());
   for (size_t m = 0; m < f.size(); ++m) {
     ArbBall p;  // A + B g_m / f_m
     arb_div(p.get(), g[m].get(), f[m].get(), bits);
