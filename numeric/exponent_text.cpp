@@ -216,8 +216,11 @@ std::string Assembled(bool negative, uint64_t significand, int digits, long expo
 bool CommonExponentText(mpfr_srcptr x, long accuracy, int digits, DigitRounding rounding,
                         std::string& text) {
   if (!mpfr_regular_p(x) || accuracy < 40 || digits < 1 || digits > 18) return false;
-  const long e = static_cast<long>(mpfr_get_exp(x));  // 2^(e-1) <= |x| < 2^e
-  if (e > (long{1} << 40) || e < -(long{1} << 40)) return false;
+  // 2^(e-1) <= |x| < 2^e; beyond 2^40 (only where MPFR's exponents are 64-bit), q below
+  // would be too rough.
+  const long long wide_e = static_cast<long long>(mpfr_get_exp(x));
+  if (wide_e > (1LL << 40) || wide_e < -(1LL << 40)) return false;
+  const long e = static_cast<long>(wide_e);
   const bool negative = mpfr_signbit(x) != 0;
   const U128 top = Top128(x);
   const uint64_t first = kPowersOfTen[static_cast<size_t>(digits - 1)];
