@@ -74,6 +74,14 @@ void IeeeNumber::Init() {
 // mpfr_subnormalize rounds onto the subnormal grid, using the first rounding's direction so that
 // the result is rounded once. The caller's range is given back.
 void IeeeNumber::Round(int ternary) {
+  // A result already rounded to p bits that lies within the normal range is the format's: no
+  // range step to take (the largest p-bit value below 2^(emax + 1) is the largest finite).
+  // 0, infinity and NaN lie in every range.
+  if (!mpfr_regular_p(value_)) return;
+  if (const mpfr_exp_t e = mpfr_get_exp(value_);
+      e >= format_->min_exponent + 1 && e <= format_->max_exponent + 1) {
+    return;
+  }
   const mpfr_exp_t caller_min = mpfr_get_emin();
   const mpfr_exp_t caller_max = mpfr_get_emax();
   mpfr_set_emin(format_->min_exponent - format_->precision + 2);
