@@ -122,33 +122,47 @@ U128 ProductShifted(U128 a, U128 b, long shift) {
   return ShiftRight(Product(a, b).upper, shift - 128);
 }
 
-// 10^s as [top, top + 6) x 2^(exponent - 128), top of 128 bits with its leading one: the
-// product of 10^(64 i) and 10^j (s = 64 i + j, 0 <= j < 64), each from RoundedPowerOfTen once
-// per thread (while it stays in the small tables), the product truncated.
+// top of 128 bits with its leading one, from a 256-bit product of two such: its first 128 bits.
+PowerOfTen Normalised(const U256& product, long exponent) {
+  if (product.upper.hi >> 63) return {true, product.upper, exponent};
+  const U128 top = {(product.upper.hi << 1) | (product.upper.lo >> 63),
+                    (product.upper.lo << 1) | (product.lower.hi >> 63)};
+  return {true, top, exponent - 1};
+}
+
+// 10^s as [top, top + 32) x 2^(exponent - 128), top of 128 bits with its leading one: |s|
+// written in base 64, s = +-(d_0 + d_1 64 + ... + d_5 64^5), and 10^(+-d_k 64^k) for each digit
+// from RoundedPowerOfTen, once per thread (768 at most), multiplied and truncated after each
+// product. Each of the six factors is short by less than 2^-127 of itself, each of the five
+// truncations by less than 2^-126: the product by less than 16 x 2^-127 of itself, 32 units of
+// top at most.
 PowerOfTen PowerOfTenAt(long s) {
   struct Cached {
-    long key = 0;
     bool known = false;
     PowerOfTen power;
   };
-  thread_local std::array<Cached, 64> fine;
-  thread_local std::array<Cached, 1024> coarse;
-  const long j = ((s % 64) + 64) % 64, i = (s - j) / 64;
-  const auto cached = [](Cached& entry, long key, long power) -> const PowerOfTen& {
-    if (!entry.known || entry.key != key) entry = {key, true, RoundedPowerOfTen(power)};
-    return entry.power;
-  };
-  const PowerOfTen& a = cached(coarse[static_cast<size_t>(i) & (coarse.size() - 1)], i, 64 * i);
-  const PowerOfTen& b = cached(fine[static_cast<size_t>(j)], j, j);
-  if (!a.regular || !b.regular) return {};
-  // Both tops lie in [2^127, 2^128), their product in [2^254, 2^256); the exact product of the
-  // powers exceeds it by less than 2^129 + 1, and its first 128 bits, truncated, by less than
-  // 6 units of their last place.
-  const U256 product = Product(a.top, b.top);
-  if (product.upper.hi >> 63) return {true, product.upper, a.exponent + b.exponent};
-  const U128 top = {(product.upper.hi << 1) | (product.upper.lo >> 63),
-                    (product.upper.lo << 1) | (product.lower.hi >> 63)};
-  return {true, top, a.exponent + b.exponent - 1};
+  constexpr int kDigits = 6;  // 64^6 > 2^35 > every decimal exponent of a 2^40 binary one
+  thread_local std::array<std::array<std::array<Cached, 64>, kDigits>, 2> table;
+  const bool negative = s < 0;
+  unsigned long long rest =
+      negative ? 0ull - static_cast<unsigned long long>(s) : static_cast<unsigned long long>(s);
+  PowerOfTen result;
+  long long place = 1;  // 64^k
+  for (int k = 0; k < kDigits; ++k, rest /= 64, place *= 64) {
+    const int digit = static_cast<int>(rest % 64);
+    if (digit == 0 && !(k == 0 && rest == 0)) continue;
+    Cached& entry = table[negative ? 1 : 0][static_cast<size_t>(k)][static_cast<size_t>(digit)];
+    if (!entry.known) {
+      const long power = static_cast<long>(digit * place);
+      entry = {true, RoundedPowerOfTen(negative ? -power : power)};
+    }
+    if (!entry.power.regular) return {};
+    result = result.regular ? Normalised(Product(result.top, entry.power.top),
+                                         result.exponent + entry.power.exponent)
+                            : entry.power;
+  }
+  if (rest != 0) return {};  // beyond 64^6
+  return result;
 }
 
 constexpr std::array<uint64_t, 20> kPowersOfTen = {1ull,
@@ -233,8 +247,8 @@ bool CommonExponentText(mpfr_srcptr x, long accuracy, int digits, DigitRounding 
     if (!power.regular) return false;
     // |x| 10^s = top x power.top x 2^(e + power.exponent - 256), in 64.64 fixed point: shifted
     // right by 192 - e - power.exponent. The truncations leave it below the exact value by less
-    // than 2 units of 2^-64 when the shift exceeds 130: (top + 1)(power.top + 6) - top
-    // power.top < 2^131 before the shift, and the shift's own truncation below 1.
+    // than 6 units of 2^-64 when the shift exceeds 130: (top + 1)(power.top + 32) - top
+    // power.top < 33 x 2^128 + 32 before the shift, and the shift's own truncation below 1.
     const long shift = 192 - e - power.exponent;
     if (shift <= 130 || shift >= 250) return false;
     const U128 scaled = ProductShifted(top, power.top, shift);

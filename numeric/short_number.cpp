@@ -16,6 +16,18 @@ ShortNumber::ShortNumber(mpfr_srcptr x, mpfr_rnd_t rounding) {
     significand_ = kZero;
     return;
   }
+  if (mpfr_get_prec(x) <= 64) {  // held as it is: its limbs, left-aligned in 64 bits
+    const mp_limb_t* limbs = x->_mpfr_d;
+    if constexpr (GMP_NUMB_BITS == 64) {
+      significand_ = static_cast<uint64_t>(limbs[0]);
+    } else if (mpfr_get_prec(x) <= 32) {
+      significand_ = static_cast<uint64_t>(limbs[0]) << 32;
+    } else {
+      significand_ = (static_cast<uint64_t>(limbs[1]) << 32) | static_cast<uint64_t>(limbs[0]);
+    }
+    signed_exponent_ = 2 * static_cast<int64_t>(mpfr_get_exp(x)) + (negative ? 1 : 0);
+    return;
+  }
   // Rounded in MPFR's widest exponent range, where 64 bits never overflow.
   const mpfr_exp_t caller_min = mpfr_get_emin(), caller_max = mpfr_get_emax();
   mpfr_set_emin(mpfr_get_emin_min());
