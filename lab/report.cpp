@@ -134,20 +134,18 @@ void Blocks(const Outcome& outcome, int width, ChunkedText& text) {
   // Every column as wide as its widest number needs, a blank before it (five-digit exponents).
   size_t order_width = kOrderWidth, truth_width = kTruthWidth;
   std::vector<size_t> column_width(groups, kErrorWidth);
-  const auto widen = [](size_t& to, const std::string& text) {
-    to = std::max(to, text.size() + 1);
-  };
+  const auto widen = [](size_t& to, size_t length) { to = std::max(to, length + 1); };
   for (size_t m = 0; m < rows; ++m) {
-    widen(order_width, std::to_string(m));
-    widen(truth_width, Seventeen(Mid(outcome.truth.f[m]).get()));
+    widen(order_width, std::to_string(m).size());
+    widen(truth_width, MidpointText(outcome.truth.f[m], 17).size());
     for (size_t g = 0; g < outcome.columns.size(); ++g) {
       const SeedColumn& column = outcome.columns[g];
       for (const ShortNumber* value :
            {&column.measured[m], &column.predicted[m], &column.rounding[m]}) {
-        widen(column_width[g], Seven(value->get()));
+        widen(column_width[g], ExponentTextLength(value->get(), 7));
       }
     }
-    widen(column_width.back(), Seven(outcome.backward[m].get()));
+    widen(column_width.back(), ExponentTextLength(outcome.backward[m].get(), 7));
   }
   const auto group_width = [&](size_t g) {
     return (g < outcome.columns.size() ? 3 : 1) * column_width[g];
@@ -173,7 +171,7 @@ void Blocks(const Outcome& outcome, int width, ChunkedText& text) {
     text += "\n" + names + "\n" + heads + "\n";
     for (size_t m = 0; m < rows; ++m) {
       text += Padded(std::to_string(m), order_width) +
-              Padded(Seventeen(Mid(outcome.truth.f[m]).get()), truth_width);
+              Padded(MidpointText(outcome.truth.f[m], 17), truth_width);
       for (size_t g = first; g < end; ++g) {
         const size_t w = column_width[g];
         if (g < outcome.columns.size()) {
@@ -345,7 +343,7 @@ bool WriteCsv(const Outcome& outcome, const TextSink& sink) {
   }
   text += "\n";
   for (size_t m = 0; m < outcome.backward.size(); ++m) {
-    text += std::to_string(m) + "," + Seventeen(Mid(outcome.truth.f[m]).get()) + ",";
+    text += std::to_string(m) + "," + MidpointText(outcome.truth.f[m], 17) + ",";
     for (const SeedColumn& column : outcome.columns) {
       text += Seven(column.measured[m].get()) + "," + Seven(column.predicted[m].get()) + ",";
     }
@@ -425,7 +423,7 @@ bool WriteJson(const Experiment& experiment, const Outcome& outcome, const TextS
           "\n  },\n  \"rows\": [\n";
   for (size_t m = 0; m < outcome.backward.size(); ++m) {
     text += "    {\"m\": " + std::to_string(m) + ", " + JsonString(Letter(outcome) + "_m") + ": " +
-            JsonNumber(Seventeen(Mid(outcome.truth.f[m]).get()), Mid(outcome.truth.f[m]).get()) +
+            JsonNumber(MidpointText(outcome.truth.f[m], 17), Mid(outcome.truth.f[m]).get()) +
             ", \"near_zero\": " + (outcome.near_zero[m] ? "true" : "false") +
             ", \"below_range\": " + (outcome.below_range[m] ? "true" : "false") +
             ", \"overflowed\": " + (Overflowed(outcome, m) ? "true" : "false") +

@@ -10,6 +10,15 @@ MpfrNumber Mid(const ArbBall& ball) {
   return out;
 }
 
+std::string MidpointText(const ArbBall& ball, int digits) {
+  // The midpoint lies within 2^-128 of its first 128 bits rounded, relatively.
+  MPFR_DECL_INIT(mid, 128);
+  arf_get_mpfr(mid, arb_midref(ball.get()), MPFR_RNDN);
+  std::string text;
+  if (CommonExponentText(mid, 126, digits, DigitRounding::kNearest, text)) return text;
+  return ExponentText(Mid(ball).get(), digits);
+}
+
 std::string Decided(const ArbBall& ball, int digits) {
   if (!arb_is_finite(ball.get())) return "";
   // The midpoint's first 128 bits: the ends lie within 2^-(accuracy - 1) of them, relatively.

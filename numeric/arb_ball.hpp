@@ -40,6 +40,9 @@ class ArbBall {
 // The exact midpoint of a ball, as an MPFR number.
 MpfrNumber Mid(const ArbBall& ball);
 
+// ExponentText(Mid(ball).get(), digits): the midpoint's own text, mostly from its first 128 bits.
+std::string MidpointText(const ArbBall& ball, int digits);
+
 // The ball in exponent form with `digits` significant digits, as MPFR's "%.(digits-1)Re" prints
 // it ("-1.297000e-07"), when both its ends give the same text, which then is the correctly
 // rounded text of the true value; "" otherwise, and for a ball holding infinity or NaN. A ball

@@ -293,3 +293,32 @@ std::string ExponentText(mpfr_srcptr x, int digits, DigitRounding rounding) {
   mpfr_snprintf(out, sizeof out, format, x);
   return out;
 }
+
+size_t ExponentTextLength(mpfr_srcptr x, int digits) {
+  if (!mpfr_regular_p(x)) return ExponentText(x, digits).size();
+  const long long e = static_cast<long long>(mpfr_get_exp(x));  // 2^(e-1) <= |x| < 2^e
+  if (e > (1LL << 40) || e < -(1LL << 40)) return ExponentText(x, digits).size();
+  // The printed exponent lies in [floor((e - 1) log10 2), floor(e log10 2)]: a carry into a new
+  // leading digit reaches 10^k only from below 2^e, so 10^k < 2^e too. A margin either side
+  // covers the doubles' rounding.
+  constexpr double kLog10Of2 = 0.30102999566398120;
+  const long low = static_cast<long>(std::floor(static_cast<double>(e - 1) * kLog10Of2 - 1e-3));
+  const long high = static_cast<long>(std::floor(static_cast<double>(e) * kLog10Of2 + 1e-3));
+  const auto exponent_digits = [](long exponent) {
+    unsigned long long magnitude =
+        static_cast<unsigned long long>(exponent < 0 ? -exponent : exponent);
+    size_t count = 0;
+    do {
+      ++count;
+      magnitude /= 10;
+    } while (magnitude > 0);
+    return count < 2 ? size_t{2} : count;
+  };
+  const size_t width = exponent_digits(low);
+  for (long exponent = low + 1; exponent <= high; ++exponent) {
+    if (exponent_digits(exponent) != width) return ExponentText(x, digits).size();
+  }
+  // "-d.ddd" "e+" and the exponent's digits.
+  return (mpfr_signbit(x) ? 1 : 0) + 1 + (digits > 1 ? 1 + static_cast<size_t>(digits - 1) : 0) +
+         2 + width;
+}

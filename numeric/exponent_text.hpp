@@ -7,6 +7,7 @@
 
 #include <mpfr.h>
 
+#include <cstddef>
 #include <string>
 
 // How the last digit is rounded: to nearest, ties to even ("%Re"), or towards +infinity
@@ -16,6 +17,10 @@ enum class DigitRounding { kNearest, kUp };
 // MPFR's "%.(digits - 1)Re" ("%.(digits - 1)RUe" for kUp) of x, 1 <= digits <= 18.
 std::string ExponentText(mpfr_srcptr x, int digits,
                          DigitRounding rounding = DigitRounding::kNearest);
+
+// ExponentText(x, digits, kNearest).size(), found from x's binary exponent alone wherever every
+// decimal exponent it may print with has the same number of digits.
+size_t ExponentTextLength(mpfr_srcptr x, int digits);
 
 // The text that every number y with |y - x| < 2^-accuracy |x| prints as, when they all print
 // the same and the quick way can tell it (x regular, accuracy >= 40): true, and the text in

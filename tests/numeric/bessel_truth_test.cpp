@@ -197,6 +197,7 @@ TEST(Decided, PrintsOnlyWhatBothEndsOfTheBallPrint) {
 // The quick decision from one longer conversion gives what MPFR's own conversion of both ends
 // gives, for 7 and 17 digits: midpoints spread over many decades, next to the ties of the last
 // digit (and of the carry 9.99...95), with radii from 0 to wide.
+// MidpointText, on the same balls, against MPFR's text of the midpoint.
 TEST(Decided, AgreesWithBothEndsConvertedByMpfr) {
   const char* const around[] = {
       "1.2345675",          "9.9999995", "9.99999995", "1.0000005", "3.14159265358979323846",
@@ -227,6 +228,8 @@ TEST(Decided, AgreesWithBothEndsConvertedByMpfr) {
             const std::string expected = std::string(a) == b ? a : "";
             EXPECT_EQ(Decided(ball, digits), expected)
                 << text << " (1 + " << offset << ") 1e" << exponent << " +- " << radius;
+            mpfr_snprintf(a, sizeof a, format, Mid(ball).get());  // the midpoint's own text
+            EXPECT_EQ(MidpointText(ball, digits), a) << text << " 1e" << exponent;
             ++cases;
           }
         }

@@ -63,6 +63,12 @@ constexpr Row kRows[] = {
     {"0.125", 64, 2},
     {"2.5", 64, 1},
     {"9.9999995", 64, 7},
+    {"9.9999996e99", 64, 7},  // the carry that gives its exponent a third digit
+    {"9.9999994e99", 64, 7},
+    {"1e100", 64, 7},
+    {"9.9999996e-101", 64, 7},
+    {"1e-100", 64, 17},
+    {"-9.99999999999999999e999", 80, 17},
     {"9.99999949999", 128, 7},
     {"9.9999999999999999", 128, 17},
     {"99999995", 64, 7},
@@ -95,6 +101,9 @@ TEST(ExponentText, MatchesMpfrOnTheBoundaryRows) {
       EXPECT_EQ(ExponentText(x.get(), row.digits, rounding),
                 MpfrText(x.get(), row.digits, rounding))
           << row.value << " at " << row.bits << " bits, " << row.digits << " digits";
+      EXPECT_EQ(ExponentTextLength(x.get(), row.digits),
+                MpfrText(x.get(), row.digits, DigitRounding::kNearest).size())
+          << row.value;
     }
   }
 }
@@ -138,6 +147,8 @@ TEST(ExponentText, MatchesMpfrOnRandomValues) {
     std::string text;
     quick += CommonExponentText(x.get(), 1 << 20, digits, rounding, text) ? 1 : 0;
     ++total;
+    ASSERT_EQ(ExponentTextLength(x.get(), digits),
+              MpfrText(x.get(), digits, DigitRounding::kNearest).size());
     ASSERT_EQ(ExponentText(x.get(), digits, rounding), MpfrText(x.get(), digits, rounding))
         << "value " << MpfrText(x.get(), 40, DigitRounding::kNearest) << " at " << bits << " bits, "
         << digits << " digits";
