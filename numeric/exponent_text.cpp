@@ -11,6 +11,8 @@
 
 namespace {
 
+constexpr double kLog10Of2 = 0.30102999566398120;
+
 // A 128-bit unsigned integer as two 64-bit halves: unsigned __int128 is not on every target.
 struct U128 {
   uint64_t hi = 0, lo = 0;
@@ -186,8 +188,8 @@ constexpr std::array<uint64_t, 20> kPowersOfTen = {1ull,
                                                    1000000000000000000ull,
                                                    10000000000000000000ull};
 
-// The rounded significand n, 10^(digits-1) <= n < 10^digits... of a scaled magnitude that lies
-// in [low, high] (64.64 fixed point), when every value there gives the same n; 0 otherwise.
+// The significand n that a scaled magnitude rounds to, for every magnitude in [low, high] (64.64
+// fixed point) alike; 0 where they may not all round to one n.
 uint64_t RoundedAlike(U128 low, U128 high, DigitRounding rounding, bool negative) {
   if (rounding == DigitRounding::kNearest) {
     const U128 half{0, uint64_t{1} << 63};
@@ -241,7 +243,7 @@ bool CommonExponentText(mpfr_srcptr x, long accuracy, int digits, DigitRounding 
   const uint64_t limit = kPowersOfTen[static_cast<size_t>(digits)];
   // The decimal exponent of the first digit, q or q + 1 with q from the binary exponent;
   // corrected below by whichever way the scaled value leaves [10^(digits-1), 10^digits).
-  long q = static_cast<long>(std::floor(static_cast<double>(e - 1) * 0.30102999566398120));
+  long q = static_cast<long>(std::floor(static_cast<double>(e - 1) * kLog10Of2));
   for (int attempt = 0; attempt < 4; ++attempt) {
     const PowerOfTen power = PowerOfTenAt(digits - 1 - q);
     if (!power.regular) return false;
@@ -301,7 +303,6 @@ size_t ExponentTextLength(mpfr_srcptr x, int digits) {
   // The printed exponent lies in [floor((e - 1) log10 2), floor(e log10 2)]: a carry into a new
   // leading digit reaches 10^k only from below 2^e, so 10^k < 2^e too. A margin either side
   // covers the doubles' rounding.
-  constexpr double kLog10Of2 = 0.30102999566398120;
   const long low = static_cast<long>(std::floor(static_cast<double>(e - 1) * kLog10Of2 - 1e-3));
   const long high = static_cast<long>(std::floor(static_cast<double>(e) * kLog10Of2 + 1e-3));
   const auto exponent_digits = [](long exponent) {
