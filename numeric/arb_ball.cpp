@@ -10,24 +10,32 @@ MpfrNumber Mid(const ArbBall& ball) {
   return out;
 }
 
-std::string MidpointText(const ArbBall& ball, int digits) {
-  // The midpoint lies within 2^-128 of its first 128 bits rounded, relatively.
+namespace {
+
+// The text every number within 2^-accuracy of the midpoint's first 128 bits prints as, when the
+// quick way can tell it (CommonExponentText): true, and the text in `text`.
+bool QuickText(const ArbBall& ball, long accuracy, int digits, std::string& text) {
   MPFR_DECL_INIT(mid, 128);
   arf_get_mpfr(mid, arb_midref(ball.get()), MPFR_RNDN);
+  return CommonExponentText(mid, accuracy, digits, DigitRounding::kNearest, text);
+}
+
+}  // namespace
+
+std::string MidpointText(const ArbBall& ball, int digits) {
+  // The midpoint lies within 2^-128 of its first 128 bits rounded, relatively.
   std::string text;
-  if (CommonExponentText(mid, 126, digits, DigitRounding::kNearest, text)) return text;
+  if (QuickText(ball, 126, digits, text)) return text;
   return ExponentText(Mid(ball).get(), digits);
 }
 
 std::string Decided(const ArbBall& ball, int digits) {
   if (!arb_is_finite(ball.get())) return "";
-  // The midpoint's first 128 bits: the ends lie within 2^-(accuracy - 1) of them, relatively.
-  if (!arb_is_zero(ball.get())) {
-    MPFR_DECL_INIT(mid, 128);
-    arf_get_mpfr(mid, arb_midref(ball.get()), MPFR_RNDN);
-    const long accuracy = std::min<long>(arb_rel_accuracy_bits(ball.get()), 126) - 1;
-    std::string text;
-    if (CommonExponentText(mid, accuracy, digits, DigitRounding::kNearest, text)) return text;
+  // The ends lie within 2^-(accuracy - 1) of the midpoint's first 128 bits, relatively.
+  std::string text;
+  if (!arb_is_zero(ball.get()) &&
+      QuickText(ball, std::min<long>(arb_rel_accuracy_bits(ball.get()), 126) - 1, digits, text)) {
+    return text;
   }
   const mpfr_prec_t bits =
       std::max<mpfr_prec_t>(MPFR_PREC_MIN, arb_bits(ball.get()) + 2 * MAG_BITS);

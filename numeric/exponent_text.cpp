@@ -2,12 +2,12 @@
 // conversion as the fallback near a rounding boundary.
 #include "numeric/exponent_text.hpp"
 
-#include <gmp.h>
-
 #include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+
+#include "numeric/mpfr_number.hpp"
 
 namespace {
 
@@ -54,29 +54,8 @@ U128 ShiftRight(U128 a, long bits) {
 // The first 128 bits of a regular number's significand, truncated: |x| lies in
 // [top, top + 1) x 2^(exponent - 128).
 U128 Top128(mpfr_srcptr x) {
-  const mp_limb_t* limbs = x->_mpfr_d;
-  long index = (static_cast<long>(mpfr_get_prec(x)) - 1) / GMP_NUMB_BITS;
   U128 top;
-  int filled = 0;
-  for (; index >= 0 && filled < 128; --index) {
-    const uint64_t limb = static_cast<uint64_t>(limbs[index]);
-    // Append the limb's bits: the pair shifted left by its width, the limb or-ed in.
-    if constexpr (GMP_NUMB_BITS == 64) {
-      top = {top.lo, limb};
-    } else {
-      top = {(top.hi << GMP_NUMB_BITS) | (top.lo >> (64 - GMP_NUMB_BITS)),
-             (top.lo << GMP_NUMB_BITS) | limb};
-    }
-    filled += GMP_NUMB_BITS;
-  }
-  if (filled < 128) {  // fewer bits than 128: place them at the top
-    const int missing = 128 - filled;
-    if (missing >= 64) {
-      top = {top.lo << (missing - 64), 0};
-    } else {
-      top = {(top.hi << missing) | (top.lo >> (64 - missing)), top.lo << missing};
-    }
-  }
+  FirstSignificandBits(x, top.hi, top.lo);
   return top;
 }
 
@@ -88,9 +67,7 @@ struct PowerOfTen {
 };
 
 PowerOfTen RoundedPowerOfTen(long s) {
-  const mpfr_exp_t caller_min = mpfr_get_emin(), caller_max = mpfr_get_emax();
-  mpfr_set_emin(mpfr_get_emin_min());
-  mpfr_set_emax(mpfr_get_emax_max());
+  const WidestMpfrExponents widest;
   MPFR_DECL_INIT(ten, 8);
   MPFR_DECL_INIT(power, 128);
   mpfr_set_ui(ten, 10, MPFR_RNDN);
@@ -99,8 +76,6 @@ PowerOfTen RoundedPowerOfTen(long s) {
   if (mpfr_regular_p(power)) {
     result = {true, Top128(power), static_cast<long>(mpfr_get_exp(power))};
   }
-  mpfr_set_emin(caller_min);
-  mpfr_set_emax(caller_max);
   return result;
 }
 

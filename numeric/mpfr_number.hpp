@@ -1,8 +1,13 @@
 // One GNU MPFR number of a fixed precision, owned: made with the object, released with it. The
 // MPFR binary128, the tests' wide integers and the plot's 256-bit arithmetic all hold theirs so.
+// Beside it, two pieces of MPFR plumbing: its widest exponent range for a scope, and the first
+// bits of a significand.
 #pragma once
 
+#include <gmp.h>
 #include <mpfr.h>
+
+#include <cstdint>
 
 class MpfrNumber {
  public:
@@ -26,3 +31,54 @@ class MpfrNumber {
  private:
   mpfr_t value_;
 };
+
+// MPFR's widest exponent range while the object lives, where no 64- or 128-bit result can
+// overflow; the caller's range is given back.
+class WidestMpfrExponents {
+ public:
+  WidestMpfrExponents() : min_(mpfr_get_emin()), max_(mpfr_get_emax()) {
+    mpfr_set_emin(mpfr_get_emin_min());
+    mpfr_set_emax(mpfr_get_emax_max());
+  }
+  WidestMpfrExponents(const WidestMpfrExponents&) = delete;
+  WidestMpfrExponents& operator=(const WidestMpfrExponents&) = delete;
+  ~WidestMpfrExponents() {
+    mpfr_set_emin(min_);
+    mpfr_set_emax(max_);
+  }
+
+ private:
+  mpfr_exp_t min_, max_;
+};
+
+// The first 128 bits of a regular number's significand, truncated, its leading one at the top of
+// `high` (zeros follow a shorter significand): |x| lies in [high 2^64 + low, high 2^64 + low + 1)
+// x 2^(exponent - 128), and exactly there when x has 128 bits or fewer.
+inline void FirstSignificandBits(mpfr_srcptr x, uint64_t& high, uint64_t& low) {
+  const mp_limb_t* limbs = x->_mpfr_d;
+  long index = (static_cast<long>(mpfr_get_prec(x)) - 1) / GMP_NUMB_BITS;
+  high = low = 0;
+  int filled = 0;
+  for (; index >= 0 && filled < 128; --index) {
+    const uint64_t limb = static_cast<uint64_t>(limbs[index]);
+    // Append the limb's bits: the pair shifted left by its width, the limb or-ed in.
+    if constexpr (GMP_NUMB_BITS == 64) {
+      high = low;
+      low = limb;
+    } else {
+      high = (high << GMP_NUMB_BITS) | (low >> (64 - GMP_NUMB_BITS));
+      low = (low << GMP_NUMB_BITS) | limb;
+    }
+    filled += GMP_NUMB_BITS;
+  }
+  if (filled < 128) {  // fewer bits than 128: place them at the top
+    const int missing = 128 - filled;
+    if (missing >= 64) {
+      high = low << (missing - 64);
+      low = 0;
+    } else {
+      high = (high << missing) | (low >> (64 - missing));
+      low <<= missing;
+    }
+  }
+}

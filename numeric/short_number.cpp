@@ -1,6 +1,8 @@
 // The 16-byte number and its MPFR view.
 #include "numeric/short_number.hpp"
 
+#include "numeric/mpfr_number.hpp"
+
 ShortNumber::ShortNumber(mpfr_srcptr x, mpfr_rnd_t rounding) {
   const bool negative = mpfr_signbit(x) != 0;
   signed_exponent_ = negative ? 1 : 0;
@@ -16,33 +18,18 @@ ShortNumber::ShortNumber(mpfr_srcptr x, mpfr_rnd_t rounding) {
     significand_ = kZero;
     return;
   }
-  if (mpfr_get_prec(x) <= 64) {  // held as it is: its limbs, left-aligned in 64 bits
-    const mp_limb_t* limbs = x->_mpfr_d;
-    if constexpr (GMP_NUMB_BITS == 64) {
-      significand_ = static_cast<uint64_t>(limbs[0]);
-    } else if (mpfr_get_prec(x) <= 32) {
-      significand_ = static_cast<uint64_t>(limbs[0]) << 32;
-    } else {
-      significand_ = (static_cast<uint64_t>(limbs[1]) << 32) | static_cast<uint64_t>(limbs[0]);
-    }
-    signed_exponent_ = 2 * static_cast<int64_t>(mpfr_get_exp(x)) + (negative ? 1 : 0);
-    return;
-  }
-  // Rounded in MPFR's widest exponent range, where 64 bits never overflow.
-  const mpfr_exp_t caller_min = mpfr_get_emin(), caller_max = mpfr_get_emax();
-  mpfr_set_emin(mpfr_get_emin_min());
-  mpfr_set_emax(mpfr_get_emax_max());
+  // Held as it is when it has 64 bits or fewer; else rounded, in MPFR's widest exponent range,
+  // where 64 bits never overflow.
   MPFR_DECL_INIT(rounded, 64);
-  mpfr_set(rounded, x, rounding);
-  mpfr_set_emin(caller_min);
-  mpfr_set_emax(caller_max);
-  if constexpr (GMP_NUMB_BITS == 64) {
-    significand_ = static_cast<uint64_t>(rounded->_mpfr_d[0]);
-  } else {
-    significand_ = (static_cast<uint64_t>(rounded->_mpfr_d[1]) << 32) |
-                   static_cast<uint64_t>(rounded->_mpfr_d[0]);
+  mpfr_srcptr held = x;
+  if (mpfr_get_prec(x) > 64) {
+    const WidestMpfrExponents widest;
+    mpfr_set(rounded, x, rounding);
+    held = rounded;
   }
-  signed_exponent_ = 2 * static_cast<int64_t>(mpfr_get_exp(rounded)) + (negative ? 1 : 0);
+  uint64_t below = 0;  // nothing: 64 bits at most
+  FirstSignificandBits(held, significand_, below);
+  signed_exponent_ = 2 * static_cast<int64_t>(mpfr_get_exp(held)) + (negative ? 1 : 0);
 }
 
 ShortNumber::View::View(const ShortNumber& number) {

@@ -23,22 +23,6 @@ std::string MpfrText(mpfr_srcptr x, int digits, DigitRounding rounding) {
   return text;
 }
 
-// MPFR's widest exponents, for the extreme rows; the caller's put back.
-class WideExponents {
- public:
-  WideExponents() : min_(mpfr_get_emin()), max_(mpfr_get_emax()) {
-    mpfr_set_emin(mpfr_get_emin_min());
-    mpfr_set_emax(mpfr_get_emax_max());
-  }
-  ~WideExponents() {
-    mpfr_set_emin(min_);
-    mpfr_set_emax(max_);
-  }
-
- private:
-  mpfr_exp_t min_, max_;
-};
-
 struct Row {
   const char* value;  // read at `bits`, to nearest
   int bits;
@@ -93,7 +77,7 @@ constexpr Row kRows[] = {
 };
 
 TEST(ExponentText, MatchesMpfrOnTheBoundaryRows) {
-  const WideExponents wide;
+  const WidestMpfrExponents widest;
   for (const Row& row : kRows) {
     MpfrNumber x(row.bits);
     mpfr_set_str(x.get(), row.value, 10, MPFR_RNDN);
@@ -112,7 +96,7 @@ TEST(ExponentText, MatchesMpfrOnTheBoundaryRows) {
 // are pushed to within a few units of the last bit of a decimal tie or boundary, where the
 // quick way must give up and MPFR decide.
 TEST(ExponentText, MatchesMpfrOnRandomValues) {
-  const WideExponents wide;
+  const WidestMpfrExponents widest;
   std::mt19937_64 random(20261209);
   gmp_randstate_t state;
   gmp_randinit_default(state);

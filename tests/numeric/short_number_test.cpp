@@ -34,9 +34,7 @@ constexpr Row kRows[] = {
 };
 
 TEST(ShortNumber, HoldsWhatMpfrRoundsTo64Bits) {
-  const mpfr_exp_t emin = mpfr_get_emin(), emax = mpfr_get_emax();
-  mpfr_set_emin(mpfr_get_emin_min());
-  mpfr_set_emax(mpfr_get_emax_max());
+  const WidestMpfrExponents widest;
   for (const Row& row : kRows) {
     MpfrNumber x(row.bits);
     mpfr_set_str(x.get(), row.value, 16, MPFR_RNDN);
@@ -54,8 +52,6 @@ TEST(ShortNumber, HoldsWhatMpfrRoundsTo64Bits) {
     }
   }
   EXPECT_TRUE(mpfr_zero_p(ShortNumber().get()));
-  mpfr_set_emin(emin);
-  mpfr_set_emax(emax);
 }
 
 }  // namespace
