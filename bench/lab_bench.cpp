@@ -1,7 +1,7 @@
 // How long the laboratory's experiment takes: the default run, and a large one with every format.
 #include <benchmark/benchmark.h>
 
-#include "lab/experiment.hpp"
+#include "laboratory/experiment.hpp"
 
 namespace {
 

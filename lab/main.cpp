@@ -1,6 +1,5 @@
 // Entry point of bessel-recurrence-lab: the options, the experiment, and its table, CSV or
 // picture.
-#include <algorithm>
 #include <string>
 #include <string_view>
 
@@ -8,15 +7,15 @@
 #include "cli/options.hpp"
 #include "cli/standard_output.hpp"
 #include "cli/terminal_width.hpp"
-#include "lab/experiment.hpp"
-#include "lab/report.hpp"
+#include "laboratory/experiment.hpp"
+#include "laboratory/report.hpp"
+#include "laboratory/settings.hpp"
 #include "picture/output_files.hpp"
 
 namespace {
 
 constexpr std::string_view kProgram = "bessel-recurrence-lab";
 
-constexpr long kMaxOrders = 100000;
 constexpr long kMaxWidth = 100000;
 constexpr int kDefaultWidth = 80;  // when standard output is no terminal of known width
 
@@ -106,39 +105,6 @@ constexpr option kOptions[] = {
     {nullptr, 0, nullptr, 0},
 };
 
-// "binary32,binary64": every name known, none twice (so at most every format once), at least one.
-bool ParseFormats(std::string_view list, std::vector<const IeeeFormat*>& formats,
-                  std::string& complaint) {
-  formats.clear();
-  for (size_t start = 0; start <= list.size();) {
-    const size_t comma = std::min(list.find(',', start), list.size());
-    const std::string_view name = list.substr(start, comma - start);
-    const IeeeFormat* format = FormatNamed(name);
-    if (format == nullptr) {
-      complaint = UnknownFormatText(Printable(std::string(name)));
-      return false;
-    }
-    if (std::find(formats.begin(), formats.end(), format) != formats.end()) {
-      complaint = "--formats names '" + std::string(format->name) + "' twice";
-      return false;
-    }
-    formats.push_back(format);
-    start = comma + 1;
-  }
-  return true;
-}
-
-// A whole number from 1 to `most` (at most 100000), in decimal digits only.
-bool ParseWhole(std::string_view text, long most, long& value) {
-  if (text.empty() || text.size() > 6) return false;
-  value = 0;
-  for (const char c : text) {
-    if (c < '0' || c > '9') return false;
-    value = value * 10 + (c - '0');
-  }
-  return value >= 1 && value <= most;
-}
-
 // PREFIX's last part, the outputs' base name: "" when PREFIX names a directory ("out/", ".",
 // "a/..").
 std::string PlotBase(const std::string& prefix) {
@@ -184,44 +150,22 @@ int main(int argc, char* argv[]) {
         Print(VersionText(kProgram));
         return Finished(kProgram, kExitSuccess);
       case kFunction:
-        experiment.function = BesselFunctionNamed(value);
-        if (experiment.function == nullptr) {
-          return UsageError(kProgram,
-                            "--function is J, Y, I, K, j or y, not '" + Printable(value) + "'");
-        }
+        complaint = SetFunction(experiment, value);
         break;
-      case kX: {
-        IeeeNumber x(kBinary64);
-        if (ReadX(value, kBinary64, x) == XReading::kNotInRange) {
-          return UsageError(
-              kProgram, "--x needs a number with 0 < X <= 10000, not '" + Printable(value) + "'");
-        }
-        experiment.x_text = value;
+      case kX:
+        complaint = SetX(experiment, value);
         break;
-      }
       case kOrders:
-        if (!ParseWhole(value, kMaxOrders, experiment.orders)) {
-          return UsageError(kProgram, "--orders needs a whole number from 1 to 100000, not '" +
-                                          Printable(value) + "'");
-        }
+        complaint = SetOrders(experiment, value);
         break;
       case kFormats:
-        if (!ParseFormats(value, experiment.seed_formats, complaint)) {
-          return UsageError(kProgram, complaint);
-        }
+        complaint = SetFormats(experiment, std::string_view(value));
         break;
       case kArithmetic:
-        experiment.arithmetic = FormatNamed(value);
-        if (experiment.arithmetic == nullptr) {
-          return UsageError(kProgram, UnknownFormatText(Printable(value)));
-        }
+        complaint = SetArithmetic(experiment, value);
         break;
       case kSeeds:
-        if (value != "rounded" && value != "series") {
-          return UsageError(kProgram,
-                            "--seeds is rounded or series, not '" + Printable(value) + "'");
-        }
-        experiment.seeds = value == "rounded" ? SeedKind::kRounded : SeedKind::kSeries;
+        complaint = SetSeeds(experiment, value);
         break;
       case kCsv:
       case kJson:
@@ -232,7 +176,7 @@ int main(int argc, char* argv[]) {
         output = option.code == kCsv ? Output::kCsv : Output::kJson;
         break;
       case kWidth:
-        if (!ParseWhole(value, kMaxWidth, width)) {
+        if (!ReadWhole(value, kMaxWidth, width)) {
           return UsageError(kProgram, "--width needs a whole number from 1 to 100000, not '" +
                                           Printable(value) + "'");
         }
@@ -247,21 +191,13 @@ int main(int argc, char* argv[]) {
       default:
         return UsageError(kProgram, value);
     }
+    if (!complaint.empty()) return UsageError(kProgram, complaint);
   }
   if (!line.operands.empty()) {
     return UsageError(kProgram, "extra operand '" + Printable(line.operands.front()) + "'");
   }
-  if (experiment.seeds == SeedKind::kSeries && !HasSeries(*experiment.function)) {
-    return UsageError(kProgram, "--seeds series: " + std::string(experiment.function->letter) +
-                                    " has no power series to sum; J, I and j have");
-  }
-  // The range holds for the value computed with, x rounded to the arithmetic format (where
-  // only 0 can fall out of it: 10000 rounds down in every format).
-  IeeeNumber x(*experiment.arithmetic);
-  if (ReadX(experiment.x_text, *experiment.arithmetic, x) != XReading::kValid) {
-    return UsageError(kProgram, "--x '" + Printable(experiment.x_text) + "' is 0 in " +
-                                    std::string(experiment.arithmetic->name) +
-                                    ", out of 0 < X <= 10000");
+  if (const std::string complaint = CheckTogether(experiment); !complaint.empty()) {
+    return UsageError(kProgram, complaint);
   }
 
   // The destination is opened, and its names checked, before anything is computed.

@@ -6,7 +6,7 @@
 #include <sstream>
 #include <string>
 
-#include "lab/report.hpp"
+#include "laboratory/report.hpp"
 #include "tests/lab/lab_support.hpp"
 
 namespace {

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "lab/experiment.hpp"
-#include "lab/report.hpp"
+#include "laboratory/experiment.hpp"
+#include "laboratory/report.hpp"
 #include "results/result_files.hpp"
 #include "results/result_table.hpp"
 #include "tests/lab/lab_support.hpp"

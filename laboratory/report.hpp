@@ -6,11 +6,28 @@
 #include <string>
 #include <string_view>
 
-#include "lab/experiment.hpp"
+#include "laboratory/experiment.hpp"
 
 // Where a text goes, piece by piece, in pieces of about 64 KiB: false when a piece could not be
 // written, and nothing more is sent. So a table of 100,000 rows never lies in memory whole.
 using TextSink = std::function<bool(std::string_view)>;
+
+// The numbers as every output prints them, each correctly rounded in exponent form ("inf",
+// "nan" as they are): an error with 7 significant digits ("-1.297000e-07"), a bound with 3
+// rounded up ("1.61e-08"), the truth f_m(x) with 17.
+std::string ErrorText(const ShortNumber& error);
+std::string BoundText(const ShortNumber& bound);
+std::string TruthText(const Outcome& outcome, size_t m);
+
+// x as the binary value the experiment used: in decimal, to as many digits as tell it apart
+// from its neighbours in the arithmetic format, and in hexadecimal, exactly.
+struct XUsed {
+  std::string decimal, hexadecimal;
+};
+XUsed XUsedText(const Outcome& outcome);
+
+// How Miller's start was chosen, in words, for a minimal function.
+std::string MillerRule(const Outcome& outcome);
 
 // Aligned columns under a heading that states x, the arithmetic, the backward start and every
 // seed with its relative error, in blocks of seed formats that fit `width` columns (the backward

@@ -1,5 +1,5 @@
 // Writing the experiment out. Every number is MPFR's own correctly rounded text of it.
-#include "lab/report.hpp"
+#include "laboratory/report.hpp"
 
 #include <mpfr.h>
 
@@ -137,7 +137,7 @@ void Blocks(const Outcome& outcome, int width, ChunkedText& text) {
   const auto widen = [](size_t& to, size_t length) { to = std::max(to, length + 1); };
   for (size_t m = 0; m < rows; ++m) {
     widen(order_width, std::to_string(m).size());
-    widen(truth_width, MidpointText(outcome.truth.f[m], 17).size());
+    widen(truth_width, TruthText(outcome, m).size());
     for (size_t g = 0; g < outcome.columns.size(); ++g) {
       const SeedColumn& column = outcome.columns[g];
       for (const ShortNumber* value :
@@ -170,8 +170,7 @@ void Blocks(const Outcome& outcome, int width, ChunkedText& text) {
     }
     text += "\n" + names + "\n" + heads + "\n";
     for (size_t m = 0; m < rows; ++m) {
-      text += Padded(std::to_string(m), order_width) +
-              Padded(MidpointText(outcome.truth.f[m], 17), truth_width);
+      text += Padded(std::to_string(m), order_width) + Padded(TruthText(outcome, m), truth_width);
       for (size_t g = first; g < end; ++g) {
         const size_t w = column_width[g];
         if (g < outcome.columns.size()) {
@@ -255,6 +254,31 @@ std::string SummaryText(const Outcome& outcome, int width) {
 }
 
 }  // namespace
+
+std::string ErrorText(const ShortNumber& error) {
+  return Seven(error.get());
+}
+
+std::string BoundText(const ShortNumber& bound) {
+  return Three(bound.get());
+}
+
+std::string TruthText(const Outcome& outcome, size_t m) {
+  return MidpointText(outcome.truth.f[m], 17);
+}
+
+XUsed XUsedText(const Outcome& outcome) {
+  const int precision = outcome.x.format().precision;
+  const int digits = static_cast<int>(std::ceil(precision * std::log10(2.0))) + 1;
+  char decimal[96], hexadecimal[96];
+  mpfr_snprintf(decimal, sizeof decimal, "%.*Re", digits - 1, outcome.x.get());
+  mpfr_snprintf(hexadecimal, sizeof hexadecimal, "%Ra", outcome.x.get());
+  return {decimal, hexadecimal};
+}
+
+std::string MillerRule(const Outcome& outcome) {
+  return BackwardStartRule(*outcome.truth.function) + ", bits = p + 8";
+}
 
 bool WriteTable(const Experiment& experiment, const Outcome& outcome, int width,
                 const TextSink& sink) {
@@ -343,7 +367,7 @@ bool WriteCsv(const Outcome& outcome, const TextSink& sink) {
   }
   text += "\n";
   for (size_t m = 0; m < outcome.backward.size(); ++m) {
-    text += std::to_string(m) + "," + MidpointText(outcome.truth.f[m], 17) + ",";
+    text += std::to_string(m) + "," + TruthText(outcome, m) + ",";
     for (const SeedColumn& column : outcome.columns) {
       text += Seven(column.measured[m].get()) + "," + Seven(column.predicted[m].get()) + ",";
     }
@@ -396,17 +420,13 @@ std::string JsonDouble(double value, const char* format) {
 
 bool WriteJson(const Experiment& experiment, const Outcome& outcome, const TextSink& sink) {
   const IeeeFormat& arithmetic = outcome.x.format();
-  // As many digits as tell the value apart from its neighbours in the format, and exactly.
-  const int digits = static_cast<int>(std::ceil(arithmetic.precision * std::log10(2.0))) + 1;
-  char decimal[96], hexadecimal[96];
-  mpfr_snprintf(decimal, sizeof decimal, "%.*Re", digits - 1, outcome.x.get());
-  mpfr_snprintf(hexadecimal, sizeof hexadecimal, "%Ra", outcome.x.get());
+  const XUsed x = XUsedText(outcome);
   ChunkedText text(sink);
   text += "{\n  \"parameters\": {\n";
   text += "    \"function\": " + JsonString(experiment.function->letter) + ",\n";
   text += "    \"x\": " + JsonString(experiment.x_text) + ",\n";
-  text += "    \"x_used\": {\"decimal\": " + JsonString(decimal) +
-          ", \"hexadecimal\": " + JsonString(hexadecimal) + "},\n";
+  text += "    \"x_used\": {\"decimal\": " + JsonString(x.decimal) +
+          ", \"hexadecimal\": " + JsonString(x.hexadecimal) + "},\n";
   text += "    \"arithmetic\": " + JsonString(arithmetic.name) + ",\n";
   text += "    \"seeds\": " +
           JsonString(experiment.seeds == SeedKind::kRounded ? "rounded" : "series") + ",\n";
@@ -415,15 +435,15 @@ bool WriteJson(const Experiment& experiment, const Outcome& outcome, const TextS
     text += (i > 0 ? ", " : "") + JsonString(outcome.columns[i].format->name);
   }
   text += "],\n    \"orders\": " + std::to_string(outcome.backward.size() - 1) + ",\n";
-  text += "    \"miller\": " +
-          (outcome.truth.function->minimal
-               ? "{\"start\": " + std::to_string(outcome.backward_start) + ", \"rule\": " +
-                     JsonString(BackwardStartRule(*outcome.truth.function) + ", bits = p + 8") + "}"
-               : std::string("null")) +
-          "\n  },\n  \"rows\": [\n";
+  text +=
+      "    \"miller\": " +
+      (outcome.truth.function->minimal ? "{\"start\": " + std::to_string(outcome.backward_start) +
+                                             ", \"rule\": " + JsonString(MillerRule(outcome)) + "}"
+                                       : std::string("null")) +
+      "\n  },\n  \"rows\": [\n";
   for (size_t m = 0; m < outcome.backward.size(); ++m) {
     text += "    {\"m\": " + std::to_string(m) + ", " + JsonString(Letter(outcome) + "_m") + ": " +
-            JsonNumber(MidpointText(outcome.truth.f[m], 17), Mid(outcome.truth.f[m]).get()) +
+            JsonNumber(TruthText(outcome, m), Mid(outcome.truth.f[m]).get()) +
             ", \"near_zero\": " + (outcome.near_zero[m] ? "true" : "false") +
             ", \"below_range\": " + (outcome.below_range[m] ? "true" : "false") +
             ", \"overflowed\": " + (Overflowed(outcome, m) ? "true" : "false") +

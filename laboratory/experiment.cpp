@@ -1,6 +1,6 @@
 // The experiment itself: seeds, forward recurrence, errors measured and predicted, backward
 // recurrence with rescaling, every printed digit proven by the truth's balls.
-#include "lab/experiment.hpp"
+#include "laboratory/experiment.hpp"
 
 #include <algorithm>
 #include <climits>
