@@ -1,0 +1,39 @@
+# The Python module (python/): built when BESSEL_PYTHON is on (the default) and Python 3 with its
+# headers, pybind11 and numpy are found, on a native POSIX build without the sanitizers (their
+# runtime cannot be loaded into a Python that was not started with it). Sets BESSEL_PYTHON_BUILT.
+#
+# Debian's own /usr/bin/python3 is taken where it is, before any other python3 on PATH (pyenv's,
+# a virtual environment's): numpy and pybind11 come from Debian's packages, for that Python.
+# -DPython3_EXECUTABLE=... chooses another.
+option(BESSEL_PYTHON "Build the Python module where Python 3, pybind11 and numpy are" ON)
+set(BESSEL_PYTHON_BUILT OFF)
+if(BESSEL_PYTHON AND NOT WIN32 AND NOT CMAKE_CROSSCOMPILING AND NOT BESSEL_SANITIZE)
+  if(NOT DEFINED Python3_EXECUTABLE AND EXISTS /usr/bin/python3)
+    set(Python3_EXECUTABLE /usr/bin/python3)
+  endif()
+  find_package(Python3 COMPONENTS Interpreter Development.Module QUIET)
+  find_package(pybind11 CONFIG QUIET)
+  set(numpy_found 1)
+  if(Python3_FOUND)
+    execute_process(COMMAND ${Python3_EXECUTABLE} -c "import numpy"
+                    RESULT_VARIABLE numpy_found OUTPUT_QUIET ERROR_QUIET)
+  endif()
+  if(Python3_FOUND AND pybind11_FOUND AND numpy_found EQUAL 0)
+    set(BESSEL_PYTHON_BUILT ON)
+    # The module is a shared object: the static libraries it takes in are compiled to be
+    # position independent (without interposition, so calls within them stay direct).
+    set(CMAKE_POSITION_INDEPENDENT_CODE ON)
+    add_compile_options(-fno-semantic-interposition)
+    # Where `cmake --install` puts the package bessel_recurrence/: that Python's own site
+    # directory, or for the Debian package Debian's directory for Python 3 modules.
+    if(BESSEL_DEBIAN_PACKAGE)
+      set(python_site lib/python3/dist-packages)
+    else()
+      set(python_site ${Python3_SITEARCH})
+    endif()
+    set(BESSEL_PYTHON_SITE ${python_site} CACHE PATH "Where the Python package is installed")
+  else()
+    message(STATUS "Python module: not built (needs Python 3 with its headers, pybind11 "
+                   "and numpy: python3-dev, pybind11-dev, python3-numpy)")
+  endif()
+endif()

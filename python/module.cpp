@@ -1,0 +1,215 @@
+// bessel_recurrence._lab: the laboratory's experiment and the exact rounding into any IEEE
+// format, for bessel_recurrence/__init__.py, which gives them their Python face (types,
+// docstrings, the result's classes). Every number handed over is the text the command line
+// prints, and beside it that text's nearest float64.
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "cli/messages.hpp"
+#include "cli/version.hpp"
+#include "laboratory/experiment.hpp"
+#include "laboratory/report.hpp"
+#include "laboratory/settings.hpp"
+#include "numeric/mpfr_number.hpp"
+
+namespace py = pybind11;
+
+namespace {
+
+// The nearest float64 to a decimal text in exponent form, "inf" or "nan": std::from_chars
+// (correctly rounded, whatever the locale), and where its result falls out of float64's range,
+// the text read by MPFR and rounded once into binary64, to 0 or infinity as IEEE rounds.
+double NearestDouble(const std::string& text) {
+  double value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error == std::errc() && end == text.data() + text.size()) return value;
+  IeeeNumber rounded(kBinary64);
+  rounded.Set([&](mpfr_ptr v) { return mpfr_strtofr(v, text.c_str(), nullptr, 10, MPFR_RNDN); });
+  return rounded.ToDouble();
+}
+
+// Texts as a numpy array of str (fixed width, UCS-4): every one is ASCII.
+py::array TextArray(const std::vector<std::string>& texts) {
+  size_t width = 1;
+  for (const std::string& text : texts) width = std::max(width, text.size());
+  py::array array(py::dtype("<U" + std::to_string(width)),
+                  std::vector<py::ssize_t>{static_cast<py::ssize_t>(texts.size())});
+  auto* out = static_cast<char32_t*>(array.mutable_data());
+  std::memset(out, 0, texts.size() * width * sizeof(char32_t));
+  for (size_t i = 0; i < texts.size(); ++i) {
+    for (size_t k = 0; k < texts[i].size(); ++k) {
+      out[i * width + k] = static_cast<unsigned char>(texts[i][k]);
+    }
+  }
+  return array;
+}
+
+// One printed column: (float64 values, str texts), row by row.
+py::tuple Column(size_t rows, const std::function<std::string(size_t)>& text_of) {
+  std::vector<std::string> texts;
+  texts.reserve(rows);
+  py::array_t<double> values(static_cast<py::ssize_t>(rows));
+  double* out = values.mutable_data();
+  for (size_t m = 0; m < rows; ++m) {
+    texts.push_back(text_of(m));
+    out[m] = NearestDouble(texts.back());
+  }
+  return py::make_tuple(values, TextArray(texts));
+}
+
+py::array_t<bool> Flags(size_t rows, const std::function<bool(size_t)>& flag_of) {
+  py::array_t<bool> flags(static_cast<py::ssize_t>(rows));
+  bool* out = flags.mutable_data();
+  for (size_t m = 0; m < rows; ++m) out[m] = flag_of(m);
+  return flags;
+}
+
+py::object NoneIfNegative(long value) {
+  return value < 0 ? py::object(py::none()) : py::object(py::int_(value));
+}
+
+py::dict Parameters(const Experiment& experiment, const Outcome& outcome) {
+  py::dict parameters;
+  parameters["function"] = std::string(experiment.function->letter);
+  parameters["x"] = experiment.x_text;
+  const XUsed x = XUsedText(outcome);
+  parameters["x_used"] =
+      py::dict(py::arg("decimal") = x.decimal, py::arg("hexadecimal") = x.hexadecimal);
+  parameters["arithmetic"] = std::string(experiment.arithmetic->name);
+  parameters["seeds"] = experiment.seeds == SeedKind::kRounded ? "rounded" : "series";
+  py::list formats;
+  for (const SeedColumn& column : outcome.columns) formats.append(column.format->name);
+  parameters["formats"] = py::tuple(formats);
+  parameters["orders"] = experiment.orders;
+  parameters["miller"] = outcome.truth.function->minimal
+                             ? py::object(py::dict(py::arg("start") = outcome.backward_start,
+                                                   py::arg("rule") = MillerRule(outcome)))
+                             : py::object(py::none());
+  return parameters;
+}
+
+py::dict SummaryOf(const Outcome& outcome) {
+  const Summary summary = Summarize(outcome);
+  py::dict formats;
+  for (size_t i = 0; i < outcome.columns.size(); ++i) {
+    const ColumnSummary& said = summary.columns[i];
+    py::dict column;
+    column["every_digit_lost_at"] = NoneIfNegative(said.every_digit_lost_at);
+    column["digits_lost_per_step"] = said.digits_per_step;
+    column["theory_digits_lost_per_step"] = said.theory_digits_per_step;
+    column["dominant"] = said.dominant == Dominant::kSeeds      ? py::object(py::str("seeds"))
+                         : said.dominant == Dominant::kRounding ? py::object(py::str("rounding"))
+                                                                : py::object(py::none());
+    formats[py::str(outcome.columns[i].format->name)] = column;
+  }
+  py::dict backward;
+  backward["largest_ulps"] = summary.backward_worst_at < 0
+                                 ? py::object(py::none())
+                                 : py::object(py::float_(summary.backward_ulps));
+  backward["at"] = NoneIfNegative(summary.backward_worst_at);
+  return py::dict(py::arg("formats") = formats, py::arg("backward") = backward);
+}
+
+// The experiment's parameters as the command line's texts; the first complaint raises
+// ValueError with the command line's own message.
+Experiment ExperimentOf(const std::string& function, const std::string& x,
+                        const std::string& orders, const std::vector<std::string>& formats,
+                        const std::string& arithmetic, const std::string& seeds) {
+  Experiment experiment;
+  for (const std::string& complaint :
+       {SetFunction(experiment, function), SetX(experiment, x), SetOrders(experiment, orders),
+        SetFormats(experiment, formats), SetArithmetic(experiment, arithmetic),
+        SetSeeds(experiment, seeds)}) {
+    if (!complaint.empty()) throw py::value_error(complaint);
+  }
+  if (const std::string complaint = CheckTogether(experiment); !complaint.empty()) {
+    throw py::value_error(complaint);
+  }
+  return experiment;
+}
+
+py::dict RunLab(const std::string& function, const std::string& x, const std::string& orders,
+                const std::vector<std::string>& formats, const std::string& arithmetic,
+                const std::string& seeds) {
+  const Experiment experiment = ExperimentOf(function, x, orders, formats, arithmetic, seeds);
+  // The whole exponent range while the numbers live, the caller's own given back after.
+  WidestMpfrExponents widest;
+  Outcome outcome;
+  bool ran = false;
+  {
+    py::gil_scoped_release unlocked;
+    ran = Run(experiment, outcome);
+  }
+  if (!ran) throw std::runtime_error("the true values could not be computed to the digits printed");
+  const size_t rows = outcome.backward.size();
+  py::dict result;
+  result["parameters"] = Parameters(experiment, outcome);
+  py::array_t<long long> m(static_cast<py::ssize_t>(rows));
+  for (size_t i = 0; i < rows; ++i) m.mutable_data()[i] = static_cast<long long>(i);
+  result["m"] = m;
+  result["truth"] = Column(rows, [&](size_t i) { return TruthText(outcome, i); });
+  result["near_zero"] =
+      Flags(rows, [&](size_t i) { return static_cast<bool>(outcome.near_zero[i]); });
+  result["below_range"] =
+      Flags(rows, [&](size_t i) { return static_cast<bool>(outcome.below_range[i]); });
+  result["overflowed"] = Flags(rows, [&](size_t i) { return Overflowed(outcome, i); });
+  result["backward"] = Column(rows, [&](size_t i) { return ErrorText(outcome.backward[i]); });
+  py::dict columns;
+  for (const SeedColumn& column : outcome.columns) {
+    py::dict parts;
+    parts["measured"] = Column(rows, [&](size_t i) { return ErrorText(column.measured[i]); });
+    parts["predicted"] = Column(rows, [&](size_t i) { return ErrorText(column.predicted[i]); });
+    parts["rounding"] = Column(rows, [&](size_t i) { return ErrorText(column.rounding[i]); });
+    parts["rounding_bound"] =
+        Column(rows, [&](size_t i) { return BoundText(column.rounding_bound[i]); });
+    columns[py::str(column.format->name)] = parts;
+  }
+  result["formats"] = columns;
+  result["summary"] = SummaryOf(outcome);
+  return result;
+}
+
+// Each value rounded once, correctly (to nearest, ties to even), into `format`, with its
+// subnormals and range: as float64, which holds every value of the narrower formats exactly
+// and is itself held exactly by the wider ones.
+py::array_t<double> RoundTo(
+    const py::array_t<double, py::array::c_style | py::array::forcecast>& values,
+    const std::string& name) {
+  const IeeeFormat* format = FormatNamed(name);
+  if (format == nullptr) throw py::value_error(UnknownFormatText(Printable(name)));
+  py::array_t<double> rounded(
+      std::vector<py::ssize_t>(values.shape(), values.shape() + values.ndim()));
+  const double* in = values.data();
+  double* out = rounded.mutable_data();
+  const py::ssize_t count = values.size();
+  {
+    WidestMpfrExponents widest;
+    py::gil_scoped_release unlocked;
+    // A NaN stays the NaN it was, sign and all, as the hardware's conversions keep it.
+    for (py::ssize_t i = 0; i < count; ++i) {
+      out[i] = std::isnan(in[i]) ? in[i] : IeeeNumber(*format, in[i]).ToDouble();
+    }
+  }
+  return rounded;
+}
+
+}  // namespace
+
+PYBIND11_MODULE(_lab, module) {
+  module.doc() = "The laboratory's C++ core; use the package bessel_recurrence.";
+  module.attr("__version__") = std::string(kVersion);
+  py::list names;
+  for (const IeeeFormat* format : kIeeeFormats) names.append(format->name);
+  module.attr("FORMATS") = py::tuple(names);
+  module.def("run", &RunLab, py::arg("function"), py::arg("x"), py::arg("orders"),
+             py::arg("formats"), py::arg("arithmetic"), py::arg("seeds"));
+  module.def("round_to", &RoundTo, py::arg("values"), py::arg("format"));
+}
