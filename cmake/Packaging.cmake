@@ -1,5 +1,6 @@
-# The Debian package, made by CPack from the install rules (scripts/package):
-# bessel-recurrence_X.Y.Z-1_ARCH.deb, installed under /usr.
+# The Debian packages, made by CPack from the install rules (scripts/package), installed under
+# /usr: bessel-recurrence_X.Y.Z-1_ARCH.deb, the programs, and where the Python module is built,
+# python3-bessel-recurrence_X.Y.Z-1_ARCH.deb, the module (install component "python").
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME bessel-recurrence)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -24,4 +25,25 @@ Every printed digit is the exact binary value, correctly rounded, the same on
 every machine. bessel-recurrence-plot draws the tables as one picture, with
 the error growth that theory predicts. It is meant for teaching and studying
 numerical error.")
+if(BESSEL_PYTHON_BUILT)
+  set(CPACK_DEB_COMPONENT_INSTALL ON)
+  set(CPACK_COMPONENTS_ALL Unspecified python)
+  set(CPACK_DEBIAN_UNSPECIFIED_PACKAGE_NAME bessel-recurrence)
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_NAME ${BESSEL_PYTHON_PACKAGE})
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION python)
+  # The module is built for this Python's ABI, and imports numpy.
+  math(EXPR Python3_VERSION_NEXT "${Python3_VERSION_MINOR} + 1")
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS
+      "python3 (>= ${Python3_VERSION_MAJOR}.${Python3_VERSION_MINOR}~), python3 (<< ${Python3_VERSION_MAJOR}.${Python3_VERSION_NEXT}), python3-numpy")
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_RECOMMENDS python3-matplotlib)
+  set(CPACK_DEBIAN_UNSPECIFIED_DESCRIPTION "${CPACK_DEBIAN_PACKAGE_DESCRIPTION}")
+  set(CPACK_DEBIAN_PYTHON_DESCRIPTION
+      "Python module of bessel-recurrence's laboratory
+The module bessel_recurrence runs the laboratory of bessel-recurrence from
+Python: the forward recurrence of a Bessel function from the seeds of any
+IEEE binary format, its relative errors measured against a proven truth and
+predicted by theory, and Miller's backward recurrence, as numpy arrays, with
+every digit the one the program bessel-recurrence-lab prints; and round_to,
+which rounds float64 values correctly into any of the formats.")
+endif()
 include(CPack)

@@ -6,6 +6,7 @@
 # a virtual environment's): numpy and pybind11 come from Debian's packages, for that Python.
 # -DPython3_EXECUTABLE=... chooses another.
 option(BESSEL_PYTHON "Build the Python module where Python 3, pybind11 and numpy are" ON)
+set(BESSEL_PYTHON_PACKAGE python3-bessel-recurrence)  # its Debian package
 set(BESSEL_PYTHON_BUILT OFF)
 if(BESSEL_PYTHON AND NOT WIN32 AND NOT CMAKE_CROSSCOMPILING AND NOT BESSEL_SANITIZE)
   if(NOT DEFINED Python3_EXECUTABLE AND EXISTS /usr/bin/python3)
@@ -24,14 +25,23 @@ if(BESSEL_PYTHON AND NOT WIN32 AND NOT CMAKE_CROSSCOMPILING AND NOT BESSEL_SANIT
     # position independent (without interposition, so calls within them stay direct).
     set(CMAKE_POSITION_INDEPENDENT_CODE ON)
     add_compile_options(-fno-semantic-interposition)
-    # Where `cmake --install` puts the package bessel_recurrence/: that Python's own site
-    # directory, or for the Debian package Debian's directory for Python 3 modules.
+    # Where `cmake --install` puts the package bessel_recurrence/: the site directory that
+    # Python itself installs local packages into (on Debian /usr/local/lib/python3.X/
+    # dist-packages), under the prefix like every other file, so that --prefix and DESTDIR
+    # work; for the Debian package, Debian's directory for Python 3 modules.
     if(BESSEL_DEBIAN_PACKAGE)
       set(python_site lib/python3/dist-packages)
     else()
-      set(python_site ${Python3_SITEARCH})
+      execute_process(COMMAND ${Python3_EXECUTABLE} -c
+                              "import sysconfig; print(sysconfig.get_path('platlib'))"
+                      OUTPUT_VARIABLE python_site OUTPUT_STRIP_TRAILING_WHITESPACE)
+      cmake_path(IS_PREFIX CMAKE_INSTALL_PREFIX "${python_site}" NORMALIZE under_prefix)
+      if(under_prefix)
+        cmake_path(RELATIVE_PATH python_site BASE_DIRECTORY ${CMAKE_INSTALL_PREFIX})
+      endif()
     endif()
-    set(BESSEL_PYTHON_SITE ${python_site} CACHE PATH "Where the Python package is installed")
+    set(BESSEL_PYTHON_SITE ${python_site} CACHE STRING
+        "Where the Python package is installed (relative: under the prefix)")
   else()
     message(STATUS "Python module: not built (needs Python 3 with its headers, pybind11 "
                    "and numpy: python3-dev, pybind11-dev, python3-numpy)")

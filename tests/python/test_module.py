@@ -9,6 +9,8 @@ import json
 import math
 import os
 import subprocess
+import sys
+import tempfile
 
 import numpy as np
 import pytest
@@ -51,6 +53,11 @@ CASES = [
          "--arithmetic", "binary16"],
     ),
 ]
+
+
+def test_the_module_tested_is_the_one_built():
+    built = os.path.join(os.environ["BESSEL_BINARY_DIR"], "python", "bessel_recurrence")
+    assert os.path.dirname(br.__file__) == built
 
 
 def same_float(a, b):
@@ -224,3 +231,26 @@ def test_the_notebook_is_kept_without_outputs():
         notebook = json.load(file)
     code = [cell for cell in notebook["cells"] if cell["cell_type"] == "code"]
     assert code and all(not cell["outputs"] and cell["execution_count"] is None for cell in code)
+
+
+def test_cmake_installs_a_package_that_imports_and_runs():
+    # Into a DESTDIR, under the prefix /usr/local: where the site directory is relative, it lies
+    # under the prefix, as the build configured it.
+    with tempfile.TemporaryDirectory() as dest:
+        installed = subprocess.run(
+            [os.environ["BESSEL_CMAKE"], "--install", os.environ["BESSEL_BINARY_DIR"],
+             "--component", "python", "--prefix", "/usr/local"],
+            env=dict(os.environ, DESTDIR=dest), capture_output=True, text=True, timeout=120)
+        assert installed.returncode == 0, installed.stderr
+        site = os.path.join("/usr/local", os.environ["BESSEL_PYTHON_SITE"])
+        package = dest + site
+        assert sorted(os.listdir(os.path.join(package, "bessel_recurrence")))[0] == "__init__.py"
+        imported = subprocess.run(
+            [sys.executable, "-c",
+             "import bessel_recurrence as b; print(b.__file__); "
+             "print(b.run(orders=3).formats['binary64'].measured_text[3])"],
+            env=dict(os.environ, PYTHONPATH=package), cwd=dest, capture_output=True, text=True,
+            timeout=120)
+        assert imported.returncode == 0, imported.stderr
+        assert imported.stdout.splitlines() == [
+            os.path.join(package, "bessel_recurrence", "__init__.py"), "-1.749900e-14"]
