@@ -1,6 +1,7 @@
 # The Python module (python/): built when BESSEL_PYTHON is on (the default) and Python 3 with its
 # headers, pybind11 and numpy are found, on a native POSIX build without the sanitizers (their
-# runtime cannot be loaded into a Python that was not started with it). Sets BESSEL_PYTHON_BUILT.
+# runtime cannot be loaded into a Python that was not started with it). Sets BESSEL_PYTHON_BUILT
+# and BESSEL_PYTHON_INSTALL_DIR.
 #
 # Debian's own /usr/bin/python3 is taken where it is, before any other python3 on PATH (pyenv's,
 # a virtual environment's): numpy and pybind11 come from Debian's packages, for that Python.
@@ -21,15 +22,21 @@ if(BESSEL_PYTHON AND NOT WIN32 AND NOT CMAKE_CROSSCOMPILING AND NOT BESSEL_SANIT
   endif()
   if(Python3_FOUND AND pybind11_FOUND AND numpy_found EQUAL 0)
     set(BESSEL_PYTHON_BUILT ON)
-    # The module is a shared object: the static libraries it takes in are compiled to be
-    # position independent (without interposition, so calls within them stay direct).
+    # The module is a shared object: the static libraries it takes in, which the programs
+    # share, are compiled to be position independent (without interposition, so calls within
+    # them stay direct); -DBESSEL_PYTHON=OFF builds the programs without.
     set(CMAKE_POSITION_INDEPENDENT_CODE ON)
     add_compile_options(-fno-semantic-interposition)
-    # Where `cmake --install` puts the package bessel_recurrence/: the site directory that
-    # Python itself installs local packages into (on Debian /usr/local/lib/python3.X/
-    # dist-packages), under the prefix like every other file, so that --prefix and DESTDIR
-    # work; for the Debian package, Debian's directory for Python 3 modules.
-    if(BESSEL_DEBIAN_PACKAGE)
+    # Where `cmake --install` puts the package bessel_recurrence/: -DBESSEL_PYTHON_SITE=DIR
+    # where given (relative: under the prefix); else for the Debian package Debian's directory
+    # for Python 3 modules; else the site directory that Python itself installs local packages
+    # into (on Debian /usr/local/lib/python3.X/dist-packages), relative to the prefix where it
+    # lies under it, so that --prefix and DESTDIR move it like every other file.
+    set(BESSEL_PYTHON_SITE "" CACHE STRING
+        "Where the Python package is installed (default: Python's site directory)")
+    if(BESSEL_PYTHON_SITE)
+      set(python_site ${BESSEL_PYTHON_SITE})
+    elseif(BESSEL_DEBIAN_PACKAGE)
       set(python_site lib/python3/dist-packages)
     else()
       execute_process(COMMAND ${Python3_EXECUTABLE} -c
@@ -40,8 +47,7 @@ if(BESSEL_PYTHON AND NOT WIN32 AND NOT CMAKE_CROSSCOMPILING AND NOT BESSEL_SANIT
         cmake_path(RELATIVE_PATH python_site BASE_DIRECTORY ${CMAKE_INSTALL_PREFIX})
       endif()
     endif()
-    set(BESSEL_PYTHON_SITE ${python_site} CACHE STRING
-        "Where the Python package is installed (relative: under the prefix)")
+    set(BESSEL_PYTHON_INSTALL_DIR ${python_site})
   else()
     message(STATUS "Python module: not built (needs Python 3 with its headers, pybind11 "
                    "and numpy: python3-dev, pybind11-dev, python3-numpy)")

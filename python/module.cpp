@@ -36,11 +36,12 @@ double NearestDouble(const std::string& text) {
   return rounded.ToDouble();
 }
 
-// Texts as a numpy array of str (fixed width, UCS-4): every one is ASCII.
+// Texts as a numpy array of str (fixed width, UCS-4 in the machine's byte order): every one is
+// ASCII.
 py::array TextArray(const std::vector<std::string>& texts) {
   size_t width = 1;
   for (const std::string& text : texts) width = std::max(width, text.size());
-  py::array array(py::dtype("<U" + std::to_string(width)),
+  py::array array(py::dtype("U" + std::to_string(width)),
                   std::vector<py::ssize_t>{static_cast<py::ssize_t>(texts.size())});
   auto* out = static_cast<char32_t*>(array.mutable_data());
   std::memset(out, 0, texts.size() * width * sizeof(char32_t));
@@ -139,9 +140,10 @@ Experiment ExperimentOf(const std::string& function, const std::string& x,
 py::dict RunLab(const std::string& function, const std::string& x, const std::string& orders,
                 const std::vector<std::string>& formats, const std::string& arithmetic,
                 const std::string& seeds) {
-  const Experiment experiment = ExperimentOf(function, x, orders, formats, arithmetic, seeds);
-  // The whole exponent range while the numbers live, the caller's own given back after.
+  // The whole exponent range while the experiment is read and its numbers live, whatever
+  // range another user of MPFR in this thread left; the caller's own given back after.
   WidestMpfrExponents widest;
+  const Experiment experiment = ExperimentOf(function, x, orders, formats, arithmetic, seeds);
   Outcome outcome;
   bool ran = false;
   {
@@ -178,8 +180,8 @@ py::dict RunLab(const std::string& function, const std::string& x, const std::st
 }
 
 // Each value rounded once, correctly (to nearest, ties to even), into `format`, with its
-// subnormals and range: as float64, which holds every value of the narrower formats exactly
-// and is itself held exactly by the wider ones.
+// subnormals and range, whatever MPFR exponent range the thread had: as float64, which holds every
+// value of the narrower formats exactly and is itself held exactly by the wider ones.
 py::array_t<double> RoundTo(
     const py::array_t<double, py::array::c_style | py::array::forcecast>& values,
     const std::string& name) {
@@ -193,7 +195,7 @@ py::array_t<double> RoundTo(
   {
     WidestMpfrExponents widest;
     py::gil_scoped_release unlocked;
-    // A NaN stays the NaN it was, sign and all, as the hardware's conversions keep it.
+    // A NaN comes back as it was given, sign and payload.
     for (py::ssize_t i = 0; i < count; ++i) {
       out[i] = std::isnan(in[i]) ? in[i] : IeeeNumber(*format, in[i]).ToDouble();
     }

@@ -12,8 +12,8 @@ as float64, the printed decimal's nearest float64 (so ``0.0`` or ``inf`` where t
 beyond float64's range, as it does at ``x=1e-200``), and as text, the printed decimal itself,
 which holds every value exactly, whatever its exponent (``"1.234567e-401"``).
 
-Functions
----------
+Routine listings
+----------------
 run
     The experiment, as a `Result`.
 round_to
@@ -23,8 +23,10 @@ Examples
 --------
 >>> import bessel_recurrence as br
 >>> result = br.run(x=1, orders=10)
->>> result.formats["binary64"].measured[10]  # doctest: +SKIP
--0.5206...
+>>> float(result.formats["binary64"].measured[10])
+-27.28592
+>>> str(result.formats["binary64"].measured_text[10])
+'-2.728592e+01'
 """
 
 from __future__ import annotations
@@ -51,7 +53,7 @@ FORMATS: tuple = _lab.FORMATS
 FUNCTIONS: tuple = ("J", "Y", "I", "K", "j", "y")
 
 
-@dataclasses.dataclass(frozen=True)
+@dataclasses.dataclass(frozen=True, eq=False)
 class FormatColumns:
     """One seed format's columns, one value per order m = 0 ... M.
 
@@ -79,7 +81,7 @@ class FormatColumns:
     rounding_bound_text: np.ndarray
 
 
-@dataclasses.dataclass(frozen=True)
+@dataclasses.dataclass(frozen=True, eq=False)
 class Result:
     """What `run` measured: the parameters, every column and mark of the table, the summary.
 
@@ -122,26 +124,39 @@ class Result:
     summary: Dict[str, Any]
 
 
-def _text(name: str, value: Any) -> str:
+def _text(name: str, value: Any) -> bytes:
+    # The bytes the command line would be given: a str's UTF-8, undecodable bytes carried as
+    # the surrogates that Python gives them (as it does for its own command line).
     if not isinstance(value, str):
         raise TypeError(f"{name} must be a str, not {type(value).__name__}")
-    return value
+    try:
+        return value.encode("utf-8", "surrogateescape")
+    except UnicodeEncodeError:
+        raise ValueError(f"{name} {value!r} holds a lone surrogate, not text") from None
 
 
-def _x_text(x: Union[str, int, float, decimal.Decimal]) -> str:
-    if isinstance(x, bool):
+def _whole_text(value: int) -> str:
+    # Every digit, however many: Decimal, unlike str(), has no limit on the digits it writes.
+    return str(decimal.Decimal(value))
+
+
+def _x_text(x: Union[str, int, float, decimal.Decimal]) -> bytes:
+    if isinstance(x, (bool, np.bool_)):
         raise TypeError("x must be a number or a str, not bool")
     if isinstance(x, str):
-        return x
+        return _text("x", x)
     if isinstance(x, numbers.Integral):
-        return str(operator.index(x))
+        return _whole_text(operator.index(x)).encode()
     if isinstance(x, decimal.Decimal):
-        return str(x)
-    if isinstance(x, numbers.Real):
+        return str(x).encode()
+    if isinstance(x, float):
         # The shortest decimal that reads back as this float, as the command line would be
         # given it: 0.1 is the decimal 0.1, rounded once into the arithmetic format.
-        return repr(float(x))
-    raise TypeError(f"x must be a number or a str, not {type(x).__name__}")
+        return repr(float(x)).encode()
+    if isinstance(x, np.floating):
+        # The same for numpy's other floats, in their own precision (float32, longdouble).
+        return np.format_float_scientific(x, unique=True, trim="-").encode()
+    raise TypeError(f"x must be a str, int, float or Decimal, not {type(x).__name__}")
 
 
 def run(
@@ -160,7 +175,7 @@ def run(
         The argument, 0 < x <= 10000, rounded once into the arithmetic format; the truth is
         computed at that value. A str or Decimal is read as the decimal it writes; a float as
         its shortest repr (``0.1`` is the decimal 0.1, as ``--x 0.1`` is, not binary64's
-        nearest value to it).
+        nearest value to it), a numpy float as its shortest in its own precision.
     orders : int, default 10
         M, the highest order: 1 <= M <= 100000.
     formats : str or sequence of str, default ("binary32", "binary64", "binary128")
@@ -190,13 +205,14 @@ def run(
     Examples
     --------
     >>> r = run(x=20, orders=60, formats="binary64", arithmetic="binary64")
-    >>> r.summary["formats"]["binary64"]["every_digit_lost_at"]  # doctest: +SKIP
+    >>> r.summary["formats"]["binary64"]["every_digit_lost_at"]
+    40
     """
-    if isinstance(orders, bool):
+    if isinstance(orders, (bool, np.bool_)):
         raise TypeError("orders must be an int, not bool")
-    orders_text = str(operator.index(orders))
+    orders_text = _whole_text(operator.index(orders)).encode()
     if isinstance(formats, str):
-        names = formats.split(",")
+        names = _text("formats", formats).split(b",")
     else:
         names = [_text("each format", name) for name in formats]
     raw = _lab.run(
@@ -234,7 +250,7 @@ def round_to(values: npt.ArrayLike, format: str) -> Union[np.ndarray, np.float64
 
     Each value is rounded once, to nearest with ties to even, with the format's subnormals,
     overflowing to infinity past its largest value, as the hardware's own conversions do
-    (numpy's float16 and float32 among them).
+    (numpy's float16 and float32 among them). A NaN comes back as it was given.
 
     Parameters
     ----------

@@ -4,6 +4,9 @@ numpy's own conversions and a rounding written here from frexp and rint.
 BESSEL_LAB_PROGRAM names the lab program; PYTHONPATH holds the built package."""
 
 import csv
+import ctypes
+import decimal
+import fractions
 import io
 import json
 import math
@@ -136,6 +139,12 @@ BAD = [
     (dict(seeds="exact"), ["--seeds", "exact"]),
     (dict(function="H"), ["--function", "H"]),
     (dict(function="Y", seeds="series"), ["--function", "Y", "--seeds", "series"]),
+    # Every digit of a huge int, as the command line would print them.
+    (dict(x=10**5000), ["--x", "1" + "0" * 5000]),
+    (dict(orders=-(10**5000)), ["--orders", "-1" + "0" * 5000]),
+    # A byte that is no UTF-8, as Python carries it (subprocess passes it on as the byte).
+    (dict(function="\udcff"), ["--function", "\udcff"]),
+    (dict(formats=["binary32", "\udc80"]), ["--formats", "binary32,\udc80"]),
 ]
 
 
@@ -156,10 +165,45 @@ def test_bad_arguments_raise_the_command_lines_message(keywords, options):
     (dict(x=[1]), TypeError),
     (dict(formats=[32]), TypeError),
     (dict(x="1" * 200000), ValueError),
+    (dict(function="\ud800"), ValueError),
+    (dict(orders=np.bool_(True)), TypeError),
+    (dict(x=fractions.Fraction(1, 3)), TypeError),
 ])
 def test_arguments_the_command_line_cannot_give(keywords, error):
     with pytest.raises(error):
         br.run(**keywords)
+
+
+@pytest.mark.parametrize("x,text,arithmetic", [
+    (3, "3", "binary128"),
+    (0.1, "0.1", "binary128"),
+    (decimal.Decimal("2.50"), "2.50", "binary128"),
+    (np.float32(0.1), "1e-01", "binary128"),
+    (np.longdouble("1e-400"), "1e-400", "x87"),
+])
+def test_x_is_read_as_the_decimal_it_writes(x, text, arithmetic):
+    result = br.run(x=x, orders=1, formats="binary64", arithmetic=arithmetic)
+    assert result.parameters["x"] == text
+    same = br.run(x=text, orders=1, formats="binary64", arithmetic=arithmetic)
+    assert result.parameters["x_used"] == same.parameters["x_used"]
+
+
+def test_another_users_mpfr_exponent_range_is_neither_used_nor_changed():
+    # Another MPFR user in the process (here through ctypes) narrows the exponent range of
+    # the same library: x = 1e-50 is still read, and the range given back as it was.
+    mpfr = ctypes.CDLL("libmpfr.so.6")
+    mpfr.mpfr_get_emin.restype = mpfr.mpfr_get_emax.restype = ctypes.c_long
+    old_emin, old_emax = mpfr.mpfr_get_emin(), mpfr.mpfr_get_emax()
+    mpfr.mpfr_set_emin(ctypes.c_long(-148))
+    mpfr.mpfr_set_emax(ctypes.c_long(128))
+    try:
+        result = br.run(x="1e-50", orders=1)
+        assert result.truth_text[1] == "5.0000000000000000e-51"
+        assert br.round_to(1e-300, "binary64") == 1e-300
+        assert (mpfr.mpfr_get_emin(), mpfr.mpfr_get_emax()) == (-148, 128)
+    finally:
+        mpfr.mpfr_set_emin(ctypes.c_long(old_emin))
+        mpfr.mpfr_set_emax(ctypes.c_long(old_emax))
 
 
 def reference_round(values, precision, min_exponent, max_exponent):
@@ -242,7 +286,7 @@ def test_cmake_installs_a_package_that_imports_and_runs():
              "--component", "python", "--prefix", "/usr/local"],
             env=dict(os.environ, DESTDIR=dest), capture_output=True, text=True, timeout=120)
         assert installed.returncode == 0, installed.stderr
-        site = os.path.join("/usr/local", os.environ["BESSEL_PYTHON_SITE"])
+        site = os.path.join("/usr/local", os.environ["BESSEL_PYTHON_INSTALL_DIR"])
         package = dest + site
         assert sorted(os.listdir(os.path.join(package, "bessel_recurrence")))[0] == "__init__.py"
         imported = subprocess.run(
