@@ -39,18 +39,11 @@ IeeeNumber Combine(const BesselFunction& function, const IeeeNumber& product,
   return previous - product;  // s = -1, t = +1 (I)
 }
 
-// Forward: f_(m+1) = s (n_m / x) f_m + t f_(m-1); the factor, the product and the sum each
-// rounded.
-std::vector<IeeeNumber> Forward(const BesselFunction& function, const IeeeNumber& f0,
-                                const IeeeNumber& f1, const IeeeNumber& x, long last) {
-  std::vector<IeeeNumber> f = {f0, f1};
-  f.reserve(static_cast<size_t>(last) + 1);
-  for (long m = 1; m < last; ++m) {
-    const size_t i = static_cast<size_t>(m);
-    f.push_back(Combine(function, StepFactor(function, m, x) * f[i], f[i - 1]));
-  }
-  f.resize(static_cast<size_t>(last) + 1, f0);
-  return f;
+// One forward step, f_(m+1) = s (n_m / x) f_m + t f_(m-1): the factor, the product and the sum
+// each rounded.
+IeeeNumber ForwardStep(const BesselFunction& function, long m, const IeeeNumber& x,
+                       const IeeeNumber& f_m, const IeeeNumber& f_before) {
+  return Combine(function, StepFactor(function, m, x) * f_m, f_before);
 }
 
 // The backward step of the same recurrence, f_(m-1) = -t s (n_m / x) f_m + t f_(m+1), for a
@@ -250,37 +243,10 @@ bool Overflowed(const Outcome& outcome, size_t m) {
 }
 
 Summary Summarize(const Outcome& outcome) {
-  const auto log10_ratio = [](mpfr_srcptr a, mpfr_srcptr b) {
-    return Log2Ratio(a, b) * std::log10(2.0);
-  };
   Summary summary;
   const size_t last = outcome.backward.size() - 1;
   const BesselTable& truth = outcome.truth;
-  const bool minimal = truth.function->minimal;
-  for (const SeedColumn& column : outcome.columns) {
-    ColumnSummary said;
-    for (size_t m = 0; m <= last && said.every_digit_lost_at < 0; ++m) {
-      if (!mpfr_number_p(column.measured[m].get()) ||
-          mpfr_cmpabs_ui(column.measured[m].get(), 1) >= 0) {
-        said.every_digit_lost_at = static_cast<long>(m);
-      }
-    }
-    said.digits_per_step = std::nan("");
-    said.theory_digits_per_step = std::nan("");
-    if (last >= 2) {  // a step of the recurrence's own: e_0 and e_1 are the seeds'
-      said.digits_per_step =
-          log10_ratio(column.measured[last].get(), column.measured[last - 1].get());
-      said.theory_digits_per_step =
-          minimal ? log10_ratio(Mid(truth.g[last]).get(), Mid(truth.f[last]).get()) -
-                        log10_ratio(Mid(truth.g[last - 1]).get(), Mid(truth.f[last - 1]).get())
-                  : log10_ratio(column.predicted[last].get(), column.predicted[last - 1].get());
-    }
-    const mpfr_srcptr seeds = column.predicted[last].get(), rounding = column.rounding[last].get();
-    said.dominant = !mpfr_number_p(seeds) || !mpfr_number_p(rounding) ? Dominant::kUndetermined
-                    : mpfr_cmpabs(seeds, rounding) >= 0               ? Dominant::kSeeds
-                                                                      : Dominant::kRounding;
-    summary.columns.push_back(said);
-  }
+  for (const SeedColumn& column : outcome.columns) summary.columns.push_back(column.summary);
   const IeeeFormat& format = outcome.x.format();
   MpfrNumber error(truth.bits + 64);
   for (size_t m = 0; m <= last; ++m) {
@@ -396,6 +362,7 @@ Computed ComputeInFormats(const Experiment& experiment, const IeeeNumber& x,
                                           {},
                                           {},
                                           {},
+                                          {},
                                           {}});
   }
   if (function.minimal) {
@@ -422,17 +389,57 @@ bool Settled(const ArbBall& ball, const std::string& digits) {
   return !arf_is_finite(arb_midref(ball.get())) || !digits.empty();
 }
 
-// The value kept of a settled ball: its midpoint rounded to 64 bits, enough for every ratio
-// taken of it, and rounded towards the midpoint's side of a rounding boundary of its digits
-// where the nearest 64-bit value lies on the other (the boundaries lie 10^-7 apart, so one of
-// the two directions stays on the midpoint's side).
-ShortNumber Kept(const ArbBall& ball, const std::string& digits) {
-  MPFR_DECL_INIT(mid, 64);
+// The value kept of a settled ball: its midpoint rounded to the number's bits (64, enough for
+// every ratio taken of it, or 26, enough for its digits), and rounded towards the midpoint's side
+// of a rounding boundary of its digits where the nearest value lies on the other (the
+// boundaries lie 10^-7 apart, so one of the two directions stays on the midpoint's side).
+template <class Number>
+Number Kept(const ArbBall& ball, const std::string& digits) {
+  MPFR_DECL_INIT(mid, Number::kBits);
   for (const mpfr_rnd_t rounding : {MPFR_RNDN, MPFR_RNDZ, MPFR_RNDA}) {
     arf_get_mpfr(mid, arb_midref(ball.get()), rounding);
-    if (digits.empty() || ExponentText(mid, 7) == digits) return ShortNumber(mid);
+    if (digits.empty() || ExponentText(mid, 7) == digits) return Number(mid);
   }
-  std::abort();  // no 64-bit value on the midpoint's side: cannot be
+  std::abort();  // no value on the midpoint's side: cannot be
+}
+
+// A bound's 26-bit value: it prints, rounded up to 3 digits, what the 64-bit bound prints
+// (rounded up, else down, to 26 bits: the 3-digit boundaries lie far wider apart).
+CompactNumber CompactBound(const ShortNumber& bound) {
+  const std::string digits = ExponentText(bound.get(), 3, DigitRounding::kUp);
+  for (const mpfr_rnd_t rounding : {MPFR_RNDU, MPFR_RNDD}) {
+    const CompactNumber compact(bound.get(), rounding);
+    if (ExponentText(compact.get(), 3, DigitRounding::kUp) == digits) return compact;
+  }
+  std::abort();  // cannot be
+}
+
+// What the summary says of a seed format's column, from the 64-bit values of its errors at the
+// last two orders (M - 1, M) and the first order where every digit is lost.
+ColumnSummary SummarizeColumn(const BesselTable& truth, long every_digit_lost_at,
+                              const ShortNumber (&measured)[2], const ShortNumber (&predicted)[2],
+                              const ShortNumber& rounding) {
+  const auto log10_ratio = [](mpfr_srcptr a, mpfr_srcptr b) {
+    return Log2Ratio(a, b) * std::log10(2.0);
+  };
+  const size_t last = truth.f.size() - 1;
+  ColumnSummary said;
+  said.every_digit_lost_at = every_digit_lost_at;
+  said.digits_per_step = std::nan("");
+  said.theory_digits_per_step = std::nan("");
+  if (last >= 2) {  // a step of the recurrence's own: e_0 and e_1 are the seeds'
+    said.digits_per_step = log10_ratio(measured[1].get(), measured[0].get());
+    said.theory_digits_per_step =
+        truth.function->minimal
+            ? log10_ratio(Mid(truth.g[last]).get(), Mid(truth.f[last]).get()) -
+                  log10_ratio(Mid(truth.g[last - 1]).get(), Mid(truth.f[last - 1]).get())
+            : log10_ratio(predicted[1].get(), predicted[0].get());
+  }
+  const ShortNumber::View seeds = predicted[1].get(), rounded = rounding.get();
+  said.dominant = !mpfr_number_p(seeds) || !mpfr_number_p(rounded) ? Dominant::kUndetermined
+                  : mpfr_cmpabs(seeds, rounded) >= 0               ? Dominant::kSeeds
+                                                                   : Dominant::kRounding;
+  return said;
 }
 
 // The orders whose truth is not yet narrow enough for what was measured against it: the
@@ -446,15 +453,19 @@ struct Imprecise {
 };
 
 // The errors of the computed values against `truth`, into `outcome`'s columns and backward
-// errors, and what their balls leave undecided.
-Imprecise MeasureAgainst(const BesselTable& truth, const Computed& computed, mpfr_srcptr x,
+// errors, and what their balls leave undecided. Each seed format's forward recurrence runs as
+// it is measured, one order at a time, and its parts (the seeds', the rounding's and its bound)
+// follow it order by order: nothing of a column but its errors is kept.
+Imprecise MeasureAgainst(const BesselTable& truth, Computed&& computed, mpfr_srcptr x,
                          Outcome& outcome) {
   const IeeeFormat& arithmetic = outcome.x.format();
+  const BesselFunction& function = *truth.function;
   Imprecise imprecise;
   bool all_settled = true;  // of the values kept since it was last set
-  const auto keep = [&](const ArbBall& ball, std::initializer_list<size_t> orders,
-                        bool companion = false) {
-    const std::string digits = SevenDigits(ball);
+  // A ball's digits, noting the orders it hangs on where they are not yet certain.
+  const auto digits_of = [&](const ArbBall& ball, std::initializer_list<size_t> orders,
+                             bool companion = false) {
+    std::string digits = SevenDigits(ball);
     if (!Settled(ball, digits)) {
       all_settled = false;
       for (const size_t m : orders) {
@@ -462,49 +473,80 @@ Imprecise MeasureAgainst(const BesselTable& truth, const Computed& computed, mpf
         if (companion) imprecise.with_companion.insert(m);
       }
     }
-    return Kept(ball, digits);
+    return digits;
   };
-  outcome.columns = computed.columns;
+  const auto keep = [&](const ArbBall& ball, std::initializer_list<size_t> orders) {
+    return Kept<ShortNumber>(ball, digits_of(ball, orders));
+  };
+  // The backward recurrence first, whose values are then given back.
   outcome.backward.clear();
-  for (size_t i = 0; i < outcome.columns.size(); ++i) {
-    SeedColumn& column = outcome.columns[i];
+  outcome.backward.reserve(computed.backward.size());
+  for (size_t m = 0; m < computed.backward.size(); ++m) {
+    outcome.backward.push_back(keep(RelativeError(computed.backward[m].get(), truth.f[m]), {m}));
+    if (Decided(truth.f[m], 17).empty()) imprecise.orders.insert(m);  // the truth as printed
+  }
+  std::vector<IeeeNumber>().swap(computed.backward);
+  outcome.columns = std::move(computed.columns);
+  const size_t rows = truth.f.size(), last = rows - 1;
+  for (SeedColumn& column : outcome.columns) {
     all_settled = true;
     column.seed_0_error = keep(RelativeError(column.seed_0.get(), truth.f[0]), {0});
     column.seed_1_error = keep(RelativeError(column.seed_1.get(), truth.f[1]), {1});
     column.start_0_error = keep(RelativeError(column.start_0.get(), truth.f[0]), {0});
     column.start_1_error = keep(RelativeError(column.start_1.get(), truth.f[1]), {1});
     const bool seeds_settled = all_settled;
-    std::vector<ArbBall> predicted =
-        PredictedRelativeErrors(truth, column.start_0.get(), column.start_1.get());
-    // One column's forward values at a time: they are measured, then dropped.
-    const std::vector<IeeeNumber> forward =
-        Forward(*truth.function, column.start_0, column.start_1, outcome.x,
-                static_cast<long>(truth.f.size()) - 1);
-    std::vector<mpfr_srcptr> values;
-    values.reserve(forward.size());
-    column.measured.reserve(forward.size());
-    column.predicted.reserve(forward.size());
-    column.rounding.reserve(forward.size());
-    for (size_t m = 0; m < forward.size(); ++m) {
-      column.measured.push_back(keep(RelativeError(forward[m].get(), truth.f[m]), {m}));
+    const SeedsPart seeds(truth, column.start_0.get(), column.start_1.get());
+    RoundingPart rounding_part(truth, x);
+    RoundingBound bound(truth, x, arithmetic.precision, arithmetic.min_exponent,
+                        arithmetic.max_exponent);
+    column.measured.reserve(rows);
+    column.predicted.reserve(rows);
+    column.rounding.reserve(rows);
+    column.rounding_bound.reserve(rows);
+    long lost_at = -1;
+    ShortNumber measured_end[2], predicted_end[2], rounding_end;  // at M - 1 and M
+    // c_m, and the two values before it.
+    IeeeNumber c = column.start_0, before(arithmetic), before_that(arithmetic);
+    for (size_t m = 0; m < rows; ++m) {
+      if (m >= 1) {
+        const IeeeNumber next =
+            m == 1 ? column.start_1
+                   : ForwardStep(function, static_cast<long>(m) - 1, outcome.x, c, before);
+        before_that = before;
+        before = c;
+        c = next;
+      }
+      const ArbBall measured = RelativeError(c.get(), truth.f[m]);
+      const std::string measured_digits = digits_of(measured, {m});
+      column.measured.push_back(Kept<CompactNumber>(measured, measured_digits));
       // f_0 and f_1 first; f_m and g_m once the seeds' errors are settled.
-      column.predicted.push_back(seeds_settled ? keep(predicted[m], {0, 1, m}, true)
-                                               : keep(predicted[m], {0, 1}));
-      values.push_back(forward[m].get());
+      const ArbBall predicted = seeds.At(m);
+      const std::string predicted_digits =
+          seeds_settled ? digits_of(predicted, {0, 1, m}, true) : digits_of(predicted, {0, 1});
+      column.predicted.push_back(Kept<CompactNumber>(predicted, predicted_digits));
+      column.rounding_bound.push_back(CompactBound(bound.Next(predicted)));
+      const ArbBall rounding = rounding_part.Next(c.get(), before.get(), before_that.get());
+      const std::string rounding_digits = SevenDigits(rounding);
+      if (!Settled(rounding, rounding_digits)) imprecise.whole = true;
+      column.rounding.push_back(Kept<CompactNumber>(rounding, rounding_digits));
+      // Every digit lost: |measured| >= 1, as its 64-bit value says where the 26-bit one lies
+      // near 1.
+      if (lost_at < 0) {
+        const CompactNumber::View kept = column.measured.back().get();
+        const bool near_one = mpfr_regular_p(kept) && std::labs(mpfr_get_exp(kept)) <= 1;
+        const bool lost =
+            near_one ? mpfr_cmpabs_ui(Kept<ShortNumber>(measured, measured_digits).get(), 1) >= 0
+                     : !mpfr_number_p(kept) || mpfr_cmpabs_ui(kept, 1) >= 0;
+        if (lost) lost_at = static_cast<long>(m);
+      }
+      if (m + 1 >= last) {
+        const size_t end = m + 1 - last;
+        measured_end[end] = Kept<ShortNumber>(measured, measured_digits);
+        predicted_end[end] = Kept<ShortNumber>(predicted, predicted_digits);
+        rounding_end = Kept<ShortNumber>(rounding, rounding_digits);
+      }
     }
-    column.rounding_bound = RoundingErrorBounds(truth, x, predicted, arithmetic.precision,
-                                                arithmetic.min_exponent, arithmetic.max_exponent);
-    std::vector<ArbBall>().swap(predicted);  // its memory given back before the next balls
-    for (const ArbBall& rounding : RoundingRelativeErrors(truth, x, values)) {
-      const std::string digits = SevenDigits(rounding);
-      if (!Settled(rounding, digits)) imprecise.whole = true;
-      column.rounding.push_back(Kept(rounding, digits));
-    }
-  }
-  outcome.backward.reserve(computed.backward.size());
-  for (size_t m = 0; m < computed.backward.size(); ++m) {
-    outcome.backward.push_back(keep(RelativeError(computed.backward[m].get(), truth.f[m]), {m}));
-    if (Decided(truth.f[m], 17).empty()) imprecise.orders.insert(m);  // the truth as printed
+    column.summary = SummarizeColumn(truth, lost_at, measured_end, predicted_end, rounding_end);
   }
   return imprecise;
 }
@@ -596,9 +638,10 @@ bool Run(const Experiment& experiment, Outcome& outcome) {
     for (;;) {
       Imprecise imprecise{SeedDisagreements(experiment, outcome.truth), {}, false};
       if (imprecise.orders.empty()) {
-        const Computed computed =
-            ComputeInFormats(experiment, outcome.x, outcome.truth, outcome.backward_start);
-        imprecise = MeasureAgainst(outcome.truth, computed, outcome.x.get(), outcome);
+        imprecise = MeasureAgainst(
+            outcome.truth,
+            ComputeInFormats(experiment, outcome.x, outcome.truth, outcome.backward_start),
+            outcome.x.get(), outcome);
       }
       if (imprecise.orders.empty() && !imprecise.whole) {
         MarkRows(outcome.truth, outcome);

@@ -27,41 +27,6 @@ struct Experiment {
 // logarithms and poles in theirs).
 bool HasSeries(const BesselFunction& function);
 
-// One seed format's columns: its seeds and, for every order, the forward recurrence's relative
-// error (computed - true) / true, measured; the part the seeds' errors alone give (predicted);
-// the part the arithmetic's own roundings add (rounding: measured = predicted + rounding), and
-// the bound on that part known beforehand (rounding_bound).
-struct SeedColumn {
-  const IeeeFormat* format;
-  IeeeNumber seed_0, seed_1;               // in the seed format
-  ShortNumber seed_0_error, seed_1_error;  // relative
-  // What the recurrence starts from: the seeds rounded to the arithmetic format (the seeds
-  // themselves unless their format is the wider), and its relative errors.
-  IeeeNumber start_0, start_1;
-  ShortNumber start_0_error, start_1_error;
-  // Series seeds: each series' largest term, in magnitude (0 for rounded seeds).
-  IeeeNumber largest_term_0, largest_term_1;
-  std::vector<ShortNumber> measured, predicted, rounding, rounding_bound;
-};
-
-// Every number printed is proven: each error is a ball around the truth's, and is kept only once
-// both ends of its ball print the same digits; the values kept are the balls' midpoints rounded
-// to 64 bits, towards whichever side still prints those digits.
-struct Outcome {
-  IeeeNumber x{kBinary128};  // the argument, rounded once to the arithmetic format
-  BesselTable truth;         // at that value of x: f_m and the companion g_m
-  std::vector<SeedColumn> columns;
-  // Miller's start N for a minimal function; for a dominant one M, where its backward
-  // recurrence starts from f_M and f_(M-1) rounded to the arithmetic format.
-  long backward_start = 0;
-  std::vector<ShortNumber> backward;  // its relative error, m = 0 ... M
-  // |f_m(x)| below a tenth of its amplitude sqrt(f_m^2 + g_m^2), for the functions with zeros,
-  // and (J and j) x at or past the first zero of f_m: near a zero. J_m and j_m have none before
-  // their first zero, where they are tiny against Y_m and y_m.
-  std::vector<bool> near_zero;
-  std::vector<bool> below_range;  // |f_m(x)| below the arithmetic format's smallest subnormal
-};
-
 // What to take away from a run, for each seed format: the first order at which every digit is
 // lost (|measured| >= 1; -1: none up to M); the digits lost per step at M, measured
 // (log10 |e_M / e_(M-1)|) and as theory says, NaN where there is no step or no finite error;
@@ -77,6 +42,45 @@ struct ColumnSummary {
   double digits_per_step = 0, theory_digits_per_step = 0;
   Dominant dominant = Dominant::kSeeds;
 };
+
+// One seed format's columns: its seeds and, for every order, the forward recurrence's relative
+// error (computed - true) / true, measured; the part the seeds' errors alone give (predicted);
+// the part the arithmetic's own roundings add (rounding: measured = predicted + rounding), and
+// the bound on that part known beforehand (rounding_bound).
+struct SeedColumn {
+  const IeeeFormat* format;
+  IeeeNumber seed_0, seed_1;               // in the seed format
+  ShortNumber seed_0_error, seed_1_error;  // relative
+  // What the recurrence starts from: the seeds rounded to the arithmetic format (the seeds
+  // themselves unless their format is the wider), and its relative errors.
+  IeeeNumber start_0, start_1;
+  ShortNumber start_0_error, start_1_error;
+  // Series seeds: each series' largest term, in magnitude (0 for rounded seeds).
+  IeeeNumber largest_term_0, largest_term_1;
+  // Each error 26-bit, enough for its 7 printed digits (a bound's 3), 8 bytes an order.
+  std::vector<CompactNumber> measured, predicted, rounding, rounding_bound;
+  ColumnSummary summary;  // from the errors' 64-bit values
+};
+
+// Every number printed is proven: each error is a ball around the truth's, and is kept only once
+// both ends of its ball print the same digits; the values kept are the balls' midpoints rounded
+// to 64 bits (26 in a seed format's columns), towards whichever side still prints those digits.
+struct Outcome {
+  IeeeNumber x{kBinary128};  // the argument, rounded once to the arithmetic format
+  BesselTable truth;         // at that value of x: f_m and the companion g_m
+  std::vector<SeedColumn> columns;
+  // Miller's start N for a minimal function; for a dominant one M, where its backward
+  // recurrence starts from f_M and f_(M-1) rounded to the arithmetic format.
+  long backward_start = 0;
+  std::vector<ShortNumber> backward;  // its relative error, m = 0 ... M
+  // |f_m(x)| below a tenth of its amplitude sqrt(f_m^2 + g_m^2), for the functions with zeros,
+  // and (J and j) x at or past the first zero of f_m: near a zero. J_m and j_m have none before
+  // their first zero, where they are tiny against Y_m and y_m.
+  std::vector<bool> near_zero;
+  std::vector<bool> below_range;  // |f_m(x)| below the arithmetic format's smallest subnormal
+};
+
+// The seed formats' summaries, and the backward recurrence's.
 struct Summary {
   std::vector<ColumnSummary> columns;
   double backward_ulps = 0;

@@ -140,7 +140,7 @@ void Blocks(const Outcome& outcome, int width, ChunkedText& text) {
     widen(truth_width, TruthText(outcome, m).size());
     for (size_t g = 0; g < outcome.columns.size(); ++g) {
       const SeedColumn& column = outcome.columns[g];
-      for (const ShortNumber* value :
+      for (const CompactNumber* value :
            {&column.measured[m], &column.predicted[m], &column.rounding[m]}) {
         widen(column_width[g], ExponentTextLength(value->get(), 7));
       }
@@ -259,7 +259,11 @@ std::string ErrorText(const ShortNumber& error) {
   return Seven(error.get());
 }
 
-std::string BoundText(const ShortNumber& bound) {
+std::string ErrorText(const CompactNumber& error) {
+  return Seven(error.get());
+}
+
+std::string BoundText(const CompactNumber& bound) {
   return Three(bound.get());
 }
 

@@ -16,7 +16,8 @@ using TextSink = std::function<bool(std::string_view)>;
 // "nan" as they are): an error with 7 significant digits ("-1.297000e-07"), a bound with 3
 // rounded up ("1.61e-08"), the truth f_m(x) with 17.
 std::string ErrorText(const ShortNumber& error);
-std::string BoundText(const ShortNumber& bound);
+std::string ErrorText(const CompactNumber& error);
+std::string BoundText(const CompactNumber& bound);
 std::string TruthText(const Outcome& outcome, size_t m);
 
 // x as the binary value the experiment used: in decimal, to as many digits as tell it apart

@@ -390,58 +390,69 @@ mpfr_prec_t SpanningBits(std::initializer_list<mpfr_srcptr> values) {
 
 }  // namespace
 
-std::vector<ArbBall> RoundingRelativeErrors(const BesselTable& truth, mpfr_srcptr x,
-                                            const std::vector<mpfr_srcptr>& computed) {
-  const BesselFunction& function = *truth.function;
-  const long bits = truth.bits + 256;
-  const ArbBall x_ball(x);
-  // sum_k G(m, k) d_k = f_m P_m - g_m Q_m with P_m = sum_k d_k g_(k-1) / C_k and
-  // Q_m = sum_k d_k f_(k-1) / C_k: two running sums, no recurrence whose balls could widen;
-  // C_k = C_1 for t = -1, (-1)^(k-1) C_1 for t = +1.
-  ArbBall inverse_c = Casoratian(truth, bits), d, weight, p, q;
-  arb_inv(inverse_c.get(), inverse_c.get(), bits);
-  std::vector<ArbBall> relative;
-  relative.reserve(computed.size());
-  bool finite = true;
-  for (size_t m = 0; m < computed.size(); ++m) {
-    if (m >= 2 && finite) {
-      const size_t k = m - 1;
-      const mpfr_srcptr c_next = computed[m], c = computed[k], c_before = computed[k - 1];
-      finite = mpfr_number_p(c_next) && mpfr_number_p(c) && mpfr_number_p(c_before);
-      if (finite) {
-        // The numerator x c_(k+1) - s n_k c_k - t x c_(k-1), exactly: each product in the bits
-        // of its factors, the sum in the bits that span them.
-        const mpfr_prec_t x_bits = mpfr_get_prec(x);
-        const long n_k = 2 * static_cast<long>(k) + function.offset;
-        MpfrNumber a(x_bits + mpfr_get_prec(c_next)), b(mpfr_get_prec(c) + 64),
-            e(x_bits + mpfr_get_prec(c_before));
-        mpfr_mul(a.get(), x, c_next, MPFR_RNDN);
-        mpfr_mul_si(b.get(), c, function.factor_sign * n_k, MPFR_RNDN);
-        mpfr_mul(e.get(), x, c_before, MPFR_RNDN);
-        if (function.previous_sign > 0) mpfr_neg(e.get(), e.get(), MPFR_RNDN);
-        MpfrNumber numerator(SpanningBits({a.get(), b.get(), e.get()}) + 2);
-        mpfr_sub(numerator.get(), a.get(), b.get(), MPFR_RNDN);
-        mpfr_add(numerator.get(), numerator.get(), e.get(), MPFR_RNDN);
-        if (!mpfr_zero_p(numerator.get())) {  // a step that rounds nothing adds nothing
-          arf_set_mpfr(arb_midref(d.get()), numerator.get());
-          mag_zero(arb_radref(d.get()));
-          arb_div(d.get(), d.get(), x_ball.get(), bits);  // d_m
-          arb_mul(weight.get(), d.get(), inverse_c.get(), bits);
-          if (function.previous_sign > 0 && k % 2 != 0) arb_neg(weight.get(), weight.get());
-          arb_addmul(p.get(), weight.get(), truth.g[k].get(), bits);
-          arb_addmul(q.get(), weight.get(), truth.f[k].get(), bits);
-        }
+// sum_k G(m, k) d_k = f_m P_m - g_m Q_m with P_m = sum_k d_k g_(k-1) / C_k and
+// Q_m = sum_k d_k f_(k-1) / C_k: two running sums, no recurrence whose balls could widen;
+// C_k = C_1 for t = -1, (-1)^(k-1) C_1 for t = +1.
+RoundingPart::RoundingPart(const BesselTable& truth, mpfr_srcptr x)
+    : truth_(truth),
+      x_(x),
+      bits_(truth.bits + 256),
+      x_ball_(x),
+      inverse_c_(Casoratian(truth, truth.bits + 256)) {
+  arb_inv(inverse_c_.get(), inverse_c_.get(), bits_);
+}
+
+ArbBall RoundingPart::Next(mpfr_srcptr c_next, mpfr_srcptr c, mpfr_srcptr c_before) {
+  const BesselFunction& function = *truth_.function;
+  const size_t m = m_++;
+  if (m >= 2 && finite_) {
+    const size_t k = m - 1;
+    finite_ = mpfr_number_p(c_next) && mpfr_number_p(c) && mpfr_number_p(c_before);
+    if (finite_) {
+      // The numerator x c_(k+1) - s n_k c_k - t x c_(k-1), exactly: each product in the bits
+      // of its factors, the sum in the bits that span them.
+      const mpfr_prec_t x_bits = mpfr_get_prec(x_);
+      const long n_k = 2 * static_cast<long>(k) + function.offset;
+      MpfrNumber a(x_bits + mpfr_get_prec(c_next)), b(mpfr_get_prec(c) + 64),
+          e(x_bits + mpfr_get_prec(c_before));
+      mpfr_mul(a.get(), x_, c_next, MPFR_RNDN);
+      mpfr_mul_si(b.get(), c, function.factor_sign * n_k, MPFR_RNDN);
+      mpfr_mul(e.get(), x_, c_before, MPFR_RNDN);
+      if (function.previous_sign > 0) mpfr_neg(e.get(), e.get(), MPFR_RNDN);
+      MpfrNumber numerator(SpanningBits({a.get(), b.get(), e.get()}) + 2);
+      mpfr_sub(numerator.get(), a.get(), b.get(), MPFR_RNDN);
+      mpfr_add(numerator.get(), numerator.get(), e.get(), MPFR_RNDN);
+      if (!mpfr_zero_p(numerator.get())) {  // a step that rounds nothing adds nothing
+        ArbBall d, weight;
+        arf_set_mpfr(arb_midref(d.get()), numerator.get());
+        mag_zero(arb_radref(d.get()));
+        arb_div(d.get(), d.get(), x_ball_.get(), bits_);  // d_m
+        arb_mul(weight.get(), d.get(), inverse_c_.get(), bits_);
+        if (function.previous_sign > 0 && k % 2 != 0) arb_neg(weight.get(), weight.get());
+        arb_addmul(p_.get(), weight.get(), truth_.g[k].get(), bits_);
+        arb_addmul(q_.get(), weight.get(), truth_.f[k].get(), bits_);
       }
     }
-    ArbBall r;
-    if (!finite) {
-      arb_indeterminate(r.get());
-    } else {  // P_m - (g_m / f_m) Q_m; an exact 0 where nothing was rounded
-      arb_div(r.get(), truth.g[m].get(), truth.f[m].get(), bits);
-      arb_mul(r.get(), r.get(), q.get(), bits);
-      arb_sub(r.get(), p.get(), r.get(), bits);
-    }
-    relative.push_back(std::move(r));
+  }
+  ArbBall r;
+  if (!finite_) {
+    arb_indeterminate(r.get());
+  } else {  // P_m - (g_m / f_m) Q_m; an exact 0 where nothing was rounded
+    arb_div(r.get(), truth_.g[m].get(), truth_.f[m].get(), bits_);
+    arb_mul(r.get(), r.get(), q_.get(), bits_);
+    arb_sub(r.get(), p_.get(), r.get(), bits_);
+  }
+  return r;
+}
+
+std::vector<ArbBall> RoundingRelativeErrors(const BesselTable& truth, mpfr_srcptr x,
+                                            const std::vector<mpfr_srcptr>& computed) {
+  RoundingPart part(truth, x);
+  std::vector<ArbBall> relative;
+  relative.reserve(computed.size());
+  for (size_t m = 0; m < computed.size(); ++m) {
+    relative.push_back(part.Next(computed[m], m >= 1 ? computed[m - 1] : nullptr,
+                                 m >= 2 ? computed[m - 2] : nullptr));
   }
   return relative;
 }
@@ -469,116 +480,124 @@ void LowerAbs(mpfr_ptr out, const ArbBall& ball) {
 
 }  // namespace
 
+RoundingBound::RoundingBound(const BesselTable& truth, mpfr_srcptr x, int precision,
+                             int min_exponent, int max_exponent)
+    : truth_(truth), x_(x) {
+  const auto up = MPFR_RNDU;
+  mpfr_set_ui_2exp(u_.get(), 1, -precision, up);
+  mpfr_add_ui(grown_.get(), u_.get(), 1, up);
+  mpfr_sqr(grown_.get(), grown_.get(), up);  // (1 + u)^2
+  mpfr_set_ui_2exp(half_subnormal_.get(), 1, min_exponent - precision, up);
+  // 1 / |C|, from a lower bound of |C|.
+  LowerAbs(inverse_c_.get(), Casoratian(truth, truth.bits + 64));
+  mpfr_ui_div(inverse_c_.get(), 1, inverse_c_.get(), up);  // infinite if |C| may be 0
+  // The format's values lie below 2^(emax + 1).
+  mpfr_set_ui_2exp(largest_.get(), 1, max_exponent + 1, MPFR_RNDD);
+}
+
+ShortNumber RoundingBound::Next(const ArbBall& predicted) {
+  const auto up = MPFR_RNDU;
+  const size_t m = m_++;
+  MPFR_DECL_INIT(f, kBits);
+  MPFR_DECL_INIT(g, kBits);
+  MPFR_DECL_INIT(w, kBits);  // |c_m| <= |f_m| + |seed part| + R_m, completed below
+  MPFR_DECL_INIT(t, kBits);
+  MPFR_DECL_INIT(r, kBits);
+  UpperAbs(f, truth_.f[m]);
+  UpperAbs(g, truth_.g[m]);
+  UpperAbs(t, predicted);
+  mpfr_mul(w, t, f, up);
+  if (m >= 2 && !may_overflow_) {
+    // The step from c_k and c_(k-1) to c_m, k = m - 1: W_k is w_, W_(k-1) w_before_.
+    const unsigned long k = m - 1;
+    MPFR_DECL_INIT(factor, kBits);
+    MPFR_DECL_INIT(big_f, kBits);
+    MPFR_DECL_INIT(d, kBits);
+    mpfr_ui_div(factor, 2 * k + truth_.function->offset, x_, up);
+    mpfr_abs(factor, factor, up);
+    mpfr_mul(big_f, factor, grown_.get(), up);
+    mpfr_sub_ui(t, grown_.get(), 1, up);  // the factor's own rounding
+    mpfr_mul(d, t, factor, up);
+    mpfr_mul(d, d, w_.get(), up);
+    mpfr_mul(t, u_.get(), big_f, up);  // the product's
+    mpfr_mul(t, t, w_.get(), up);
+    mpfr_add(d, d, t, up);
+    // the sum's: |product| <= F W_k (1 + u)
+    mpfr_mul(t, big_f, w_.get(), up);
+    mpfr_add_ui(r, u_.get(), 1, up);
+    mpfr_mul(t, t, r, up);
+    mpfr_add(t, t, w_before_.get(), up);
+    may_overflow_ = !mpfr_less_p(t, largest_.get()) || !mpfr_less_p(big_f, largest_.get());
+    mpfr_mul(t, t, u_.get(), up);
+    mpfr_add(d, d, t, up);
+    mpfr_mul_ui(t, half_subnormal_.get(), 3, up);
+    mpfr_add(d, d, t, up);
+    // d_m enters with G(., m), which holds g_(m-1) and f_(m-1).
+    mpfr_mul(t, d, abs_g_.get(), up);
+    mpfr_add(sum_g_.get(), sum_g_.get(), t, up);
+    mpfr_mul(t, d, abs_f_.get(), up);
+    mpfr_add(sum_f_.get(), sum_f_.get(), t, up);
+  }
+  // R_m, and W_m = |f_m| + |seed part| + R_m.
+  mpfr_mul(r, f, sum_g_.get(), up);
+  mpfr_mul(t, g, sum_f_.get(), up);
+  mpfr_add(r, r, t, up);
+  mpfr_mul(r, r, inverse_c_.get(), up);
+  mpfr_add(t, w, f, up);
+  mpfr_add(t, t, r, up);
+  mpfr_swap(w_before_.get(), w_.get());
+  mpfr_set(w_.get(), t, up);  // exact: 64 bits
+  mpfr_set(abs_f_.get(), f, up);
+  mpfr_set(abs_g_.get(), g, up);
+  MPFR_DECL_INIT(relative, kBits);
+  MPFR_DECL_INIT(f_low, kBits);  // against a lower bound of |f_m|
+  LowerAbs(f_low, truth_.f[m]);
+  mpfr_div(relative, r, f_low, up);
+  if (may_overflow_) mpfr_set_inf(relative, 1);
+  return ShortNumber(relative);
+}
+
 std::vector<ShortNumber> RoundingErrorBounds(const BesselTable& truth, mpfr_srcptr x,
                                              const std::vector<ArbBall>& predicted, int precision,
                                              int min_exponent, int max_exponent) {
-  constexpr mpfr_prec_t kBits = 64;  // bounds need no more, each rounded upwards
-  const BesselFunction& function = *truth.function;
-  const auto up = MPFR_RNDU;
-  MpfrNumber u(kBits), grown(kBits), half_subnormal(kBits), inverse_c(kBits);
-  mpfr_set_ui_2exp(u.get(), 1, -precision, up);
-  mpfr_add_ui(grown.get(), u.get(), 1, up);
-  mpfr_sqr(grown.get(), grown.get(), up);  // (1 + u)^2
-  mpfr_set_ui_2exp(half_subnormal.get(), 1, min_exponent - precision, up);
-  // 1 / |C|, from a lower bound of |C|.
-  LowerAbs(inverse_c.get(), Casoratian(truth, truth.bits + 64));
-  mpfr_ui_div(inverse_c.get(), 1, inverse_c.get(), up);  // infinite if |C| may be 0
-  const size_t count = predicted.size();
-  // Every bound of 64 bits, so held exactly, and off the heap.
-  std::vector<ShortNumber> abs_f, abs_g, w, bound;
-  abs_f.reserve(count);
-  abs_g.reserve(count);
-  w.reserve(count);
-  bound.reserve(count);
-  for (size_t m = 0; m < count; ++m) {
-    MPFR_DECL_INIT(f, kBits);
-    MPFR_DECL_INIT(g, kBits);
-    MPFR_DECL_INIT(seeds, kBits);
-    MPFR_DECL_INIT(p, kBits);
-    UpperAbs(f, truth.f[m]);
-    UpperAbs(g, truth.g[m]);
-    UpperAbs(p, predicted[m]);
-    mpfr_mul(seeds, p, f, up);
-    abs_f.emplace_back(f);
-    abs_g.emplace_back(g);
-    w.emplace_back(seeds);  // |c_m| <= |f_m| + |seed part| + R_m, completed below
-  }
-  MpfrNumber sum_g(kBits), sum_f(kBits), factor(kBits), big_f(kBits), d(kBits), t(kBits), r(kBits);
-  MpfrNumber largest(kBits);  // the format's values lie below 2^(emax + 1)
-  mpfr_set_ui_2exp(largest.get(), 1, max_exponent + 1, MPFR_RNDD);
-  bool may_overflow = false;
-  for (size_t m = 0; m < count; ++m) {
-    if (m >= 2 && !may_overflow) {
-      const size_t k = m - 1;  // the step from c_k and c_(k-1) to c_m
-      mpfr_ui_div(factor.get(), 2 * static_cast<unsigned long>(k) + function.offset, x, up);
-      mpfr_abs(factor.get(), factor.get(), up);
-      mpfr_mul(big_f.get(), factor.get(), grown.get(), up);
-      mpfr_sub_ui(t.get(), grown.get(), 1, up);  // the factor's own rounding
-      mpfr_mul(d.get(), t.get(), factor.get(), up);
-      mpfr_mul(d.get(), d.get(), w[k].get(), up);
-      mpfr_mul(t.get(), u.get(), big_f.get(), up);  // the product's
-      mpfr_mul(t.get(), t.get(), w[k].get(), up);
-      mpfr_add(d.get(), d.get(), t.get(), up);
-      // the sum's: |product| <= F W_k (1 + u)
-      mpfr_mul(t.get(), big_f.get(), w[k].get(), up);
-      mpfr_add_ui(r.get(), u.get(), 1, up);
-      mpfr_mul(t.get(), t.get(), r.get(), up);
-      mpfr_add(t.get(), t.get(), w[k - 1].get(), up);
-      may_overflow =
-          !mpfr_less_p(t.get(), largest.get()) || !mpfr_less_p(big_f.get(), largest.get());
-      mpfr_mul(t.get(), t.get(), u.get(), up);
-      mpfr_add(d.get(), d.get(), t.get(), up);
-      mpfr_mul_ui(t.get(), half_subnormal.get(), 3, up);
-      mpfr_add(d.get(), d.get(), t.get(), up);
-      // d_m enters with G(., m), which holds g_(m-1) and f_(m-1).
-      mpfr_mul(t.get(), d.get(), abs_g[k].get(), up);
-      mpfr_add(sum_g.get(), sum_g.get(), t.get(), up);
-      mpfr_mul(t.get(), d.get(), abs_f[k].get(), up);
-      mpfr_add(sum_f.get(), sum_f.get(), t.get(), up);
-    }
-    // R_m, and W_m = |f_m| + |seed part| + R_m.
-    mpfr_mul(r.get(), abs_f[m].get(), sum_g.get(), up);
-    mpfr_mul(t.get(), abs_g[m].get(), sum_f.get(), up);
-    mpfr_add(r.get(), r.get(), t.get(), up);
-    mpfr_mul(r.get(), r.get(), inverse_c.get(), up);
-    mpfr_add(t.get(), w[m].get(), abs_f[m].get(), up);
-    mpfr_add(t.get(), t.get(), r.get(), up);
-    w[m] = ShortNumber(t.get());
-    MPFR_DECL_INIT(relative, kBits);
-    MPFR_DECL_INIT(f_low, kBits);  // against a lower bound of |f_m|
-    LowerAbs(f_low, truth.f[m]);
-    mpfr_div(relative, r.get(), f_low, up);
-    if (may_overflow) mpfr_set_inf(relative, 1);
-    bound.emplace_back(relative);
-  }
-  return bound;
+  RoundingBound bound(truth, x, precision, min_exponent, max_exponent);
+  std::vector<ShortNumber> bounds;
+  bounds.reserve(predicted.size());
+  for (const ArbBall& p : predicted) bounds.push_back(bound.Next(p));
+  return bounds;
+}
+
+SeedsPart::SeedsPart(const BesselTable& truth, mpfr_srcptr seed_0, mpfr_srcptr seed_1)
+    : truth_(truth), bits_(truth.bits + 256) {  // the seeds' errors exactly
+  const auto& f = truth.f;
+  const auto& g = truth.g;
+  ArbBall e0(seed_0), e1(seed_1), det = Casoratian(truth, bits_), t;
+  arb_neg(det.get(), det.get());  // f_0 g_1 - f_1 g_0
+  arb_sub(e0.get(), e0.get(), f[0].get(), bits_);
+  arb_sub(e1.get(), e1.get(), f[1].get(), bits_);
+  arb_mul(a_.get(), e0.get(), g[1].get(), bits_);  // A = (e_0 g_1 - e_1 g_0) / det
+  arb_mul(t.get(), e1.get(), g[0].get(), bits_);
+  arb_sub(a_.get(), a_.get(), t.get(), bits_);
+  arb_div(a_.get(), a_.get(), det.get(), bits_);
+  arb_mul(b_.get(), f[0].get(), e1.get(), bits_);  // B = (f_0 e_1 - f_1 e_0) / det
+  arb_mul(t.get(), f[1].get(), e0.get(), bits_);
+  arb_sub(b_.get(), b_.get(), t.get(), bits_);
+  arb_div(b_.get(), b_.get(), det.get(), bits_);
+}
+
+ArbBall SeedsPart::At(size_t m) const {
+  ArbBall p;  // A + B g_m / f_m
+  arb_div(p.get(), truth_.g[m].get(), truth_.f[m].get(), bits_);
+  arb_mul(p.get(), p.get(), b_.get(), bits_);
+  arb_add(p.get(), p.get(), a_.get(), bits_);
+  return p;
 }
 
 std::vector<ArbBall> PredictedRelativeErrors(const BesselTable& truth, mpfr_srcptr seed_0,
                                              mpfr_srcptr seed_1) {
-  const long bits = truth.bits + 256;  // the seeds' errors exactly
-  const auto& f = truth.f;
-  const auto& g = truth.g;
-  ArbBall e0(seed_0), e1(seed_1), det = Casoratian(truth, bits), t, a, b;
-  arb_neg(det.get(), det.get());  // f_0 g_1 - f_1 g_0
-  arb_sub(e0.get(), e0.get(), f[0].get(), bits);
-  arb_sub(e1.get(), e1.get(), f[1].get(), bits);
-  arb_mul(a.get(), e0.get(), g[1].get(), bits);  // A = (e_0 g_1 - e_1 g_0) / det
-  arb_mul(t.get(), e1.get(), g[0].get(), bits);
-  arb_sub(a.get(), a.get(), t.get(), bits);
-  arb_div(a.get(), a.get(), det.get(), bits);
-  arb_mul(b.get(), f[0].get(), e1.get(), bits);  // B = (f_0 e_1 - f_1 e_0) / det
-  arb_mul(t.get(), f[1].get(), e0.get(), bits);
-  arb_sub(b.get(), b.get(), t.get(), bits);
-  arb_div(b.get(), b.get(), det.get(), bits);
+  const SeedsPart part(truth, seed_0, seed_1);
   std::vector<ArbBall> predicted;
-  predicted.reserve(f.size());
-  for (size_t m = 0; m < f.size(); ++m) {
-    ArbBall p;  // A + B g_m / f_m
-    arb_div(p.get(), g[m].get(), f[m].get(), bits);
-    arb_mul(p.get(), p.get(), b.get(), bits);
-    arb_add(p.get(), p.get(), a.get(), bits);
-    predicted.push_back(std::move(p));
-  }
+  predicted.reserve(truth.f.size());
+  for (size_t m = 0; m < truth.f.size(); ++m) predicted.push_back(part.At(m));
   return predicted;
 }

@@ -73,7 +73,18 @@ ArbBall RelativeError(mpfr_srcptr computed, const ArbBall& truth);
 // and e_1 = seed_1 - f_1 give the forward recurrence in exact arithmetic: the recurrence is
 // linear, so the errors travel as A f_m + B g_m, with A, B from e_0 = A f_0 + B g_0,
 // e_1 = A f_1 + B g_1 (Cramer's rule; the determinant is the Casoratian, -2 / (pi x) for J and
-// Y). The seeds are taken exactly; the balls carry every rounding.
+// Y). The seeds are taken exactly; the balls carry every rounding. `At(m)` gives order m's;
+// the truth must outlive the object.
+class SeedsPart {
+ public:
+  SeedsPart(const BesselTable& truth, mpfr_srcptr seed_0, mpfr_srcptr seed_1);
+  ArbBall At(size_t m) const;
+
+ private:
+  const BesselTable& truth_;
+  long bits_;
+  ArbBall a_, b_;
+};
 std::vector<ArbBall> PredictedRelativeErrors(const BesselTable& truth, mpfr_srcptr seed_0,
                                              mpfr_srcptr seed_1);
 
@@ -88,8 +99,23 @@ std::vector<ArbBall> PredictedRelativeErrors(const BesselTable& truth, mpfr_srcp
 // of d_k f_(k-1) / C_k (a recurrence driven by the d_k would widen its balls at every step). Each
 // d_k comes from its exact numerator: d_(k+1) = (x c_(k+1) - s n_k c_k - t x c_(k-1)) / x, so that
 // however much the step cancels, no rounding of the check's own can fake one (a step that rounds
-// nothing gives 0). `computed`: c_0 ... c_last; x as the recurrence used it. NaN from the first
-// value that is not finite on.
+// nothing gives 0). x as the recurrence used it. NaN from the first value that is not finite on.
+// `Next` takes c_0, c_1, ... in turn, with the two before each (unused for c_0 and c_1), and
+// gives rounding_m; the truth must outlive the object.
+class RoundingPart {
+ public:
+  RoundingPart(const BesselTable& truth, mpfr_srcptr x);
+  ArbBall Next(mpfr_srcptr c, mpfr_srcptr c_before, mpfr_srcptr c_before_that);
+
+ private:
+  const BesselTable& truth_;
+  mpfr_srcptr x_;
+  long bits_;
+  ArbBall x_ball_, inverse_c_, p_, q_;
+  size_t m_ = 0;
+  bool finite_ = true;
+};
+// The same for the whole of a recurrence's values, c_0 ... c_last.
 std::vector<ArbBall> RoundingRelativeErrors(const BesselTable& truth, mpfr_srcptr x,
                                             const std::vector<mpfr_srcptr>& computed);
 
@@ -101,7 +127,25 @@ std::vector<ArbBall> RoundingRelativeErrors(const BesselTable& truth, mpfr_srcpt
 // u)^2; and R_m = (|f_m| sum |d_k g_(k-1)| + |g_m| sum |d_k f_(k-1)|) / |C| bounds what they add
 // up to. Every bound rounded upwards from the balls' ends; relative to |f_m|. Once a step's
 // factor, product or sum may pass the format's largest value (below 2^(max_exponent + 1)), no
-// bound holds: from there on it is infinite.
+// bound holds: from there on it is infinite. `Next` takes predicted_0, predicted_1, ... in
+// turn and gives each order's bound; the truth must outlive the object.
+class RoundingBound {
+ public:
+  RoundingBound(const BesselTable& truth, mpfr_srcptr x, int precision, int min_exponent,
+                int max_exponent);
+  ShortNumber Next(const ArbBall& predicted);
+
+ private:
+  static constexpr mpfr_prec_t kBits = 64;  // bounds need no more, each rounded upwards
+  const BesselTable& truth_;
+  mpfr_srcptr x_;
+  MpfrNumber u_{kBits}, grown_{kBits}, half_subnormal_{kBits}, inverse_c_{kBits};
+  MpfrNumber largest_{kBits}, sum_g_{kBits}, sum_f_{kBits};
+  // Of the order before: |f|, |g|; W of the two before.
+  MpfrNumber abs_f_{kBits}, abs_g_{kBits}, w_{kBits}, w_before_{kBits};
+  size_t m_ = 0;
+  bool may_overflow_ = false;
+};
 std::vector<ShortNumber> RoundingErrorBounds(const BesselTable& truth, mpfr_srcptr x,
                                              const std::vector<ArbBall>& predicted, int precision,
                                              int min_exponent, int max_exponent);

@@ -10,6 +10,7 @@
 
 class ShortNumber {
  public:
+  static constexpr int kBits = 64;
   ShortNumber() = default;  // +0
   // x rounded to 64 bits in the direction given (exact when x has 64 bits or fewer).
   explicit ShortNumber(mpfr_srcptr x, mpfr_rnd_t rounding = MPFR_RNDN);
@@ -36,4 +37,39 @@ class ShortNumber {
   static constexpr uint64_t kZero = 0, kInfinity = 1, kNaN = 2;
   uint64_t significand_ = kZero;
   int64_t signed_exponent_ = 0;
+};
+
+// A number of 26 significant bits with a binary exponent within +-(2^37 - 4), in 8 bytes: what
+// the laboratory keeps of each error it prints, its 7 digits for certain (26-bit neighbours lie
+// 2^-26 apart, a tenth of the distance between neighbouring 7-digit decimals). The lab's errors
+// lie far inside that range: the most extreme, at binary256's smallest x and M = 100000, near
+// 2^(+-5.3e10). A value beyond it cannot be held, and ends the program (std::abort). Read
+// through an MPFR view, as ShortNumber is.
+class CompactNumber {
+ public:
+  static constexpr int kBits = 26;
+  CompactNumber() = default;  // +0
+  // x rounded to 26 bits in the direction given.
+  explicit CompactNumber(mpfr_srcptr x, mpfr_rnd_t rounding = MPFR_RNDN);
+
+  class View {
+   public:
+    explicit View(const CompactNumber& number);
+    View(const View&) = delete;
+    View& operator=(const View&) = delete;
+    operator mpfr_srcptr() const { return value_; }
+    mpfr_srcptr operator->() const { return value_; }
+
+   private:
+    mpfr_t value_;
+    mp_limb_t limb_;
+  };
+  View get() const { return View(*this); }
+
+ private:
+  // bits_: the sign at bit 63; the exponent field (bits 62 ... 25): kZero, kInfinity or kNaN, or
+  // MPFR's exponent plus kBias; the 25 bits of the significand after its leading one.
+  static constexpr int kFractionBits = kBits - 1, kFieldBits = 38;
+  static constexpr uint64_t kZero = 0, kInfinity = 1, kNaN = 2, kBias = uint64_t{1} << 37;
+  uint64_t bits_ = kZero;
 };

@@ -1,5 +1,6 @@
-// The 16-byte number against MPFR's own rounding to 64 bits: every kind of value, both signs,
-// odd and even exponents at the ends of the range the laboratory meets.
+// The 16-byte and the 8-byte numbers against MPFR's own rounding to 64 and 26 bits: every kind of
+// value, both signs, odd and even exponents at the ends of the range the laboratory meets and
+// at the ends of the 8-byte number's own.
 #include "numeric/short_number.hpp"
 
 #include <gtest/gtest.h>
@@ -31,27 +32,40 @@ constexpr Row kRows[] = {
     {"-0.1@2000000000", 200},
     {"0.abc@-12345", 12},
     {"0.abc@12344", 12},
+    {"0.8@34359738367", 64},          // 2^(2^37 - 4), the largest exponent the 8-byte number holds
+    {"-0.ffffffc@-34359738367", 30},  // and near the smallest
+    {"0.0000001@-34359738360", 64},
 };
 
-TEST(ShortNumber, HoldsWhatMpfrRoundsTo64Bits) {
+template <class Number>
+void ExpectHoldsWhatMpfrRounds() {
   const WidestMpfrExponents widest;
   for (const Row& row : kRows) {
     MpfrNumber x(row.bits);
     mpfr_set_str(x.get(), row.value, 16, MPFR_RNDN);
     for (const mpfr_rnd_t rounding : {MPFR_RNDN, MPFR_RNDZ, MPFR_RNDA}) {
-      MpfrNumber expected(64);
+      MpfrNumber expected(Number::kBits);
       mpfr_set(expected.get(), x.get(), rounding);
-      const ShortNumber held(x.get(), rounding);
-      const ShortNumber copy = held;
+      const Number held(x.get(), rounding);
+      const Number copy = held;
       if (mpfr_nan_p(expected.get())) {
         EXPECT_TRUE(mpfr_nan_p(copy.get())) << row.value;
         continue;
       }
-      EXPECT_TRUE(mpfr_equal_p(copy.get(), expected.get())) << row.value;
+      EXPECT_TRUE(mpfr_equal_p(copy.get(), expected.get())) << row.value << " " << rounding;
       EXPECT_EQ(mpfr_signbit(copy.get()) != 0, mpfr_signbit(expected.get()) != 0) << row.value;
     }
   }
-  EXPECT_TRUE(mpfr_zero_p(ShortNumber().get()));
+  EXPECT_TRUE(mpfr_zero_p(Number().get()));
+}
+
+TEST(ShortNumber, HoldsWhatMpfrRoundsTo64Bits) {
+  ExpectHoldsWhatMpfrRounds<ShortNumber>();
+}
+
+TEST(CompactNumber, HoldsWhatMpfrRoundsTo26BitsInEightBytes) {
+  static_assert(sizeof(CompactNumber) == 8);
+  ExpectHoldsWhatMpfrRounds<CompactNumber>();
 }
 
 }  // namespace
