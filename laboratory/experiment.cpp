@@ -505,17 +505,16 @@ Imprecise MeasureAgainst(const BesselTable& truth, Computed&& computed, mpfr_src
     column.rounding_bound.reserve(rows);
     long lost_at = -1;
     ShortNumber measured_end[2], predicted_end[2], rounding_end;  // at M - 1 and M
-    // c_m, and the two values before it.
-    IeeeNumber c = column.start_0, before(arithmetic), before_that(arithmetic);
+    // The forward values in turn, the last three in a ring: c_m in value[m % 3].
+    IeeeNumber value[3] = {column.start_0, column.start_1, IeeeNumber(arithmetic)};
     for (size_t m = 0; m < rows; ++m) {
-      if (m >= 1) {
-        const IeeeNumber next =
-            m == 1 ? column.start_1
-                   : ForwardStep(function, static_cast<long>(m) - 1, outcome.x, c, before);
-        before_that = before;
-        before = c;
-        c = next;
+      if (m >= 2) {
+        value[m % 3] = ForwardStep(function, static_cast<long>(m) - 1, outcome.x,
+                                   value[(m - 1) % 3], value[(m - 2) % 3]);
       }
+      const IeeeNumber& c = value[m % 3];
+      const IeeeNumber& before = value[(m + 2) % 3];
+      const IeeeNumber& before_that = value[(m + 1) % 3];
       const ArbBall measured = RelativeError(c.get(), truth.f[m]);
       const std::string measured_digits = digits_of(measured, {m});
       column.measured.push_back(Kept<CompactNumber>(measured, measured_digits));

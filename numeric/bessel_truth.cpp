@@ -423,14 +423,13 @@ ArbBall RoundingPart::Next(mpfr_srcptr c_next, mpfr_srcptr c, mpfr_srcptr c_befo
       mpfr_sub(numerator.get(), a.get(), b.get(), MPFR_RNDN);
       mpfr_add(numerator.get(), numerator.get(), e.get(), MPFR_RNDN);
       if (!mpfr_zero_p(numerator.get())) {  // a step that rounds nothing adds nothing
-        ArbBall d, weight;
-        arf_set_mpfr(arb_midref(d.get()), numerator.get());
-        mag_zero(arb_radref(d.get()));
-        arb_div(d.get(), d.get(), x_ball_.get(), bits_);  // d_m
-        arb_mul(weight.get(), d.get(), inverse_c_.get(), bits_);
-        if (function.previous_sign > 0 && k % 2 != 0) arb_neg(weight.get(), weight.get());
-        arb_addmul(p_.get(), weight.get(), truth_.g[k].get(), bits_);
-        arb_addmul(q_.get(), weight.get(), truth_.f[k].get(), bits_);
+        arf_set_mpfr(arb_midref(d_.get()), numerator.get());
+        mag_zero(arb_radref(d_.get()));
+        arb_div(d_.get(), d_.get(), x_ball_.get(), bits_);  // d_m
+        arb_mul(weight_.get(), d_.get(), inverse_c_.get(), bits_);
+        if (function.previous_sign > 0 && k % 2 != 0) arb_neg(weight_.get(), weight_.get());
+        arb_addmul(p_.get(), weight_.get(), truth_.g[k].get(), bits_);
+        arb_addmul(q_.get(), weight_.get(), truth_.f[k].get(), bits_);
       }
     }
   }

@@ -112,6 +112,7 @@ class RoundingPart {
   mpfr_srcptr x_;
   long bits_;
   ArbBall x_ball_, inverse_c_, p_, q_;
+  ArbBall d_, weight_;  // each step's, reused
   size_t m_ = 0;
   bool finite_ = true;
 };
