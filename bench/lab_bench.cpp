@@ -1,7 +1,10 @@
-// How long the laboratory's experiment takes: the default run, and a large one with every format.
+// How long the laboratory's experiment takes: the default run, and a large one with every format;
+// and the truth alone for the large ones (J_m and Y_m as Arb balls, to 24 bits beyond binary256,
+// the widest format), the part of a run no faster printing or error arithmetic can take away.
 #include <benchmark/benchmark.h>
 
 #include "laboratory/experiment.hpp"
+#include "numeric/bessel_truth.hpp"
 
 namespace {
 
@@ -23,8 +26,22 @@ void LargeWithEveryFormat(benchmark::State& state) {
   }
 }
 
+// The argument given as a decimal text, the highest order as the range.
+void TruthAlone(benchmark::State& state, const char* x_text) {
+  WidenMpfrExponents();
+  IeeeNumber x(kBinary256);
+  ReadX(x_text, kBinary256, x);
+  for (auto _ : state) {
+    BesselTable table;
+    benchmark::DoNotOptimize(TrueBessel(kBesselJ, x.get(), state.range(0),
+                                        kBinary256.precision + kTruthGuardBits, table));
+  }
+}
+
 }  // namespace
 
+BENCHMARK_CAPTURE(TruthAlone, x1000, "1000")->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(TruthAlone, x10000, "10000")->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(Default)->Unit(benchmark::kMillisecond);
 BENCHMARK(LargeWithEveryFormat)->Unit(benchmark::kMillisecond);
 
