@@ -34,24 +34,17 @@ ShortNumber::ShortNumber(mpfr_srcptr x, mpfr_rnd_t rounding) {
   signed_exponent_ = 2 * static_cast<int64_t>(mpfr_get_exp(held)) + (negative ? 1 : 0);
 }
 
-ShortNumber::View::View(const ShortNumber& number) {
-  const int sign = (number.signed_exponent_ & 1) != 0 ? -1 : 1;
-  if (number.significand_ >= (uint64_t{1} << 63)) {
-    if constexpr (GMP_NUMB_BITS == 64) {
-      limbs_[0] = static_cast<mp_limb_t>(number.significand_);
-    } else {
-      limbs_[0] = static_cast<mp_limb_t>(number.significand_ & 0xffffffffu);
-      limbs_[1] = static_cast<mp_limb_t>(number.significand_ >> 32);
-    }
+ShortNumber::View ShortNumber::get() const {
+  const int sign = (signed_exponent_ & 1) != 0 ? -1 : 1;
+  if (significand_ >= (uint64_t{1} << 63)) {
     // The exponent halved, rounding towards -infinity, drops the sign bit.
-    const int64_t e = (number.signed_exponent_ - (number.signed_exponent_ & 1)) / 2;
-    mpfr_custom_init_set(value_, sign * MPFR_REGULAR_KIND, static_cast<mpfr_exp_t>(e), 64, limbs_);
-    return;
+    const int64_t e = (signed_exponent_ - (signed_exponent_ & 1)) / 2;
+    return View(sign * MPFR_REGULAR_KIND, static_cast<mpfr_exp_t>(e), significand_);
   }
-  const int kind = number.significand_ == kNaN        ? sign * MPFR_NAN_KIND
-                   : number.significand_ == kInfinity ? sign * MPFR_INF_KIND
-                                                      : sign * MPFR_ZERO_KIND;
-  mpfr_custom_init_set(value_, kind, 0, 64, limbs_);
+  const int kind = significand_ == kNaN        ? MPFR_NAN_KIND
+                   : significand_ == kInfinity ? MPFR_INF_KIND
+                                               : MPFR_ZERO_KIND;
+  return View(sign * kind, 0, 0);
 }
 
 CompactNumber::CompactNumber(mpfr_srcptr x, mpfr_rnd_t rounding) {
@@ -82,22 +75,17 @@ CompactNumber::CompactNumber(mpfr_srcptr x, mpfr_rnd_t rounding) {
   bits_ = sign | (field << kFractionBits) | fraction;
 }
 
-CompactNumber::View::View(const CompactNumber& number) {
-  const int sign = (number.bits_ >> 63) != 0 ? -1 : 1;
-  const uint64_t field = (number.bits_ >> kFractionBits) & ((uint64_t{1} << kFieldBits) - 1);
+CompactNumber::View CompactNumber::get() const {
+  const int sign = (bits_ >> 63) != 0 ? -1 : 1;
+  const uint64_t field = (bits_ >> kFractionBits) & ((uint64_t{1} << kFieldBits) - 1);
   if (field > kNaN) {
-    const uint64_t fraction = number.bits_ & ((uint64_t{1} << kFractionBits) - 1);
-    // The 26 bits at the top of the limb, the leading one first.
-    limb_ = static_cast<mp_limb_t>(((uint64_t{1} << kFractionBits) | fraction)
-                                   << (GMP_NUMB_BITS - kBits));
+    const uint64_t fraction = bits_ & ((uint64_t{1} << kFractionBits) - 1);
     const int64_t exponent = static_cast<int64_t>(field) - static_cast<int64_t>(kBias);
-    mpfr_custom_init_set(value_, sign * MPFR_REGULAR_KIND, static_cast<mpfr_exp_t>(exponent), kBits,
-                         &limb_);
-    return;
+    return View(sign * MPFR_REGULAR_KIND, static_cast<mpfr_exp_t>(exponent),
+                ((uint64_t{1} << kFractionBits) | fraction) << (64 - kBits));
   }
-  limb_ = 0;
-  const int kind = field == kNaN        ? sign * MPFR_NAN_KIND
-                   : field == kInfinity ? sign * MPFR_INF_KIND
-                                        : sign * MPFR_ZERO_KIND;
-  mpfr_custom_init_set(value_, kind, 0, kBits, &limb_);
+  const int kind = field == kNaN        ? MPFR_NAN_KIND
+                   : field == kInfinity ? MPFR_INF_KIND
+                                        : MPFR_ZERO_KIND;
+  return View(sign * kind, 0, 0);
 }

@@ -8,6 +8,31 @@
 
 #include <cstdint>
 
+// An MPFR number of `Bits` significant bits made on the spot over limbs of its own, for reading
+// a number held in another form: it lives until the end of the full expression that made it.
+template <int Bits>
+class MpfrView {
+ public:
+  // `kind`: MPFR_REGULAR_KIND, _ZERO_, _INF_ or _NAN_KIND, times the sign; for a regular number,
+  // its exponent and its significand, leading one at bit 63.
+  MpfrView(int kind, mpfr_exp_t exponent, uint64_t significand) {
+    for (int i = 0; i < kLimbs; ++i) {  // the most significant limb last, as MPFR has them
+      limbs_[kLimbs - 1 - i] =
+          static_cast<mp_limb_t>(significand >> (64 - GMP_NUMB_BITS * (i + 1)));
+    }
+    mpfr_custom_init_set(value_, kind, exponent, Bits, limbs_);
+  }
+  MpfrView(const MpfrView&) = delete;
+  MpfrView& operator=(const MpfrView&) = delete;
+  operator mpfr_srcptr() const { return value_; }
+  mpfr_srcptr operator->() const { return value_; }
+
+ private:
+  static constexpr int kLimbs = (Bits + GMP_NUMB_BITS - 1) / GMP_NUMB_BITS;
+  mpfr_t value_;
+  mp_limb_t limbs_[kLimbs];
+};
+
 class ShortNumber {
  public:
   static constexpr int kBits = 64;
@@ -15,21 +40,8 @@ class ShortNumber {
   // x rounded to 64 bits in the direction given (exact when x has 64 bits or fewer).
   explicit ShortNumber(mpfr_srcptr x, mpfr_rnd_t rounding = MPFR_RNDN);
 
-  // An MPFR number of 64 bits that holds the value, for reading.
-  class View {
-   public:
-    explicit View(const ShortNumber& number);
-    View(const View&) = delete;
-    View& operator=(const View&) = delete;
-    operator mpfr_srcptr() const { return value_; }
-    mpfr_srcptr operator->() const { return value_; }
-
-   private:
-    static constexpr int kLimbs = 64 / GMP_NUMB_BITS;
-    mpfr_t value_;
-    mp_limb_t limbs_[kLimbs];
-  };
-  View get() const { return View(*this); }
+  using View = MpfrView<kBits>;
+  View get() const;
 
  private:
   // significand: the 64 bits, leading one at the top, for a regular number; kZero, kInfinity or
@@ -52,19 +64,8 @@ class CompactNumber {
   // x rounded to 26 bits in the direction given.
   explicit CompactNumber(mpfr_srcptr x, mpfr_rnd_t rounding = MPFR_RNDN);
 
-  class View {
-   public:
-    explicit View(const CompactNumber& number);
-    View(const View&) = delete;
-    View& operator=(const View&) = delete;
-    operator mpfr_srcptr() const { return value_; }
-    mpfr_srcptr operator->() const { return value_; }
-
-   private:
-    mpfr_t value_;
-    mp_limb_t limb_;
-  };
-  View get() const { return View(*this); }
+  using View = MpfrView<kBits>;
+  View get() const;
 
  private:
   // bits_: the sign at bit 63; the exponent field (bits 62 ... 25): kZero, kInfinity or kNaN, or
