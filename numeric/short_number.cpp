@@ -55,20 +55,22 @@ CompactNumber::CompactNumber(mpfr_srcptr x, mpfr_rnd_t rounding) {
   } else if (mpfr_inf_p(x)) {
     field = kInfinity;
   } else if (!mpfr_zero_p(x)) {
-    // Rounded in MPFR's widest exponent range, where 26 bits never overflow.
+    // Held as it is when it has 26 bits or fewer; else rounded, in MPFR's widest exponent
+    // range, where 26 bits never overflow.
     MPFR_DECL_INIT(rounded, kBits);
-    int64_t exponent = 0;
-    {
+    mpfr_srcptr held = x;
+    if (mpfr_get_prec(x) > kBits) {
       const WidestMpfrExponents widest;
       mpfr_set(rounded, x, rounding);
-      exponent = mpfr_get_exp(rounded);
+      held = rounded;
     }
+    const int64_t exponent = mpfr_get_exp(held);
     if (exponent <= static_cast<int64_t>(kNaN) - static_cast<int64_t>(kBias) ||
         exponent >= static_cast<int64_t>(kBias) - 1) {
       std::abort();  // beyond the range held: no error of the lab's comes near it
     }
     uint64_t high = 0, low = 0;
-    FirstSignificandBits(rounded, high, low);
+    FirstSignificandBits(held, high, low);
     field = static_cast<uint64_t>(exponent + static_cast<int64_t>(kBias));
     fraction = (high >> (64 - kBits)) & ((uint64_t{1} << kFractionBits) - 1);
   }

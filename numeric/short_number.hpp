@@ -61,7 +61,7 @@ class CompactNumber {
  public:
   static constexpr int kBits = 26;
   CompactNumber() = default;  // +0
-  // x rounded to 26 bits in the direction given.
+  // x rounded to 26 bits in the direction given (exact when x has 26 bits or fewer).
   explicit CompactNumber(mpfr_srcptr x, mpfr_rnd_t rounding = MPFR_RNDN);
 
   using View = MpfrView<kBits>;
