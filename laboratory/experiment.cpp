@@ -404,7 +404,8 @@ Number Kept(const ArbBall& ball, const std::string& digits) {
 }
 
 // A bound's 26-bit value: it prints, rounded up to 3 digits, what the 64-bit bound prints
-// (rounded up, else down, to 26 bits: the 3-digit boundaries lie far wider apart).
+// (rounded up, else down, to 26 bits: the 3-digit boundaries lie far wider apart). Rounded down
+// where the bound lies within a 26-bit step under a boundary, which the rounded-up one passes.
 CompactNumber CompactBound(const ShortNumber& bound) {
   const std::string digits = ExponentText(bound.get(), 3, DigitRounding::kUp);
   for (const mpfr_rnd_t rounding : {MPFR_RNDU, MPFR_RNDD}) {

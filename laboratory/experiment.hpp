@@ -57,7 +57,9 @@ struct SeedColumn {
   ShortNumber start_0_error, start_1_error;
   // Series seeds: each series' largest term, in magnitude (0 for rounded seeds).
   IeeeNumber largest_term_0, largest_term_1;
-  // Each error 26-bit, enough for its 7 printed digits (a bound's 3), 8 bytes an order.
+  // Each error 26-bit, enough for its 7 printed digits (a bound's 3, rounded up), 8 bytes an
+  // order. A bound is the bound as printed: its 26-bit value may lie a step below the 64-bit
+  // bound where that lies just under a 3-digit boundary, and prints that boundary all the same.
   std::vector<CompactNumber> measured, predicted, rounding, rounding_bound;
   ColumnSummary summary;  // from the errors' 64-bit values
 };

@@ -100,12 +100,12 @@ std::vector<ArbBall> PredictedRelativeErrors(const BesselTable& truth, mpfr_srcp
 // d_k comes from its exact numerator: d_(k+1) = (x c_(k+1) - s n_k c_k - t x c_(k-1)) / x, so that
 // however much the step cancels, no rounding of the check's own can fake one (a step that rounds
 // nothing gives 0). x as the recurrence used it. NaN from the first value that is not finite on.
-// `Next` takes c_0, c_1, ... in turn, with the two before each (unused for c_0 and c_1), and
-// gives rounding_m; the truth must outlive the object.
+// `Next` takes c_m for m = 0, 1, ... in turn, with c_(m-1) and c_(m-2) (unused for c_0 and c_1),
+// and gives rounding_m; the truth and x must outlive the object.
 class RoundingPart {
  public:
   RoundingPart(const BesselTable& truth, mpfr_srcptr x);
-  ArbBall Next(mpfr_srcptr c, mpfr_srcptr c_before, mpfr_srcptr c_before_that);
+  ArbBall Next(mpfr_srcptr c_next, mpfr_srcptr c, mpfr_srcptr c_before);
 
  private:
   const BesselTable& truth_;
@@ -129,7 +129,7 @@ std::vector<ArbBall> RoundingRelativeErrors(const BesselTable& truth, mpfr_srcpt
 // up to. Every bound rounded upwards from the balls' ends; relative to |f_m|. Once a step's
 // factor, product or sum may pass the format's largest value (below 2^(max_exponent + 1)), no
 // bound holds: from there on it is infinite. `Next` takes predicted_0, predicted_1, ... in
-// turn and gives each order's bound; the truth must outlive the object.
+// turn and gives each order's bound; the truth and x must outlive the object.
 class RoundingBound {
  public:
   RoundingBound(const BesselTable& truth, mpfr_srcptr x, int precision, int min_exponent,

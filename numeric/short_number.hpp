@@ -9,12 +9,16 @@
 #include <cstdint>
 
 // An MPFR number of `Bits` significant bits made on the spot over limbs of its own, for reading
-// a number held in another form: it lives until the end of the full expression that made it.
+// a number held in another form: it lives to the end of the full expression that made it, or of
+// the variable it initialises.
 template <int Bits>
 class MpfrView {
+  static_assert(Bits >= 1 && Bits <= 64);
+
  public:
   // `kind`: MPFR_REGULAR_KIND, _ZERO_, _INF_ or _NAN_KIND, times the sign; for a regular number,
-  // its exponent and its significand, leading one at bit 63.
+  // its exponent and its significand, leading one at bit 63, the bits below the top `Bits` zero
+  // (as MPFR requires).
   MpfrView(int kind, mpfr_exp_t exponent, uint64_t significand) {
     for (int i = 0; i < kLimbs; ++i) {  // the most significant limb last, as MPFR has them
       limbs_[kLimbs - 1 - i] =
@@ -51,12 +55,12 @@ class ShortNumber {
   int64_t signed_exponent_ = 0;
 };
 
-// A number of 26 significant bits with a binary exponent within +-(2^37 - 4), in 8 bytes: what
-// the laboratory keeps of each error it prints, its 7 digits for certain (26-bit neighbours lie
-// 2^-26 apart, a tenth of the distance between neighbouring 7-digit decimals). The lab's errors
-// lie far inside that range: the most extreme, at binary256's smallest x and M = 100000, near
-// 2^(+-5.3e10). A value beyond it cannot be held, and ends the program (std::abort). Read
-// through an MPFR view, as ShortNumber is.
+// A number of 26 significant bits with MPFR's exponent from 3 - 2^37 to 2^37 - 2, in 8 bytes:
+// what the laboratory keeps of each error it prints, its 7 digits for certain (26-bit neighbours
+// lie at most 2^-25 apart, relatively, under a third of the least distance between neighbouring
+// 7-digit decimals, 10^-7). The lab's errors lie far inside that range: the most extreme, at
+// binary256's smallest x and M = 100000, near 2^(+-5.3e10). A value beyond it cannot be held,
+// and ends the program (std::abort). Read through an MPFR view, as ShortNumber is.
 class CompactNumber {
  public:
   static constexpr int kBits = 26;

@@ -32,8 +32,9 @@ constexpr Row kRows[] = {
     {"-0.1@2000000000", 200},
     {"0.abc@-12345", 12},
     {"0.abc@12344", 12},
-    {"0.8@34359738367", 64},          // 2^(2^37 - 4), the largest exponent the 8-byte number holds
-    {"-0.ffffffc@-34359738367", 30},  // and near the smallest
+    {"0.2@34359738368", 64},    // MPFR's exponent 2^37 - 2, the largest the 8-byte number holds
+    {"-0.4@-34359738367", 64},  // 3 - 2^37, the smallest
+    {"-0.ffffffc@-34359738367", 30},  // rounded up from 4 - 2^37 by RNDN and RNDA
     {"0.0000001@-34359738360", 64},
 };
 
