@@ -231,6 +231,14 @@ std::string_view MillerNormalisation(const BesselFunction& function) {
          "the larger";
 }
 
+std::string_view SeedKindName(SeedKind kind) {
+  return kind == SeedKind::kRounded ? "rounded" : "series";
+}
+
+std::string_view DominantName(Dominant dominant) {
+  return dominant == Dominant::kSeeds ? "seeds" : dominant == Dominant::kRounding ? "rounding" : "";
+}
+
 bool HasSeries(const BesselFunction& function) {
   return function.minimal;
 }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "numeric/bessel_truth.hpp"
@@ -13,6 +14,8 @@
 #include "numeric/short_number.hpp"
 
 enum class SeedKind { kRounded, kSeries };
+// "rounded" or "series": the kind's name on the command line, in the JSON and in Python.
+std::string_view SeedKindName(SeedKind kind);
 
 struct Experiment {
   const BesselFunction* function = &kBesselJ;
@@ -37,6 +40,8 @@ bool HasSeries(const BesselFunction& function);
 // the last place of f_m (subnormal places below the normal range) and the order, rows near a
 // zero and below the format's range left out (-1: no row left).
 enum class Dominant { kSeeds, kRounding, kUndetermined };  // undetermined: a part not finite
+// "seeds" or "rounding", as the JSON and Python name the larger part; "" when undetermined.
+std::string_view DominantName(Dominant dominant);
 struct ColumnSummary {
   long every_digit_lost_at = -1;
   double digits_per_step = 0, theory_digits_per_step = 0;

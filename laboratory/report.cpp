@@ -432,8 +432,7 @@ bool WriteJson(const Experiment& experiment, const Outcome& outcome, const TextS
   text += "    \"x_used\": {\"decimal\": " + JsonString(x.decimal) +
           ", \"hexadecimal\": " + JsonString(x.hexadecimal) + "},\n";
   text += "    \"arithmetic\": " + JsonString(arithmetic.name) + ",\n";
-  text += "    \"seeds\": " +
-          JsonString(experiment.seeds == SeedKind::kRounded ? "rounded" : "series") + ",\n";
+  text += "    \"seeds\": " + JsonString(SeedKindName(experiment.seeds)) + ",\n";
   text += "    \"formats\": [";
   for (size_t i = 0; i < outcome.columns.size(); ++i) {
     text += (i > 0 ? ", " : "") + JsonString(outcome.columns[i].format->name);
@@ -478,9 +477,8 @@ bool WriteJson(const Experiment& experiment, const Outcome& outcome, const TextS
         ", \"digits_lost_per_step\": " + JsonDouble(said.digits_per_step, "%.4f") +
         ", \"theory_digits_lost_per_step\": " + JsonDouble(said.theory_digits_per_step, "%.4f") +
         ", \"dominant\": " +
-        (said.dominant == Dominant::kSeeds      ? "\"seeds\""
-         : said.dominant == Dominant::kRounding ? "\"rounding\""
-                                                : "null") +
+        (said.dominant == Dominant::kUndetermined ? std::string("null")
+                                                  : JsonString(DominantName(said.dominant))) +
         "}";
   }
   text += "\n    },\n    \"backward\": {\"largest_ulps\": " +

@@ -87,11 +87,13 @@ std::string SetArithmetic(Experiment& experiment, std::string_view name) {
 }
 
 std::string SetSeeds(Experiment& experiment, std::string_view kind) {
-  if (kind != "rounded" && kind != "series") {
-    return "--seeds is rounded or series, not '" + Printable(kind) + "'";
+  for (const SeedKind known : {SeedKind::kRounded, SeedKind::kSeries}) {
+    if (kind == SeedKindName(known)) {
+      experiment.seeds = known;
+      return "";
+    }
   }
-  experiment.seeds = kind == "rounded" ? SeedKind::kRounded : SeedKind::kSeries;
-  return "";
+  return "--seeds is rounded or series, not '" + Printable(kind) + "'";
 }
 
 std::string CheckTogether(const Experiment& experiment) {

@@ -1,9 +1,22 @@
-// The 16-byte number and its MPFR view.
+// The 16- and 8-byte numbers and their MPFR views.
 #include "numeric/short_number.hpp"
 
 #include <cstdlib>
 
 #include "numeric/mpfr_number.hpp"
+
+namespace {
+
+// x at `rounded`'s precision: x itself when it has no more bits, else rounded into `rounded` in
+// MPFR's widest exponent range, where it cannot overflow.
+mpfr_srcptr Held(mpfr_srcptr x, mpfr_ptr rounded, mpfr_rnd_t rounding) {
+  if (mpfr_get_prec(x) <= mpfr_get_prec(rounded)) return x;
+  const WidestMpfrExponents widest;
+  mpfr_set(rounded, x, rounding);
+  return rounded;
+}
+
+}  // namespace
 
 ShortNumber::ShortNumber(mpfr_srcptr x, mpfr_rnd_t rounding) {
   const bool negative = mpfr_signbit(x) != 0;
@@ -20,15 +33,8 @@ ShortNumber::ShortNumber(mpfr_srcptr x, mpfr_rnd_t rounding) {
     significand_ = kZero;
     return;
   }
-  // Held as it is when it has 64 bits or fewer; else rounded, in MPFR's widest exponent range,
-  // where 64 bits never overflow.
-  MPFR_DECL_INIT(rounded, 64);
-  mpfr_srcptr held = x;
-  if (mpfr_get_prec(x) > 64) {
-    const WidestMpfrExponents widest;
-    mpfr_set(rounded, x, rounding);
-    held = rounded;
-  }
+  MPFR_DECL_INIT(rounded, kBits);
+  const mpfr_srcptr held = Held(x, rounded, rounding);
   uint64_t below = 0;  // nothing: 64 bits at most
   FirstSignificandBits(held, significand_, below);
   signed_exponent_ = 2 * static_cast<int64_t>(mpfr_get_exp(held)) + (negative ? 1 : 0);
@@ -55,15 +61,8 @@ CompactNumber::CompactNumber(mpfr_srcptr x, mpfr_rnd_t rounding) {
   } else if (mpfr_inf_p(x)) {
     field = kInfinity;
   } else if (!mpfr_zero_p(x)) {
-    // Held as it is when it has 26 bits or fewer; else rounded, in MPFR's widest exponent
-    // range, where 26 bits never overflow.
     MPFR_DECL_INIT(rounded, kBits);
-    mpfr_srcptr held = x;
-    if (mpfr_get_prec(x) > kBits) {
-      const WidestMpfrExponents widest;
-      mpfr_set(rounded, x, rounding);
-      held = rounded;
-    }
+    const mpfr_srcptr held = Held(x, rounded, rounding);
     const int64_t exponent = mpfr_get_exp(held);
     if (exponent <= static_cast<int64_t>(kNaN) - static_cast<int64_t>(kBias) ||
         exponent >= static_cast<int64_t>(kBias) - 1) {

@@ -85,7 +85,7 @@ py::dict Parameters(const Experiment& experiment, const Outcome& outcome) {
   parameters["x_used"] =
       py::dict(py::arg("decimal") = x.decimal, py::arg("hexadecimal") = x.hexadecimal);
   parameters["arithmetic"] = std::string(experiment.arithmetic->name);
-  parameters["seeds"] = experiment.seeds == SeedKind::kRounded ? "rounded" : "series";
+  parameters["seeds"] = std::string(SeedKindName(experiment.seeds));
   py::list formats;
   for (const SeedColumn& column : outcome.columns) formats.append(column.format->name);
   parameters["formats"] = py::tuple(formats);
@@ -106,9 +106,9 @@ py::dict SummaryOf(const Outcome& outcome) {
     column["every_digit_lost_at"] = NoneIfNegative(said.every_digit_lost_at);
     column["digits_lost_per_step"] = said.digits_per_step;
     column["theory_digits_lost_per_step"] = said.theory_digits_per_step;
-    column["dominant"] = said.dominant == Dominant::kSeeds      ? py::object(py::str("seeds"))
-                         : said.dominant == Dominant::kRounding ? py::object(py::str("rounding"))
-                                                                : py::object(py::none());
+    const std::string_view dominant = DominantName(said.dominant);
+    column["dominant"] =
+        dominant.empty() ? py::object(py::none()) : py::object(py::str(std::string(dominant)));
     formats[py::str(outcome.columns[i].format->name)] = column;
   }
   py::dict backward;
