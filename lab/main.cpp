@@ -209,8 +209,7 @@ int main(int argc, char* argv[]) {
 
   Outcome outcome;
   if (!Run(experiment, outcome)) {
-    return Failure(kProgram, kExitFailure,
-                   "the true values could not be computed to the digits printed");
+    return Failure(kProgram, kExitFailure, UnprovenTruthText(experiment));
   }
   // Written as it is formatted, a piece at a time.
   const TextSink print = [](std::string_view piece) { return Print(piece); };

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "cli/messages.hpp"
+#include "numeric/bessel_truth.hpp"
 
 namespace {
 
@@ -106,7 +107,17 @@ std::string CheckTogether(const Experiment& experiment) {
   IeeeNumber x(*experiment.arithmetic);
   if (ReadX(experiment.x_text, *experiment.arithmetic, x) != XReading::kValid) {
     return "--x '" + Printable(experiment.x_text) + "' is 0 in " +
-           std::string(experiment.arithmetic->name) + ", out of 0 < X <= 10000";
+           std::string(experiment.arithmetic->name) +
+           ", out of 0 < X <= 10000; give a larger X or a wider --arithmetic";
   }
   return "";
+}
+
+std::string UnprovenTruthText(const Experiment& experiment) {
+  return "the true values at x = " + Printable(experiment.x_text) + " for m = 0 ... " +
+         std::to_string(experiment.orders) +
+         " could not be proven to the digits printed: they need more than " +
+         std::to_string(kMaxTruthBits) +
+         " bits, or a wider exponent range than MPFR has on this machine; ask for fewer orders "
+         "or a larger x";
 }

@@ -26,3 +26,6 @@ std::string SetSeeds(Experiment& experiment, std::string_view kind);
 // What only the parameters together decide: series seeds need a function that has a series,
 // and x must not round to 0 in the arithmetic format. "" when the experiment can run.
 std::string CheckTogether(const Experiment& experiment);
+
+// What both front ends say when Run could not prove the truth to the digits printed.
+std::string UnprovenTruthText(const Experiment& experiment);

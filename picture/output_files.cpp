@@ -111,10 +111,12 @@ std::string Unreplaceable(int directory_fd, const std::string& name) {
     return errno == ENOENT ? "" : "cannot write " + shown + ": " + std::strerror(errno);
   }
   if (!S_ISREG(status.st_mode))
-    return shown + " exists and is not a regular file; it is left alone";
+    return shown + " exists and is not a regular file; it is left alone: remove or rename it";
   if (faccessat(directory_fd, name.c_str(), W_OK, AT_EACCESS) != 0) {
-    return errno == EACCES ? shown + " is read-only; it is left alone"
-                           : "cannot write " + shown + ": " + std::strerror(errno);
+    return errno == EACCES
+               ? shown + " is read-only; it is left alone: make it writable (chmod u+w " + shown +
+                     ") or remove it"
+               : "cannot write " + shown + ": " + std::strerror(errno);
   }
   return "";
 }

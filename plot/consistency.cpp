@@ -94,8 +94,9 @@ std::optional<ReadFailure> Disagreement(const ResultTable& table, const std::str
       // The seed: the recurrence starts from the series value itself, so both show it.
       const MpfrNumber seed = ExactlyInMpfr(seeded[m]);
       if (!Contains(recurrence, seed.get()) || !Contains(series, seed.get())) {
-        return ReadFailure{name, row.line,
-                           "the seed for m = " + std::to_string(m) + " is not the program's"};
+        return ReadFailure{
+            name, row.line,
+            "the seed for m = " + std::to_string(m) + " is not the program's: a digit was changed"};
       }
       continue;
     }
@@ -103,7 +104,8 @@ std::optional<ReadFailure> Disagreement(const ResultTable& table, const std::str
     if (expected && !Overlap(*expected, PrintedSingle(row.relative_error))) {
       return ReadFailure{name, row.line,
                          "the relative error for m = " + std::to_string(m) +
-                             " disagrees with the row's own values"};
+                             " is not (series - recurrence) / series of the row's own values: a "
+                             "number was changed"};
     }
   }
   return std::nullopt;

@@ -150,7 +150,7 @@ py::dict RunLab(const std::string& function, const std::string& x, const std::st
     py::gil_scoped_release unlocked;
     ran = Run(experiment, outcome);
   }
-  if (!ran) throw std::runtime_error("the true values could not be computed to the digits printed");
+  if (!ran) throw std::runtime_error(UnprovenTruthText(experiment));
   const size_t rows = outcome.backward.size();
   py::dict result;
   result["parameters"] = Parameters(experiment, outcome);

@@ -8,9 +8,11 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <sstream>
 #include <vector>
 
+#include "cli/messages.hpp"
 #include "numeric/series.hpp"
 #include "results/result_files.hpp"
 
@@ -67,74 +69,142 @@ std::vector<std::string> WordsOf(const std::array<const char*, N>& headings) {
   return Words(line);
 }
 
-// The whole file, when it is a regular file of at most kMaxResultFileBytes; else a complaint.
+// What a file that exists but is not a regular one is.
+const char* KindOf(mode_t mode) {
+  if (S_ISDIR(mode)) return "a directory";
+  if (S_ISFIFO(mode)) return "a FIFO";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+  if (S_ISSOCK(mode)) return "a socket";
+  return "something else";
+}
+
+// The whole file, when it is a regular file of at most kMaxResultFileBytes; else why not, and
+// what to do.
 std::optional<std::string> ReadBounded(int directory_fd, const std::string& name,
-                                       std::string& complaint) {
+                                       std::string& complaint, std::string& fix) {
   const int fd = openat(directory_fd, name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) {
-    complaint = "cannot be opened";
+    const int error = errno;
+    complaint = std::string("cannot be opened: ") + std::strerror(error);
+    fix = error == ENOENT   ? "run bessel-recurrence first: it writes the result files into its "
+                              "working directory"
+          : error == EACCES ? "make it readable (chmod u+r " + name + ")"
+                            : "";
     return std::nullopt;
   }
+  const std::string too_large = "is larger than a result file can be (at most " +
+                                std::to_string(kMaxResultFileBytes) + " bytes)";
   std::string bytes;
   struct stat status;
-  if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-    complaint = "is not a regular file";
+  if (fstat(fd, &status) != 0) {
+    complaint = std::string("cannot be read: ") + std::strerror(errno);
+    fix = "";
+  } else if (!S_ISREG(status.st_mode)) {
+    complaint = std::string("is ") + KindOf(status.st_mode) +
+                ", not a regular file: only the file bessel-recurrence writes is read";
+    fix = "remove it, then " + std::string(kWriteAnew);
   } else if (status.st_size > kMaxResultFileBytes) {
-    complaint = "is larger than a result file can be";
+    complaint = too_large;
   } else {
     bytes.resize(kMaxResultFileBytes + 1);
     size_t got = 0;
     for (ssize_t n; got < bytes.size(); got += static_cast<size_t>(n)) {
       n = read(fd, bytes.data() + got, bytes.size() - got);
-      if (n < 0 && errno == EINTR)
+      if (n < 0 && errno == EINTR) {
         n = 0;
-      else if (n <= 0)
+      } else if (n < 0) {
+        complaint = std::string("cannot be read: ") + std::strerror(errno);
+        fix = "";
         break;
+      } else if (n == 0) {
+        break;
+      }
     }
     bytes.resize(got);
-    if (got > kMaxResultFileBytes) complaint = "is larger than a result file can be";
+    if (got > kMaxResultFileBytes) complaint = too_large;
   }
   close(fd);
   if (!complaint.empty()) return std::nullopt;
   return bytes;
 }
 
+// A word of the file in a message: printable already, but cut to a readable length.
+std::string Shown(const std::string& word) {
+  constexpr size_t kMost = 40;
+  return "'" + (word.size() > kMost ? word.substr(0, kMost) + "..." : word) + "'";
+}
+
+// Why the row's words are not a row of the program's, or "".
+std::string RowFault(const std::vector<std::string>& words, size_t columns, long m) {
+  if (words.size() != columns) {
+    return "it holds " + std::to_string(words.size()) + " fields, not " + std::to_string(columns);
+  }
+  const std::optional<long> order = Integer(words[0]);
+  if (!order || *order != m)
+    return "it begins with " + Shown(words[0]) + ", not " + std::to_string(m);
+  for (const size_t column : {size_t{1}, size_t{2}, size_t{4}}) {
+    if (column < columns && !Number(words[column])) {
+      return Shown(words[column]) +
+             " is not a finite number as bessel-recurrence writes them (like -1.297E-07)";
+    }
+  }
+  const std::optional<long> terms = Integer(words[3]);
+  if (!terms || *terms < 1 || *terms > kTermLimit) {
+    return "the term count " + Shown(words[3]) + " is not a whole number from 1 to " +
+           std::to_string(kTermLimit);
+  }
+  return "";
+}
+
 }  // namespace
 
 std::string ReadFailure::Text() const {
-  return line > 0 ? file + ":" + std::to_string(line) + ": " + what : file + ": " + what;
+  const std::string where = line > 0 ? file + ":" + std::to_string(line) : file;
+  return where + ": " + what + (fix.empty() ? "" : "; " + fix);
 }
 
 ResultTable ReadResultTable(int directory_fd, const std::string& name, int expected_digits,
                             std::optional<ReadFailure>& failure) {
   ResultTable table;
-  auto fail = [&](int line, std::string what) {
-    if (!failure) failure = ReadFailure{name, line, std::move(what)};
+  auto fail = [&](int line, std::string what, std::string fix = kWriteAnew) {
+    if (!failure) failure = ReadFailure{name, line, std::move(what), std::move(fix)};
     return table;
   };
-  std::string complaint;
-  const std::optional<std::string> bytes = ReadBounded(directory_fd, name, complaint);
-  if (!bytes) return fail(0, complaint);
+  std::string complaint, fix = kWriteAnew;
+  const std::optional<std::string> bytes = ReadBounded(directory_fd, name, complaint, fix);
+  if (!bytes) return fail(0, complaint, fix);
 
   std::vector<std::string> lines;
   for (size_t start = 0; start < bytes->size();) {
     const size_t end = bytes->find('\n', start);
     const int number = static_cast<int>(lines.size()) + 1;
-    if (end == std::string::npos || end == start || (*bytes)[end - 1] != '\r') {
-      return fail(number, "line does not end with CR LF");
+    if (end == std::string::npos) {
+      return fail(number, "the line has no end: the file is cut short");
+    }
+    if (end == start || (*bytes)[end - 1] != '\r') {
+      // Saved by an editor or a tool that keeps Unix line ends: the contents may be intact.
+      return fail(number,
+                  "the line ends in LF alone, not CR LF: the file was saved with Unix line ends",
+                  "restore CR LF with: sed -i 's/$/\\r/' " + name + " (or " + kWriteAnew + ")");
     }
     const std::string line = bytes->substr(start, end - 1 - start);
-    for (const char c : line) {
-      if (c < 0x20 || c > 0x7e) return fail(number, "holds a byte that is not printable ASCII");
+    for (size_t column = 0; column < line.size(); ++column) {
+      const char c = line[column];
+      if (c < 0x20 || c > 0x7e) {
+        return fail(number, "column " + std::to_string(column + 1) + " holds the byte " +
+                                Printable(std::string(1, c)) +
+                                ": a result file holds printable ASCII only");
+      }
     }
     lines.push_back(line);
     start = end + 1;
   }
   constexpr int kLines = kResultFileLineCount;
   if (static_cast<int>(lines.size()) != kLines) {
-    return fail(
-        static_cast<int>(lines.size()) + (lines.size() < kLines ? 1 : 0),
-        "the file has " + std::to_string(lines.size()) + " lines, not " + std::to_string(kLines));
+    return fail(static_cast<int>(lines.size()) + (lines.size() < kLines ? 1 : 0),
+                "the file has " + std::to_string(lines.size()) + " lines, not " +
+                    std::to_string(kLines) +
+                    (lines.size() < kLines ? ": it is cut short" : ": lines were added"));
   }
   table.significant_digits = expected_digits;
   for (size_t i = 0; i < lines.size(); ++i) {
@@ -149,8 +219,19 @@ ResultTable ReadResultTable(int directory_fd, const std::string& name, int expec
               Words(text.substr(std::string(kDigitsLabel).size()));
           if (rest.size() == 1) digits = Integer(rest[0]);
         }
-        if (!digits || *digits != expected_digits) {
-          return fail(number, "expected the digit count " + std::to_string(expected_digits));
+        const std::string wanted = "expected the digit count " + std::to_string(expected_digits) +
+                                   " after '" + std::string(kDigitsLabel).substr(1) + "'";
+        if (!digits) return fail(number, wanted);
+        if (*digits != expected_digits) {
+          std::string holder = "another table";
+          for (int32_t file = 1; file <= kResultFiles; ++file) {
+            if (SignificantDigits[static_cast<size_t>(file - 1)] == *digits) {
+              holder = "the table of " + ResultFileName(file);
+            }
+          }
+          return fail(number,
+                      wanted + ", not " + std::to_string(*digits) + ": the file holds " + holder,
+                      "run bessel-recurrence again to write each file anew");
         }
         break;
       }
@@ -158,35 +239,33 @@ ResultTable ReadResultTable(int directory_fd, const std::string& name, int expec
         if (!text.empty()) return fail(number, "expected an empty line");
         break;
       case LineKind::kColumnHeading:
-      case LineKind::kRecurrenceHeading:
-        if (Words(text) != (expected.kind == LineKind::kColumnHeading
-                                ? WordsOf(kColumnHeadings)
-                                : WordsOf(kRecurrenceHeadings))) {
-          return fail(number, "expected the column headings");
+      case LineKind::kRecurrenceHeading: {
+        const std::vector<std::string> headings = expected.kind == LineKind::kColumnHeading
+                                                      ? WordsOf(kColumnHeadings)
+                                                      : WordsOf(kRecurrenceHeadings);
+        if (Words(text) != headings) {
+          std::string joined;
+          for (const std::string& word : headings) joined += (joined.empty() ? "" : " ") + word;
+          return fail(number, "expected the column headings '" + joined + "'");
         }
         break;
+      }
       case LineKind::kSeed:
       case LineKind::kRecurrence: {
         // m, recurrence value, series value, term count; and the relative error.
         const size_t columns = expected.kind == LineKind::kSeed ? 4 : 5;
         const std::vector<std::string> words = Words(text);
-        const std::string what = "cannot read the row for m = " + std::to_string(expected.m);
-        if (words.size() != columns) return fail(number, what);
-        const std::optional<long> order = Integer(words[0]);
-        const std::optional<long> terms = Integer(words[3]);
-        const std::optional<std::string> recurrence = Number(words[1]), series = Number(words[2]);
-        if (!order || *order != expected.m || !recurrence || !series || !terms || *terms < 1 ||
-            *terms > kTermLimit) {
-          return fail(number, what);
+        const std::string fault = RowFault(words, columns, expected.m);
+        if (!fault.empty()) {
+          return fail(number,
+                      "cannot read the row for m = " + std::to_string(expected.m) + ": " + fault);
         }
         PrintedRow& row = table.rows[static_cast<size_t>(expected.m)];
-        row = {number, *recurrence, *series, ""};
+        row = {number, *Number(words[1]), *Number(words[2]), ""};
         if (columns == 5) {
-          const std::optional<std::string> error = Number(words[4]);
-          if (!error) return fail(number, what);
-          row.relative_error = *error;
+          row.relative_error = *Number(words[4]);
           table.relative_error[static_cast<size_t>(expected.m - kFirstRecurrenceOrder)] =
-              std::strtod(error->c_str(), nullptr);
+              std::strtod(row.relative_error.c_str(), nullptr);
         }
         break;
       }

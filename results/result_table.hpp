@@ -24,12 +24,16 @@ struct ResultTable {
   std::array<PrintedRow, kMaxOrder + 1> rows{};           // m = 0 ... 10
 };
 
-// Why a file could not be read: its name, the line (0 for the file as a whole) and what was
-// wrong. Said as "NAME:12: ...".
+// What to do about a file that is not what bessel-recurrence wrote.
+inline constexpr const char* kWriteAnew = "run bessel-recurrence again to write it anew";
+
+// Why a file could not be read: its name, the line (0 for the file as a whole), what was
+// wrong and what to do. Said as "NAME:12: WHAT; FIX".
 struct ReadFailure {
   std::string file;
   int line = 0;
   std::string what;
+  std::string fix = kWriteAnew;
   std::string Text() const;
 };
 

@@ -86,11 +86,15 @@ TEST(LabProgram, RefusesBadInputAndWritesCsv) {
       {{"--x", "1\v"}, "--x needs a number with 0 < X <= 10000, not '1\\013'"},
       {{"--x", "10000.0000000000000000001"},
        "--x needs a number with 0 < X <= 10000, not '10000.0000000000000000001'"},
-      {{"--x", "1e-5000"}, "--x '1e-5000' is 0 in binary128, out of 0 < X <= 10000"},
+      {{"--x", "1e-5000"},
+       "--x '1e-5000' is 0 in binary128, out of 0 < X <= 10000; give a larger X or a wider "
+       "--arithmetic"},
       {{"--x", "1e-400", "--arithmetic", "binary64"},
-       "--x '1e-400' is 0 in binary64, out of 0 < X <= 10000"},
+       "--x '1e-400' is 0 in binary64, out of 0 < X <= 10000; give a larger X or a wider "
+       "--arithmetic"},
       {{"--arithmetic", "binary16", "--x", "1e-30"},
-       "--x '1e-30' is 0 in binary16, out of 0 < X <= 10000"},
+       "--x '1e-30' is 0 in binary16, out of 0 < X <= 10000; give a larger X or a wider "
+       "--arithmetic"},
       {{"--orders", "100001"}, "--orders needs a whole number from 1 to 100000, not '100001'"},
       {{"--orders", "0"}, "--orders needs a whole number from 1 to 100000, not '0'"},
       {{"--width", "0"}, "--width needs a whole number from 1 to 100000, not '0'"},
@@ -178,8 +182,8 @@ TEST(LabProgram, LeavesAReadOnlyOutputAlone) {
   testing_support::TerminalChild lab(options);
   EXPECT_EQ(lab.Wait(std::chrono::seconds(20)).exit_status, 1);
   EXPECT_EQ(ReadFile(dir / "err"),
-            "bessel-recurrence-lab: errors.svg is read-only; it is left "
-            "alone\n");
+            "bessel-recurrence-lab: errors.svg is read-only; it is left alone: make it writable "
+            "(chmod u+w errors.svg) or remove it\n");
   EXPECT_EQ(ReadFile(kept), "kept");
   EXPECT_EQ(fs::status(kept).permissions() & fs::perms::all,
             fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);

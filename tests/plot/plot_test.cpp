@@ -122,11 +122,13 @@ TEST(PlotProgram, RefusesADamagedFileByName) {
   struct Row {
     const char* name;
     void (*damage)(const fs::path& directory);
-    const char* complaint;
+    std::string complaint;
   };
+  const std::string kAnew = "; run bessel-recurrence again to write it anew\n";
   const Row damaged[] = {
       {"missing", [](const fs::path& d) { fs::remove(d / "bess-16.rez"); },
-       "bessel-recurrence-plot: bess-16.rez: cannot be opened\n"},
+       "bessel-recurrence-plot: bess-16.rez: cannot be opened: No such file or directory; run "
+       "bessel-recurrence first: it writes the result files into its working directory\n"},
       {"truncated",
        [](const fs::path& d) {
          const std::string text = ReadFile(d / "bess-7.rez");
@@ -134,7 +136,14 @@ TEST(PlotProgram, RefusesADamagedFileByName) {
          for (int line = 0; line < 14; ++line) end = text.find('\n', end) + 1;
          WriteFileBytes(d / "bess-7.rez", text.substr(0, end));
        },
-       "bessel-recurrence-plot: bess-7.rez:15: the file has 14 lines, not 17\n"},
+       "bessel-recurrence-plot: bess-7.rez:15: the file has 14 lines, not 17: it is cut short"
+       "; run bessel-recurrence again to write it anew\n"},
+      {"a line added",
+       [](const fs::path& d) {
+         WriteFileBytes(d / "bess-7.rez", ReadFile(d / "bess-7.rez") + "\r\n");
+       },
+       "bessel-recurrence-plot: bess-7.rez:18: the file has 18 lines, not 17: lines were added" +
+           kAnew},
       {"altered row",
        [](const fs::path& d) {
          std::string text = ReadFile(d / "bess-34.rez");
@@ -142,85 +151,126 @@ TEST(PlotProgram, RefusesADamagedFileByName) {
          text.replace(at, 9, "1.902X-11");
          WriteFileBytes(d / "bess-34.rez", text);
        },
-       "bessel-recurrence-plot: bess-34.rez:12: cannot read the row for m = 5\n"},
+       "bessel-recurrence-plot: bess-34.rez:12: cannot read the row for m = 5: '1.902X-11' is not "
+       "a "
+       "finite number as bessel-recurrence writes them (like -1.297E-07)"
+       "; run bessel-recurrence again to write it anew\n"},
   };
   const Row hostile[] = {
       {"a FIFO",
        [](const fs::path& d) {
          Replace(d / "bess-7.rez", [](const fs::path& f) { mkfifo(f.c_str(), 0600); });
        },
-       "bessel-recurrence-plot: bess-7.rez: is not a regular file\n"},
+       "bessel-recurrence-plot: bess-7.rez: is a FIFO, not a regular file: only the file "
+       "bessel-recurrence writes is read; remove it, then run bessel-recurrence again to write "
+       "it anew\n"},
+      {"a directory",
+       [](const fs::path& d) {
+         Replace(d / "bess-7.rez", [](const fs::path& f) { fs::create_directory(f); });
+       },
+       "bessel-recurrence-plot: bess-7.rez: is a directory, not a regular file: only the file "
+       "bessel-recurrence writes is read; remove it, then run bessel-recurrence again to write "
+       "it anew\n"},
       {"a link to /dev/zero",
        [](const fs::path& d) {
          Replace(d / "bess-7.rez", [](const fs::path& f) { fs::create_symlink("/dev/zero", f); });
        },
-       "bessel-recurrence-plot: bess-7.rez: is not a regular file\n"},
+       "bessel-recurrence-plot: bess-7.rez: is a device, not a regular file: only the file "
+       "bessel-recurrence writes is read; remove it, then run bessel-recurrence again to write "
+       "it anew\n"},
       {"a sparse 1 GiB file",
        [](const fs::path& d) { fs::resize_file(d / "bess-16.rez", 1L << 30); },
-       "bessel-recurrence-plot: bess-16.rez: is larger than a result file can be\n"},
+       "bessel-recurrence-plot: bess-16.rez: is larger than a result file can be (at most 65536 "
+       "bytes); run bessel-recurrence again to write it anew\n"},
       {"NUL bytes",
        [](const fs::path& d) { WriteFileBytes(d / "bess-7.rez", std::string(798, '\0')); },
-       "bessel-recurrence-plot: bess-7.rez:1: line does not end with CR LF\n"},
+       "bessel-recurrence-plot: bess-7.rez:1: the line has no end: the file is cut short"
+       "; run bessel-recurrence again to write it anew\n"},
       {"a NUL byte and junk after a number",
        [](const fs::path& d) {
          Edit(d / "bess-7.rez", "-1.297E-07", std::string("-1.2\0junk07", 11));
        },
-       "bessel-recurrence-plot: bess-7.rez:9: holds a byte that is not printable ASCII\n"},
+       "bessel-recurrence-plot: bess-7.rez:9: column 55 holds the byte \\000: a result file holds "
+       "printable ASCII only; run bessel-recurrence again to write it anew\n"},
       {"nan in a row",
        [](const fs::path& d) { Edit(d / "bess-7.rez", "-1.297E-07", "       nan"); },
-       "bessel-recurrence-plot: bess-7.rez:9: cannot read the row for m = 2\n"},
+       "bessel-recurrence-plot: bess-7.rez:9: cannot read the row for m = 2: 'nan' is not a finite "
+       "number as bessel-recurrence writes them (like -1.297E-07)" +
+           kAnew},
       {"inf in a seed line",
        [](const fs::path& d) {
          Edit(d / "bess-16.rez", "7.651976865579666D-01", "                  inf");
        },
-       "bessel-recurrence-plot: bess-16.rez:5: cannot read the row for m = 0\n"},
+       "bessel-recurrence-plot: bess-16.rez:5: cannot read the row for m = 0: 'inf' is not a "
+       "finite "
+       "number as bessel-recurrence writes them (like -1.297E-07)" +
+           kAnew},
       {"a hexadecimal number",
        [](const fs::path& d) { Edit(d / "bess-7.rez", "-1.297E-07", "     0x1p3"); },
-       "bessel-recurrence-plot: bess-7.rez:9: cannot read the row for m = 2\n"},
+       "bessel-recurrence-plot: bess-7.rez:9: cannot read the row for m = 2: '0x1p3' is not a "
+       "finite number as bessel-recurrence writes them (like -1.297E-07)" +
+           kAnew},
       {"LF line ends", [](const fs::path& d) { Edit(d / "bess-34.rez", "\r\n", "\n"); },
-       "bessel-recurrence-plot: bess-34.rez:1: line does not end with CR LF\n"},
+       "bessel-recurrence-plot: bess-34.rez:1: the line ends in LF alone, not CR LF: the file was "
+       "saved with Unix line ends; restore CR LF with: sed -i 's/$/\\r/' bess-34.rez (or run "
+       "bessel-recurrence again to write it anew)\n"},
       {"the 16-digit table as bess-7.rez",
        [](const fs::path& d) {
          fs::copy_file(d / "bess-16.rez", d / "bess-7.rez", fs::copy_options::overwrite_existing);
        },
-       "bessel-recurrence-plot: bess-7.rez:1: expected the digit count 7\n"},
+       "bessel-recurrence-plot: bess-7.rez:1: expected the digit count 7 after 'Numar cifre "
+       "semnificative in J0 si J1:', not 16: the file holds the table of bess-16.rez; run "
+       "bessel-recurrence again to write each file anew\n"},
       {"rows in another order", [](const fs::path& d) { Edit(d / "bess-7.rez", "   3 ", "   4 "); },
-       "bessel-recurrence-plot: bess-7.rez:10: cannot read the row for m = 3\n"},
+       "bessel-recurrence-plot: bess-7.rez:10: cannot read the row for m = 3: it begins with '4', "
+       "not 3" +
+           kAnew},
       {"a heading altered",
        [](const fs::path& d) { Edit(d / "bess-7.rez", "RECURENTA", "system(1)"); },
-       "bessel-recurrence-plot: bess-7.rez:8: expected the column headings\n"},
+       "bessel-recurrence-plot: bess-7.rez:8: expected the column headings 'RECURENTA DIRECT "
+       "(Serie) Termeni Er.Relativa'" +
+           kAnew},
       {"a term count out of range",
        [](const fs::path& d) {
          Edit(d / "bess-7.rez", "    8    -1.297E-07", " 9999    -1.297E-07");
        },
-       "bessel-recurrence-plot: bess-7.rez:9: cannot read the row for m = 2\n"},
+       "bessel-recurrence-plot: bess-7.rez:9: cannot read the row for m = 2: the term count '9999' "
+       "is not a whole number from 1 to 100" +
+           kAnew},
   };
   // Numbers that read well but are not the program's: the prediction drawn beside them would be
   // wrong. A changed digit is caught wherever the row's other digits pin it down.
   const Row altered[] = {
       {"a relative error",
        [](const fs::path& d) { Edit(d / "bess-7.rez", "-6.536E+09", "-6.537E+09"); },
-       "bessel-recurrence-plot: bess-7.rez:17: the relative error for m = 10 disagrees with the "
-       "row's own values\n"},
+       "bessel-recurrence-plot: bess-7.rez:17: the relative error for m = 10 is not "
+       "(series - recurrence) / series of the row's own values: a number was changed" +
+           kAnew},
       {"its sign", [](const fs::path& d) { Edit(d / "bess-34.rez", " 1.902E-11", "-1.902E-11"); },
-       "bessel-recurrence-plot: bess-34.rez:12: the relative error for m = 5 disagrees with the "
-       "row's own values\n"},
+       "bessel-recurrence-plot: bess-34.rez:12: the relative error for m = 5 is not "
+       "(series - recurrence) / series of the row's own values: a number was changed" +
+           kAnew},
       {"a recurrence value",
        [](const fs::path& d) {
          Edit(d / "bess-16.rez", "1.199870980350681D-09", "1.299870980350681D-09");
        },
-       "bessel-recurrence-plot: bess-16.rez:17: the relative error for m = 10 disagrees with the "
-       "row's own values\n"},
+       "bessel-recurrence-plot: bess-16.rez:17: the relative error for m = 10 is not "
+       "(series - recurrence) / series of the row's own values: a number was changed" +
+           kAnew},
       {"a seed's last digit",
        [](const fs::path& d) {
          Edit(d / "bess-16.rez", "4.400505857449336D-01", "4.400505857449337D-01");
        },
-       "bessel-recurrence-plot: bess-16.rez:6: the seed for m = 1 is not the program's\n"},
+       "bessel-recurrence-plot: bess-16.rez:6: the seed for m = 1 is not the "
+       "program's: a digit was changed" +
+           kAnew},
       {"a seed rounded the other way",
        [](const fs::path& d) {
          Edit(d / "bess-7.rez", "   0    7.651977E-01", "   0    7.651976E-01");
        },
-       "bessel-recurrence-plot: bess-7.rez:5: the seed for m = 0 is not the program's\n"},
+       "bessel-recurrence-plot: bess-7.rez:5: the seed for m = 0 is not the "
+       "program's: a digit was changed" +
+           kAnew},
   };
   std::vector<Row> rows(std::begin(damaged), std::end(damaged));
   rows.insert(rows.end(), std::begin(hostile), std::end(hostile));
@@ -280,8 +330,9 @@ TEST(PlotProgram, RefusesAnOutputNameThatIsNotARegularFile) {
     fs::create_symlink(dir / "victim", dir / output);
     Outcome outcome = RunPlot(dir.path());
     EXPECT_EQ(outcome.status, 1) << output;
-    EXPECT_EQ(outcome.errors, "bessel-recurrence-plot: " + std::string(output) +
-                                  " exists and is not a regular file; it is left alone\n");
+    EXPECT_EQ(outcome.errors,
+              "bessel-recurrence-plot: " + std::string(output) +
+                  " exists and is not a regular file; it is left alone: remove or rename it\n");
     EXPECT_EQ(ReadFile(dir / "victim"), "kept") << output;
     EXPECT_FALSE(fs::exists(dir / "bess-errors.dat") && !fs::is_symlink(dir / "bess-errors.dat"));
     fs::remove(dir / output);
