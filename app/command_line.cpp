@@ -91,6 +91,5 @@ Exit status:
        a result file or standard output failed; the line on standard error names
        the message, the unit and the file
 
-Full documentation: man bessel-recurrence
-)";
+)" + ManualText(kProgramName);
 }

@@ -22,6 +22,12 @@ std::string VersionText(std::string_view program) {
          "There is NO WARRANTY, to the extent permitted by law.\n";
 }
 
+std::string ManualText(std::string_view program) {
+  const std::string name(program);
+  return "Full documentation: man " + name +
+         "\n(in the source tree, where it is not installed: man -l doc/" + name + ".1)\n";
+}
+
 std::string UsageErrorText(std::string_view program, std::string_view complaint) {
   const std::string name(program);
   return name + ": " + std::string(complaint) + "\nTry '" + name +

@@ -15,6 +15,9 @@ inline constexpr int kExitNoPicture = 3;  // gnuplot missing or failing; the dat
 // "PROGRAM 1.0.0", the copyright, the licence and the warranty, one line each.
 std::string VersionText(std::string_view program);
 
+// The last lines of every --help: where the manual is, installed and in the source tree.
+std::string ManualText(std::string_view program);
+
 // "PROGRAM: COMPLAINT" and "Try 'PROGRAM --help' for more information.", each with its line end.
 std::string UsageErrorText(std::string_view program, std::string_view complaint);
 

@@ -71,7 +71,6 @@ Exit status:
 SIGINT, SIGTERM and SIGHUP remove an output's temporary before they end the program;
 a write past the file-size limit (ulimit -f) is a failed write, status 1.
 
-Full documentation: man bessel-recurrence-lab
 )";
 
 enum Code : int {
@@ -144,7 +143,7 @@ int main(int argc, char* argv[]) {
     std::string complaint;
     switch (option.code) {
       case kHelpCode:
-        Print(kHelp);
+        Print(kHelp + ManualText(kProgram));
         return Finished(kProgram, kExitSuccess);
       case kVersion:
         Print(VersionText(kProgram));

@@ -44,7 +44,6 @@ Exit status:
 SIGINT, SIGTERM and SIGHUP remove an output's temporary before they end the program;
 a write past the file-size limit (ulimit -f) is a failed write, status 1.
 
-Full documentation: man bessel-recurrence-plot
 )";
 
 // "Reads bess-7.rez, bess-16.rez and bess-34.rez," and the rest.
@@ -55,7 +54,7 @@ std::string PlotHelpText() {
                                     : file == kResultFiles - 1 ? " and "
                                                                : ", ");
   }
-  return text + kHelpAfterInputs;
+  return text + kHelpAfterInputs + ManualText(kProgram);
 }
 
 enum Code : int { kHelp = 256, kVersion };
