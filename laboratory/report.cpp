@@ -630,22 +630,33 @@ std::string PlotScript(const Outcome& outcome, const std::string& terminal) {
     return "$errors using 1:" + std::to_string(column) + " with " + style +
            (title.empty() ? " notitle" : " title '" + title + "'") + ", \\\n     ";
   };
+  // The key names a mark only where the picture has one.
+  bool at_edge = false;
+  for (size_t m = 0; m < outcome.backward.size(); ++m) {
+    at_edge = at_edge || !std::isnan(AtEdge(outcome.backward[m].get(), range));
+    for (const SeedColumn& column : outcome.columns) {
+      at_edge = at_edge || !std::isnan(AtEdge(column.measured[m].get(), range));
+    }
+  }
+  const auto any = [](const std::vector<bool>& marks) {
+    return std::find(marks.begin(), marks.end(), true) != marks.end();
+  };
   for (size_t i = 0; i < outcome.columns.size(); ++i) {
     const std::string name(outcome.columns[i].format->name);
     const std::string colour = std::string(" lc rgb '") + kColours[i % 7] + "'";
     script += series(FormatColumn(i, 0), "points pt 7 ps 1.2" + colour, name + " seeds") +
               series(FormatColumn(i, 1), "lines dt 2 lw 3" + colour, "  predicted") +
               series(FormatColumn(i, 2), "points pt 8 ps 1.6" + colour,
-                     i == 0 ? "beyond the range, at its edge" : "");
+                     i == 0 && at_edge ? "beyond the range, at its edge" : "");
   }
   const size_t backward = FormatColumn(outcome.columns.size(), 0);
-  script +=
-      series(backward, "linespoints pt 6 lw 3 lc rgb 'black'",
-             "backward (" + BackwardName(outcome) + ")") +
-      series(backward + 1, "points pt 8 ps 1.6 lc rgb 'black'", "") +
-      series(backward + 2, "points pt 9 ps 1.6 lc rgb '#555555'", "near a zero of " + f + "_m") +
-      series(backward + 3, "points pt 5 ps 0.8 lc rgb '#aaaaaa'",
-             f + "_m below the range (shaded)") +
-      kEveryDigitLost + "\nunset output\n";
+  script += series(backward, "linespoints pt 6 lw 3 lc rgb 'black'",
+                   "backward (" + BackwardName(outcome) + ")") +
+            series(backward + 1, "points pt 8 ps 1.6 lc rgb 'black'", "") +
+            series(backward + 2, "points pt 9 ps 1.6 lc rgb '#555555'",
+                   any(outcome.near_zero) ? "near a zero of " + f + "_m" : "") +
+            series(backward + 3, "points pt 5 ps 0.8 lc rgb '#aaaaaa'",
+                   any(outcome.below_range) ? f + "_m below the range (shaded)" : "") +
+            kEveryDigitLost + "\nunset output\n";
   return script;
 }

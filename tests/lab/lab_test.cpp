@@ -442,6 +442,15 @@ TEST(Lab, ThePictureCarriesTheTablesWarnings) {
         "rectangle from 24-0.5, graph 0 to 40+0.5, graph 1", "every digit lost"}) {
     EXPECT_NE(script.find(part), std::string::npos) << part;
   }
+  // The key names each mark the picture has, and only those: at x = 1, M = 10, in binary128,
+  // nothing overflows, nothing lies near a zero or below the range.
+  const std::string plain =
+      PlotScript(Ran(ExperimentOf("1", 10, {&kBinary32}, &kBinary128)), "svg");
+  for (const char* mark : {"title 'beyond the range, at its edge'", "title 'near a zero of J_m'",
+                           "title 'J_m below the range (shaded)'"}) {
+    EXPECT_NE(script.find(mark), std::string::npos) << mark;
+    EXPECT_EQ(plain.find(mark), std::string::npos) << mark;
+  }
   std::istringstream data(PlotData(outcome));
   std::string line, top;
   std::getline(data, line);  // the names of the columns
