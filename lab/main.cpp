@@ -182,8 +182,10 @@ int main(int argc, char* argv[]) {
         break;
       case kPlot:
         if (PlotBase(value).empty()) {
+          const std::string shown = Printable(value);
           return UsageError(kProgram, "--plot needs a file name prefix, not the directory '" +
-                                          Printable(value) + "'");
+                                          shown + "'; add a name, as in '" + shown +
+                                          (shown.ends_with('/') ? "" : "/") + "errors'");
         }
         plot_prefix = value;
         break;

@@ -113,9 +113,13 @@ TEST(LabProgram, RefusesBadInputAndWritesCsv) {
       {{"--csv=yes"}, "option '--csv' doesn't allow an argument"},
       {{"--csv", "--json"}, "--csv and --json exclude each other"},
       {{"--formats", "binary16,binary32,binary16"}, "--formats names 'binary16' twice"},
-      {{"--plot", "."}, "--plot needs a file name prefix, not the directory '.'"},
-      {{"--plot", "out/.."}, "--plot needs a file name prefix, not the directory 'out/..'"},
-      {{"--plot", "out/"}, "--plot needs a file name prefix, not the directory 'out/'"},
+      {{"--plot", "."},
+       "--plot needs a file name prefix, not the directory '.'; add a name, as in './errors'"},
+      {{"--plot", "out/.."},
+       "--plot needs a file name prefix, not the directory 'out/..'; add a name, as in "
+       "'out/../errors'"},
+      {{"--plot", "out/"},
+       "--plot needs a file name prefix, not the directory 'out/'; add a name, as in 'out/errors'"},
   };
   testing_support::TempDir dir;
   for (const Row& row : rows) {
