@@ -185,7 +185,8 @@ int main(int argc, char* argv[]) {
           const std::string shown = Printable(value);
           return UsageError(kProgram, "--plot needs a file name prefix, not the directory '" +
                                           shown + "'; add a name, as in '" + shown +
-                                          (shown.ends_with('/') ? "" : "/") + "errors'");
+                                          (shown.empty() || shown.ends_with('/') ? "" : "/") +
+                                          "errors'");
         }
         plot_prefix = value;
         break;

@@ -202,8 +202,8 @@ ResultTable ReadResultTable(int directory_fd, const std::string& name, int expec
   constexpr int kLines = kResultFileLineCount;
   if (static_cast<int>(lines.size()) != kLines) {
     return fail(static_cast<int>(lines.size()) + (lines.size() < kLines ? 1 : 0),
-                "the file has " + std::to_string(lines.size()) + " lines, not " +
-                    std::to_string(kLines) +
+                "the file has " + std::to_string(lines.size()) +
+                    (lines.size() == 1 ? " line, not " : " lines, not ") + std::to_string(kLines) +
                     (lines.size() < kLines ? ": it is cut short" : ": lines were added"));
   }
   table.significant_digits = expected_digits;

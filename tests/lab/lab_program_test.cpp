@@ -118,6 +118,8 @@ TEST(LabProgram, RefusesBadInputAndWritesCsv) {
       {{"--plot", "out/.."},
        "--plot needs a file name prefix, not the directory 'out/..'; add a name, as in "
        "'out/../errors'"},
+      {{"--plot", ""},
+       "--plot needs a file name prefix, not the directory ''; add a name, as in 'errors'"},
       {{"--plot", "out/"},
        "--plot needs a file name prefix, not the directory 'out/'; add a name, as in 'out/errors'"},
   };

@@ -138,6 +138,9 @@ TEST(PlotProgram, RefusesADamagedFileByName) {
        },
        "bessel-recurrence-plot: bess-7.rez:15: the file has 14 lines, not 17: it is cut short"
        "; run bessel-recurrence again to write it anew\n"},
+      {"one line", [](const fs::path& d) { WriteFileBytes(d / "bess-7.rez", " Numar\r\n"); },
+       "bessel-recurrence-plot: bess-7.rez:2: the file has 1 line, not 17: it is cut short" +
+           kAnew},
       {"a line added",
        [](const fs::path& d) {
          WriteFileBytes(d / "bess-7.rez", ReadFile(d / "bess-7.rez") + "\r\n");
