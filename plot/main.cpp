@@ -34,10 +34,10 @@ Options (long options may be abbreviated; -- ends them):
 
 Exit status:
   0   all three outputs written
-  1   a result file is missing or damaged (or not a result file at all, or its
-      numbers disagree with each other or with the program's seeds), an output
-      name is taken by something other than a regular file or is read-only, or an
-      output (or standard output) could not be written
+  1   DIR cannot be opened, a result file is missing or damaged (or not a result
+      file at all, or its numbers disagree with each other or with the program's
+      seeds), an output name is taken by something other than a regular file or
+      is read-only, or an output (or standard output) could not be written
   2   a usage error
   3   gnuplot is missing or failed, and what failed is said; bess-errors.dat is written
 
