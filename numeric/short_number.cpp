@@ -16,21 +16,27 @@ mpfr_srcptr Held(mpfr_srcptr x, mpfr_ptr rounded, mpfr_rnd_t rounding) {
   return rounded;
 }
 
+// The NonRegular code of x, which is not a regular number.
+uint64_t NonRegularCode(mpfr_srcptr x) {
+  return mpfr_nan_p(x)   ? NonRegular::kNaN
+         : mpfr_inf_p(x) ? NonRegular::kInfinity
+                         : NonRegular::kZero;
+}
+
+// MPFR's kind of a number held by a NonRegular code, without its sign.
+int NonRegularKind(uint64_t code) {
+  return code == NonRegular::kNaN        ? MPFR_NAN_KIND
+         : code == NonRegular::kInfinity ? MPFR_INF_KIND
+                                         : MPFR_ZERO_KIND;
+}
+
 }  // namespace
 
 ShortNumber::ShortNumber(mpfr_srcptr x, mpfr_rnd_t rounding) {
   const bool negative = mpfr_signbit(x) != 0;
   signed_exponent_ = negative ? 1 : 0;
-  if (mpfr_nan_p(x)) {
-    significand_ = kNaN;
-    return;
-  }
-  if (mpfr_inf_p(x)) {
-    significand_ = kInfinity;
-    return;
-  }
-  if (mpfr_zero_p(x)) {
-    significand_ = kZero;
+  if (!mpfr_regular_p(x)) {
+    significand_ = NonRegularCode(x);
     return;
   }
   MPFR_DECL_INIT(rounded, kBits);
@@ -47,24 +53,19 @@ ShortNumber::View ShortNumber::get() const {
     const int64_t e = (signed_exponent_ - (signed_exponent_ & 1)) / 2;
     return View(sign * MPFR_REGULAR_KIND, static_cast<mpfr_exp_t>(e), significand_);
   }
-  const int kind = significand_ == kNaN        ? MPFR_NAN_KIND
-                   : significand_ == kInfinity ? MPFR_INF_KIND
-                                               : MPFR_ZERO_KIND;
-  return View(sign * kind, 0, 0);
+  return View(sign * NonRegularKind(significand_), 0, 0);
 }
 
 CompactNumber::CompactNumber(mpfr_srcptr x, mpfr_rnd_t rounding) {
   const uint64_t sign = mpfr_signbit(x) != 0 ? uint64_t{1} << 63 : 0;
-  uint64_t field = kZero, fraction = 0;
-  if (mpfr_nan_p(x)) {
-    field = kNaN;
-  } else if (mpfr_inf_p(x)) {
-    field = kInfinity;
-  } else if (!mpfr_zero_p(x)) {
+  uint64_t field = NonRegular::kZero, fraction = 0;
+  if (!mpfr_regular_p(x)) {
+    field = NonRegularCode(x);
+  } else {
     MPFR_DECL_INIT(rounded, kBits);
     const mpfr_srcptr held = Held(x, rounded, rounding);
     const int64_t exponent = mpfr_get_exp(held);
-    if (exponent <= static_cast<int64_t>(kNaN) - static_cast<int64_t>(kBias) ||
+    if (exponent <= static_cast<int64_t>(NonRegular::kNaN) - static_cast<int64_t>(kBias) ||
         exponent >= static_cast<int64_t>(kBias) - 1) {
       std::abort();  // beyond the range held: no error of the lab's comes near it
     }
@@ -79,14 +80,11 @@ CompactNumber::CompactNumber(mpfr_srcptr x, mpfr_rnd_t rounding) {
 CompactNumber::View CompactNumber::get() const {
   const int sign = (bits_ >> 63) != 0 ? -1 : 1;
   const uint64_t field = (bits_ >> kFractionBits) & ((uint64_t{1} << kFieldBits) - 1);
-  if (field > kNaN) {
+  if (field > NonRegular::kNaN) {
     const uint64_t fraction = bits_ & ((uint64_t{1} << kFractionBits) - 1);
     const int64_t exponent = static_cast<int64_t>(field) - static_cast<int64_t>(kBias);
     return View(sign * MPFR_REGULAR_KIND, static_cast<mpfr_exp_t>(exponent),
                 ((uint64_t{1} << kFractionBits) | fraction) << (64 - kBits));
   }
-  const int kind = field == kNaN        ? MPFR_NAN_KIND
-                   : field == kInfinity ? MPFR_INF_KIND
-                                        : MPFR_ZERO_KIND;
-  return View(sign * kind, 0, 0);
+  return View(sign * NonRegularKind(field), 0, 0);
 }

@@ -37,6 +37,12 @@ class MpfrView {
   mp_limb_t limbs_[kLimbs];
 };
 
+// How the numbers below mark a value that is not regular, in the field that otherwise holds its
+// significand (ShortNumber) or its exponent (CompactNumber).
+struct NonRegular {
+  static constexpr uint64_t kZero = 0, kInfinity = 1, kNaN = 2;
+};
+
 class ShortNumber {
  public:
   static constexpr int kBits = 64;
@@ -48,10 +54,9 @@ class ShortNumber {
   View get() const;
 
  private:
-  // significand: the 64 bits, leading one at the top, for a regular number; kZero, kInfinity or
-  // kNaN (all below 2^63) otherwise. signed_exponent: 2 e + (1 if negative), e MPFR's exponent.
-  static constexpr uint64_t kZero = 0, kInfinity = 1, kNaN = 2;
-  uint64_t significand_ = kZero;
+  // significand: the 64 bits, leading one at the top, for a regular number; a NonRegular code
+  // (all below 2^63) otherwise. signed_exponent: 2 e + (1 if negative), e MPFR's exponent.
+  uint64_t significand_ = NonRegular::kZero;
   int64_t signed_exponent_ = 0;
 };
 
@@ -72,9 +77,9 @@ class CompactNumber {
   View get() const;
 
  private:
-  // bits_: the sign at bit 63; the exponent field (bits 62 ... 25): kZero, kInfinity or kNaN, or
+  // bits_: the sign at bit 63; the exponent field (bits 62 ... 25): a NonRegular code, or
   // MPFR's exponent plus kBias; the 25 bits of the significand after its leading one.
   static constexpr int kFractionBits = kBits - 1, kFieldBits = 38;
-  static constexpr uint64_t kZero = 0, kInfinity = 1, kNaN = 2, kBias = uint64_t{1} << 37;
-  uint64_t bits_ = kZero;
+  static constexpr uint64_t kBias = uint64_t{1} << 37;
+  uint64_t bits_ = NonRegular::kZero;
 };

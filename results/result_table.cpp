@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
+#include <utility>
 #include <vector>
 
 #include "cli/messages.hpp"
@@ -134,19 +135,27 @@ std::string Shown(const std::string& word) {
   return "'" + (word.size() > kMost ? word.substr(0, kMost) + "..." : word) + "'";
 }
 
-// Why the row's words are not a row of the program's, or "".
-std::string RowFault(const std::vector<std::string>& words, size_t columns, long m) {
+// The row's words read into `row` (its numbers, each exponent written "E-07"); else why they
+// are not a row of the program's.
+std::string ReadRow(const std::vector<std::string>& words, size_t columns, long m,
+                    PrintedRow& row) {
   if (words.size() != columns) {
     return "it holds " + std::to_string(words.size()) + " fields, not " + std::to_string(columns);
   }
   const std::optional<long> order = Integer(words[0]);
   if (!order || *order != m)
     return "it begins with " + Shown(words[0]) + ", not " + std::to_string(m);
-  for (const size_t column : {size_t{1}, size_t{2}, size_t{4}}) {
-    if (column < columns && !Number(words[column])) {
+  // The numbers' columns, and where each goes.
+  const std::pair<size_t, std::string*> numbers[] = {
+      {1, &row.recurrence}, {2, &row.series}, {4, &row.relative_error}};
+  for (const auto& [column, field] : numbers) {
+    if (column >= columns) continue;
+    const std::optional<std::string> number = Number(words[column]);
+    if (!number) {
       return Shown(words[column]) +
              " is not a finite number as bessel-recurrence writes them (like -1.297E-07)";
     }
+    *field = *number;
   }
   const std::optional<long> terms = Integer(words[3]);
   if (!terms || *terms < 1 || *terms > kTermLimit) {
@@ -255,15 +264,14 @@ ResultTable ReadResultTable(int directory_fd, const std::string& name, int expec
         // m, recurrence value, series value, term count; and the relative error.
         const size_t columns = expected.kind == LineKind::kSeed ? 4 : 5;
         const std::vector<std::string> words = Words(text);
-        const std::string fault = RowFault(words, columns, expected.m);
+        PrintedRow& row = table.rows[static_cast<size_t>(expected.m)];
+        row.line = number;
+        const std::string fault = ReadRow(words, columns, expected.m, row);
         if (!fault.empty()) {
           return fail(number,
                       "cannot read the row for m = " + std::to_string(expected.m) + ": " + fault);
         }
-        PrintedRow& row = table.rows[static_cast<size_t>(expected.m)];
-        row = {number, *Number(words[1]), *Number(words[2]), ""};
         if (columns == 5) {
-          row.relative_error = *Number(words[4]);
           table.relative_error[static_cast<size_t>(expected.m - kFirstRecurrenceOrder)] =
               std::strtod(row.relative_error.c_str(), nullptr);
         }
