@@ -69,6 +69,7 @@ class FailureTest : public ::testing::Test {
 };
 
 TEST_F(FailureTest, AReadOnlyResultFileEndsTheRunWith47AndStaysUnchanged) {
+  SKIP_UNLESS_NOBODY_REACHES_TEMPORARIES();
   WriteFileBytes(work_ / "bess-7.rez", "kept\r\n");
   fs::permissions(work_ / "bess-7.rez", fs::perms::owner_read | fs::perms::others_read);
   run_.child.unprivileged = true;
@@ -80,6 +81,7 @@ TEST_F(FailureTest, AReadOnlyResultFileEndsTheRunWith47AndStaysUnchanged) {
 }
 
 TEST_F(FailureTest, TheTracebackNamesTheActiveRoutines) {
+  SKIP_UNLESS_NOBODY_REACHES_TEMPORARIES();
   WriteFileBytes(work_ / "bess-7.rez", "kept\r\n");
   fs::permissions(work_ / "bess-7.rez", fs::perms::owner_read | fs::perms::others_read);
   run_.child.unprivileged = true;
@@ -94,6 +96,7 @@ TEST_F(FailureTest, TheTracebackNamesTheActiveRoutines) {
 }
 
 TEST_F(FailureTest, AWorkingDirectoryWithoutWritePermissionEndsTheRunWith9) {
+  SKIP_UNLESS_NOBODY_REACHES_TEMPORARIES();
   fs::permissions(work_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                              fs::perms::others_read | fs::perms::others_exec);
   run_.child.unprivileged = true;

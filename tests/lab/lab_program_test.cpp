@@ -21,14 +21,16 @@ using testing_support::Connection;
 using testing_support::ReadFile;
 using testing_support::TempDir;
 
-// The command that runs the lab with `arguments`, through the target's emulator where it has one.
-std::vector<std::string> LabCommand(const std::vector<std::string>& arguments) {
+// The command that runs the lab (the one built, unless `program` names a copy) with `arguments`,
+// through the target's emulator where it has one.
+std::vector<std::string> LabCommand(const std::vector<std::string>& arguments,
+                                    const fs::path& program = BESSEL_LAB_PROGRAM) {
   std::vector<std::string> words;
   std::istringstream launcher(BESSEL_LAB_LAUNCHER);
   for (std::string word; std::getline(launcher, word, '|');) {
     if (!word.empty()) words.push_back(word);
   }
-  words.push_back(BESSEL_LAB_PROGRAM);
+  words.push_back(program.string());
   words.insert(words.end(), arguments.begin(), arguments.end());
   return words;
 }
@@ -177,34 +179,48 @@ TEST(LabProgram, WritesThePicturesUnderTheLongestNames) {
   EXPECT_EQ(Temporaries(dir.path()), std::vector<std::string>{});
 }
 
-// An output the user made read-only is left as it is, and so are the others.
+// An output the user made read-only is left as it is, and so are the others. The lab runs as the
+// unprivileged user (root may write anything), from wherever it was built: also from a folder
+// closed to others, as a clone in a root-owned 0700 folder is.
 TEST(LabProgram, LeavesAReadOnlyOutputAlone) {
-  TempDir dir;
-  testing_support::TerminalChildOptions options = LabIn(dir, {"--orders", "3", "--plot", "errors"});
-  options.unprivileged = true;  // root may write anything
-  const fs::path kept = options.working_directory / "errors.svg";
-  testing_support::WriteFileBytes(kept, "kept");
-  fs::permissions(kept, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-  testing_support::TerminalChild lab(options);
-  EXPECT_EQ(lab.Wait(std::chrono::seconds(20)).exit_status, 1);
-  EXPECT_EQ(ReadFile(dir / "err"),
-            "bessel-recurrence-lab: errors.svg is read-only; it is left alone: make it writable "
-            "(chmod u+w errors.svg) or remove it\n");
-  EXPECT_EQ(ReadFile(kept), "kept");
-  EXPECT_EQ(fs::status(kept).permissions() & fs::perms::all,
-            fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-  EXPECT_FALSE(fs::exists(options.working_directory / "errors.dat"));
-  // A directory that takes no new name is found before anything is computed.
-  fs::remove(kept);
-  fs::permissions(options.working_directory, fs::perms::owner_all | fs::perms::group_read |
-                                                 fs::perms::group_exec | fs::perms::others_read |
-                                                 fs::perms::others_exec);
-  options.out = Connection::File(dir / "table");
-  testing_support::TerminalChild again(options);
-  EXPECT_EQ(again.Wait(std::chrono::seconds(20)).exit_status, 1);
-  EXPECT_EQ(ReadFile(dir / "err"),
-            "bessel-recurrence-lab: cannot write errors.dat: Permission denied\n");
-  EXPECT_EQ(ReadFile(dir / "table"), "") << "computed and printed first";
+  TempDir closed;
+  fs::create_directory(closed / "clone");
+  fs::copy_file(BESSEL_LAB_PROGRAM, closed / "clone" / "bessel-recurrence-lab");
+  fs::permissions(closed.path(), fs::perms::owner_all);
+  for (const fs::path& built :
+       {fs::path(BESSEL_LAB_PROGRAM), closed / "clone" / "bessel-recurrence-lab"}) {
+    SCOPED_TRACE(built);
+    const testing_support::ProgramForNobody lab(built);
+    if (lab.path().empty()) GTEST_SKIP() << lab.why_not();
+    SKIP_UNLESS_NOBODY_REACHES_TEMPORARIES();
+    TempDir dir;
+    testing_support::TerminalChildOptions options = LabIn(dir, {});
+    options.command = LabCommand({"--orders", "3", "--plot", "errors"}, lab.path());
+    options.unprivileged = true;
+    const fs::path kept = options.working_directory / "errors.svg";
+    testing_support::WriteFileBytes(kept, "kept");
+    fs::permissions(kept, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    testing_support::TerminalChild first(options);
+    EXPECT_EQ(first.Wait(std::chrono::seconds(20)).exit_status, 1) << ReadFile(dir / "err");
+    EXPECT_EQ(ReadFile(dir / "err"),
+              "bessel-recurrence-lab: errors.svg is read-only; it is left alone: make it writable "
+              "(chmod u+w errors.svg) or remove it\n");
+    EXPECT_EQ(ReadFile(kept), "kept");
+    EXPECT_EQ(fs::status(kept).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    EXPECT_FALSE(fs::exists(options.working_directory / "errors.dat"));
+    // A directory that takes no new name is found before anything is computed.
+    fs::remove(kept);
+    fs::permissions(options.working_directory, fs::perms::owner_all | fs::perms::group_read |
+                                                   fs::perms::group_exec | fs::perms::others_read |
+                                                   fs::perms::others_exec);
+    options.out = Connection::File(dir / "table");
+    testing_support::TerminalChild again(options);
+    EXPECT_EQ(again.Wait(std::chrono::seconds(20)).exit_status, 1) << ReadFile(dir / "err");
+    EXPECT_EQ(ReadFile(dir / "err"),
+              "bessel-recurrence-lab: cannot write errors.dat: Permission denied\n");
+    EXPECT_EQ(ReadFile(dir / "table"), "") << "computed and printed first";
+  }
 }
 
 // Started with SIGCHLD ignored (as some shells and daemons leave it), gnuplot's status is still

@@ -13,8 +13,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -211,6 +213,42 @@ bool RunningAsRoot() {
 bool DropPrivileges() {
   return !RunningAsRoot() ||
          (setgroups(0, nullptr) == 0 && setgid(65534) == 0 && setuid(65534) == 0);
+}
+
+std::string WhyNobodyCannotReach(const fs::path& path) {
+  if (!RunningAsRoot()) return "";
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (!DropPrivileges()) _exit(255);
+    _exit(access(path.c_str(), X_OK) == 0 ? 0 : errno);
+  }
+  const Ending ending = pid > 0 ? WaitWithDeadline(pid, std::chrono::seconds(10)) : Ending{};
+  if (ending.exit_status == 0) return "";
+  const std::string why = ending.exit_status == 255 ? "cannot drop to it"
+                          : ending.exit_status > 0  ? std::strerror(ending.exit_status)
+                                                    : "the check did not end";
+  return "the unprivileged user (uid 65534) cannot reach " + path.string() + ": " + why;
+}
+
+ProgramForNobody::ProgramForNobody(const fs::path& program) : path_(program) {
+  why_not_ = WhyNobodyCannotReach(program);
+  if (why_not_.empty()) return;
+  const fs::path copy = copy_ / program.filename().string();
+  std::error_code failed;
+  fs::copy_file(program, copy, failed);
+  fs::permissions(copy_.path(),
+                  fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                      fs::perms::others_read | fs::perms::others_exec,
+                  failed);
+  const std::string copy_unreachable = WhyNobodyCannotReach(copy);
+  if (copy_unreachable.empty()) {
+    path_ = copy;
+    why_not_.clear();
+    return;
+  }
+  path_.clear();
+  why_not_ += "; nor a copy in the temporary directory: " + copy_unreachable +
+              " (set TMPDIR to a directory others may enter)";
 }
 
 bool StillRunning(pid_t pid) {

@@ -87,6 +87,34 @@ bool RunningAsRoot();
 // failed.
 bool DropPrivileges();
 
+// Why the unprivileged user cannot reach `path` (enter a directory, run a program), as access(2)
+// tells it in a child that has dropped to that user: "" when it can, or when nobody is dropped
+// to. A clone in a folder closed to others (mktemp -d, a root home) holds programs it cannot run.
+std::string WhyNobodyCannotReach(const std::filesystem::path& path);
+
+// Skips the running test where the unprivileged user cannot enter the temporary directory, in
+// which the tests make every file and folder it must reach.
+#define SKIP_UNLESS_NOBODY_REACHES_TEMPORARIES()                                         \
+  if (const std::string nobody_cannot =                                                  \
+          testing_support::WhyNobodyCannotReach(std::filesystem::temp_directory_path()); \
+      !nobody_cannot.empty())                                                            \
+  GTEST_SKIP() << nobody_cannot << ", the temporary directory: set TMPDIR to one others may enter"
+
+// A program the unprivileged user can run: `program` itself where it can, else a copy in a fresh
+// directory under the system's temporary directory. Where that too is closed to others (TMPDIR
+// names a private folder), path() is empty and why_not() says why, for the test to skip.
+class ProgramForNobody {
+ public:
+  explicit ProgramForNobody(const std::filesystem::path& program);
+  const std::filesystem::path& path() const { return path_; }
+  const std::string& why_not() const { return why_not_; }
+
+ private:
+  TempDir copy_;
+  std::filesystem::path path_;
+  std::string why_not_;
+};
+
 // A system-wide setting (a file under /proc/sys) set to `value` for as long as the object lives.
 // The old value is given back by a watcher process in a session of its own, when the object goes
 // or when the test process ends in any other way (a crash, SIGKILL, a timeout that kills its
