@@ -4,9 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <utility>
+#include <vector>
+
+#include "numeric/ieee_format.hpp"
 
 namespace {
 
@@ -165,6 +170,215 @@ TEST(PredictedRelativeErrors, GivesWhatEachSolutionCarries) {
       const double y_over_j = D(truth.g[m]) / D(truth.f[m]);
       EXPECT_NEAR(D(along_y[m]) / (e * y_over_j), 1.0, 1e-12) << "x = " << x_text << ", m = " << m;
     }
+  }
+}
+
+// Whether Miller's start N keeps every term of its rule (BackwardStartRule's words) within
+// 2^-(bits + 2), evaluated anew from the truth's balls at 256 bits: e = f_(N+1) / g_(N+1), and
+// the normalising sums of |g| up to order N.
+bool MillersRuleHolds(const BesselFunction& function, const char* x_text, long last, long start,
+                      long bits) {
+  const BesselTable truth = Truth(x_text, start + 1, function);
+  constexpr mpfr_prec_t kBits = 256;
+  const auto abs_of = [&](const ArbBall& ball) {
+    MpfrNumber value(kBits);
+    mpfr_abs(value.get(), Mid(ball).get(), MPFR_RNDN);
+    return value;
+  };
+  const auto at = [](long m) { return static_cast<size_t>(m); };
+  MpfrNumber e(kBits), term(kBits), sum(kBits), total(kBits), limit(kBits);
+  mpfr_set_ui_2exp(limit.get(), 1, -(bits + 2), MPFR_RNDN);
+  mpfr_div(e.get(), abs_of(truth.f[at(start + 1)]).get(), abs_of(truth.g[at(start + 1)]).get(),
+           MPFR_RNDN);
+  std::vector<MpfrNumber> terms;
+  mpfr_div(term.get(), abs_of(truth.g[at(last)]).get(), abs_of(truth.f[at(last)]).get(), MPFR_RNDN);
+  if (mpfr_cmp_ui(term.get(), 1) < 0) mpfr_set_ui(term.get(), 1, MPFR_RNDN);  // max(1, |g_M / f_M|)
+  mpfr_mul(term.get(), term.get(), e.get(), MPFR_RNDN);
+  terms.push_back(term);
+  if (function.kind == BesselKind::kJ || function.kind == BesselKind::kI) {
+    // J: |Y_0| + 2 (|Y_2| + |Y_4| + ...); I: (|K_0| + 2 (|K_1| + |K_2| + ...)) / e^x; and the
+    // tail 4 |f_(N+1)| against the sum's total, 1 or e^x.
+    const bool every = function.kind == BesselKind::kI;
+    sum = abs_of(truth.g[0]);
+    for (long k = every ? 1 : 2; k <= start; k += every ? 1 : 2) {
+      mpfr_mul_ui(term.get(), abs_of(truth.g[at(k)]).get(), 2, MPFR_RNDN);
+      mpfr_add(sum.get(), sum.get(), term.get(), MPFR_RNDN);
+    }
+    mpfr_set_str(total.get(), x_text, 10, MPFR_RNDN);
+    if (every) {
+      mpfr_exp(total.get(), total.get(), MPFR_RNDN);
+    } else {
+      mpfr_set_ui(total.get(), 1, MPFR_RNDN);
+    }
+    mpfr_mul(term.get(), e.get(), sum.get(), MPFR_RNDN);
+    mpfr_div(term.get(), term.get(), total.get(), MPFR_RNDN);
+    terms.push_back(term);
+    mpfr_mul_ui(term.get(), abs_of(truth.f[at(start + 1)]).get(), 4, MPFR_RNDN);
+    mpfr_div(term.get(), term.get(), total.get(), MPFR_RNDN);
+    terms.push_back(term);
+  } else {  // j: |e| (|y_0| + |y_1|) / max(|j_0|, |j_1|)
+    mpfr_add(sum.get(), abs_of(truth.g[0]).get(), abs_of(truth.g[1]).get(), MPFR_RNDN);
+    mpfr_max(total.get(), abs_of(truth.f[0]).get(), abs_of(truth.f[1]).get(), MPFR_RNDN);
+    mpfr_mul(term.get(), e.get(), sum.get(), MPFR_RNDN);
+    mpfr_div(term.get(), term.get(), total.get(), MPFR_RNDN);
+    terms.push_back(term);
+  }
+  return std::all_of(terms.begin(), terms.end(),
+                     [&](const MpfrNumber& t) { return mpfr_lessequal_p(t.get(), limit.get()); });
+}
+
+// Miller's start is the least N = max(M, ceil(x)) + 8 * 2^k that its rule allows: the rule holds
+// at N and fails at the N before it. The rows put a term of the rule within a few bits of its
+// limit, where a start taken one candidate early or late shows: the tail 4 |J_(N+1)| (x = 1 in
+// x87), and the terms in e, which the companion's growth from g_N to g_(N+1) moves by a few
+// bits (found by evaluating the rule over a grid of x, M and formats).
+TEST(BackwardStart, IsTheLeastStartItsRuleAllows) {
+  struct Row {
+    const BesselFunction* function;
+    const char* x;
+    long last;
+    long bits;  // a format's precision + 8
+  };
+  const Row rows[] = {
+      {&kBesselJ, "1", 10, 72},       {&kBesselJ, "10", 60, 61},  {&kBesselJ, "20", 60, 61},
+      {&kBesselI, "20", 30, 32},      {&kSphericalJ, "1", 5, 72}, {&kSphericalJ, "0.001", 5, 245},
+      {&kSphericalJ, "100", 300, 32},
+  };
+  for (const Row& row : rows) {
+    MpfrNumber x(64);
+    mpfr_set_str(x.get(), row.x, 10, MPFR_RNDN);
+    const long start = BackwardStart(*row.function, x.get(), row.last, row.bits);
+    const long base = std::max(row.last, static_cast<long>(std::ceil(std::stod(row.x))));
+    const std::string where = std::string(row.function->letter) + " at x = " + row.x +
+                              ", M = " + std::to_string(row.last) +
+                              ", bits = " + std::to_string(row.bits) +
+                              ": N = " + std::to_string(start);
+    const long step = start - base;
+    ASSERT_TRUE(step >= 8 && (step & (step - 1)) == 0) << where;
+    EXPECT_TRUE(MillersRuleHolds(*row.function, row.x, row.last, start, row.bits)) << where;
+    if (step > 8) {
+      EXPECT_FALSE(MillersRuleHolds(*row.function, row.x, row.last, base + step / 2, row.bits))
+          << where;
+    }
+  }
+}
+
+// A bound on the rounding part holds for every value in the truth's balls: with f_k's ball made
+// wider, its bounds at order k and after are no smaller than with either of two values inside
+// that ball taken as exact. f_k is widened by 2^-8 of itself, far more than the truth's balls
+// ever are, so that the side from which each |f| is taken shows in the bounds' 64 bits.
+TEST(RoundingBound, HoldsForEveryValueInTheTruthsBalls) {
+  struct Row {
+    const BesselFunction* function;
+    const char* x;
+    long last;
+    size_t widened;  // k, from 2 on (f_0 and f_1 also make the Casoratian)
+    const IeeeFormat* format;
+  };
+  const Row rows[] = {
+      {&kBesselJ, "1", 10, 10, &kBinary64},  {&kBesselJ, "1", 10, 4, &kBinary64},
+      {&kBesselJ, "20", 40, 25, &kBinary32}, {&kBesselY, "5", 20, 20, &kBinary64},
+      {&kBesselI, "3", 20, 12, &kBinary128}, {&kSphericalJ, "1", 12, 12, &kBinary64},
+  };
+  for (const Row& row : rows) {
+    const BesselTable truth = Truth(row.x, row.last, *row.function);
+    MpfrNumber x(64), seed_0(row.format->precision), seed_1(row.format->precision);
+    mpfr_set_str(x.get(), row.x, 10, MPFR_RNDN);
+    const MpfrNumber f_0 = Mid(truth.f[0]), f_1 = Mid(truth.f[1]);  // (mpfr_set takes no temporary)
+    mpfr_set(seed_0.get(), f_0.get(), MPFR_RNDN);
+    mpfr_set(seed_1.get(), f_1.get(), MPFR_RNDN);
+    const std::vector<ArbBall> predicted =
+        PredictedRelativeErrors(truth, seed_0.get(), seed_1.get());
+    BesselTable wide = truth, low = truth, high = truth;
+    ArbBall widening;
+    arb_one(widening.get());
+    arb_add_error_2exp_si(widening.get(), -8);
+    arb_mul(wide.f[row.widened].get(), truth.f[row.widened].get(), widening.get(), truth.bits);
+    MpfrNumber inside(truth.bits + 16);
+    for (const auto& [table, factor] :
+         {std::pair{&low, 1 - 0x1p-8}, std::pair{&high, 1 + 0x1p-8}}) {
+      mpfr_mul_d(inside.get(), Mid(truth.f[row.widened]).get(), factor, MPFR_RNDN);  // exact
+      table->f[row.widened] = ArbBall(inside.get());
+    }
+    const auto bounds = [&](const BesselTable& table) {
+      RoundingBound bound(table, x.get(), row.format->precision, row.format->min_exponent,
+                          row.format->max_exponent);
+      std::vector<ShortNumber> each;
+      for (const ArbBall& p : predicted) each.push_back(bound.Next(p));
+      return each;
+    };
+    const std::vector<ShortNumber> over_wide = bounds(wide), at_low = bounds(low),
+                                   at_high = bounds(high);
+    for (size_t m = row.widened; m <= static_cast<size_t>(row.last); ++m) {
+      const std::string where = std::string(row.function->letter) + " at x = " + row.x + " in " +
+                                std::string(row.format->name) + ", f_" +
+                                std::to_string(row.widened) + " widened, m = " + std::to_string(m);
+      EXPECT_GE(mpfr_cmp(over_wide[m].get(), at_low[m].get()), 0) << where;
+      EXPECT_GE(mpfr_cmp(over_wide[m].get(), at_high[m].get()), 0) << where;
+      EXPECT_TRUE(mpfr_regular_p(over_wide[m].get())) << where;
+    }
+  }
+}
+
+// The relative error (c - f) / f adds no width of its own to what the truth's ball f = t +- r
+// gives: ball arithmetic, taking c - f and f apart, puts it within (|c - t| + |t|) r /
+// (|t| (|t| - r)) of (c - t) / t (the exact spread is |c| r / t^2), and the ball given is no
+// wider than that, with 2^-10 of it to spare for Arb's radii, which are rounded upwards, and
+// 2^-200 of the error itself. The truths' midpoints are short here, as a truth's is where its
+// value lies close to a short binary number (J_0 of a tiny x is 1 to thousands of bits), so that
+// the arithmetic's own precision would show; the computed values are a format's, near f and far
+// from it (an unstable recurrence's).
+TEST(RelativeError, AddsNoWidthToTheTruths) {
+  struct Row {
+    const char* truth;     // the midpoint, exactly
+    long radius_exponent;  // r = 2^e |t|
+    const char* computed;  // c, exactly
+  };
+  const Row rows[] = {
+      {"3", -150, "0x1.8p+1"},
+      {"3", -150, "0x1.80000000000001p+1"},
+      {"0x1.4p0", -300, "0x1.3ffcp0"},
+      {"0x1.4p0", -300, "0x1p+1000"},
+      {"-5", -180, "0x1.400000000000000000000000000000000000000000000000000000001p+2"},
+      {"0x1p-100", -120, "-0x1.2345p-60"},
+  };
+  for (const Row& row : rows) {
+    constexpr mpfr_prec_t kBits = 2048;
+    MpfrNumber t(kBits), c(kBits), r(kBits), expected(kBits), spread(kBits), u(kBits);
+    mpfr_set_str(t.get(), row.truth, 0, MPFR_RNDN);
+    mpfr_set_str(c.get(), row.computed, 0, MPFR_RNDN);
+    mpfr_mul_2si(r.get(), t.get(), row.radius_exponent, MPFR_RNDN);
+    mpfr_abs(r.get(), r.get(), MPFR_RNDN);
+    ArbBall truth(t.get());
+    arb_add_error_arf(truth.get(), arb_midref(ArbBall(r.get()).get()));
+    // (c - t) / t, and the spread around it.
+    mpfr_sub(expected.get(), c.get(), t.get(), MPFR_RNDN);
+    mpfr_abs(spread.get(), expected.get(), MPFR_RNDN);
+    mpfr_div(expected.get(), expected.get(), t.get(), MPFR_RNDN);
+    mpfr_abs(u.get(), t.get(), MPFR_RNDN);
+    mpfr_add(spread.get(), spread.get(), u.get(), MPFR_RNDN);
+    mpfr_mul(spread.get(), spread.get(), r.get(), MPFR_RNDN);
+    mpfr_sub(u.get(), u.get(), r.get(), MPFR_RNDN);
+    mpfr_div(spread.get(), spread.get(), u.get(), MPFR_RNDN);
+    mpfr_abs(u.get(), t.get(), MPFR_RNDN);
+    mpfr_div(spread.get(), spread.get(), u.get(), MPFR_RNDN);
+    mpfr_mul_d(spread.get(), spread.get(), 1 + 0x1p-10, MPFR_RNDN);
+    mpfr_mul_2si(u.get(), expected.get(), -200, MPFR_RNDN);
+    mpfr_abs(u.get(), u.get(), MPFR_RNDN);
+    mpfr_add(spread.get(), spread.get(), u.get(), MPFR_RNDN);
+    const ArbBall error = RelativeError(MpfrNumber(c).get(), truth);
+    const std::string where = std::string(row.computed) + " against " + row.truth;
+    ArbBall exact(expected.get());
+    EXPECT_TRUE(arb_contains(error.get(), exact.get())) << where;
+    MpfrNumber width(64);
+    arf_t radius;
+    arf_init(radius);
+    arf_set_mag(radius, arb_radref(error.get()));
+    arf_get_mpfr(width.get(), radius, MPFR_RNDU);
+    arf_clear(radius);
+    EXPECT_LE(mpfr_cmp(width.get(), spread.get()), 0)
+        << where << ": radius " << mpfr_get_d(width.get(), MPFR_RNDN) << ", at most "
+        << mpfr_get_d(spread.get(), MPFR_RNDN);
   }
 }
 
