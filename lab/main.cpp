@@ -10,6 +10,7 @@
 #include "laboratory/experiment.hpp"
 #include "laboratory/report.hpp"
 #include "laboratory/settings.hpp"
+#include "numeric/allocation.hpp"
 #include "picture/output_files.hpp"
 
 namespace {
@@ -62,14 +63,14 @@ Formats: binary16, bfloat16, binary32, binary64, x87, binary128, binary256.
 Exit status:
   0   done
   1   an output (or standard output) could not be written, its name is taken by
-      something other than a regular file, is read-only or is too long, or the truth
-      could not be computed
+      something other than a regular file, is read-only or is too long, the truth
+      could not be computed, or memory ran out (ulimit -v)
   2   a usage error: an unknown option, a value missing or out of range; nothing is written
   3   gnuplot is missing or failed (with --plot), and what failed is said;
       PREFIX.dat is written
 
-SIGINT, SIGTERM and SIGHUP remove an output's temporary before they end the program;
-a write past the file-size limit (ulimit -f) is a failed write, status 1.
+SIGINT, SIGTERM and SIGHUP remove an output's temporary and end gnuplot before they
+end the program; a write past the file-size limit (ulimit -f) is a failed write, status 1.
 
 )";
 
@@ -131,7 +132,10 @@ int WritePlot(int dir, const std::string& base, const Outcome& outcome) {
 
 int main(int argc, char* argv[]) {
   WidenMpfrExponents();
-  ProtectOutputs();
+  ProtectOutputs(
+      kProgram,
+      "ask for less (fewer --orders or --formats, a smaller --x) or allow more (ulimit -v)");
+  OnAllocationFailure(EndForLackOfMemory);
   Experiment experiment;
   enum class Output { kTable, kCsv, kJson } output = Output::kTable;
   long width = StandardOutputColumns();

@@ -15,6 +15,8 @@
 #include <string_view>
 #include <vector>
 
+#include "picture/ending.hpp"
+
 extern char** environ;
 
 namespace {
@@ -86,11 +88,32 @@ GnuplotRun RunGnuplot(const std::string& script) {
   char* argv[] = {name, defaults, from_input, nullptr};
   std::vector<char*> environment = GnuplotEnvironment();
   pid_t pid = -1;
-  const int error = posix_spawnp(&pid, name, &actions, nullptr, argv, environment.data());
+  int error = 0;
+  {
+    // Started and made the running helper with the ending signals held, so that an ending
+    // never misses it; gnuplot itself starts with the signals as they were.
+    const EndingSignalsHeld held;
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setsigmask(&attributes, &held.before());
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
+    error = posix_spawnp(&pid, name, &actions, &attributes, argv, environment.data());
+    posix_spawnattr_destroy(&attributes);
+    if (error == 0) SetRunningHelper(pid);
+  }
   posix_spawn_file_actions_destroy(&actions);
   if (error != 0) {
     run.drawn = error == ENOENT ? Drawn::kNoGnuplot : Drawn::kGnuplotFailed;
     return failed(std::string("cannot start gnuplot: ") + std::strerror(error));
+  }
+  // Its end awaited, then it is no longer the running helper, and only then reaped: its process
+  // id cannot be another's while an ending may still signal it.
+  siginfo_t ended = {};
+  while (waitid(P_PID, static_cast<id_t>(pid), &ended, WEXITED | WNOWAIT) < 0 && errno == EINTR) {
+  }
+  {
+    const EndingSignalsHeld held;
+    ClearRunningHelper();
   }
   int status = 0;
   while (waitpid(pid, &status, 0) < 0) {

@@ -3,19 +3,18 @@
 
 #include <fcntl.h>
 #include <limits.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <csignal>
 #include <cstring>
 #include <random>
 #include <string_view>
 
 #include "cli/messages.hpp"
+#include "picture/ending.hpp"
 #include "runtime/file_io.hpp"
 
 namespace {
@@ -39,36 +38,6 @@ size_t LongestName(int directory_fd) {
   return longest > 0 ? std::min(static_cast<size_t>(longest), size_t{NAME_MAX}) : NAME_MAX;
 }
 
-// The temporary being written, for the handler of an ending signal to remove: set and cleared
-// only while those signals are blocked.
-constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
-volatile sig_atomic_t pending_directory = -1;
-char pending_name[NAME_MAX + 1];
-
-extern "C" void RemoveTemporaryAndEnd(int signal) {
-  if (pending_directory >= 0) unlinkat(pending_directory, pending_name, 0);
-  // The handler has been reset to the default on entry, and the signal is not blocked in it:
-  // raised again, it ends the process as it would have without the handler.
-  raise(signal);
-}
-
-// The ending signals held back for as long as it lives.
-class EndingSignalsHeld {
- public:
-  EndingSignalsHeld() {
-    sigset_t held;
-    sigemptyset(&held);
-    for (const int signal : kEndingSignals) sigaddset(&held, signal);
-    sigprocmask(SIG_BLOCK, &held, &previous_);
-  }
-  ~EndingSignalsHeld() { sigprocmask(SIG_SETMASK, &previous_, nullptr); }
-  EndingSignalsHeld(const EndingSignalsHeld&) = delete;
-  EndingSignalsHeld& operator=(const EndingSignalsHeld&) = delete;
-
- private:
-  sigset_t previous_;
-};
-
 // Creates a fresh temporary beside `name`, exclusively, and makes it the pending one.
 int CreateTemporary(int directory_fd, const std::string& name, std::string& temporary) {
   // Cut so that the temporary's name is as valid as the output's.
@@ -81,9 +50,7 @@ int CreateTemporary(int directory_fd, const std::string& name, std::string& temp
     const int fd = openat(directory_fd, temporary.c_str(),
                           O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0666);
     if (fd >= 0) {
-      temporary.copy(pending_name, temporary.size());
-      pending_name[temporary.size()] = '\0';
-      pending_directory = directory_fd;
+      SetPendingTemporary(directory_fd, temporary);
       return fd;
     }
     if (errno != EEXIST) return -1;
@@ -98,7 +65,7 @@ bool Settle(int directory_fd, const std::string& temporary, const std::string* n
                        renameat(directory_fd, temporary.c_str(), directory_fd, name->c_str()) == 0;
   const int error = errno;
   if (!renamed) unlinkat(directory_fd, temporary.c_str(), 0);
-  pending_directory = -1;
+  ClearPendingTemporary();
   errno = error;
   return renamed;
 }
@@ -127,24 +94,6 @@ std::array<std::string, 3> OutputNames(const std::string& base) {
 }
 
 }  // namespace
-
-void ProtectOutputs() {
-  std::signal(SIGXFSZ, SIG_IGN);  // the write then fails with EFBIG
-  // Inherited as ignored, SIGCHLD would let gnuplot be reaped unseen, its status lost.
-  std::signal(SIGCHLD, SIG_DFL);
-  for (const int signal : kEndingSignals) {
-    struct sigaction now, action = {};
-    // Ignored from the start (nohup, a background job without job control): left so.
-    if (sigaction(signal, nullptr, &now) != 0 || now.sa_handler == SIG_IGN) continue;
-    action.sa_handler = RemoveTemporaryAndEnd;
-    action.sa_flags = SA_RESETHAND | SA_NODEFER;
-    sigemptyset(&action.sa_mask);
-    for (const int other : kEndingSignals) {
-      if (other != signal) sigaddset(&action.sa_mask, other);
-    }
-    sigaction(signal, &action, nullptr);
-  }
-}
 
 int OpenDirectory(const std::string& name, std::string& complaint) {
   const int fd = open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

@@ -4,18 +4,13 @@
 
 #include <string>
 
+#include "picture/ending.hpp"  // ProtectOutputs, which every program that writes them calls
 #include "picture/gnuplot.hpp"
 
 // The directory `name` opened once, so that everything after works relative to it and the name
 // is never used again; -1 with `complaint` ("cannot open the directory NAME: REASON") when it
 // cannot be opened.
 int OpenDirectory(const std::string& name, std::string& complaint);
-
-// From here on, a write past the file-size limit (ulimit -f) fails as a write instead of ending
-// the process, gnuplot's status is seen even if SIGCHLD came in ignored, and SIGINT, SIGTERM and
-// SIGHUP first remove the temporary being written, then end the process as they would have. A
-// signal ignored from the start (nohup) stays ignored. Call first thing in main.
-void ProtectOutputs();
 
 // Why BASE.dat, BASE.svg or BASE.png in the directory may not be replaced, names shown
 // Printable; "" when all three may: the directory takes new names, and each is missing, or a

@@ -9,6 +9,7 @@
 #include "cli/messages.hpp"
 #include "cli/options.hpp"
 #include "cli/standard_output.hpp"
+#include "numeric/allocation.hpp"
 #include "numeric/recurrence.hpp"
 #include "picture/output_files.hpp"
 #include "plot/consistency.hpp"
@@ -37,12 +38,13 @@ Exit status:
   1   DIR cannot be opened, a result file is missing or damaged (or not a result
       file at all, or its numbers disagree with each other or with the program's
       seeds), an output name is taken by something other than a regular file or
-      is read-only, or an output (or standard output) could not be written
+      is read-only, an output (or standard output) could not be written, or memory
+      ran out (ulimit -v)
   2   a usage error
   3   gnuplot is missing or failed, and what failed is said; bess-errors.dat is written
 
-SIGINT, SIGTERM and SIGHUP remove an output's temporary before they end the program;
-a write past the file-size limit (ulimit -f) is a failed write, status 1.
+SIGINT, SIGTERM and SIGHUP remove an output's temporary and end gnuplot before they
+end the program; a write past the file-size limit (ulimit -f) is a failed write, status 1.
 
 )";
 
@@ -76,7 +78,8 @@ std::string Label(int32_t file) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-  ProtectOutputs();
+  ProtectOutputs(kProgram, "allow it more (ulimit -v)");
+  OnAllocationFailure(EndForLackOfMemory);
   const ReadCommandLine line = ReadOptions(argc, argv, kOptions);
   for (const ReadOption& option : line.options) {
     switch (option.code) {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/inotify.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include <filesystem>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/support/child.hpp"
@@ -293,6 +295,83 @@ TEST(LabProgram, AWritePastTheFileSizeLimitIsAFailedWrite) {
     errors = errors.substr(std::min(errors.size(), errors.find("bessel-recurrence-lab: ")));
     EXPECT_EQ(errors, row.complaint);
     EXPECT_EQ(Temporaries(options.working_directory), std::vector<std::string>{});
+  }
+}
+
+// The process id of a child of `parent` running `command` (Linux /proc), or -1.
+pid_t ChildRunning(pid_t parent, const std::string& command) {
+  for (const auto& entry : fs::directory_iterator("/proc")) {
+    const std::string stat = ReadFile(entry.path() / "stat");
+    const size_t open = stat.find('('), close = stat.rfind(')');
+    if (open == std::string::npos || close == std::string::npos) continue;
+    std::istringstream rest(stat.substr(close + 2));
+    std::string state;
+    pid_t parent_id = 0;
+    rest >> state >> parent_id;
+    if (parent_id == parent && stat.substr(open + 1, close - open - 1) == command) {
+      return static_cast<pid_t>(std::stol(stat));
+    }
+  }
+  return -1;
+}
+
+// An ending signal while gnuplot draws ends gnuplot too: nothing of the run outlives it. The test
+// process takes in the orphans of its children's children for the while, so that it sees how
+// gnuplot ended: by the signal the lab passed on, not at the end of its drawing.
+TEST(LabProgram, AnEndingSignalEndsGnuplotToo) {
+  ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+  TempDir dir;
+  const testing_support::TerminalChildOptions options =
+      LabIn(dir, {"--x", "100", "--orders", "30000", "--plot", "errors"});
+  testing_support::TerminalChild lab(options);
+  pid_t gnuplot = -1;
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (gnuplot < 0 && lab.Running() && std::chrono::steady_clock::now() < end) {
+    gnuplot = ChildRunning(lab.pid(), "gnuplot");
+    if (gnuplot < 0) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  ASSERT_GT(gnuplot, 0) << "gnuplot was never seen running";
+  kill(lab.pid(), SIGTERM);
+  EXPECT_EQ(lab.Wait(std::chrono::seconds(20)).signal, SIGTERM);
+  const testing_support::Ending drawing =
+      testing_support::WaitWithDeadline(gnuplot, std::chrono::seconds(20));
+  EXPECT_EQ(drawing.signal, SIGTERM) << "gnuplot ended with status " << drawing.exit_status;
+  EXPECT_EQ(Temporaries(options.working_directory), std::vector<std::string>{});
+  prctl(PR_SET_CHILD_SUBREAPER, 0);
+}
+
+// When memory runs out (ulimit -v), wherever the allocation fails (GMP's, FLINT's or operator
+// new's), the program says so in one line and ends with status 1: no abort, nothing of FLINT's
+// own on standard output, no temporary left. Limits below what loading the program takes, or
+// above what the run needs, end otherwise; those between are the rows.
+TEST(LabProgram, RunningOutOfMemoryIsOneLine) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "AddressSanitizer reserves more address space than any limit here allows";
+#endif
+  if (std::string(BESSEL_LAB_LAUNCHER).find_first_not_of('|') != std::string::npos) {
+    GTEST_SKIP() << "an emulator needs an address space of its own";
+  }
+  const std::vector<std::string> big = {"--x",    "10000",     "--orders",
+                                        "100000", "--formats", "binary16,binary256"};
+  for (const long megabytes : {28, 40, 60}) {
+    for (const char* output : {"--json", "--plot"}) {
+      SCOPED_TRACE(std::to_string(megabytes) + " MB, " + output);
+      TempDir dir;
+      std::vector<std::string> arguments = big;
+      arguments.push_back(output);
+      if (std::string_view(output) == "--plot") arguments.push_back("errors");
+      testing_support::TerminalChildOptions options = LabIn(dir, arguments, dir / "out");
+      options.memory_limit = megabytes << 20;
+      testing_support::TerminalChild lab(options);
+      const testing_support::Ending ending = lab.Wait(std::chrono::seconds(60));
+      EXPECT_EQ(ending.signal, 0);
+      EXPECT_EQ(ending.exit_status, 1);
+      EXPECT_EQ(ReadFile(dir / "err"),
+                "bessel-recurrence-lab: out of memory; ask for less (fewer --orders or --formats, "
+                "a smaller --x) or allow more (ulimit -v)\n");
+      EXPECT_EQ(ReadFile(dir / "out"), "");
+      EXPECT_TRUE(fs::is_empty(options.working_directory));
+    }
   }
 }
 

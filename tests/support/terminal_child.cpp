@@ -71,6 +71,7 @@ struct Plan {
   int highest_descriptor = 0;
   rlimit file_limit = {};
   rlimit size_limit = {};
+  rlimit memory_limit = {};
 };
 
 Plan MakePlan(const TerminalChildOptions& options) {
@@ -92,6 +93,8 @@ Plan MakePlan(const TerminalChildOptions& options) {
                      static_cast<rlim_t>(options.open_file_limit)};
   plan.size_limit = {static_cast<rlim_t>(options.file_size_limit),
                      static_cast<rlim_t>(options.file_size_limit)};
+  plan.memory_limit = {static_cast<rlim_t>(options.memory_limit),
+                       static_cast<rlim_t>(options.memory_limit)};
   return plan;
 }
 
@@ -175,6 +178,9 @@ void EnterDirectory(const Plan& plan) {
   }
   if (options.file_size_limit > 0 && setrlimit(RLIMIT_FSIZE, &plan.size_limit) != 0) {
     ChildFails("limiting the file size");
+  }
+  if (options.memory_limit > 0 && setrlimit(RLIMIT_AS, &plan.memory_limit) != 0) {
+    ChildFails("limiting the memory");
   }
   EnterDirectory(plan);
   SetDisposition(SIGHUP, options.ignore_hangup ? SIG_IGN : SIG_DFL);

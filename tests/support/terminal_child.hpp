@@ -60,6 +60,7 @@ struct TerminalChildOptions {
   bool unprivileged = false;       // drop to nobody first (only root can)
   int open_file_limit = 0;         // nonzero: the child may hold at most this many descriptors
   long file_size_limit = 0;        // nonzero: the child may write files of at most this many bytes
+  long memory_limit = 0;           // nonzero: the child may map at most this many bytes (ulimit -v)
   std::string typed_before_start;  // bytes typed at the terminal before the child starts
 };
 
