@@ -2,6 +2,7 @@
 // format, for bessel_recurrence/__init__.py, which gives them their Python face (types,
 // docstrings, the result's classes). Every number handed over is the text the command line
 // prints, and beside it that text's nearest float64.
+#include <locale.h>
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
@@ -10,6 +11,7 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -137,12 +139,36 @@ Experiment ExperimentOf(const std::string& function, const std::string& x,
   return experiment;
 }
 
+// The C locale for this thread while the object lives, the thread's own given back after: the
+// numbers' texts are written and read (by MPFR, printf and strtod) with the decimal point and
+// nothing else, whatever locale the caller set (locale.setlocale(locale.LC_ALL, "") gives a
+// German user the decimal comma, which float.fromhex and the lab's own reading refuse).
+class CLocaleScope {
+ public:
+  CLocaleScope() : c_(newlocale(LC_ALL_MASK, "C", nullptr)) {
+    if (c_ == nullptr) throw std::bad_alloc();  // its only failure
+    before_ = uselocale(c_);
+  }
+  ~CLocaleScope() {
+    uselocale(before_);
+    freelocale(c_);
+  }
+  CLocaleScope(const CLocaleScope&) = delete;
+  CLocaleScope& operator=(const CLocaleScope&) = delete;
+
+ private:
+  locale_t c_;
+  locale_t before_ = LC_GLOBAL_LOCALE;
+};
+
 py::dict RunLab(const std::string& function, const std::string& x, const std::string& orders,
                 const std::vector<std::string>& formats, const std::string& arithmetic,
                 const std::string& seeds) {
   // The whole exponent range while the experiment is read and its numbers live, whatever
-  // range another user of MPFR in this thread left; the caller's own given back after.
+  // range another user of MPFR in this thread left; the caller's own given back after. And the
+  // C locale's decimal point, whatever the caller's.
   WidestMpfrExponents widest;
+  const CLocaleScope c_locale;
   const Experiment experiment = ExperimentOf(function, x, orders, formats, arithmetic, seeds);
   Outcome outcome;
   bool ran = false;

@@ -192,6 +192,8 @@ def run(
     Returns
     -------
     Result
+        Its texts are the command line's, byte for byte, whatever locale the caller set
+        (a decimal point even where ``locale.setlocale`` chose a decimal comma).
 
     Raises
     ------

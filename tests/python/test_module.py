@@ -298,3 +298,41 @@ def test_cmake_installs_a_package_that_imports_and_runs():
         assert imported.returncode == 0, imported.stderr
         assert imported.stdout.splitlines() == [
             os.path.join(package, "bessel_recurrence", "__init__.py"), "-1.749900e-14"]
+
+
+def test_the_callers_decimal_comma_changes_no_text(tmp_path):
+    # A German user's locale (as locale.setlocale(locale.LC_ALL, "") gives it), built here from
+    # Debian's locale sources into a folder of the test's own (LOCPATH): the texts are the C
+    # locale's, x_used can be read back by float.fromhex, and nothing aborts where the lab reads
+    # its own texts back (tiny x, many orders).
+    localedef = subprocess.run(["localedef", "-i", "de_DE", "-f", "UTF-8",
+                                str(tmp_path / "de_DE.UTF-8")], capture_output=True, text=True)
+    if localedef.returncode not in (0, 1) or not (tmp_path / "de_DE.UTF-8").is_dir():
+        pytest.skip("no de_DE locale could be built (Debian's package locales): " +
+                    localedef.stderr)
+    cases = [dict(x=1, orders=3000), dict(x="1e-4000", orders=400, formats="binary256",
+                                          arithmetic="binary256"), dict(function="j", x=2.5)]
+    script = """if True:
+        import json, locale, sys
+        import bessel_recurrence as br
+        if len(sys.argv) > 2:
+            locale.setlocale(locale.LC_ALL, sys.argv[2])
+        seen = [locale.localeconv()["decimal_point"]]
+        for keywords in json.loads(sys.argv[1]):
+            result = br.run(**keywords)
+            x_used = result.parameters["x_used"]
+            seen.append([x_used, float.fromhex(x_used["hexadecimal"]) if keywords["x"] != "1e-4000" else 0,
+                         list(result.truth_text), list(result.backward_text),
+                         {name: [list(c.measured_text), list(c.rounding_bound_text)]
+                          for name, c in result.formats.items()}])
+        print(json.dumps(seen))
+    """
+    environment = dict(os.environ, LOCPATH=str(tmp_path))
+    runs = [subprocess.run([sys.executable, "-c", script, json.dumps(cases), *locale_name],
+                           capture_output=True, text=True, env=environment, timeout=240)
+            for locale_name in ([], ["de_DE.UTF-8"])]
+    for ran in runs:
+        assert ran.returncode == 0, ran.stderr
+    in_c, in_german = (json.loads(ran.stdout) for ran in runs)
+    assert (in_c[0], in_german[0]) == (".", ",")
+    assert in_german[1:] == in_c[1:]
