@@ -185,18 +185,14 @@ ResultTable ReadResultTable(int directory_fd, const std::string& name, int expec
 
   std::vector<std::string> lines;
   for (size_t start = 0; start < bytes->size();) {
-    const size_t end = bytes->find('\n', start);
+    const size_t newline = bytes->find('\n', start);
+    const size_t end = newline == std::string::npos ? bytes->size() : newline;
+    const bool carriage_return =
+        newline != std::string::npos && end > start && (*bytes)[end - 1] == '\r';
+    const std::string line = bytes->substr(start, end - (carriage_return ? 1 : 0) - start);
     const int number = static_cast<int>(lines.size()) + 1;
-    if (end == std::string::npos) {
-      return fail(number, "the line has no end: the file is cut short");
-    }
-    if (end == start || (*bytes)[end - 1] != '\r') {
-      // Saved by an editor or a tool that keeps Unix line ends: the contents may be intact.
-      return fail(number,
-                  "the line ends in LF alone, not CR LF: the file was saved with Unix line ends",
-                  "restore CR LF with: sed -i 's/$/\\r/' " + name + " (or " + kWriteAnew + ")");
-    }
-    const std::string line = bytes->substr(start, end - 1 - start);
+    // A byte that no result file holds comes first: a file that is not text at all (compressed,
+    // a program, UTF-16) is named for it, not taken for text with other line ends.
     for (size_t column = 0; column < line.size(); ++column) {
       const char c = line[column];
       if (c < 0x20 || c > 0x7e) {
@@ -204,6 +200,15 @@ ResultTable ReadResultTable(int directory_fd, const std::string& name, int expec
                                 Printable(std::string(1, c)) +
                                 ": a result file holds printable ASCII only");
       }
+    }
+    if (newline == std::string::npos) {
+      return fail(number, "the line has no end: the file is cut short");
+    }
+    if (!carriage_return) {
+      // Saved by an editor or a tool that keeps Unix line ends: the contents may be intact.
+      return fail(number,
+                  "the line ends in LF alone, not CR LF: the file was saved with Unix line ends",
+                  "restore CR LF with: sed -i 's/$/\\r/' " + name + " (or " + kWriteAnew + ")");
     }
     lines.push_back(line);
     start = end + 1;

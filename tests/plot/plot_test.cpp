@@ -187,8 +187,37 @@ TEST(PlotProgram, RefusesADamagedFileByName) {
        "bytes); run bessel-recurrence again to write it anew\n"},
       {"NUL bytes",
        [](const fs::path& d) { WriteFileBytes(d / "bess-7.rez", std::string(798, '\0')); },
-       "bessel-recurrence-plot: bess-7.rez:1: the line has no end: the file is cut short"
-       "; run bessel-recurrence again to write it anew\n"},
+       "bessel-recurrence-plot: bess-7.rez:1: column 1 holds the byte \\000: a result file holds "
+       "printable ASCII only; run bessel-recurrence again to write it anew\n"},
+      // Files that are not text at all are named by their first foreign byte, never given
+      // advice on line ends (gzip's and ELF's first bytes, a terminal's colour code, UTF-16).
+      {"a gzip file",
+       [](const fs::path& d) {
+         WriteFileBytes(d / "bess-7.rez",
+                        std::string("\x1f\x8b\x08\0\0\0\0\0\0\x03\n\xe3\x02\0", 14));
+       },
+       "bessel-recurrence-plot: bess-7.rez:1: column 1 holds the byte \\037: a result file holds "
+       "printable ASCII only; run bessel-recurrence again to write it anew\n"},
+      {"an ELF program",
+       [](const fs::path& d) {
+         WriteFileBytes(d / "bess-7.rez", std::string("\x7f"
+                                                      "ELF\x02\x01\x01\0\n",
+                                                      9));
+       },
+       "bessel-recurrence-plot: bess-7.rez:1: column 1 holds the byte \\177: a result file holds "
+       "printable ASCII only; run bessel-recurrence again to write it anew\n"},
+      {"a colour code on a Unix line",
+       [](const fs::path& d) { Edit(d / "bess-34.rez", "\r\n", "\x1b[0m\n"); },
+       "bessel-recurrence-plot: bess-34.rez:1: column 43 holds the byte \\033: a result file "
+       "holds printable ASCII only; run bessel-recurrence again to write it anew\n"},
+      {"UTF-16",
+       [](const fs::path& d) {
+         std::string wide = "\xff\xfe";
+         for (const char c : ReadFile(d / "bess-7.rez")) wide += std::string{c, '\0'};
+         WriteFileBytes(d / "bess-7.rez", wide);
+       },
+       "bessel-recurrence-plot: bess-7.rez:1: column 1 holds the byte \\377: a result file holds "
+       "printable ASCII only; run bessel-recurrence again to write it anew\n"},
       {"a NUL byte and junk after a number",
        [](const fs::path& d) {
          Edit(d / "bess-7.rez", "-1.297E-07", std::string("-1.2\0junk07", 11));
