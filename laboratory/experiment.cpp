@@ -267,10 +267,14 @@ Summary Summarize(const Outcome& outcome) {
                                 static_cast<long>(format.min_exponent) + 1) -
                        format.precision;
     mpfr_mul_2si(error.get(), error.get(), -place, MPFR_RNDN);
-    const double ulps =
-        mpfr_number_p(error.get()) ? std::fabs(mpfr_get_d(error.get(), MPFR_RNDN)) : HUGE_VAL;
-    if (summary.backward_worst_at < 0 || ulps > summary.backward_ulps) {
-      summary.backward_ulps = ulps;
+    // Its magnitude; a value that overflowed (an infinite or NaN error) counts as infinitely many.
+    mpfr_abs(error.get(), error.get(), MPFR_RNDN);
+    if (mpfr_nan_p(error.get())) mpfr_set_inf(error.get(), 1);
+    const ShortNumber ulps(error.get());
+    if (summary.backward_worst_at < 0 ||
+        mpfr_greater_p(ulps.get(), summary.backward_largest_ulps.get())) {
+      summary.backward_largest_ulps = ulps;
+      summary.backward_ulps = mpfr_get_d(error.get(), MPFR_RNDN);
       summary.backward_worst_at = static_cast<long>(m);
     }
   }

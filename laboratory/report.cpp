@@ -208,10 +208,19 @@ std::string Wrapped(const std::string& text, int width, const std::string& first
 }
 
 // "%.2f" of a number, or "none" for NaN.
-std::string Fixed(double value, const char* format = "%.2f") {
+std::string Fixed(double value) {
   if (std::isnan(value)) return "none";
   char text[64];
-  std::snprintf(text, sizeof text, format, value);
+  std::snprintf(text, sizeof text, "%.2f", value);
+  return text;
+}
+
+// The backward recurrence's largest error in units in the last place with `digits` significant
+// digits, as "%g" prints a double ("7.33", "1.2e+05"), and beyond a double's range too
+// ("4.91e+484"); "inf" where a value overflowed.
+std::string UlpsText(const Summary& summary, int digits) {
+  char text[64];
+  mpfr_snprintf(text, sizeof text, "%.*Rg", digits, summary.backward_largest_ulps.get());
   return text;
 }
 
@@ -245,7 +254,7 @@ std::string SummaryText(const Outcome& outcome, int width) {
   if (summary.backward_worst_at < 0) {
     item += "no row away from zeros and within range";
   } else {
-    item += "at most " + Fixed(summary.backward_ulps, "%.3g") + " units in the last place of " +
+    item += "at most " + UlpsText(summary, 3) + " units in the last place of " +
             std::string(outcome.x.format().name) +
             " (at m = " + std::to_string(summary.backward_worst_at) +
             "; rows near a zero and below the range left out)";
@@ -321,9 +330,10 @@ bool WriteTable(const Experiment& experiment, const Outcome& outcome, int width,
     }
   }
   if (function.minimal) {
-    text += "Backward (Miller) in " + std::string(arithmetic.name) + " from order " +
-            std::to_string(outcome.backward_start) + ",\n  normalised with " +
-            std::string(MillerNormalisation(function)) + "\n";
+    text +=
+        "Backward (Miller) in " + std::string(arithmetic.name) + " from order " +
+        std::to_string(outcome.backward_start) + ",\n" +
+        Wrapped("normalised with " + std::string(MillerNormalisation(function)), width, "  ", "  ");
   } else {
     const std::string m = std::to_string(last), before = std::to_string(last - 1);
     text += "Backward in " + std::string(arithmetic.name) + " from " + f + "_" + m + " and " + f +
@@ -482,8 +492,9 @@ bool WriteJson(const Experiment& experiment, const Outcome& outcome, const TextS
         "}";
   }
   text += "\n    },\n    \"backward\": {\"largest_ulps\": " +
-          (summary.backward_worst_at < 0 ? std::string("null")
-                                         : JsonDouble(summary.backward_ulps, "%.4g")) +
+          (summary.backward_worst_at < 0
+               ? std::string("null")
+               : JsonNumber(UlpsText(summary, 4), summary.backward_largest_ulps.get())) +
           ", \"at\": " +
           (summary.backward_worst_at < 0 ? std::string("null")
                                          : std::to_string(summary.backward_worst_at)) +

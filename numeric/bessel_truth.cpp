@@ -567,7 +567,9 @@ std::vector<ShortNumber> RoundingErrorBounds(const BesselTable& truth, mpfr_srcp
 }
 
 SeedsPart::SeedsPart(const BesselTable& truth, mpfr_srcptr seed_0, mpfr_srcptr seed_1)
-    : truth_(truth), bits_(truth.bits + 256) {  // the seeds' errors exactly
+    : truth_(truth),
+      bits_(truth.bits + 256),  // the seeds' errors exactly
+      seed_errors_{RelativeError(seed_0, truth.f[0]), RelativeError(seed_1, truth.f[1])} {
   const auto& f = truth.f;
   const auto& g = truth.g;
   ArbBall e0(seed_0), e1(seed_1), det = Casoratian(truth, bits_), t;
@@ -585,6 +587,7 @@ SeedsPart::SeedsPart(const BesselTable& truth, mpfr_srcptr seed_0, mpfr_srcptr s
 }
 
 ArbBall SeedsPart::At(size_t m) const {
+  if (m < 2) return seed_errors_[m];
   ArbBall p;  // A + B g_m / f_m
   arb_div(p.get(), truth_.g[m].get(), truth_.f[m].get(), bits_);
   arb_mul(p.get(), p.get(), b_.get(), bits_);

@@ -74,7 +74,10 @@ ArbBall RelativeError(mpfr_srcptr computed, const ArbBall& truth);
 // linear, so the errors travel as A f_m + B g_m, with A, B from e_0 = A f_0 + B g_0,
 // e_1 = A f_1 + B g_1 (Cramer's rule; the determinant is the Casoratian, -2 / (pi x) for J and
 // Y). The seeds are taken exactly; the balls carry every rounding. `At(m)` gives order m's;
-// the truth must outlive the object.
+// the truth must outlive the object. At orders 0 and 1 it is the seed's own relative error
+// e_m / f_m, which A and B give back there by their definition: so a finite seed keeps its
+// finite error beside one that overflowed (Y_0(1e-6) = -8.87 fits binary16, Y_1(1e-6) = -6.4e5
+// does not), where A and B, and every order from 2 on, are infinite or NaN.
 class SeedsPart {
  public:
   SeedsPart(const BesselTable& truth, mpfr_srcptr seed_0, mpfr_srcptr seed_1);
@@ -84,6 +87,7 @@ class SeedsPart {
   const BesselTable& truth_;
   long bits_;
   ArbBall a_, b_;
+  ArbBall seed_errors_[2];  // e_0 / f_0, e_1 / f_1
 };
 std::vector<ArbBall> PredictedRelativeErrors(const BesselTable& truth, mpfr_srcptr seed_0,
                                              mpfr_srcptr seed_1);

@@ -77,4 +77,19 @@ TEST(LabJson, HoldsTheParametersTheRowsAndTheSummary) {
   EXPECT_TRUE(summary.at("backward").at("largest_ulps").is_number());
 }
 
+// K's unstable backward recurrence at x = 1000 from M = 1100 in binary128 is off by
+// -6.034852e+450 of K_0(1000) = 2.0115173162429970e-436 (its CSV), whose last place is
+// 2^(-1447 - 113): 4.9089e+484 units there (mpmath), beyond a double's range, and printed as the
+// errors beyond it are.
+TEST(LabJson, PrintsALargestErrorBeyondADoublesRange) {
+  const Experiment experiment =
+      ExperimentOf("1000", 1100, {&kBinary64}, &kBinary128, SeedKind::kRounded, kBesselK);
+  const Outcome outcome = Ran(experiment);
+  EXPECT_NE(
+      JsonText(experiment, outcome).find("\"backward\": {\"largest_ulps\": 4.909e+484, \"at\": 0}"),
+      std::string::npos);
+  EXPECT_NE(TableText(experiment, outcome, 1000).find("at most 4.91e+484 units in the last place"),
+            std::string::npos);
+}
+
 }  // namespace

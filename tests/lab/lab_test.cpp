@@ -327,6 +327,9 @@ TEST(Lab, TheBackwardRecurrenceNeverOverflows) {
 // were worked out by hand: J_0(1) = 0.76519768655796655 lies between 1567 and 1568 times
 // binary16's spacing 2^-11 there, nearer 1567 (0.76513671875); the J_0 series at x = 10 peaks at
 // its term k = 5, 5^10 / 120^2 = 678.17, against the sum J_0(10) = -0.24594, log10 2757 = 3.44.
+// At x = 1e-6 Y_1 = -6.4e5 and K_1 = 1.0e6 overflow binary16, while Y_0 = -8.8690314816594437
+// and K_0 = 13.931442073626419 (mpmath) round on its spacing 2^-7 to -1135 and 1783 times it:
+// -8.8671875 (relative error -2.079124e-04) and 13.9296875 (-1.259434e-04).
 TEST(Lab, TheHeadingSaysWhatEachRecurrenceStartsFrom) {
   const struct Row {
     const char* x;
@@ -334,6 +337,7 @@ TEST(Lab, TheHeadingSaysWhatEachRecurrenceStartsFrom) {
     const IeeeFormat* arithmetic;
     SeedKind kind;
     const char* said;
+    const BesselFunction* function = &kBesselJ;
   } rows[] = {
       {"1", &kBinary64, &kBinary16, SeedKind::kRounded,
        "    rounded to binary16, where the recurrence starts:\n"
@@ -345,15 +349,26 @@ TEST(Lab, TheHeadingSaysWhatEachRecurrenceStartsFrom) {
        "      J_1 lost 4.2 digits"},
       {"10000", &kBinary16, &kBinary128, SeedKind::kSeries,
        "J_0 lost every digit (largest term inf, sum -inf)"},
+      {"1e-6", &kBinary16, &kBinary128, SeedKind::kRounded,
+       "      Y_0 = -8.8671875000000000e+00 (relative error -2.079124e-04)\n"
+       "      Y_1 = -inf (relative error inf)\n",
+       &kBesselY},
+      {"1e-6", &kBinary16, &kBinary128, SeedKind::kRounded,
+       "      K_0 = 1.3929687500000000e+01 (relative error -1.259434e-04)\n"
+       "      K_1 = inf (relative error inf)\n",
+       &kBesselK},
   };
   for (const Row& row : rows) {
-    const Experiment experiment = ExperimentOf(row.x, 2, {row.seeds}, row.arithmetic, row.kind);
+    const Experiment experiment =
+        ExperimentOf(row.x, 2, {row.seeds}, row.arithmetic, row.kind, *row.function);
     const Outcome outcome = Ran(experiment);
     EXPECT_NE(TableText(experiment, outcome, 80).find(row.said), std::string::npos)
         << TableText(experiment, outcome, 80);
-    // The first row's error is the start's.
-    EXPECT_EQ(ErrorText(outcome.columns[0].start_0_error),
-              ErrorText(outcome.columns[0].measured[0]));
+    // The first row's error is the start's, measured and as the seeds' part: known even where
+    // the other seed overflowed.
+    const SeedColumn& column = outcome.columns[0];
+    EXPECT_EQ(ErrorText(column.start_0_error), ErrorText(column.measured[0]));
+    EXPECT_EQ(ErrorText(column.start_0_error), ErrorText(column.predicted[0])) << row.said;
   }
 }
 
@@ -399,20 +414,24 @@ TEST(Lab, TheTheoryKeepsItsDigitsAtTinyX) {
 }
 
 // The table fits the width it is given, in blocks of whole seed formats (each with m and
-// J_m(x) again, the backward column in the last), and ends with what to take away. The lesson's
+// J_m(x) again, the backward column in the last), its heading wrapped (j's normaliser, in words,
+// takes 111 columns on one line), and ends with what to take away. The lesson's
 // numbers: at x = 20 the relative error grows by log10 |(Y_40/J_40) / (Y_39/J_39)| = 1.13 digits
 // a step (mpmath), binary16's seeds lose every digit from m = 28 (its CSV), and in binary64 the
 // rounding outweighs the seeds.
 TEST(Lab, TheTableFitsItsWidthAndSaysWhatToTakeAway) {
-  const Experiment experiment =
-      ExperimentOf("20", 40, {&kBinary16, &kBfloat16, &kBinary32, &kBinary64}, &kBinary64);
-  const Outcome outcome = Ran(experiment);
+  const auto experiment_of = [](const BesselFunction& function) {
+    return ExperimentOf("20", 40, {&kBinary16, &kBfloat16, &kBinary32, &kBinary64}, &kBinary64,
+                        SeedKind::kRounded, function);
+  };
   const struct Row {
     int width;
     int blocks;
-  } rows[] = {{80, 5}, {120, 3}, {200, 2}, {1000, 1}};
+    const BesselFunction* function = &kBesselJ;
+  } rows[] = {{80, 5}, {120, 3}, {200, 2}, {1000, 1}, {80, 5, &kSphericalJ}};
   for (const Row& row : rows) {
-    const std::string table = TableText(experiment, outcome, row.width);
+    const Experiment experiment = experiment_of(*row.function);
+    const std::string table = TableText(experiment, Ran(experiment), row.width);
     std::istringstream lines(table);
     int blocks = 0;
     for (std::string line; std::getline(lines, line);) {
@@ -421,7 +440,8 @@ TEST(Lab, TheTableFitsItsWidthAndSaysWhatToTakeAway) {
     }
     EXPECT_EQ(blocks, row.blocks) << "width " << row.width;
   }
-  const std::string table = TableText(experiment, outcome, 1000);
+  const Experiment experiment = experiment_of(kBesselJ);
+  const std::string table = TableText(experiment, Ran(experiment), 1000);
   for (const char* said :
        {"binary16 seeds: every digit lost from m = 28; at m = 40, 1.13 digits lost per step "
         "(theory: 1.13); the seeds' errors dominate\n",
