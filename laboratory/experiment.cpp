@@ -236,7 +236,9 @@ std::string_view SeedKindName(SeedKind kind) {
 }
 
 std::string_view DominantName(Dominant dominant) {
-  return dominant == Dominant::kSeeds ? "seeds" : dominant == Dominant::kRounding ? "rounding" : "";
+  return dominant == Dominant::kPredicted  ? "predicted"
+         : dominant == Dominant::kRounding ? "rounding"
+                                           : "";
 }
 
 bool HasSeries(const BesselFunction& function) {
@@ -450,7 +452,7 @@ ColumnSummary SummarizeColumn(const BesselTable& truth, long every_digit_lost_at
   }
   const ShortNumber::View seeds = predicted[1].get(), rounded = rounding.get();
   said.dominant = !mpfr_number_p(seeds) || !mpfr_number_p(rounded) ? Dominant::kUndetermined
-                  : mpfr_cmpabs(seeds, rounded) >= 0               ? Dominant::kSeeds
+                  : mpfr_cmpabs(seeds, rounded) >= 0               ? Dominant::kPredicted
                                                                    : Dominant::kRounding;
   return said;
 }

@@ -39,13 +39,13 @@ bool HasSeries(const BesselFunction& function);
 // |predicted_M / predicted_(M-1)|. For the backward recurrence, its largest error in units in
 // the last place of f_m (subnormal places below the normal range) and the order, rows near a
 // zero and below the format's range left out (-1: no row left).
-enum class Dominant { kSeeds, kRounding, kUndetermined };  // undetermined: a part not finite
-// "seeds" or "rounding", as the JSON and Python name the larger part; "" when undetermined.
+enum class Dominant { kPredicted, kRounding, kUndetermined };  // undetermined: a part not finite
+// "predicted" or "rounding", as the JSON and Python name the larger part; "" when undetermined.
 std::string_view DominantName(Dominant dominant);
 struct ColumnSummary {
   long every_digit_lost_at = -1;
   double digits_per_step = 0, theory_digits_per_step = 0;
-  Dominant dominant = Dominant::kSeeds;
+  Dominant dominant = Dominant::kPredicted;
 };
 
 // One seed format's columns: its seeds and, for every order, the forward recurrence's relative

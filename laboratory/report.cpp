@@ -162,7 +162,7 @@ void Blocks(const Outcome& outcome, int width, ChunkedText& text) {
       const size_t w = column_width[g];
       if (g < outcome.columns.size()) {
         names += Padded(std::string(outcome.columns[g].format->name) + " seeds", 3 * w);
-        heads += Padded("measured", w) + Padded("seeds", w) + Padded("rounding", w);
+        heads += Padded("measured", w) + Padded("predicted", w) + Padded("rounding", w);
       } else {
         names += Padded(BackwardName(outcome), w);
         heads += Padded("backward", w);
@@ -244,7 +244,7 @@ std::string SummaryText(const Outcome& outcome, int width) {
               " no step to measure (theory: " + Fixed(said.theory_digits_per_step) +
               " digits per step)";
     }
-    item += said.dominant == Dominant::kSeeds      ? "; the seeds' errors dominate"
+    item += said.dominant == Dominant::kPredicted  ? "; the seeds' errors dominate"
             : said.dominant == Dominant::kRounding ? "; the rounding dominates"
                                                    : "; which part dominates cannot be told (a "
                                                      "value overflowed)";
@@ -340,8 +340,8 @@ bool WriteTable(const Experiment& experiment, const Outcome& outcome, int width,
             "_" + before + " rounded to it,\n  the unstable direction of " + f + "\n";
   }
   text += Wrapped(
-      "Relative errors (computed - true) / true: measured = seeds + rounding, the part the "
-      "seeds' errors give and the part the arithmetic's own roundings add.",
+      "Relative errors (computed - true) / true: measured = predicted + rounding, the part "
+      "theory predicts from the seeds' errors and the part the arithmetic's own roundings add.",
       width, "", "");
   const std::string minimal = function.minimal ? f : CompanionLetter(outcome),
                     dominant = function.minimal ? CompanionLetter(outcome) : f;
@@ -465,14 +465,15 @@ bool WriteJson(const Experiment& experiment, const Outcome& outcome, const TextS
             ", \"formats\": {";
     for (size_t i = 0; i < outcome.columns.size(); ++i) {
       const SeedColumn& column = outcome.columns[i];
-      text +=
-          (i > 0 ? ", " : "") + JsonString(column.format->name) + ": {\"measured\": " +
-          JsonNumber(Seven(column.measured[m].get()), column.measured[m].get()) + ", \"seeds\": " +
-          JsonNumber(Seven(column.predicted[m].get()), column.predicted[m].get()) +
-          ", \"rounding\": " +
-          JsonNumber(Seven(column.rounding[m].get()), column.rounding[m].get()) +
-          ", \"rounding_bound\": " +
-          JsonNumber(Three(column.rounding_bound[m].get()), column.rounding_bound[m].get()) + "}";
+      text += (i > 0 ? ", " : "") + JsonString(column.format->name) + ": {\"measured\": " +
+              JsonNumber(Seven(column.measured[m].get()), column.measured[m].get()) +
+              ", \"predicted\": " +
+              JsonNumber(Seven(column.predicted[m].get()), column.predicted[m].get()) +
+              ", \"rounding\": " +
+              JsonNumber(Seven(column.rounding[m].get()), column.rounding[m].get()) +
+              ", \"rounding_bound\": " +
+              JsonNumber(Three(column.rounding_bound[m].get()), column.rounding_bound[m].get()) +
+              "}";
     }
     text += std::string("}}") + (m + 1 < outcome.backward.size() ? "," : "") + "\n";
   }

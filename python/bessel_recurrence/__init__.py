@@ -62,7 +62,8 @@ class FormatColumns:
     measured : numpy.ndarray of float64
         The forward recurrence's relative error (computed - true) / true.
     predicted : numpy.ndarray of float64
-        The part the seeds' errors alone give (the table's and the JSON's "seeds").
+        The part the seeds' errors alone give, as theory predicts it (the table's, the CSV's
+        and the JSON's "predicted").
     rounding : numpy.ndarray of float64
         The part the arithmetic's own roundings add: measured = predicted + rounding.
     rounding_bound : numpy.ndarray of float64
@@ -107,7 +108,7 @@ class Result:
         As the JSON output has it: ``formats`` maps each seed format to
         ``every_digit_lost_at`` (int or None), ``digits_lost_per_step`` and
         ``theory_digits_lost_per_step`` (float, NaN where there is no step; not rounded to
-        the JSON's 4 decimals) and ``dominant`` ("seeds", "rounding" or None);
+        the JSON's 4 decimals) and ``dominant`` ("predicted", "rounding" or None);
         ``backward`` holds ``largest_ulps`` and ``at`` (None where no row counts).
     """
 

@@ -58,7 +58,7 @@ TEST(LabJson, HoldsTheParametersTheRowsAndTheSummary) {
     EXPECT_EQ(row.at("m"), m);
     EXPECT_TRUE(same(row.at("J_m"), fields[1])) << m;
     EXPECT_TRUE(same(row.at("formats").at("binary16").at("measured"), fields[2])) << m;
-    EXPECT_TRUE(same(row.at("formats").at("binary16").at("seeds"), fields[3])) << m;
+    EXPECT_TRUE(same(row.at("formats").at("binary16").at("predicted"), fields[3])) << m;
     EXPECT_TRUE(same(row.at("formats").at("binary64").at("measured"), fields[4])) << m;
     EXPECT_TRUE(same(row.at("backward"), fields[6])) << m;
     EXPECT_TRUE(same(row.at("formats").at("binary16").at("rounding"), fields[7])) << m;

@@ -108,7 +108,7 @@ def test_parameters_marks_and_summary_equal_the_json(keywords, options):
     for name, columns in result.formats.items():
         assert [None if text.lstrip("-") in ("inf", "nan") else float(text)
                 for text in columns.predicted_text] == [
-            row["formats"][name]["seeds"] for row in printed["rows"]]
+            row["formats"][name]["predicted"] for row in printed["rows"]]
 
     def four(value, format="%.4f"):
         return None if value is None or not math.isfinite(value) else float(format % value)
