@@ -2,6 +2,7 @@
 #include "cli/messages.hpp"
 
 #include <cstdio>
+#include <exception>
 
 #include "cli/version.hpp"
 
@@ -42,6 +43,14 @@ int UsageError(std::string_view program, std::string_view complaint) {
 int Failure(std::string_view program, int status, std::string_view complaint) {
   Say(std::string(program) + ": " + std::string(complaint) + "\n");
   return status;
+}
+
+int Guarded(std::string_view program, const std::function<int()>& body) {
+  try {
+    return body();
+  } catch (const std::exception& failure) {
+    return Failure(program, kExitFailure, std::string("internal error: ") + failure.what());
+  }
 }
 
 std::string Printable(std::string_view name) {

@@ -2,6 +2,7 @@
 // failure, and the names it shows in messages.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -25,6 +26,10 @@ std::string UsageErrorText(std::string_view program, std::string_view complaint)
 // (kExitUsage), or the one line "PROGRAM: COMPLAINT" of a failure (`status`).
 int UsageError(std::string_view program, std::string_view complaint);
 int Failure(std::string_view program, int status, std::string_view complaint);
+// What `body` returns; should it throw (a slip of the program's own, every failure it foresees
+// being reported where it happens), "PROGRAM: internal error: WHAT" and kExitFailure, the stack
+// unwound first (so that the outputs' temporaries are removed).
+int Guarded(std::string_view program, const std::function<int()>& body);
 
 // A name as it may be shown in a message: control bytes, backslashes and bytes beyond ASCII are
 // written as \ooo, so that no name can move the cursor or forge a line of output.

@@ -128,9 +128,8 @@ int WritePlot(int dir, const std::string& base, const Outcome& outcome) {
   return Failure(kProgram, written.status, written.complaint);
 }
 
-}  // namespace
-
-int main(int argc, char* argv[]) {
+// The program itself; main guards it.
+int Main(int argc, char* argv[]) {
   WidenMpfrExponents();
   ProtectOutputs(
       kProgram,
@@ -226,4 +225,10 @@ int main(int argc, char* argv[]) {
   if (!printed) return Finished(kProgram, kExitFailure);
   if (plot_prefix.empty()) return kExitSuccess;
   return WritePlot(plot_directory, PlotBase(plot_prefix), outcome);
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  return Guarded(kProgram, [&] { return Main(argc, argv); });
 }

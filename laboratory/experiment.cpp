@@ -6,7 +6,9 @@
 #include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <optional>
 #include <set>
+#include <stdexcept>
 #include <string_view>
 
 #include "numeric/exponent_text.hpp"
@@ -361,23 +363,13 @@ Computed ComputeInFormats(const Experiment& experiment, const IeeeNumber& x,
       largest_0 = series_0.largest_term;
       largest_1 = series_1.largest_term;
     }
-    const IeeeNumber start_0(arithmetic, seed_0), start_1(arithmetic, seed_1);
-    computed.columns.push_back(SeedColumn{format,
-                                          seed_0,
-                                          seed_1,
-                                          ShortNumber(),
-                                          ShortNumber(),
-                                          start_0,
-                                          start_1,
-                                          ShortNumber(),
-                                          ShortNumber(),
-                                          largest_0,
-                                          largest_1,
-                                          {},
-                                          {},
-                                          {},
-                                          {},
-                                          {}});
+    computed.columns.push_back(SeedColumn{.format = format,
+                                          .seed_0 = seed_0,
+                                          .seed_1 = seed_1,
+                                          .start_0 = IeeeNumber(arithmetic, seed_0),
+                                          .start_1 = IeeeNumber(arithmetic, seed_1),
+                                          .largest_term_0 = largest_0,
+                                          .largest_term_1 = largest_1});
   }
   if (function.minimal) {
     computed.backward = Backward(function, x, experiment.orders, backward_start);
@@ -414,7 +406,9 @@ Number Kept(const ArbBall& ball, const std::string& digits) {
     arf_get_mpfr(mid, arb_midref(ball.get()), rounding);
     if (digits.empty() || ExponentText(mid, 7) == digits) return Number(mid);
   }
-  std::abort();  // no value on the midpoint's side: cannot be
+  // Cannot be: the digits' boundaries lie too far apart.
+  throw std::logic_error("no value of " + std::to_string(Number::kBits) +
+                         " bits on the midpoint's side of " + digits);
 }
 
 // A bound's 26-bit value: it prints, rounded up to 3 digits, what the 64-bit bound prints
@@ -426,7 +420,8 @@ CompactNumber CompactBound(const ShortNumber& bound) {
     const CompactNumber compact(bound.get(), rounding);
     if (ExponentText(compact.get(), 3, DigitRounding::kUp) == digits) return compact;
   }
-  std::abort();  // cannot be
+  // Cannot be: the 3-digit boundaries lie far wider apart than a 26-bit step.
+  throw std::logic_error("no 26-bit bound prints " + digits);
 }
 
 // What the summary says of a seed format's column, from the 64-bit values of its errors at the
@@ -467,100 +462,133 @@ struct Imprecise {
   bool whole = false;
 };
 
-// The errors of the computed values against `truth`, into `outcome`'s columns and backward
-// errors, and what their balls leave undecided. Each seed format's forward recurrence runs as
-// it is measured, one order at a time, and its parts (the seeds', the rounding's and its bound)
-// follow it order by order: nothing of a column but its errors is kept.
-Imprecise MeasureAgainst(const BesselTable& truth, Computed&& computed, mpfr_srcptr x,
-                         Outcome& outcome) {
-  const IeeeFormat& arithmetic = outcome.x.format();
-  const BesselFunction& function = *truth.function;
-  Imprecise imprecise;
-  bool all_settled = true;  // of the values kept since it was last set
-  // A ball's digits, noting the orders it hangs on where they are not yet certain.
-  const auto digits_of = [&](const ArbBall& ball, std::initializer_list<size_t> orders,
-                             bool companion = false) {
-    std::string digits = SevenDigits(ball);
-    if (!Settled(ball, digits)) {
-      all_settled = false;
-      for (const size_t m : orders) {
-        imprecise.orders.insert(m);
-        if (companion) imprecise.with_companion.insert(m);
-      }
+// A ball's digits, for certain ("" where its ends print different ones), noting in
+// `imprecise` the orders it hangs on where they are not yet certain (with their companion's too
+// where `companion`).
+std::string DigitsNoting(const ArbBall& ball, std::initializer_list<size_t> orders,
+                         Imprecise& imprecise, bool companion = false) {
+  std::string digits = SevenDigits(ball);
+  if (!Settled(ball, digits)) {
+    for (const size_t m : orders) {
+      imprecise.orders.insert(m);
+      if (companion) imprecise.with_companion.insert(m);
     }
-    return digits;
-  };
-  const auto keep = [&](const ArbBall& ball, std::initializer_list<size_t> orders) {
-    return Kept<ShortNumber>(ball, digits_of(ball, orders));
-  };
-  // The backward recurrence first, whose values are then given back.
-  outcome.backward.clear();
-  outcome.backward.reserve(computed.backward.size());
-  for (size_t m = 0; m < computed.backward.size(); ++m) {
-    outcome.backward.push_back(keep(RelativeError(computed.backward[m].get(), truth.f[m]), {m}));
+  }
+  return digits;
+}
+
+// The relative error of `value` against f_n, kept as a 64-bit number, and whether its digits
+// were certain.
+struct KeptError {
+  ShortNumber value;
+  bool settled;
+};
+KeptError KeepError(mpfr_srcptr value, const BesselTable& truth, size_t n, Imprecise& imprecise) {
+  const ArbBall error = RelativeError(value, truth.f[n]);
+  const std::string digits = DigitsNoting(error, {n}, imprecise);
+  return {Kept<ShortNumber>(error, digits), Settled(error, digits)};
+}
+
+// The backward recurrence's errors, each order's truth needing its 17 printed digits too.
+std::vector<ShortNumber> MeasureBackward(const BesselTable& truth,
+                                         const std::vector<IeeeNumber>& backward,
+                                         Imprecise& imprecise) {
+  std::vector<ShortNumber> errors;
+  errors.reserve(backward.size());
+  for (size_t m = 0; m < backward.size(); ++m) {
+    errors.push_back(KeepError(backward[m].get(), truth, m, imprecise).value);
     if (Decided(truth.f[m], 17).empty()) imprecise.orders.insert(m);  // the truth as printed
   }
+  return errors;
+}
+
+// The seeds' and the starts' errors of a column; whether all four were certain, on which every
+// prediction hangs.
+bool MeasureSeeds(const BesselTable& truth, SeedColumn& column, Imprecise& imprecise) {
+  const KeptError seed_0 = KeepError(column.seed_0.get(), truth, 0, imprecise);
+  const KeptError seed_1 = KeepError(column.seed_1.get(), truth, 1, imprecise);
+  const KeptError start_0 = KeepError(column.start_0.get(), truth, 0, imprecise);
+  const KeptError start_1 = KeepError(column.start_1.get(), truth, 1, imprecise);
+  column.seed_0_error = seed_0.value;
+  column.seed_1_error = seed_1.value;
+  column.start_0_error = start_0.value;
+  column.start_1_error = start_1.value;
+  return seed_0.settled && seed_1.settled && start_0.settled && start_1.settled;
+}
+
+// Whether a measured error has lost every digit, |measured| >= 1: as its 64-bit value says where
+// the 26-bit one kept lies near 1.
+bool EveryDigitLost(const ArbBall& measured, const std::string& digits, const CompactNumber& kept) {
+  const CompactNumber::View value = kept.get();
+  if (mpfr_regular_p(value) && std::labs(mpfr_get_exp(value)) <= 1) {
+    return mpfr_cmpabs_ui(Kept<ShortNumber>(measured, digits).get(), 1) >= 0;
+  }
+  return !mpfr_number_p(value) || mpfr_cmpabs_ui(value, 1) >= 0;
+}
+
+// One seed format's forward recurrence, run as it is measured, one order at a time, its parts
+// (the seeds', the rounding's and its bound) following it order by order: the column's errors
+// and its summary, and what their balls leave undecided. Nothing of the column but its errors
+// is kept.
+void MeasureColumn(const BesselTable& truth, const IeeeNumber& x, bool seeds_settled,
+                   SeedColumn& column, Imprecise& imprecise) {
+  const IeeeFormat& arithmetic = x.format();
+  const size_t rows = truth.f.size(), last = rows - 1;
+  const SeedsPart seeds(truth, column.start_0.get(), column.start_1.get());
+  RoundingPart rounding_part(truth, x.get());
+  RoundingBound bound(truth, x.get(), arithmetic.precision, arithmetic.min_exponent,
+                      arithmetic.max_exponent);
+  for (auto* part : {&column.measured, &column.predicted, &column.rounding, &column.rounding_bound})
+    part->reserve(rows);
+  long lost_at = -1;
+  ShortNumber measured_end[2], predicted_end[2], rounding_end;  // at M - 1 and M
+  // The forward values in turn, the last three in a ring: c_m in value[m % 3].
+  IeeeNumber value[3] = {column.start_0, column.start_1, IeeeNumber(arithmetic)};
+  for (size_t m = 0; m < rows; ++m) {
+    if (m >= 2) {
+      value[m % 3] = ForwardStep(*truth.function, static_cast<long>(m) - 1, x, value[(m - 1) % 3],
+                                 value[(m - 2) % 3]);
+    }
+    const IeeeNumber& c = value[m % 3];
+    const ArbBall measured = RelativeError(c.get(), truth.f[m]);
+    const std::string measured_digits = DigitsNoting(measured, {m}, imprecise);
+    column.measured.push_back(Kept<CompactNumber>(measured, measured_digits));
+    // f_0 and f_1 first; f_m and g_m once the seeds' errors are settled.
+    const ArbBall predicted = seeds.At(m);
+    const std::string predicted_digits = seeds_settled
+                                             ? DigitsNoting(predicted, {0, 1, m}, imprecise, true)
+                                             : DigitsNoting(predicted, {0, 1}, imprecise);
+    column.predicted.push_back(Kept<CompactNumber>(predicted, predicted_digits));
+    column.rounding_bound.push_back(CompactBound(bound.Next(predicted)));
+    const ArbBall rounding =
+        rounding_part.Next(c.get(), value[(m + 2) % 3].get(), value[(m + 1) % 3].get());
+    const std::string rounding_digits = SevenDigits(rounding);
+    if (!Settled(rounding, rounding_digits)) imprecise.whole = true;
+    column.rounding.push_back(Kept<CompactNumber>(rounding, rounding_digits));
+    if (lost_at < 0 && EveryDigitLost(measured, measured_digits, column.measured.back())) {
+      lost_at = static_cast<long>(m);
+    }
+    if (m + 1 >= last) {
+      const size_t end = m + 1 - last;
+      measured_end[end] = Kept<ShortNumber>(measured, measured_digits);
+      predicted_end[end] = Kept<ShortNumber>(predicted, predicted_digits);
+      rounding_end = Kept<ShortNumber>(rounding, rounding_digits);
+    }
+  }
+  column.summary = SummarizeColumn(truth, lost_at, measured_end, predicted_end, rounding_end);
+}
+
+// The errors of the computed values against `truth`, into `outcome`'s columns and backward
+// errors, and what their balls leave undecided.
+Imprecise MeasureAgainst(const BesselTable& truth, Computed&& computed, Outcome& outcome) {
+  Imprecise imprecise;
+  // The backward recurrence first, whose values are then given back.
+  outcome.backward = MeasureBackward(truth, computed.backward, imprecise);
   std::vector<IeeeNumber>().swap(computed.backward);
   outcome.columns = std::move(computed.columns);
-  const size_t rows = truth.f.size(), last = rows - 1;
   for (SeedColumn& column : outcome.columns) {
-    all_settled = true;
-    column.seed_0_error = keep(RelativeError(column.seed_0.get(), truth.f[0]), {0});
-    column.seed_1_error = keep(RelativeError(column.seed_1.get(), truth.f[1]), {1});
-    column.start_0_error = keep(RelativeError(column.start_0.get(), truth.f[0]), {0});
-    column.start_1_error = keep(RelativeError(column.start_1.get(), truth.f[1]), {1});
-    const bool seeds_settled = all_settled;
-    const SeedsPart seeds(truth, column.start_0.get(), column.start_1.get());
-    RoundingPart rounding_part(truth, x);
-    RoundingBound bound(truth, x, arithmetic.precision, arithmetic.min_exponent,
-                        arithmetic.max_exponent);
-    column.measured.reserve(rows);
-    column.predicted.reserve(rows);
-    column.rounding.reserve(rows);
-    column.rounding_bound.reserve(rows);
-    long lost_at = -1;
-    ShortNumber measured_end[2], predicted_end[2], rounding_end;  // at M - 1 and M
-    // The forward values in turn, the last three in a ring: c_m in value[m % 3].
-    IeeeNumber value[3] = {column.start_0, column.start_1, IeeeNumber(arithmetic)};
-    for (size_t m = 0; m < rows; ++m) {
-      if (m >= 2) {
-        value[m % 3] = ForwardStep(function, static_cast<long>(m) - 1, outcome.x,
-                                   value[(m - 1) % 3], value[(m - 2) % 3]);
-      }
-      const IeeeNumber& c = value[m % 3];
-      const IeeeNumber& before = value[(m + 2) % 3];
-      const IeeeNumber& before_that = value[(m + 1) % 3];
-      const ArbBall measured = RelativeError(c.get(), truth.f[m]);
-      const std::string measured_digits = digits_of(measured, {m});
-      column.measured.push_back(Kept<CompactNumber>(measured, measured_digits));
-      // f_0 and f_1 first; f_m and g_m once the seeds' errors are settled.
-      const ArbBall predicted = seeds.At(m);
-      const std::string predicted_digits =
-          seeds_settled ? digits_of(predicted, {0, 1, m}, true) : digits_of(predicted, {0, 1});
-      column.predicted.push_back(Kept<CompactNumber>(predicted, predicted_digits));
-      column.rounding_bound.push_back(CompactBound(bound.Next(predicted)));
-      const ArbBall rounding = rounding_part.Next(c.get(), before.get(), before_that.get());
-      const std::string rounding_digits = SevenDigits(rounding);
-      if (!Settled(rounding, rounding_digits)) imprecise.whole = true;
-      column.rounding.push_back(Kept<CompactNumber>(rounding, rounding_digits));
-      // Every digit lost: |measured| >= 1, as its 64-bit value says where the 26-bit one lies
-      // near 1.
-      if (lost_at < 0) {
-        const CompactNumber::View kept = column.measured.back().get();
-        const bool near_one = mpfr_regular_p(kept) && std::labs(mpfr_get_exp(kept)) <= 1;
-        const bool lost =
-            near_one ? mpfr_cmpabs_ui(Kept<ShortNumber>(measured, measured_digits).get(), 1) >= 0
-                     : !mpfr_number_p(kept) || mpfr_cmpabs_ui(kept, 1) >= 0;
-        if (lost) lost_at = static_cast<long>(m);
-      }
-      if (m + 1 >= last) {
-        const size_t end = m + 1 - last;
-        measured_end[end] = Kept<ShortNumber>(measured, measured_digits);
-        predicted_end[end] = Kept<ShortNumber>(predicted, predicted_digits);
-        rounding_end = Kept<ShortNumber>(rounding, rounding_digits);
-      }
-    }
-    column.summary = SummarizeColumn(truth, lost_at, measured_end, predicted_end, rounding_end);
+    const bool seeds_settled = MeasureSeeds(truth, column, imprecise);
+    MeasureColumn(truth, outcome.x, seeds_settled, column, imprecise);
   }
   return imprecise;
 }
@@ -595,7 +623,6 @@ std::set<size_t> SeedDisagreements(const Experiment& experiment, const BesselTab
 
 // f_m(x) (and g_m(x)) from Arb alone at twice the accuracy its ball has now; false beyond
 // kMaxDirectBits.
-constexpr size_t kMaxRefinedOrders = 64;  // beyond: the whole table at a higher precision
 bool Refine(size_t m, bool with_companion, mpfr_srcptr x, BesselTable& truth) {
   const long accuracy = std::max<long>(64, arb_rel_accuracy_bits(truth.f[m].get()));
   if (2 * accuracy > kMaxDirectBits) return false;
@@ -633,10 +660,13 @@ bool Run(const Experiment& experiment, Outcome& outcome) {
   const IeeeFormat& arithmetic = *experiment.arithmetic;
   const BesselFunction& function = *experiment.function;
   if (ReadX(experiment.x_text, arithmetic, outcome.x) != XReading::kValid) return false;
-  outcome.backward_start =
-      function.minimal
-          ? BackwardStart(function, outcome.x.get(), experiment.orders, arithmetic.precision + 8)
-          : experiment.orders;
+  outcome.backward_start = experiment.orders;
+  if (function.minimal) {
+    const std::optional<long> start = BackwardStart(function, outcome.x.get(), experiment.orders,
+                                                    arithmetic.precision + kMillerGuardBits);
+    if (!start) return false;
+    outcome.backward_start = *start;
+  }
   int widest = std::max(arithmetic.precision, 53);
   for (const IeeeFormat* format : experiment.seed_formats) {
     widest = std::max(widest, format->precision);
@@ -655,7 +685,7 @@ bool Run(const Experiment& experiment, Outcome& outcome) {
         imprecise = MeasureAgainst(
             outcome.truth,
             ComputeInFormats(experiment, outcome.x, outcome.truth, outcome.backward_start),
-            outcome.x.get(), outcome);
+            outcome);
       }
       if (imprecise.orders.empty() && !imprecise.whole) {
         MarkRows(outcome.truth, outcome);

@@ -54,19 +54,19 @@ struct ColumnSummary {
 // the bound on that part known beforehand (rounding_bound).
 struct SeedColumn {
   const IeeeFormat* format;
-  IeeeNumber seed_0, seed_1;               // in the seed format
-  ShortNumber seed_0_error, seed_1_error;  // relative
+  IeeeNumber seed_0, seed_1;                   // in the seed format
+  ShortNumber seed_0_error{}, seed_1_error{};  // relative
   // What the recurrence starts from: the seeds rounded to the arithmetic format (the seeds
   // themselves unless their format is the wider), and its relative errors.
   IeeeNumber start_0, start_1;
-  ShortNumber start_0_error, start_1_error;
+  ShortNumber start_0_error{}, start_1_error{};
   // Series seeds: each series' largest term, in magnitude (0 for rounded seeds).
   IeeeNumber largest_term_0, largest_term_1;
   // Each error 26-bit, enough for its 7 printed digits (a bound's 3, rounded up), 8 bytes an
   // order. A bound is the bound as printed: its 26-bit value may lie a step below the 64-bit
   // bound where that lies just under a 3-digit boundary, and prints that boundary all the same.
-  std::vector<CompactNumber> measured, predicted, rounding, rounding_bound;
-  ColumnSummary summary;  // from the errors' 64-bit values
+  std::vector<CompactNumber> measured{}, predicted{}, rounding{}, rounding_bound{};
+  ColumnSummary summary{};  // from the errors' 64-bit values
 };
 
 // Every number printed is proven: each error is a ball around the truth's, and is kept only once
@@ -101,6 +101,9 @@ Summary Summarize(const Outcome& outcome);
 
 // What Miller's algorithm normalises a minimal function with, in words.
 std::string_view MillerNormalisation(const BesselFunction& function);
+// Miller's start is chosen so that it leaves a relative error below 2^-(p + kMillerGuardBits), p
+// the arithmetic format's precision: far below its last place.
+inline constexpr int kMillerGuardBits = 8;
 
 // Rows where a forward value overflowed (its error is infinite or NaN), in any seed format.
 bool Overflowed(const Outcome& outcome, size_t m);

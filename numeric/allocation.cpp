@@ -13,7 +13,7 @@ void (*end_for_lack_of_memory)() = nullptr;
 
 [[noreturn]] void Ended() {
   end_for_lack_of_memory();
-  std::abort();  // only should `end` return, which its contract forbids
+  std::_Exit(EXIT_FAILURE);  // only should `end` return, which its contract forbids
 }
 
 // The block an allocator gave for `size` bytes; null is a failure unless no bytes were asked for

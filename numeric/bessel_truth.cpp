@@ -9,6 +9,8 @@
 #include <climits>
 #include <cmath>
 #include <initializer_list>
+#include <limits>
+#include <optional>
 
 namespace {
 
@@ -129,7 +131,21 @@ long OscillationLoss(const BesselFunction& function, mpfr_srcptr x, long last) {
       std::ceil(0.7 * static_cast<double>(OscillatingOrders(function, x, last))));
 }
 
-constexpr size_t kMaxAloneOrders = 64;  // beyond: the whole table at a higher precision
+// The bits beyond the accuracy asked that each working precision carries, with what each
+// secures:
+// - Arb's own functions start there, enough for their evaluation's loss in the usual case (a
+//   ball still too wide doubles the precision);
+constexpr long kDirectGuardBits = 32;
+// - the truth's balls are kept there: rounding a midpoint to them widens its ball by no more
+//   than 2^-64 of the accuracy asked, and what is computed from them needs no more;
+constexpr long kKeptGuardBits = 64;
+// - the seeds' part, the rounding part and the relative errors are computed there beyond the
+//   truth's bits: the seeds' errors and each step's rounding error enter exactly, and the
+//   arithmetic's own roundings stay far below the truth's radii, even where a truth's midpoint
+//   is short (J_0 of a tiny x is 1 to thousands of bits).
+constexpr long kPartsGuardBits = 256;
+// - a product c n_k, n_k a long, is exact in c's bits and a long's.
+constexpr long kLongBits = std::numeric_limits<unsigned long>::digits;
 
 // The Casoratian C = f_1 g_0 - g_1 f_0 of the table's two solutions, at `bits`.
 ArbBall Casoratian(const BesselTable& truth, long bits) {
@@ -154,7 +170,7 @@ bool DirectBessel(BesselKind kind, long n, mpfr_srcptr x, long accurate_bits, Ar
   acb_init(complex_x);
   acb_init(complex_value);
   acb_set_arb(complex_x, x_ball.get());
-  for (long bits = accurate_bits + 32; bits <= kMaxDirectBits; bits *= 2) {
+  for (long bits = accurate_bits + kDirectGuardBits; bits <= kMaxDirectBits; bits *= 2) {
     arb_set_si(nu.get(), spherical ? 2 * n + 1 : n);
     if (spherical) arb_mul_2exp_si(nu.get(), nu.get(), -1);
     switch (kind) {
@@ -197,10 +213,8 @@ bool DirectBessel(BesselKind kind, long n, mpfr_srcptr x, long accurate_bits, Ar
 bool TrueBessel(const BesselFunction& function, mpfr_srcptr x, long last, long accurate_bits,
                 BesselTable& table) {
   const long loss = OscillationLoss(function, x, last);
-  for (long bits = accurate_bits + 64 + loss; bits <= kMaxTruthBits + loss; bits *= 2) {
-    // Each ball kept at 64 bits beyond the accuracy asked: rounding its midpoint there widens
-    // it by no more than that, and what is computed from it needs no more.
-    const long kept_bits = accurate_bits + 64;
+  for (long bits = accurate_bits + kKeptGuardBits + loss; bits <= kMaxTruthBits + loss; bits *= 2) {
+    const long kept_bits = accurate_bits + kKeptGuardBits;
     std::vector<ArbBall> minimal, dominant;
     const long split = loss == 0 ? last : OscillatingOrders(function, x, last);
     const long quiet_bits = bits - loss;
@@ -221,7 +235,7 @@ bool TrueBessel(const BesselFunction& function, mpfr_srcptr x, long last, long a
         wide.push_back(m);
       }
     }
-    if (wide.size() > kMaxAloneOrders) continue;
+    if (wide.size() > kMaxRefinedOrders) continue;
     for (const size_t m : wide) {
       if (!RefineOrder(table, x, m, accurate_bits, true)) return false;
     }
@@ -258,7 +272,8 @@ double Log2Of(const ArbBall& ball) {
 
 }  // namespace
 
-long BackwardStart(const BesselFunction& function, mpfr_srcptr x, long last, long bits) {
+std::optional<long> BackwardStart(const BesselFunction& function, mpfr_srcptr x, long last,
+                                  long bits) {
   // Ratios are all that is needed: 64 bits, g by its upward recurrence (stable there), f from
   // Arb at the few orders asked.
   constexpr long kWork = 64;
@@ -270,7 +285,7 @@ long BackwardStart(const BesselFunction& function, mpfr_srcptr x, long last, lon
       !SolutionValue(dominant.kind, dominant.alternates, 1, x, kWork, g) ||
       !DirectBessel(function.kind, 0, x, kWork, f_0) ||
       !DirectBessel(function.kind, 1, x, kWork, f_1)) {
-    return last + 8;
+    return std::nullopt;
   }
   arb_abs(g_sum.get(), g_before.get());
   if (SumsEveryOrder(function)) {
@@ -299,7 +314,7 @@ long BackwardStart(const BesselFunction& function, mpfr_srcptr x, long last, lon
     }
   };
   advance_to(last);
-  if (!DirectBessel(function.kind, last, x, kWork, f)) return last + 8;
+  if (!DirectBessel(function.kind, last, x, kWork, f)) return std::nullopt;
   const double factor_at_last = std::max(0.0, Log2Ratio(Mid(g).get(), Mid(f).get()));
   // What the normalising sum adds up to: 1, or e^x.
   double log2_total = 0;
@@ -308,9 +323,8 @@ long BackwardStart(const BesselFunction& function, mpfr_srcptr x, long last, lon
   for (long step = 8;; step *= 2) {
     const long start = base + step;
     advance_to(start + 1);
-    if (!DirectBessel(function.kind, start + 1, x, kWork, f) || arb_is_zero(f.get())) {
-      return start;
-    }
+    if (!DirectBessel(function.kind, start + 1, x, kWork, f)) return std::nullopt;
+    if (arb_is_zero(f.get())) return start;  // nothing left beyond
     // With e = f_(N+1) / g_(N+1), the start gives f_m - e g_m; a normalising sum is short of
     // its tail (beyond N >= x + 8 each term falls by half at least, so the tail is below
     // 4 |f_(N+1)|) and off by e times the same sum of g, and a normalising value by e times
@@ -356,7 +370,7 @@ void WidenMpfrExponents() {
 }
 
 ArbBall RelativeError(mpfr_srcptr computed, const ArbBall& truth) {
-  const long bits = arb_bits(truth.get()) + 256;
+  const long bits = arb_bits(truth.get()) + kPartsGuardBits;
   ArbBall error(computed);
   if (mpfr_inf_p(computed)) {  // infinite, with the sign of computed / truth
     if ((mpfr_sgn(computed) > 0) == (arf_sgn(arb_midref(truth.get())) > 0)) {
@@ -396,9 +410,9 @@ mpfr_prec_t SpanningBits(std::initializer_list<mpfr_srcptr> values) {
 RoundingPart::RoundingPart(const BesselTable& truth, mpfr_srcptr x)
     : truth_(truth),
       x_(x),
-      bits_(truth.bits + 256),
+      bits_(truth.bits + kPartsGuardBits),
       x_ball_(x),
-      inverse_c_(Casoratian(truth, truth.bits + 256)) {
+      inverse_c_(Casoratian(truth, bits_)) {
   arb_inv(inverse_c_.get(), inverse_c_.get(), bits_);
 }
 
@@ -413,7 +427,7 @@ ArbBall RoundingPart::Next(mpfr_srcptr c_next, mpfr_srcptr c, mpfr_srcptr c_befo
       // of its factors, the sum in the bits that span them.
       const mpfr_prec_t x_bits = mpfr_get_prec(x_);
       const long n_k = 2 * static_cast<long>(k) + function.offset;
-      MpfrNumber a(x_bits + mpfr_get_prec(c_next)), b(mpfr_get_prec(c) + 64),
+      MpfrNumber a(x_bits + mpfr_get_prec(c_next)), b(mpfr_get_prec(c) + kLongBits),
           e(x_bits + mpfr_get_prec(c_before));
       mpfr_mul(a.get(), x_, c_next, MPFR_RNDN);
       mpfr_mul_si(b.get(), c, function.factor_sign * n_k, MPFR_RNDN);
@@ -442,18 +456,6 @@ ArbBall RoundingPart::Next(mpfr_srcptr c_next, mpfr_srcptr c, mpfr_srcptr c_befo
     arb_sub(r.get(), p_.get(), r.get(), bits_);
   }
   return r;
-}
-
-std::vector<ArbBall> RoundingRelativeErrors(const BesselTable& truth, mpfr_srcptr x,
-                                            const std::vector<mpfr_srcptr>& computed) {
-  RoundingPart part(truth, x);
-  std::vector<ArbBall> relative;
-  relative.reserve(computed.size());
-  for (size_t m = 0; m < computed.size(); ++m) {
-    relative.push_back(part.Next(computed[m], m >= 1 ? computed[m - 1] : nullptr,
-                                 m >= 2 ? computed[m - 2] : nullptr));
-  }
-  return relative;
 }
 
 namespace {
@@ -488,7 +490,7 @@ RoundingBound::RoundingBound(const BesselTable& truth, mpfr_srcptr x, int precis
   mpfr_sqr(grown_.get(), grown_.get(), up);  // (1 + u)^2
   mpfr_set_ui_2exp(half_subnormal_.get(), 1, min_exponent - precision, up);
   // 1 / |C|, from a lower bound of |C|.
-  LowerAbs(inverse_c_.get(), Casoratian(truth, truth.bits + 64));
+  LowerAbs(inverse_c_.get(), Casoratian(truth, truth.bits + kBits));
   mpfr_ui_div(inverse_c_.get(), 1, inverse_c_.get(), up);  // infinite if |C| may be 0
   // The format's values lie below 2^(emax + 1).
   mpfr_set_ui_2exp(largest_.get(), 1, max_exponent + 1, MPFR_RNDD);
@@ -556,19 +558,9 @@ ShortNumber RoundingBound::Next(const ArbBall& predicted) {
   return ShortNumber(relative);
 }
 
-std::vector<ShortNumber> RoundingErrorBounds(const BesselTable& truth, mpfr_srcptr x,
-                                             const std::vector<ArbBall>& predicted, int precision,
-                                             int min_exponent, int max_exponent) {
-  RoundingBound bound(truth, x, precision, min_exponent, max_exponent);
-  std::vector<ShortNumber> bounds;
-  bounds.reserve(predicted.size());
-  for (const ArbBall& p : predicted) bounds.push_back(bound.Next(p));
-  return bounds;
-}
-
 SeedsPart::SeedsPart(const BesselTable& truth, mpfr_srcptr seed_0, mpfr_srcptr seed_1)
     : truth_(truth),
-      bits_(truth.bits + 256),  // the seeds' errors exactly
+      bits_(truth.bits + kPartsGuardBits),  // the seeds' errors exactly
       seed_errors_{RelativeError(seed_0, truth.f[0]), RelativeError(seed_1, truth.f[1])} {
   const auto& f = truth.f;
   const auto& g = truth.g;

@@ -7,6 +7,7 @@
 
 #include <mpfr.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,9 @@ bool DirectBessel(BesselKind kind, long n, mpfr_srcptr x, long accurate_bits, Ar
 // enough; the few a recurrence leaves too wide are taken from Arb alone. False if no working
 // precision up to kMaxTruthBits gets there.
 inline constexpr long kMaxTruthBits = 16384;
+// The most orders whose balls are narrowed one by one, from Arb alone; beyond, the whole table
+// is computed anew at a higher precision.
+inline constexpr size_t kMaxRefinedOrders = 64;
 bool TrueBessel(const BesselFunction& function, mpfr_srcptr x, long last, long accurate_bits,
                 BesselTable& table);
 
@@ -52,8 +56,10 @@ inline constexpr long kTruthGuardBits = 24;
 // below 2^-bits at every order up to `last` away from the zeros of f_m: its values are
 // f_m - (f_(N+1) / g_(N+1)) g_m up to a common factor, so N is the smallest order above
 // max(last, x) of the form max(last, ceil(x)) + 8 * 2^k that BackwardStartRule states (f_n and
-// g_n at those few orders from Arb, g by its upward recurrence).
-long BackwardStart(const BesselFunction& function, mpfr_srcptr x, long last, long bits);
+// g_n at those few orders from Arb, g by its upward recurrence). None where Arb cannot give
+// one of those values within kMaxDirectBits.
+std::optional<long> BackwardStart(const BesselFunction& function, mpfr_srcptr x, long last,
+                                  long bits);
 // The rule, said in words, for a reader of the output.
 std::string BackwardStartRule(const BesselFunction& function);
 
@@ -120,9 +126,6 @@ class RoundingPart {
   size_t m_ = 0;
   bool finite_ = true;
 };
-// The same for the whole of a recurrence's values, c_0 ... c_last.
-std::vector<ArbBall> RoundingRelativeErrors(const BesselTable& truth, mpfr_srcptr x,
-                                            const std::vector<mpfr_srcptr>& computed);
 
 // A bound on |rounding_m| known before anything is computed in the format: from its unit
 // roundoff u = 2^-p, half its smallest subnormal (for results below its normal range), the
@@ -151,6 +154,3 @@ class RoundingBound {
   size_t m_ = 0;
   bool may_overflow_ = false;
 };
-std::vector<ShortNumber> RoundingErrorBounds(const BesselTable& truth, mpfr_srcptr x,
-                                             const std::vector<ArbBall>& predicted, int precision,
-                                             int min_exponent, int max_exponent);

@@ -2,6 +2,8 @@
 #include "numeric/ieee_number.hpp"
 
 #include <cstdlib>
+#include <new>
+#include <stdexcept>
 
 const IeeeFormat* FormatNamed(std::string_view name) {
   for (const IeeeFormat* format : kIeeeFormats) {
@@ -22,7 +24,11 @@ namespace {
 
 // Both operands of an operation must be of one format: anything else is a slip of the caller.
 const IeeeFormat& CommonFormat(const IeeeNumber& a, const IeeeNumber& b) {
-  if (&a.format() != &b.format()) std::abort();
+  if (&a.format() != &b.format()) {
+    throw std::invalid_argument(std::string("an operation on numbers of two formats, ") +
+                                std::string(a.format().name) + " and " +
+                                std::string(b.format().name));
+  }
   return a.format();
 }
 
@@ -147,7 +153,7 @@ DecimalSignificand ExactDigits(const IeeeNumber& magnitude, int count) {
   mpfr_exp_t exponent = 0;
   char* digits =
       mpfr_get_str(nullptr, &exponent, 10, static_cast<size_t>(count), magnitude.get(), MPFR_RNDN);
-  if (digits == nullptr) std::abort();  // out of memory
+  if (digits == nullptr) throw std::bad_alloc();
   DecimalSignificand result{digits, static_cast<int>(exponent) - 1};
   mpfr_free_str(digits);
   return result;

@@ -2,6 +2,7 @@
 // %Le conversion, exact for binary128 (glibc).
 #include <cstdio>
 #include <cstdlib>
+#include <stdexcept>
 #include <string>
 
 #include "numeric/exponent_form.hpp"
@@ -11,6 +12,8 @@ DecimalSignificand ExactDigits(const Quad& magnitude, int count) {
   // Room for "d.", the digits and an exponent of up to five digits with its sign.
   std::string text(static_cast<size_t>(count) + 16, '\0');
   const int length = std::snprintf(text.data(), text.size(), "%.*Le", count - 1, magnitude);
-  if (length < 0 || static_cast<size_t>(length) >= text.size()) std::abort();
+  if (length < 0 || static_cast<size_t>(length) >= text.size()) {
+    throw std::logic_error("the digits of a binary128 number do not fit their buffer");
+  }
   return SignificandOf(std::string_view(text.data(), static_cast<size_t>(length)));
 }

@@ -2,6 +2,7 @@
 #include "numeric/short_number.hpp"
 
 #include <cstdlib>
+#include <stdexcept>
 
 #include "numeric/mpfr_number.hpp"
 
@@ -67,7 +68,8 @@ CompactNumber::CompactNumber(mpfr_srcptr x, mpfr_rnd_t rounding) {
     const int64_t exponent = mpfr_get_exp(held);
     if (exponent <= static_cast<int64_t>(NonRegular::kNaN) - static_cast<int64_t>(kBias) ||
         exponent >= static_cast<int64_t>(kBias) - 1) {
-      std::abort();  // beyond the range held: no error of the lab's comes near it
+      // No error of the lab's comes near it.
+      throw std::range_error("a number beyond 2^(+-2^37) cannot be held in 26 bits");
     }
     uint64_t high = 0, low = 0;
     FirstSignificandBits(held, high, low);

@@ -65,7 +65,7 @@ class ShortNumber {
 // lie at most 2^-25 apart, relatively, under a third of the least distance between neighbouring
 // 7-digit decimals, 10^-7). The lab's errors lie far inside that range: the most extreme, at
 // binary256's smallest x and M = 100000, near 2^(+-5.3e10). A value beyond it cannot be held,
-// and ends the program (std::abort). Read through an MPFR view, as ShortNumber is.
+// and is refused (std::range_error). Read through an MPFR view, as ShortNumber is.
 class CompactNumber {
  public:
   static constexpr int kBits = 26;

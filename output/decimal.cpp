@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -34,7 +35,9 @@ DecimalSignificand Significand(Double magnitude, int count) {
   std::string text(static_cast<size_t>(count) + 16, '\0');
   const auto [end, error] = std::to_chars(text.data(), text.data() + text.size(), magnitude,
                                           std::chars_format::scientific, count - 1);
-  if (error != std::errc{}) std::abort();
+  if (error != std::errc{}) {
+    throw std::logic_error("the digits of a binary64 number do not fit their buffer");
+  }
   return SignificandOf(std::string_view(text.data(), static_cast<size_t>(end - text.data())));
 }
 

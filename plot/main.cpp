@@ -75,9 +75,8 @@ std::string Label(int32_t file) {
   return std::to_string(SignificantDigits[i]) + " digits (" + kSeedFormats[i] + " seeds)";
 }
 
-}  // namespace
-
-int main(int argc, char* argv[]) {
+// The program itself; main guards it.
+int Main(int argc, char* argv[]) {
   ProtectOutputs(kProgram, "allow it more (ulimit -v)");
   OnAllocationFailure(EndForLackOfMemory);
   const ReadCommandLine line = ReadOptions(argc, argv, kOptions);
@@ -128,4 +127,10 @@ int main(int argc, char* argv[]) {
       [&](const std::string& terminal) { return SeriesScript(series, terminal); });
   if (outcome.status == kExitSuccess) return kExitSuccess;
   return Failure(kProgram, outcome.status, outcome.complaint);
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  return Guarded(kProgram, [&] { return Main(argc, argv); });
 }

@@ -247,7 +247,7 @@ TEST(BackwardStart, IsTheLeastStartItsRuleAllows) {
   for (const Row& row : rows) {
     MpfrNumber x(64);
     mpfr_set_str(x.get(), row.x, 10, MPFR_RNDN);
-    const long start = BackwardStart(*row.function, x.get(), row.last, row.bits);
+    const long start = BackwardStart(*row.function, x.get(), row.last, row.bits).value_or(-1);
     const long base = std::max(row.last, static_cast<long>(std::ceil(std::stod(row.x))));
     const std::string where = std::string(row.function->letter) + " at x = " + row.x +
                               ", M = " + std::to_string(row.last) +

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include "numeric/mpfr_number.hpp"
 
 namespace {
@@ -67,6 +69,18 @@ TEST(ShortNumber, HoldsWhatMpfrRoundsTo64Bits) {
 TEST(CompactNumber, HoldsWhatMpfrRoundsTo26BitsInEightBytes) {
   static_assert(sizeof(CompactNumber) == 8);
   ExpectHoldsWhatMpfrRounds<CompactNumber>();
+}
+
+// One step beyond either end of its range, the 8-byte number refuses a value as a failure the
+// caller can report (the Python module raises it), never by ending the process.
+TEST(CompactNumber, RefusesWhatItCannotHold) {
+  const WidestMpfrExponents widest;
+  // MPFR's exponents 2^37 - 1 and 2 - 2^37, beside the rows' 2^37 - 2 and 3 - 2^37 above.
+  for (const char* beyond : {"0.4@34359738368", "-0.2@-34359738367"}) {
+    MpfrNumber x(64);
+    mpfr_set_str(x.get(), beyond, 16, MPFR_RNDN);
+    EXPECT_THROW(CompactNumber(x.get(), MPFR_RNDN), std::range_error) << beyond;
+  }
 }
 
 }  // namespace
