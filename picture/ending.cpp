@@ -73,16 +73,7 @@ void EndForLackOfMemory() {
   _exit(1);
 }
 
-EndingSignalsHeld::EndingSignalsHeld() {
-  sigset_t held;
-  sigemptyset(&held);
-  for (const int signal : kEndingSignals) sigaddset(&held, signal);
-  sigprocmask(SIG_BLOCK, &held, &before_);
-}
-
-EndingSignalsHeld::~EndingSignalsHeld() {
-  sigprocmask(SIG_SETMASK, &before_, nullptr);
-}
+EndingSignalsHeld::EndingSignalsHeld() : SignalsHeld(kEndingSignals) {}
 
 void SetPendingTemporary(int directory_fd, const std::string& name) {
   const size_t length = std::min(name.size(), sizeof pending_name - 1);

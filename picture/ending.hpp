@@ -3,11 +3,12 @@
 // drawing a picture, so that neither outlives the program.
 #pragma once
 
-#include <signal.h>
 #include <sys/types.h>
 
 #include <string>
 #include <string_view>
+
+#include "posix/signals_held.hpp"
 
 // From here on, a write past the file-size limit (ulimit -f) fails as a write instead of ending
 // the process, gnuplot's status is seen even if SIGCHLD came in ignored, and SIGINT, SIGTERM and
@@ -22,16 +23,9 @@ void ProtectOutputs(std::string_view program, std::string_view memory_advice);
 [[noreturn]] void EndForLackOfMemory();
 
 // The ending signals held back for as long as it lives; `before()` is the mask it replaced.
-class EndingSignalsHeld {
+class EndingSignalsHeld : public SignalsHeld {
  public:
   EndingSignalsHeld();
-  ~EndingSignalsHeld();
-  EndingSignalsHeld(const EndingSignalsHeld&) = delete;
-  EndingSignalsHeld& operator=(const EndingSignalsHeld&) = delete;
-  const sigset_t& before() const { return before_; }
-
- private:
-  sigset_t before_;
 };
 
 // What an early ending must undo first, each set and cleared only while the ending signals are

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "posix/descriptors.hpp"
 #include "runtime/file_io.hpp"
 
 namespace {
@@ -41,18 +42,6 @@ Severe OpenFailureFor(int error) {
 
 bool Refused(int error) {
   return error == EACCES || error == EPERM || error == EROFS;
-}
-
-// Keeps result files off descriptors 0 to 2, so that a process started with standard output
-// closed never sends its console records into a result file.
-int AboveStandardStreams(int fd) {
-  if (fd < 0 || fd > STDERR_FILENO) return fd;
-  const int moved = fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
-  // EINVAL: the limit on open files leaves no descriptor above the standard streams.
-  const int error = moved < 0 && errno == EINVAL ? EMFILE : errno;
-  close(fd);
-  errno = error;
-  return moved;
 }
 
 // A directory where anyone may create files and only a file's owner (or the directory's) may
@@ -189,6 +178,8 @@ int OpenHopByHop(const std::string& path, int flags) {
   }
 }
 
+// Keeps result files off descriptors 0 to 2, so that a process started with standard output
+// closed never sends its console records into a result file.
 int OpenRetrying(const std::string& path, int flags) {
   return AboveStandardStreams(OpenHopByHop(path, flags));
 }

@@ -10,6 +10,8 @@
 #include <csignal>
 #include <ctime>
 
+#include "posix/descriptors.hpp"
+#include "posix/signals_held.hpp"
 #include "terminal/console_key.hpp"
 
 namespace {
@@ -58,15 +60,6 @@ void ForEachEndingSignal(Apply apply) {
 #endif
 }
 
-// Moves a descriptor above 0 to 2, which belong to the standard streams even when closed; -1
-// when `fd` is -1 or cannot be moved.
-int AboveStandardStreams(int fd) {
-  if (fd < 0) return -1;
-  const int moved = fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
-  close(fd);
-  return moved;
-}
-
 int TerminalFd() {
   if (terminal_fd == kNotOpened) {
     terminal_fd =
@@ -89,26 +82,9 @@ int PendingBytes(int fd) {
   return ioctl(fd, FIONREAD, &count) == 0 ? count : 0;
 }
 
-// Holds one signal back for as long as it lives; the signal, if it came, arrives afterwards.
-class HeldBack {
- public:
-  explicit HeldBack(int signal_number) {
-    sigset_t held;
-    sigemptyset(&held);
-    sigaddset(&held, signal_number);
-    sigprocmask(SIG_BLOCK, &held, &previous_);
-  }
-  ~HeldBack() { sigprocmask(SIG_SETMASK, &previous_, nullptr); }
-  HeldBack(const HeldBack&) = delete;
-  HeldBack& operator=(const HeldBack&) = delete;
-
- private:
-  sigset_t previous_;
-};
-
 // tcsetattr without being stopped by SIGTTOU should the process have left the foreground.
 void SetMode(int fd, const termios& mode) {
-  const HeldBack no_ttou(SIGTTOU);
+  const SignalsHeld no_ttou(SIGTTOU);
   while (tcsetattr(fd, TCSANOW, &mode) != 0 && errno == EINTR) {
   }
 }
@@ -145,7 +121,7 @@ void LeaveWaitMode() {
 // Input one byte at a time (so FIONREAD sees a key before Enter) and no echo, since the key
 // stays for whoever reads the terminal next. Signals from the keyboard still work.
 void EnterWaitMode(int fd) {
-  const HeldBack stops(SIGTSTP);  // so that a stop finds the mode and its mark agreeing
+  const SignalsHeld stops(SIGTSTP);  // so that a stop finds the mode and its mark agreeing
   termios original;
   if (wait_mode_on != 0 || tcgetattr(fd, &original) != 0) return;
   SaveMode(original);
@@ -194,11 +170,11 @@ bool TerminalGone() {
   return false;
 }
 
-// A pipe for the stop handler to wake the wait with; none when the system has no descriptors
-// to spare, and then a stop just before the wait blocks is noticed at the next key.
+// A pipe for the stop handler to wake the wait with, close-on-exec; none when the system has no
+// descriptors to spare, and then a stop just before the wait blocks is noticed at the next key.
 void OpenWakePipe() {
   int ends[2];
-  if (pipe(ends) != 0) return;
+  if (pipe2(ends, O_CLOEXEC) != 0) return;
   for (int end = 0; end < 2; ++end) {
     wake_pipe[end] = AboveStandardStreams(ends[end]);
     if (wake_pipe[end] >= 0) fcntl(wake_pipe[end], F_SETFL, O_NONBLOCK);
@@ -232,7 +208,7 @@ bool KeyWaiting() {
   if (tcgetattr(fd, &mode) != 0) return false;
   if ((mode.c_lflag & ICANON) == 0) return PendingBytes(fd) > 0;
   // A line being typed is invisible to FIONREAD until Enter; a moment without ICANON shows it.
-  const HeldBack stops(SIGTSTP);  // so that a stop finds the mode and its mark agreeing
+  const SignalsHeld stops(SIGTSTP);  // so that a stop finds the mode and its mark agreeing
   SaveMode(mode);
   SetMode(fd, ByteByByte(mode));
   const int pending = PendingBytes(fd);
