@@ -79,33 +79,47 @@ const char* KindOf(mode_t mode) {
   return "something else";
 }
 
-// The whole file, when it is a regular file of at most kMaxResultFileBytes; else why not, and
-// what to do.
-std::optional<std::string> ReadBounded(int directory_fd, const std::string& name,
-                                       std::string& complaint, std::string& fix) {
+// Why a file is refused: the line (from 1; 0 for the file as a whole), what is wrong with it
+// and what to do. ReadResultTable adds the file's name.
+struct Refusal {
+  int line = 0;
+  std::string what;
+  std::string fix = kWriteAnew;
+};
+
+// The whole file, when it is a regular file of at most kMaxResultFileBytes; else the refusal of
+// the file as a whole.
+struct Contents {
+  std::string bytes;
+  std::optional<Refusal> refusal;
+};
+Contents ReadBounded(int directory_fd, const std::string& name) {
+  Contents contents;
   const int fd = openat(directory_fd, name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) {
     const int error = errno;
-    complaint = std::string("cannot be opened: ") + std::strerror(error);
-    fix = error == ENOENT   ? "run bessel-recurrence first: it writes the result files into its "
-                              "working directory"
-          : error == EACCES ? "make it readable (chmod u+r " + name + ")"
-                            : "";
-    return std::nullopt;
+    contents.refusal = Refusal{
+        0, std::string("cannot be opened: ") + std::strerror(error),
+        error == ENOENT   ? "run bessel-recurrence first: it writes the result files into its "
+                            "working directory"
+        : error == EACCES ? "make it readable (chmod u+r " + name + ")"
+                          : ""};
+    return contents;
   }
   const std::string too_large = "is larger than a result file can be (at most " +
                                 std::to_string(kMaxResultFileBytes) + " bytes)";
-  std::string bytes;
+  std::string& bytes = contents.bytes;
   struct stat status;
   if (fstat(fd, &status) != 0) {
-    complaint = std::string("cannot be read: ") + std::strerror(errno);
-    fix = "";
+    contents.refusal = Refusal{0, std::string("cannot be read: ") + std::strerror(errno), ""};
   } else if (!S_ISREG(status.st_mode)) {
-    complaint = std::string("is ") + KindOf(status.st_mode) +
-                ", not a regular file: only the file bessel-recurrence writes is read";
-    fix = "remove it, then " + std::string(kWriteAnew);
+    contents.refusal =
+        Refusal{0,
+                std::string("is ") + KindOf(status.st_mode) +
+                    ", not a regular file: only the file bessel-recurrence writes is read",
+                "remove it, then " + std::string(kWriteAnew)};
   } else if (status.st_size > kMaxResultFileBytes) {
-    complaint = too_large;
+    contents.refusal = Refusal{0, too_large};
   } else {
     bytes.resize(kMaxResultFileBytes + 1);
     size_t got = 0;
@@ -114,19 +128,17 @@ std::optional<std::string> ReadBounded(int directory_fd, const std::string& name
       if (n < 0 && errno == EINTR) {
         n = 0;
       } else if (n < 0) {
-        complaint = std::string("cannot be read: ") + std::strerror(errno);
-        fix = "";
+        contents.refusal = Refusal{0, std::string("cannot be read: ") + std::strerror(errno), ""};
         break;
       } else if (n == 0) {
         break;
       }
     }
     bytes.resize(got);
-    if (got > kMaxResultFileBytes) complaint = too_large;
+    if (got > kMaxResultFileBytes) contents.refusal = Refusal{0, too_large};
   }
   close(fd);
-  if (!complaint.empty()) return std::nullopt;
-  return bytes;
+  return contents;
 }
 
 // A word of the file in a message: printable already, but cut to a readable length.
@@ -165,6 +177,95 @@ std::string ReadRow(const std::vector<std::string>& words, size_t columns, long 
   return "";
 }
 
+// The first byte of `line` that no result file holds, said as "column 43 holds the byte \033:
+// ..."; "" when the line is printable ASCII.
+std::string ForeignByte(const std::string& line) {
+  for (size_t column = 0; column < line.size(); ++column) {
+    const char c = line[column];
+    if (c < 0x20 || c > 0x7e) {
+      return "column " + std::to_string(column + 1) + " holds the byte " +
+             Printable(std::string(1, c)) + ": a result file holds printable ASCII only";
+    }
+  }
+  return "";
+}
+
+// The file's lines without their CR LF, when there are kResultFileLineCount of them and each is
+// printable ASCII ending in CR LF; else the refusal, at the first line that is not so, or at
+// the line after the last for a file cut short ("x\r\n" alone is refused at line 2).
+struct Lines {
+  std::vector<std::string> text;
+  std::optional<Refusal> refusal;
+};
+Lines SplitLines(const std::string& bytes, const std::string& name) {
+  Lines lines;
+  for (size_t start = 0; start < bytes.size() && !lines.refusal;) {
+    const size_t newline = bytes.find('\n', start);
+    const size_t end = newline == std::string::npos ? bytes.size() : newline;
+    const bool carriage_return =
+        newline != std::string::npos && end > start && bytes[end - 1] == '\r';
+    const std::string line = bytes.substr(start, end - (carriage_return ? 1 : 0) - start);
+    const int number = static_cast<int>(lines.text.size()) + 1;
+    // A byte that no result file holds comes first: a file that is not text at all (compressed,
+    // a program, UTF-16) is named for it, not taken for text with other line ends.
+    if (std::string foreign = ForeignByte(line); !foreign.empty()) {
+      lines.refusal = Refusal{number, std::move(foreign)};
+    } else if (newline == std::string::npos) {
+      lines.refusal = Refusal{number, "the line has no end: the file is cut short"};
+    } else if (!carriage_return) {
+      // Saved by an editor or a tool that keeps Unix line ends: the contents may be intact.
+      lines.refusal = Refusal{
+          number, "the line ends in LF alone, not CR LF: the file was saved with Unix line ends",
+          "restore CR LF with: sed -i 's/$/\\r/' " + name + " (or " + kWriteAnew + ")"};
+    } else {
+      lines.text.push_back(line);
+      start = end + 1;
+    }
+  }
+  constexpr size_t kLines = kResultFileLineCount;
+  const size_t count = lines.text.size();
+  if (!lines.refusal && count != kLines) {
+    lines.refusal = Refusal{
+        static_cast<int>(count) + (count < kLines ? 1 : 0),
+        "the file has " + std::to_string(count) + (count == 1 ? " line, not " : " lines, not ") +
+            std::to_string(kLines) + (count < kLines ? ": it is cut short" : ": lines were added")};
+  }
+  return lines;
+}
+
+// Line `number`, the digits line: kDigitsLabel, then `expected_digits` as its one word; else
+// the refusal, which names the file whose table it holds when its count is another file's.
+std::optional<Refusal> DigitsLineRefusal(const std::string& text, int number, int expected_digits) {
+  std::optional<long> digits;
+  if (text.starts_with(kDigitsLabel)) {
+    const std::vector<std::string> rest = Words(text.substr(std::string(kDigitsLabel).size()));
+    if (rest.size() == 1) digits = Integer(rest[0]);
+  }
+  const std::string wanted = "expected the digit count " + std::to_string(expected_digits) +
+                             " after '" + std::string(kDigitsLabel).substr(1) + "'";
+  if (!digits) return Refusal{number, wanted};
+  if (*digits == expected_digits) return std::nullopt;
+  std::string holder = "another table";
+  for (int32_t file = 1; file <= kResultFiles; ++file) {
+    if (SignificantDigits[static_cast<size_t>(file - 1)] == *digits) {
+      holder = "the table of " + ResultFileName(file);
+    }
+  }
+  return Refusal{number, wanted + ", not " + std::to_string(*digits) + ": the file holds " + holder,
+                 "run bessel-recurrence again to write each file anew"};
+}
+
+// Line `number`, a heading line of kind `kind`: its headings' words, however spaced; else the
+// refusal.
+std::optional<Refusal> HeadingsRefusal(const std::string& text, int number, LineKind kind) {
+  const std::vector<std::string> headings =
+      kind == LineKind::kColumnHeading ? WordsOf(kColumnHeadings) : WordsOf(kRecurrenceHeadings);
+  if (Words(text) == headings) return std::nullopt;
+  std::string joined;
+  for (const std::string& word : headings) joined += (joined.empty() ? "" : " ") + word;
+  return Refusal{number, "expected the column headings '" + joined + "'"};
+}
+
 }  // namespace
 
 std::string ReadFailure::Text() const {
@@ -175,114 +276,52 @@ std::string ReadFailure::Text() const {
 ResultTable ReadResultTable(int directory_fd, const std::string& name, int expected_digits,
                             std::optional<ReadFailure>& failure) {
   ResultTable table;
-  auto fail = [&](int line, std::string what, std::string fix = kWriteAnew) {
-    if (!failure) failure = ReadFailure{name, line, std::move(what), std::move(fix)};
+  auto fail = [&](Refusal refusal) {
+    if (!failure) {
+      failure = ReadFailure{name, refusal.line, std::move(refusal.what), std::move(refusal.fix)};
+    }
     return table;
   };
-  std::string complaint, fix = kWriteAnew;
-  const std::optional<std::string> bytes = ReadBounded(directory_fd, name, complaint, fix);
-  if (!bytes) return fail(0, complaint, fix);
+  Contents contents = ReadBounded(directory_fd, name);
+  if (contents.refusal) return fail(std::move(*contents.refusal));
+  Lines lines = SplitLines(contents.bytes, name);
+  if (lines.refusal) return fail(std::move(*lines.refusal));
 
-  std::vector<std::string> lines;
-  for (size_t start = 0; start < bytes->size();) {
-    const size_t newline = bytes->find('\n', start);
-    const size_t end = newline == std::string::npos ? bytes->size() : newline;
-    const bool carriage_return =
-        newline != std::string::npos && end > start && (*bytes)[end - 1] == '\r';
-    const std::string line = bytes->substr(start, end - (carriage_return ? 1 : 0) - start);
-    const int number = static_cast<int>(lines.size()) + 1;
-    // A byte that no result file holds comes first: a file that is not text at all (compressed,
-    // a program, UTF-16) is named for it, not taken for text with other line ends.
-    for (size_t column = 0; column < line.size(); ++column) {
-      const char c = line[column];
-      if (c < 0x20 || c > 0x7e) {
-        return fail(number, "column " + std::to_string(column + 1) + " holds the byte " +
-                                Printable(std::string(1, c)) +
-                                ": a result file holds printable ASCII only");
-      }
-    }
-    if (newline == std::string::npos) {
-      return fail(number, "the line has no end: the file is cut short");
-    }
-    if (!carriage_return) {
-      // Saved by an editor or a tool that keeps Unix line ends: the contents may be intact.
-      return fail(number,
-                  "the line ends in LF alone, not CR LF: the file was saved with Unix line ends",
-                  "restore CR LF with: sed -i 's/$/\\r/' " + name + " (or " + kWriteAnew + ")");
-    }
-    lines.push_back(line);
-    start = end + 1;
-  }
-  constexpr int kLines = kResultFileLineCount;
-  if (static_cast<int>(lines.size()) != kLines) {
-    return fail(static_cast<int>(lines.size()) + (lines.size() < kLines ? 1 : 0),
-                "the file has " + std::to_string(lines.size()) +
-                    (lines.size() == 1 ? " line, not " : " lines, not ") + std::to_string(kLines) +
-                    (lines.size() < kLines ? ": it is cut short" : ": lines were added"));
-  }
   table.significant_digits = expected_digits;
-  for (size_t i = 0; i < lines.size(); ++i) {
+  for (size_t i = 0; i < lines.text.size(); ++i) {
     const int number = static_cast<int>(i) + 1;
-    const std::string& text = lines[i];
+    const std::string& text = lines.text[i];
     const ResultLine& expected = kResultFileLines[i];
+    std::optional<Refusal> refusal;
     switch (expected.kind) {
-      case LineKind::kDigits: {
-        std::optional<long> digits;
-        if (text.starts_with(kDigitsLabel)) {
-          const std::vector<std::string> rest =
-              Words(text.substr(std::string(kDigitsLabel).size()));
-          if (rest.size() == 1) digits = Integer(rest[0]);
-        }
-        const std::string wanted = "expected the digit count " + std::to_string(expected_digits) +
-                                   " after '" + std::string(kDigitsLabel).substr(1) + "'";
-        if (!digits) return fail(number, wanted);
-        if (*digits != expected_digits) {
-          std::string holder = "another table";
-          for (int32_t file = 1; file <= kResultFiles; ++file) {
-            if (SignificantDigits[static_cast<size_t>(file - 1)] == *digits) {
-              holder = "the table of " + ResultFileName(file);
-            }
-          }
-          return fail(number,
-                      wanted + ", not " + std::to_string(*digits) + ": the file holds " + holder,
-                      "run bessel-recurrence again to write each file anew");
-        }
+      case LineKind::kDigits:
+        refusal = DigitsLineRefusal(text, number, expected_digits);
         break;
-      }
       case LineKind::kBlank:
-        if (!text.empty()) return fail(number, "expected an empty line");
+        if (!text.empty()) refusal = Refusal{number, "expected an empty line"};
         break;
       case LineKind::kColumnHeading:
-      case LineKind::kRecurrenceHeading: {
-        const std::vector<std::string> headings = expected.kind == LineKind::kColumnHeading
-                                                      ? WordsOf(kColumnHeadings)
-                                                      : WordsOf(kRecurrenceHeadings);
-        if (Words(text) != headings) {
-          std::string joined;
-          for (const std::string& word : headings) joined += (joined.empty() ? "" : " ") + word;
-          return fail(number, "expected the column headings '" + joined + "'");
-        }
+      case LineKind::kRecurrenceHeading:
+        refusal = HeadingsRefusal(text, number, expected.kind);
         break;
-      }
       case LineKind::kSeed:
       case LineKind::kRecurrence: {
         // m, recurrence value, series value, term count; and the relative error.
         const size_t columns = expected.kind == LineKind::kSeed ? 4 : 5;
-        const std::vector<std::string> words = Words(text);
         PrintedRow& row = table.rows[static_cast<size_t>(expected.m)];
         row.line = number;
-        const std::string fault = ReadRow(words, columns, expected.m, row);
+        const std::string fault = ReadRow(Words(text), columns, expected.m, row);
         if (!fault.empty()) {
-          return fail(number,
-                      "cannot read the row for m = " + std::to_string(expected.m) + ": " + fault);
-        }
-        if (columns == 5) {
+          refusal = Refusal{
+              number, "cannot read the row for m = " + std::to_string(expected.m) + ": " + fault};
+        } else if (columns == 5) {
           table.relative_error[static_cast<size_t>(expected.m - kFirstRecurrenceOrder)] =
               std::strtod(row.relative_error.c_str(), nullptr);
         }
         break;
       }
     }
+    if (refusal) return fail(std::move(*refusal));
   }
   return table;
 }

@@ -6,7 +6,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -319,7 +321,10 @@ pid_t ChildRunning(pid_t parent, const std::string& command) {
 // process takes in the orphans of its children's children for the while, so that it sees how
 // gnuplot ended: by the signal the lab passed on, not at the end of its drawing.
 TEST(LabProgram, AnEndingSignalEndsGnuplotToo) {
-  ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+  if (prctl(PR_SET_CHILD_SUBREAPER, 1) != 0) {
+    GTEST_SKIP() << "this process cannot take in orphans (prctl: " << std::strerror(errno)
+                 << "), as under some emulators";
+  }
   TempDir dir;
   const testing_support::TerminalChildOptions options =
       LabIn(dir, {"--x", "100", "--orders", "30000", "--plot", "errors"});

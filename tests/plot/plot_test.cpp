@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "numeric/series.hpp"
-#include "picture/gnuplot.hpp"
 #include "plot/prediction.hpp"
 #include "results/result_table.hpp"
 #include "tests/support/child.hpp"
@@ -371,27 +370,6 @@ TEST(PlotProgram, RefusesAnOutputNameThatIsNotARegularFile) {
     fs::create_directory(dir / output);
     outcome = RunPlot(dir.path());
     EXPECT_EQ(outcome.status, 1) << output;
-  }
-}
-
-// When gnuplot draws no picture, the reason says what failed and what to do.
-TEST(Gnuplot, SaysWhatFailed) {
-  const struct Row {
-    const char* name;
-    std::string script;
-    const char* failure;
-  } rows[] = {
-      {"a picture beyond the cap",  // 34.2 MB
-       "set print '-'\ndo for [i = 1:600000] { print '" + std::string(56, 'x') + "' }\n",
-       "gnuplot's picture is larger than 32 MiB; ask for fewer orders or formats"},
-      {"an error in the script", "plot undefined_function(x)\n",
-       "gnuplot failed with status 1 (its own message is above)"},
-  };
-  for (const Row& row : rows) {
-    const GnuplotRun run = RunGnuplot(row.script);
-    EXPECT_EQ(run.drawn, Drawn::kGnuplotFailed) << row.name;
-    EXPECT_EQ(run.failure, row.failure) << row.name;
-    EXPECT_EQ(run.output, "") << row.name;
   }
 }
 

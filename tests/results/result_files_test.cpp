@@ -17,7 +17,9 @@ std::string Golden(const std::string& name) {
   return bytes.str();
 }
 
-TEST(ResultFileNames, SingleDigitCountHasNoBlank) {
+// "bess-", the digit count of the file's seeds, ".rez": each of the three whole, the one-digit
+// count without a blank before it.
+TEST(ResultFileNames, NameEachFileByItsDigitCount) {
   EXPECT_EQ(ResultFileName(1), "bess-7.rez");
   EXPECT_EQ(ResultFileName(2), "bess-16.rez");
   EXPECT_EQ(ResultFileName(3), "bess-34.rez");

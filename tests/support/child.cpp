@@ -215,6 +215,13 @@ bool DropPrivileges() {
          (setgroups(0, nullptr) == 0 && setgid(65534) == 0 && setuid(65534) == 0);
 }
 
+bool AsUnprivileged(const std::function<bool()>& check) {
+  if (!RunningAsRoot()) return check();
+  const pid_t pid = fork();
+  if (pid == 0) _exit(DropPrivileges() && check() ? 0 : 1);
+  return pid > 0 && WaitWithDeadline(pid, std::chrono::seconds(20)).exit_status == 0;
+}
+
 std::string WhyNobodyCannotReach(const fs::path& path) {
   if (!RunningAsRoot()) return "";
   const pid_t pid = fork();

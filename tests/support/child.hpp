@@ -87,6 +87,11 @@ bool RunningAsRoot();
 // failed.
 bool DropPrivileges();
 
+// Whether `check` holds when the unprivileged user runs it, where permissions count: in a child
+// that drops to that user when the tests run as root, in the process itself otherwise. False
+// also when the child cannot drop or does not end within 20 s.
+bool AsUnprivileged(const std::function<bool()>& check);
+
 // Why the unprivileged user cannot reach `path` (enter a directory, run a program), as access(2)
 // tells it in a child that has dropped to that user: "" when it can, or when nobody is dropped
 // to. A clone in a folder closed to others (mktemp -d, a root home) holds programs it cannot run.

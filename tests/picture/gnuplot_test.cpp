@@ -1,0 +1,225 @@
+// gnuplot run safely: what it printed or why there is nothing, how it is started (from PATH,
+// without its init files or its variables, stopping at the first error), and the two pictures
+// checked complete.
+#include "picture/gnuplot.hpp"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tests/support/child.hpp"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::TempDir;
+using testing_support::WriteFileBytes;
+
+// An environment variable set (or removed, for nullopt) for as long as the object lives, then
+// put back as it was.
+class Variable {
+ public:
+  Variable(const char* name, const std::optional<std::string>& value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    Set(value);
+  }
+  ~Variable() { Set(old_); }
+  Variable(const Variable&) = delete;
+  Variable& operator=(const Variable&) = delete;
+
+ private:
+  void Set(const std::optional<std::string>& value) {
+    if (value) {
+      setenv(name_, value->c_str(), 1);
+    } else {
+      unsetenv(name_);
+    }
+  }
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+// A directory for PATH holding a program named gnuplot: a shell script with `body`, executable
+// or not.
+void FakeGnuplot(const fs::path& directory, const std::string& body, bool executable = true) {
+  WriteFileBytes(directory / "gnuplot", "#!/bin/sh\n" + body);
+  fs::permissions(directory / "gnuplot", executable
+                                             ? fs::perms::owner_all
+                                             : fs::perms::owner_read | fs::perms::owner_write);
+}
+
+const char* const kScriptFailed = "gnuplot failed with status 1 (its own message is above)";
+
+TEST(RunGnuplot, GivesBackWhatGnuplotPrinted) {
+  const struct Row {
+    std::string script;
+    std::string output;
+  } rows[] = {
+      {"", ""},
+      {"set print '-'\nprint 'hello'\n", "hello\n"},
+      {"set print '-'\nprint 6 * 7\n", "42\n"},
+  };
+  for (const Row& row : rows) {
+    const GnuplotRun run = RunGnuplot(row.script);
+    EXPECT_EQ(run.drawn, Drawn::kDone) << row.script << run.failure;
+    EXPECT_EQ(run.output, row.output) << row.script;
+    EXPECT_EQ(run.failure, "") << row.script;
+  }
+}
+
+// When gnuplot draws no picture, the reason says what failed and what to do.
+TEST(RunGnuplot, SaysWhatFailed) {
+  const struct Row {
+    const char* name;
+    std::string script;
+    std::string failure;
+  } rows[] = {
+      {"a picture beyond the cap",  // 34.2 MB
+       "set print '-'\ndo for [i = 1:600000] { print '" + std::string(56, 'x') + "' }\n",
+       "gnuplot's picture is larger than 32 MiB; ask for fewer orders or formats"},
+      {"an error in the script", "plot undefined_function(x)\n", kScriptFailed},
+      {"gnuplot ended by a signal", "system 'kill -TERM $PPID'\n",
+       "gnuplot was ended by signal 15 (Terminated)"},
+  };
+  for (const Row& row : rows) {
+    const GnuplotRun run = RunGnuplot(row.script);
+    EXPECT_EQ(run.drawn, Drawn::kGnuplotFailed) << row.name;
+    EXPECT_EQ(run.failure, row.failure) << row.name;
+    EXPECT_EQ(run.output, "") << row.name;
+  }
+}
+
+// The script is read as a file, not as typed input: nothing after an error runs.
+TEST(RunGnuplot, StopsAtTheFirstError) {
+  TempDir dir;
+  const GnuplotRun run =
+      RunGnuplot("undefined_command\nsystem 'touch \"" + (dir / "ran").string() + "\"'\n");
+  EXPECT_EQ(run.failure, kScriptFailed);
+  EXPECT_FALSE(fs::exists(dir / "ran")) << "the line after the error ran";
+}
+
+// Neither an init file in HOME nor a GNUPLOT_* variable reaches gnuplot.
+TEST(RunGnuplot, ReadsNoInitFileAndNoGnuplotVariable) {
+  TempDir home;
+  WriteFileBytes(home / ".gnuplot", "set print '-'\nprint 'the init file ran'\n");
+  const Variable home_variable("HOME", home.path().string());
+  const Variable secret("GNUPLOT_SECRET", "leaked");
+  const Variable other("BESSEL_SEEN", "seen");
+  const GnuplotRun run =
+      RunGnuplot("set print '-'\nprint system('echo \"[$GNUPLOT_SECRET] [$BESSEL_SEEN]\"')\n");
+  EXPECT_EQ(run.drawn, Drawn::kDone) << run.failure;
+  EXPECT_EQ(run.output, "[] [seen]\n");
+}
+
+// gnuplot is the first in PATH, started with its init files left unread and the script on its
+// standard input, read as a file; a program that cannot be started or run is named.
+TEST(RunGnuplot, StartsTheGnuplotInPath) {
+  const struct Row {
+    const char* name;
+    std::optional<std::string> fake;  // the body of a gnuplot in PATH; none: PATH holds none
+    bool executable;
+    Drawn drawn;
+    std::string output;
+    std::string failure;
+  } rows[] = {
+      {"no gnuplot", std::nullopt, true, Drawn::kNoGnuplot, "",
+       "cannot start gnuplot: No such file or directory"},
+      {"a gnuplot that may not be run", "exit 0\n", false, Drawn::kGnuplotFailed, "",
+       "cannot start gnuplot: Permission denied"},
+      {"a gnuplot whose shell finds nothing to run", "exit 127\n", true, Drawn::kNoGnuplot, "",
+       "gnuplot could not be run"},
+      {"a gnuplot that fails", "exit 2\n", true, Drawn::kGnuplotFailed, "",
+       "gnuplot failed with status 2 (its own message is above)"},
+      {"a gnuplot that shows how it was started", "echo \"$@\"; exec /bin/cat\n", true,
+       Drawn::kDone, "--default-settings /dev/stdin\nthe script\n", ""},
+  };
+  for (const Row& row : rows) {
+    TempDir bin;
+    if (row.fake) FakeGnuplot(bin.path(), *row.fake, row.executable);
+    const Variable path("PATH", bin.path().string());
+    const GnuplotRun run = RunGnuplot("the script\n");
+    EXPECT_EQ(run.drawn, row.drawn) << row.name;
+    EXPECT_EQ(run.output, row.output) << row.name;
+    EXPECT_EQ(run.failure, row.failure) << row.name;
+  }
+}
+
+// A script that draws `terminal`'s picture of y = x.
+std::string Picture(const std::string& terminal) {
+  return "set terminal " + terminal + "\nplot x\n";
+}
+// A script that prints text in place of a picture.
+std::string NoPicture(const std::string&) {
+  return "set print '-'\nprint 'not a picture'\n";
+}
+
+// Both pictures complete, the SVG first; or the first failure, and no second picture asked for
+// after it.
+TEST(DrawPictures, DrawsTheSvgThenThePngBothComplete) {
+  const std::string incomplete = " picture is incomplete; is /tmp full, or a file-size limit set?";
+  const struct Row {
+    const char* name;
+    PlotScriptFor script;
+    bool gnuplot_in_path;
+    Drawn drawn;
+    std::string failure;
+    std::vector<std::string> terminals;  // as the script was asked for them
+  } rows[] = {
+      {"both drawn", Picture, true, Drawn::kDone, "", {kSvgTerminal, kPngTerminal}},
+      {"text for the SVG",
+       NoPicture,
+       true,
+       Drawn::kGnuplotFailed,
+       "the SVG" + incomplete,
+       {kSvgTerminal}},
+      {"text for the PNG",
+       [](const std::string& terminal) {
+         return terminal == kSvgTerminal ? Picture(terminal) : NoPicture(terminal);
+       },
+       true,
+       Drawn::kGnuplotFailed,
+       "the PNG" + incomplete,
+       {kSvgTerminal, kPngTerminal}},
+      {"an error in the script",
+       [](const std::string&) { return std::string("plot y\n"); },
+       true,
+       Drawn::kGnuplotFailed,
+       kScriptFailed,
+       {kSvgTerminal}},
+      {"no gnuplot",
+       Picture,
+       false,
+       Drawn::kNoGnuplot,
+       "cannot start gnuplot: No such file or directory",
+       {kSvgTerminal}},
+  };
+  for (const Row& row : rows) {
+    TempDir empty;
+    std::optional<Variable> path;
+    if (!row.gnuplot_in_path) path.emplace("PATH", empty.path().string());
+    std::vector<std::string> terminals;
+    const Pictures pictures = DrawPictures([&](const std::string& terminal) {
+      terminals.push_back(terminal);
+      return row.script(terminal);
+    });
+    EXPECT_EQ(pictures.drawn, row.drawn) << row.name;
+    EXPECT_EQ(pictures.failure, row.failure) << row.name;
+    EXPECT_EQ(terminals, row.terminals) << row.name;
+    if (row.drawn == Drawn::kDone) {
+      EXPECT_TRUE(pictures.svg.starts_with("<?xml")) << pictures.svg.substr(0, 40);
+      EXPECT_NE(pictures.svg.rfind("</svg>"), std::string::npos);
+      EXPECT_TRUE(pictures.png.starts_with("\x89PNG\r\n\x1a\n"));
+      EXPECT_TRUE(pictures.png.ends_with(std::string("IEND\xae\x42\x60\x82")));
+    } else {
+      EXPECT_EQ(pictures.svg, "") << row.name;
+      EXPECT_EQ(pictures.png, "") << row.name;
+    }
+  }
+}
+
+}  // namespace
