@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstring>
 
@@ -37,12 +38,14 @@ extern "C" void UndoAndEnd(int signal) {
 
 void ProtectOutputs(std::string_view program, std::string_view memory_advice) {
   std::string_view parts[] = {program, ": out of memory; ", memory_advice, "\n"};
+  // Cut, if it must be, before its line end, which it always keeps.
   memory_line_length = 0;
   for (const std::string_view part : parts) {
-    const size_t taken = std::min(part.size(), sizeof memory_line - memory_line_length);
+    const size_t taken = std::min(part.size(), sizeof memory_line - 1 - memory_line_length);
     std::memcpy(memory_line + memory_line_length, part.data(), taken);
     memory_line_length += taken;
   }
+  if (memory_line[memory_line_length - 1] != '\n') memory_line[memory_line_length++] = '\n';
   std::signal(SIGXFSZ, SIG_IGN);  // the write then fails with EFBIG
   // Inherited as ignored, SIGCHLD would let gnuplot be reaped unseen, its status lost.
   std::signal(SIGCHLD, SIG_DFL);
@@ -67,6 +70,7 @@ void EndForLackOfMemory() {
   }
   for (size_t written = 0; written < memory_line_length;) {
     const ssize_t count = write(STDERR_FILENO, memory_line + written, memory_line_length - written);
+    if (count < 0 && errno == EINTR) continue;
     if (count <= 0) break;
     written += static_cast<size_t>(count);
   }
