@@ -356,19 +356,6 @@ std::string BackwardStartRule(const BesselFunction& function) {
          tail;
 }
 
-double Log2Ratio(mpfr_srcptr a, mpfr_srcptr b) {
-  if (!mpfr_regular_p(a) || !mpfr_regular_p(b)) return std::nan("");
-  long ea = 0, eb = 0;
-  const double ma = mpfr_get_d_2exp(&ea, a, MPFR_RNDN);
-  const double mb = mpfr_get_d_2exp(&eb, b, MPFR_RNDN);
-  return std::log2(std::fabs(ma / mb)) + static_cast<double>(ea - eb);
-}
-
-void WidenMpfrExponents() {
-  mpfr_set_emin(mpfr_get_emin_min());
-  mpfr_set_emax(mpfr_get_emax_max());
-}
-
 ArbBall RelativeError(mpfr_srcptr computed, const ArbBall& truth) {
   const long bits = arb_bits(truth.get()) + kPartsGuardBits;
   ArbBall error(computed);

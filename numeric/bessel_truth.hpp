@@ -63,15 +63,6 @@ std::optional<long> BackwardStart(const BesselFunction& function, mpfr_srcptr x,
 // The rule, said in words, for a reader of the output.
 std::string BackwardStartRule(const BesselFunction& function);
 
-// log2 |a / b| for numbers of any size, far beyond a double's range; NaN unless both are finite
-// and nonzero.
-double Log2Ratio(mpfr_srcptr a, mpfr_srcptr b);
-
-// Gives GNU MPFR its widest exponent range (about 2^(+-2^62)) for the rest of the process: at
-// tiny x and high orders f_m(x) lies far beyond its default 2^(+-2^30) (J_100000 of 1e-4900 is
-// near 10^-490000000). Call first thing in main, before any MPFR number is made.
-void WidenMpfrExponents();
-
 // (computed - f) / f for the truth's ball f, a ball itself.
 ArbBall RelativeError(mpfr_srcptr computed, const ArbBall& truth);
 

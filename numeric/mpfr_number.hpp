@@ -1,12 +1,13 @@
 // One GNU MPFR number of a fixed precision, owned: made with the object, released with it. The
 // MPFR binary128, the tests' wide integers and the plot's 256-bit arithmetic all hold theirs so.
-// Beside it, two pieces of MPFR plumbing: its widest exponent range for a scope, and the first
-// bits of a significand.
+// Beside it, MPFR plumbing: its widest exponent range for a scope and for the process, log2 of a
+// ratio beyond a double's range, and the first bits of a significand.
 #pragma once
 
 #include <gmp.h>
 #include <mpfr.h>
 
+#include <cmath>
 #include <cstdint>
 
 class MpfrNumber {
@@ -50,6 +51,24 @@ class WidestMpfrExponents {
  private:
   mpfr_exp_t min_, max_;
 };
+
+// Gives GNU MPFR its widest exponent range (about 2^(+-2^62)) for the rest of the process: at
+// tiny x and high orders f_m(x) lies far beyond its default 2^(+-2^30) (J_100000 of 1e-4900 is
+// near 10^-490000000). Call first thing in main, before any MPFR number is made.
+inline void WidenMpfrExponents() {
+  mpfr_set_emin(mpfr_get_emin_min());
+  mpfr_set_emax(mpfr_get_emax_max());
+}
+
+// log2 |a / b| for numbers of any size, far beyond a double's range; NaN unless both are finite
+// and nonzero.
+inline double Log2Ratio(mpfr_srcptr a, mpfr_srcptr b) {
+  if (!mpfr_regular_p(a) || !mpfr_regular_p(b)) return std::nan("");
+  long ea = 0, eb = 0;
+  const double ma = mpfr_get_d_2exp(&ea, a, MPFR_RNDN);
+  const double mb = mpfr_get_d_2exp(&eb, b, MPFR_RNDN);
+  return std::log2(std::fabs(ma / mb)) + static_cast<double>(ea - eb);
+}
 
 // The first 128 bits of a regular number's significand, truncated, its leading one at the top of
 // `high` (zeros follow a shorter significand): |x| lies in [high 2^64 + low, high 2^64 + low + 1)
