@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 #include <sstream>
 
 #include "numeric/exponent_text.hpp"
@@ -18,11 +19,6 @@ std::string Seven(mpfr_srcptr x) {
   return ExponentText(x, 7);
 }
 
-// 3 significant digits, rounded up, for a bound: "1.61e-08".
-std::string Three(mpfr_srcptr x) {
-  return ExponentText(x, 3, DigitRounding::kUp);
-}
-
 // 17 significant digits.
 std::string Seventeen(mpfr_srcptr x) {
   return ExponentText(x, 17);
@@ -33,8 +29,6 @@ std::string Seventeen(mpfr_srcptr x) {
 std::string Padded(const std::string& text, size_t width) {
   return text.size() >= width ? " " + text : std::string(width - text.size(), ' ') + text;
 }
-
-constexpr size_t kNumberWidth = 21;
 
 // A text gathered in a buffer and handed to the sink whenever the buffer passes 64 KiB, and at
 // the end; once the sink fails, nothing more is gathered.
@@ -116,21 +110,25 @@ std::string BackwardName(const Outcome& outcome) {
 
 constexpr size_t kOrderWidth = 6, kTruthWidth = 24, kErrorWidth = 14, kMarksWidth = 4;
 
-// The rows' marks: "*" near a zero, "u" below the arithmetic's range, "o" overflowed.
+// The rows' marks, "  *u" (kRowMarks' symbols), or "" for none.
 std::string Marks(const Outcome& outcome, size_t m) {
   std::string marks;
-  if (outcome.near_zero[m]) marks += "*";
-  if (outcome.below_range[m]) marks += "u";
-  if (Overflowed(outcome, m)) marks += "o";
+  for (const RowMark& mark : kRowMarks) {
+    if (mark.of(outcome, m)) marks += mark.symbol;
+  }
   return marks.empty() ? "" : "  " + marks;
 }
 
 // The table in blocks that each fit `width` columns (a block holds one group at least, however
-// narrow the width): every block repeats m and f_m(x), then holds whole groups, three columns
-// for each seed format and the backward column last; blocks are separated by a blank line.
+// narrow the width): every block repeats m and f_m(x), then holds whole groups, the table's
+// parts of each seed format and the backward column last; blocks are separated by a blank line.
 void Blocks(const Outcome& outcome, int width, ChunkedText& text) {
-  const size_t groups = outcome.columns.size() + 1;  // the seed formats, then backward
-  const size_t rows = outcome.backward.size();
+  std::vector<const ErrorPart*> parts;  // those with a column: errors, ExponentTextLength's kind
+  for (const ErrorPart& part : kErrorParts) {
+    if (!part.table_heading.empty()) parts.push_back(&part);
+  }
+  const size_t formats = outcome.columns.size(), groups = formats + 1,
+               rows = outcome.backward.size();
   // Every column as wide as its widest number needs, a blank before it (five-digit exponents).
   size_t order_width = kOrderWidth, truth_width = kTruthWidth;
   std::vector<size_t> column_width(groups, kErrorWidth);
@@ -138,17 +136,16 @@ void Blocks(const Outcome& outcome, int width, ChunkedText& text) {
   for (size_t m = 0; m < rows; ++m) {
     widen(order_width, std::to_string(m).size());
     widen(truth_width, TruthText(outcome, m).size());
-    for (size_t g = 0; g < outcome.columns.size(); ++g) {
-      const SeedColumn& column = outcome.columns[g];
-      for (const CompactNumber* value :
-           {&column.measured[m], &column.predicted[m], &column.rounding[m]}) {
-        widen(column_width[g], ExponentTextLength(value->get(), 7));
+    for (size_t g = 0; g < formats; ++g) {
+      for (const ErrorPart* part : parts) {
+        const mpfr_srcptr value = (outcome.columns[g].*part->values)[m].get();
+        widen(column_width[g], ExponentTextLength(value, part->digits));
       }
     }
     widen(column_width.back(), ExponentTextLength(outcome.backward[m].get(), 7));
   }
   const auto group_width = [&](size_t g) {
-    return (g < outcome.columns.size() ? 3 : 1) * column_width[g];
+    return (g < formats ? parts.size() : 1) * column_width[g];
   };
   for (size_t first = 0; first < groups;) {
     size_t end = first + 1;
@@ -160,12 +157,12 @@ void Blocks(const Outcome& outcome, int width, ChunkedText& text) {
     std::string heads = Padded("m", order_width) + Padded(Letter(outcome) + "_m(x)", truth_width);
     for (size_t g = first; g < end; ++g) {
       const size_t w = column_width[g];
-      if (g < outcome.columns.size()) {
-        names += Padded(std::string(outcome.columns[g].format->name) + " seeds", 3 * w);
-        heads += Padded("measured", w) + Padded("predicted", w) + Padded("rounding", w);
+      if (g < formats) {
+        names += Padded(std::string(outcome.columns[g].format->name) + " seeds", parts.size() * w);
+        for (const ErrorPart* part : parts) heads += Padded(std::string(part->table_heading), w);
       } else {
         names += Padded(BackwardName(outcome), w);
-        heads += Padded("backward", w);
+        heads += Padded(std::string(kBackward), w);
       }
     }
     text += "\n" + names + "\n" + heads + "\n";
@@ -173,13 +170,12 @@ void Blocks(const Outcome& outcome, int width, ChunkedText& text) {
       text += Padded(std::to_string(m), order_width) + Padded(TruthText(outcome, m), truth_width);
       for (size_t g = first; g < end; ++g) {
         const size_t w = column_width[g];
-        if (g < outcome.columns.size()) {
-          const SeedColumn& column = outcome.columns[g];
-          text += Padded(Seven(column.measured[m].get()), w) +
-                  Padded(Seven(column.predicted[m].get()), w) +
-                  Padded(Seven(column.rounding[m].get()), w);
+        if (g < formats) {
+          for (const ErrorPart* part : parts) {
+            text += Padded(PartText(*part, outcome.columns[g], m), w);
+          }
         } else {
-          text += Padded(Seven(outcome.backward[m].get()), w);
+          text += Padded(ErrorText(outcome.backward[m]), w);
         }
       }
       text += Marks(outcome, m) + "\n";
@@ -262,22 +258,38 @@ std::string SummaryText(const Outcome& outcome, int width) {
   return text + Wrapped(item, width, "  ", "      ");
 }
 
+// A CSV line: m, f_m, every seed format's parts before backward, backward, then every seed
+// format's parts after it; without an order, the columns' names.
+std::string CsvLine(const Outcome& outcome, std::optional<size_t> m) {
+  std::string line =
+      m ? std::to_string(*m) + "," + TruthText(outcome, *m) : "m," + TruthName(outcome);
+  const auto parts = [&](bool after_backward) {
+    for (const SeedColumn& column : outcome.columns) {
+      for (const ErrorPart& part : kErrorParts) {
+        if (part.csv_after_backward != after_backward) continue;
+        line += "," + (m ? PartText(part, column, *m)
+                         : std::string(column.format->name) + "_" + std::string(part.name));
+      }
+    }
+  };
+  parts(false);
+  line += "," + (m ? ErrorText(outcome.backward[*m]) : std::string(kBackward));
+  parts(true);
+  return line + "\n";
+}
+
 }  // namespace
 
 std::string ErrorText(const ShortNumber& error) {
   return Seven(error.get());
 }
 
-std::string ErrorText(const CompactNumber& error) {
-  return Seven(error.get());
-}
-
-std::string BoundText(const CompactNumber& bound) {
-  return Three(bound.get());
-}
-
 std::string TruthText(const Outcome& outcome, size_t m) {
   return MidpointText(outcome.truth.f[m], 17);
+}
+
+std::string TruthName(const Outcome& outcome) {
+  return Letter(outcome) + "_m";
 }
 
 XUsed XUsedText(const Outcome& outcome) {
@@ -290,7 +302,8 @@ XUsed XUsedText(const Outcome& outcome) {
 }
 
 std::string MillerRule(const Outcome& outcome) {
-  return BackwardStartRule(*outcome.truth.function) + ", bits = p + 8";
+  return BackwardStartRule(*outcome.truth.function) + ", bits = p + " +
+         std::to_string(kMillerGuardBits);
 }
 
 bool WriteTable(const Experiment& experiment, const Outcome& outcome, int width,
@@ -368,29 +381,8 @@ std::string TableText(const Experiment& experiment, const Outcome& outcome, int 
 
 bool WriteCsv(const Outcome& outcome, const TextSink& sink) {
   ChunkedText text(sink);
-  text += "m," + Letter(outcome) + "_m,";
-  for (const SeedColumn& column : outcome.columns) {
-    text += std::string(column.format->name) + "_measured," + std::string(column.format->name) +
-            "_predicted,";
-  }
-  text += "backward";
-  // Added later, after the columns that tools already read.
-  for (const SeedColumn& column : outcome.columns) {
-    text += "," + std::string(column.format->name) + "_rounding," +
-            std::string(column.format->name) + "_rounding_bound";
-  }
-  text += "\n";
-  for (size_t m = 0; m < outcome.backward.size(); ++m) {
-    text += std::to_string(m) + "," + TruthText(outcome, m) + ",";
-    for (const SeedColumn& column : outcome.columns) {
-      text += Seven(column.measured[m].get()) + "," + Seven(column.predicted[m].get()) + ",";
-    }
-    text += Seven(outcome.backward[m].get());
-    for (const SeedColumn& column : outcome.columns) {
-      text += "," + Seven(column.rounding[m].get()) + "," + Three(column.rounding_bound[m].get());
-    }
-    text += "\n";
-  }
+  text += CsvLine(outcome, std::nullopt);
+  for (size_t m = 0; m < outcome.backward.size(); ++m) text += CsvLine(outcome, m);
   return text.Finish();
 }
 
@@ -418,88 +410,139 @@ std::string JsonString(std::string_view text) {
   return out + "\"";
 }
 
-// A number as the CSV gives it, or null for infinity and NaN.
-std::string JsonNumber(const std::string& text, mpfr_srcptr x) {
-  return mpfr_number_p(x) ? text : "null";
+// A number's text as it stands, or null for infinity and NaN, which JSON lacks: "inf", "-inf",
+// "nan" and "-nan" as MPFR and printf print them.
+std::string JsonNumber(std::string_view text) {
+  return text.ends_with("inf") || text.ends_with("nan") ? "null" : std::string(text);
 }
 
-std::string JsonDouble(double value, const char* format) {
-  if (!std::isfinite(value)) return "null";
+// "%.4f" of a value: "1.1300", "nan".
+std::string FourDecimals(double value) {
   char text[64];
-  std::snprintf(text, sizeof text, format, value);
+  std::snprintf(text, sizeof text, "%.4f", value);
   return text;
+}
+
+// One row of the JSON's "rows", on one line.
+void JsonRow(const Outcome& outcome, size_t m, JsonWriter& json) {
+  json.Open("", '{', JsonLayout::kInline);
+  json.Integer("m", static_cast<long>(m));
+  json.Raw(TruthName(outcome), JsonNumber(TruthText(outcome, m)));
+  for (const RowMark& mark : kRowMarks) json.Raw(mark.name, mark.of(outcome, m) ? "true" : "false");
+  json.Raw(kBackward, JsonNumber(ErrorText(outcome.backward[m])));
+  json.Open("formats", '{', JsonLayout::kInline);
+  for (const SeedColumn& column : outcome.columns) {
+    json.Open(column.format->name, '{', JsonLayout::kInline);
+    for (const ErrorPart& part : kErrorParts) {
+      json.Raw(part.name, JsonNumber(PartText(part, column, m)));
+    }
+    json.Close();
+  }
+  json.Close();
+  json.Close();
 }
 
 }  // namespace
 
-bool WriteJson(const Experiment& experiment, const Outcome& outcome, const TextSink& sink) {
-  const IeeeFormat& arithmetic = outcome.x.format();
+void JsonWriter::Open(std::string_view key, char bracket, JsonLayout layout) {
+  Raw(key, std::string(1, bracket));
+  open_.push_back({bracket == '{' ? '}' : ']', layout, true});
+}
+
+void JsonWriter::Close() {
+  const Level level = open_.back();
+  open_.pop_back();
+  const bool lines = level.layout != JsonLayout::kInline && !level.empty;
+  write_((lines ? "\n" + std::string(2 * open_.size(), ' ') : std::string()) + level.close);
+}
+
+void JsonWriter::String(std::string_view key, std::string_view text) {
+  Raw(key, JsonString(text));
+}
+
+void JsonWriter::Number(std::string_view key, std::string_view text, double /*value*/) {
+  Raw(key, JsonNumber(text));
+}
+
+void JsonWriter::Raw(std::string_view key, std::string_view text) {
+  std::string piece;
+  if (!open_.empty()) {
+    Level& level = open_.back();
+    if (!level.empty) piece = level.layout == JsonLayout::kLines ? "," : ", ";
+    if (level.layout != JsonLayout::kInline) piece += "\n" + std::string(2 * open_.size(), ' ');
+    level.empty = false;
+  }
+  if (!key.empty()) piece += JsonString(key) + ": ";
+  piece += text;
+  write_(piece);
+}
+
+void WriteParameters(const Experiment& experiment, const Outcome& outcome, FieldWriter& out) {
   const XUsed x = XUsedText(outcome);
-  ChunkedText text(sink);
-  text += "{\n  \"parameters\": {\n";
-  text += "    \"function\": " + JsonString(experiment.function->letter) + ",\n";
-  text += "    \"x\": " + JsonString(experiment.x_text) + ",\n";
-  text += "    \"x_used\": {\"decimal\": " + JsonString(x.decimal) +
-          ", \"hexadecimal\": " + JsonString(x.hexadecimal) + "},\n";
-  text += "    \"arithmetic\": " + JsonString(arithmetic.name) + ",\n";
-  text += "    \"seeds\": " + JsonString(SeedKindName(experiment.seeds)) + ",\n";
-  text += "    \"formats\": [";
-  for (size_t i = 0; i < outcome.columns.size(); ++i) {
-    text += (i > 0 ? ", " : "") + JsonString(outcome.columns[i].format->name);
+  out.String("function", experiment.function->letter);
+  out.String("x", experiment.x_text);
+  out.Open("x_used", '{', JsonLayout::kInline);
+  out.String("decimal", x.decimal);
+  out.String("hexadecimal", x.hexadecimal);
+  out.Close();
+  out.String("arithmetic", outcome.x.format().name);
+  out.String("seeds", SeedKindName(experiment.seeds));
+  out.Open("formats", '[', JsonLayout::kInline);
+  for (const SeedColumn& column : outcome.columns) out.String("", column.format->name);
+  out.Close();
+  out.Integer("orders", static_cast<long>(outcome.backward.size()) - 1);
+  if (outcome.truth.function->minimal) {
+    out.Open("miller", '{', JsonLayout::kInline);
+    out.Integer("start", outcome.backward_start);
+    out.String("rule", MillerRule(outcome));
+    out.Close();
+  } else {
+    out.Null("miller");
   }
-  text += "],\n    \"orders\": " + std::to_string(outcome.backward.size() - 1) + ",\n";
-  text +=
-      "    \"miller\": " +
-      (outcome.truth.function->minimal ? "{\"start\": " + std::to_string(outcome.backward_start) +
-                                             ", \"rule\": " + JsonString(MillerRule(outcome)) + "}"
-                                       : std::string("null")) +
-      "\n  },\n  \"rows\": [\n";
-  for (size_t m = 0; m < outcome.backward.size(); ++m) {
-    text += "    {\"m\": " + std::to_string(m) + ", " + JsonString(Letter(outcome) + "_m") + ": " +
-            JsonNumber(TruthText(outcome, m), Mid(outcome.truth.f[m]).get()) +
-            ", \"near_zero\": " + (outcome.near_zero[m] ? "true" : "false") +
-            ", \"below_range\": " + (outcome.below_range[m] ? "true" : "false") +
-            ", \"overflowed\": " + (Overflowed(outcome, m) ? "true" : "false") +
-            ", \"backward\": " +
-            JsonNumber(Seven(outcome.backward[m].get()), outcome.backward[m].get()) +
-            ", \"formats\": {";
-    for (size_t i = 0; i < outcome.columns.size(); ++i) {
-      const SeedColumn& column = outcome.columns[i];
-      text += (i > 0 ? ", " : "") + JsonString(column.format->name) + ": {\"measured\": " +
-              JsonNumber(Seven(column.measured[m].get()), column.measured[m].get()) +
-              ", \"predicted\": " +
-              JsonNumber(Seven(column.predicted[m].get()), column.predicted[m].get()) +
-              ", \"rounding\": " +
-              JsonNumber(Seven(column.rounding[m].get()), column.rounding[m].get()) +
-              ", \"rounding_bound\": " +
-              JsonNumber(Three(column.rounding_bound[m].get()), column.rounding_bound[m].get()) +
-              "}";
-    }
-    text += std::string("}}") + (m + 1 < outcome.backward.size() ? "," : "") + "\n";
-  }
+}
+
+void WriteSummary(const Outcome& outcome, FieldWriter& out) {
   const Summary summary = Summarize(outcome);
-  text += "  ],\n  \"summary\": {\n    \"formats\": {";
+  // An order, or null for none (-1).
+  const auto order = [&](std::string_view key, long m) {
+    m < 0 ? out.Null(key) : out.Integer(key, m);
+  };
+  out.Open("formats", '{', JsonLayout::kLinesCommaBlank);
   for (size_t i = 0; i < outcome.columns.size(); ++i) {
     const ColumnSummary& said = summary.columns[i];
-    text +=
-        std::string(i > 0 ? ", " : "") + "\n      " + JsonString(outcome.columns[i].format->name) +
-        ": {\"every_digit_lost_at\": " +
-        (said.every_digit_lost_at < 0 ? "null" : std::to_string(said.every_digit_lost_at)) +
-        ", \"digits_lost_per_step\": " + JsonDouble(said.digits_per_step, "%.4f") +
-        ", \"theory_digits_lost_per_step\": " + JsonDouble(said.theory_digits_per_step, "%.4f") +
-        ", \"dominant\": " +
-        (said.dominant == Dominant::kUndetermined ? std::string("null")
-                                                  : JsonString(DominantName(said.dominant))) +
-        "}";
+    out.Open(outcome.columns[i].format->name, '{', JsonLayout::kInline);
+    order("every_digit_lost_at", said.every_digit_lost_at);
+    out.Number("digits_lost_per_step", FourDecimals(said.digits_per_step), said.digits_per_step);
+    out.Number("theory_digits_lost_per_step", FourDecimals(said.theory_digits_per_step),
+               said.theory_digits_per_step);
+    const std::string_view dominant = DominantName(said.dominant);
+    dominant.empty() ? out.Null("dominant") : out.String("dominant", dominant);
+    out.Close();
   }
-  text += "\n    },\n    \"backward\": {\"largest_ulps\": " +
-          (summary.backward_worst_at < 0
-               ? std::string("null")
-               : JsonNumber(UlpsText(summary, 4), summary.backward_largest_ulps.get())) +
-          ", \"at\": " +
-          (summary.backward_worst_at < 0 ? std::string("null")
-                                         : std::to_string(summary.backward_worst_at)) +
-          "}\n  }\n}\n";
+  out.Close();
+  out.Open("backward", '{', JsonLayout::kInline);
+  summary.backward_worst_at < 0
+      ? out.Null("largest_ulps")
+      : out.Number("largest_ulps", UlpsText(summary, 4), summary.backward_ulps);
+  order("at", summary.backward_worst_at);
+  out.Close();
+}
+
+bool WriteJson(const Experiment& experiment, const Outcome& outcome, const TextSink& sink) {
+  ChunkedText text(sink);
+  JsonWriter json([&](std::string_view piece) { text += piece; });
+  json.Open("", '{', JsonLayout::kLines);
+  json.Open("parameters", '{', JsonLayout::kLines);
+  WriteParameters(experiment, outcome, json);
+  json.Close();
+  json.Open("rows", '[', JsonLayout::kLines);
+  for (size_t m = 0; m < outcome.backward.size(); ++m) JsonRow(outcome, m, json);
+  json.Close();
+  json.Open("summary", '{', JsonLayout::kLines);
+  WriteSummary(outcome, json);
+  json.Close();
+  json.Close();
+  text += "\n";
   return text.Finish();
 }
 
@@ -563,51 +606,101 @@ std::string Plotted(double value) {
   return text;
 }
 
-// 1-based columns of PlotData: m; for each format measured, predicted and measured at an
-// edge; then backward, backward at an edge, and the marks drawn at the bottom edge.
-size_t FormatColumn(size_t format, size_t which) {
-  return 2 + 3 * format + which;
+// One series of the picture: its column of PlotData, named `heading`, and how gnuplot draws it,
+// named `title` in the key ("": not there).
+struct Series {
+  std::string heading;
+  std::function<double(size_t m)> value;  // NaN: nothing to draw
+  std::string style, title;
+};
+
+// The picture's series, in PlotData's order after m (each reads `outcome`, which must outlive it):
+// each seed format's measured errors, predicted ones and measured ones beyond the range, at its
+// edge; backward's errors and those beyond the range; the rows near a zero and below the range, at
+// the bottom edge. The key names each format once, the arithmetic once (as the key's title), and a
+// mark only where one is drawn.
+std::vector<Series> PictureSeries(const Outcome& outcome, PictureRange range) {
+  static constexpr const char* kColours[] = {"#1f77b4", "#d62728", "#2ca02c", "#9467bd",
+                                             "#ff7f0e", "#8c564b", "#e377c2"};
+  const auto in_range = [](const auto& values) {
+    return [&values](size_t m) { return InRange(values[m].get()); };
+  };
+  const auto at_edge = [range](const auto& values) {
+    return [&values, range](size_t m) { return AtEdge(values[m].get(), range); };
+  };
+  const auto at_bottom = [&](const RowMark& mark) {
+    return [&outcome, range, &mark](size_t m) {
+      return mark.of(outcome, m) ? range.low : std::nan("");
+    };
+  };
+  // The key names a mark only where the picture has one.
+  const auto drawn = [&](const std::function<double(size_t m)>& value) {
+    for (size_t m = 0; m < outcome.backward.size(); ++m) {
+      if (!std::isnan(value(m))) return true;
+    }
+    return false;
+  };
+  bool beyond = drawn(at_edge(outcome.backward));
+  for (const SeedColumn& column : outcome.columns) {
+    beyond = beyond || drawn(at_edge(column.*kMeasured.values));
+  }
+  const std::string f = Letter(outcome), backward(kBackward);
+  std::vector<Series> series;
+  for (size_t i = 0; i < outcome.columns.size(); ++i) {
+    const SeedColumn& column = outcome.columns[i];
+    const std::string name(column.format->name),
+        measured = name + "_" + std::string(kMeasured.name);
+    const std::string colour = std::string(" lc rgb '") + kColours[i % 7] + "'";
+    series.push_back({measured, in_range(column.*kMeasured.values), "points pt 7 ps 1.2" + colour,
+                      name + " seeds"});
+    series.push_back({name + "_" + std::string(kPredicted.name),
+                      in_range(column.*kPredicted.values), "lines dt 2 lw 3" + colour,
+                      "  predicted"});
+    series.push_back({measured + "_at_edge", at_edge(column.*kMeasured.values),
+                      "points pt 8 ps 1.6" + colour,
+                      i == 0 && beyond ? "beyond the range, at its edge" : ""});
+  }
+  series.push_back({backward, in_range(outcome.backward), "linespoints pt 6 lw 3 lc rgb 'black'",
+                    backward + " (" + BackwardName(outcome) + ")"});
+  series.push_back(
+      {backward + "_at_edge", at_edge(outcome.backward), "points pt 8 ps 1.6 lc rgb 'black'", ""});
+  series.push_back({std::string(kNearZero.name), at_bottom(kNearZero),
+                    "points pt 9 ps 1.6 lc rgb '#555555'",
+                    drawn(at_bottom(kNearZero)) ? "near a zero of " + f + "_m" : ""});
+  series.push_back({std::string(kBelowRange.name), at_bottom(kBelowRange),
+                    "points pt 5 ps 0.8 lc rgb '#aaaaaa'",
+                    drawn(at_bottom(kBelowRange)) ? f + "_m below the range (shaded)" : ""});
+  return series;
 }
 
 }  // namespace
 
 std::string PlotData(const Outcome& outcome) {
-  const PictureRange range = RangeOf(outcome);
+  const std::vector<Series> series = PictureSeries(outcome, RangeOf(outcome));
   std::string text = "# m";
-  for (const SeedColumn& column : outcome.columns) {
-    const std::string name(column.format->name);
-    text += "  " + name + "_measured  " + name + "_predicted  " + name + "_measured_at_edge";
-  }
+  for (const Series& each : series) text += "  " + each.heading;
   text +=
-      "  backward  backward_at_edge  near_zero  below_range  (|relative error|; at_edge: beyond "
-      "the picture's range, drawn at its edge; NaN: nothing to draw)\n";
+      "  (|relative error|; at_edge: beyond the picture's range, drawn at its edge; NaN: nothing "
+      "to draw)\n";
   for (size_t m = 0; m < outcome.backward.size(); ++m) {
     text += std::to_string(m);
-    for (const SeedColumn& column : outcome.columns) {
-      text += " " + Plotted(InRange(column.measured[m].get())) + " " +
-              Plotted(InRange(column.predicted[m].get())) + " " +
-              Plotted(AtEdge(column.measured[m].get(), range));
-    }
-    text += " " + Plotted(InRange(outcome.backward[m].get())) + " " +
-            Plotted(AtEdge(outcome.backward[m].get(), range)) + " " +
-            Plotted(outcome.near_zero[m] ? range.low : std::nan("")) + " " +
-            Plotted(outcome.below_range[m] ? range.low : std::nan("")) + "\n";
+    for (const Series& each : series) text += " " + Plotted(each.value(m));
+    text += "\n";
   }
   return text;
 }
 
 std::string PlotScript(const Outcome& outcome, const std::string& terminal) {
-  static constexpr const char* kColours[] = {"#1f77b4", "#d62728", "#2ca02c", "#9467bd",
-                                             "#ff7f0e", "#8c564b", "#e377c2"};
   const PictureRange range = RangeOf(outcome);
+  const std::vector<Series> series = PictureSeries(outcome, range);  // PlotData's columns
   const std::string arithmetic(outcome.x.format().name);
   // The x of the title is the program's own rendering of the number, never the text given.
   char x_text[64], x_value[64];
   mpfr_snprintf(x_text, sizeof x_text, "%.6Rg", outcome.x.get());
   mpfr_snprintf(x_value, sizeof x_value, "%.17Rg", outcome.x.get());
   std::string script = "$errors << EOD\n" + PlotData(outcome) + "EOD\n";
-  const std::string f = Letter(outcome);
-  script += "set title '" + f + "_m(x) forward in " + arithmetic + ", x = " + x_text + "'\n";
+  script += "set title '" + Letter(outcome) + "_m(x) forward in " + arithmetic + ", x = " + x_text +
+            "'\n";
   script +=
       "set xlabel 'order m'\n"
       "set ylabel '|relative error|'\n"
@@ -635,40 +728,12 @@ std::string PlotScript(const Outcome& outcome, const std::string& terminal) {
   if (mpfr_cmp_ui(outcome.x.get(), static_cast<unsigned long>(outcome.backward.size() - 1)) <= 0) {
     script += OrderIsX(x_value);
   }
-  script += "set terminal " + terminal + "\n";
-  script += "plot ";
-  // One entry a series; the arithmetic named once, as the key's title.
-  const auto series = [](size_t column, const std::string& style, const std::string& title) {
-    return "$errors using 1:" + std::to_string(column) + " with " + style +
-           (title.empty() ? " notitle" : " title '" + title + "'") + ", \\\n     ";
-  };
-  // The key names a mark only where the picture has one.
-  bool at_edge = false;
-  for (size_t m = 0; m < outcome.backward.size(); ++m) {
-    at_edge = at_edge || !std::isnan(AtEdge(outcome.backward[m].get(), range));
-    for (const SeedColumn& column : outcome.columns) {
-      at_edge = at_edge || !std::isnan(AtEdge(column.measured[m].get(), range));
-    }
+  script += "set terminal " + terminal + "\nplot ";
+  // One entry a series, drawn from its column: m is the first, the series follow in order.
+  for (size_t i = 0; i < series.size(); ++i) {
+    const std::string& title = series[i].title;
+    script += "$errors using 1:" + std::to_string(i + 2) + " with " + series[i].style +
+              (title.empty() ? " notitle" : " title '" + title + "'") + ", \\\n     ";
   }
-  const auto any = [](const std::vector<bool>& marks) {
-    return std::find(marks.begin(), marks.end(), true) != marks.end();
-  };
-  for (size_t i = 0; i < outcome.columns.size(); ++i) {
-    const std::string name(outcome.columns[i].format->name);
-    const std::string colour = std::string(" lc rgb '") + kColours[i % 7] + "'";
-    script += series(FormatColumn(i, 0), "points pt 7 ps 1.2" + colour, name + " seeds") +
-              series(FormatColumn(i, 1), "lines dt 2 lw 3" + colour, "  predicted") +
-              series(FormatColumn(i, 2), "points pt 8 ps 1.6" + colour,
-                     i == 0 && at_edge ? "beyond the range, at its edge" : "");
-  }
-  const size_t backward = FormatColumn(outcome.columns.size(), 0);
-  script += series(backward, "linespoints pt 6 lw 3 lc rgb 'black'",
-                   "backward (" + BackwardName(outcome) + ")") +
-            series(backward + 1, "points pt 8 ps 1.6 lc rgb 'black'", "") +
-            series(backward + 2, "points pt 9 ps 1.6 lc rgb '#555555'",
-                   any(outcome.near_zero) ? "near a zero of " + f + "_m" : "") +
-            series(backward + 3, "points pt 5 ps 0.8 lc rgb '#aaaaaa'",
-                   any(outcome.below_range) ? f + "_m below the range (shaded)" : "") +
-            kEveryDigitLost + "\nunset output\n";
-  return script;
+  return script + kEveryDigitLost + "\nunset output\n";
 }

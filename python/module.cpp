@@ -75,51 +75,40 @@ py::array_t<bool> Flags(size_t rows, const std::function<bool(size_t)>& flag_of)
   return flags;
 }
 
-py::object NoneIfNegative(long value) {
-  return value < 0 ? py::object(py::none()) : py::object(py::int_(value));
-}
+// The parameters or the summary as Python values: objects as dicts, arrays as tuples, null as
+// None, a number as its value (float64; NaN and infinity as they are). Layout is the JSON's alone.
+class PyFields final : public FieldWriter {
+ public:
+  PyFields() { open_.emplace_back("", py::dict()); }
+  py::dict Dict() const { return open_.front().second; }
 
-py::dict Parameters(const Experiment& experiment, const Outcome& outcome) {
-  py::dict parameters;
-  parameters["function"] = std::string(experiment.function->letter);
-  parameters["x"] = experiment.x_text;
-  const XUsed x = XUsedText(outcome);
-  parameters["x_used"] =
-      py::dict(py::arg("decimal") = x.decimal, py::arg("hexadecimal") = x.hexadecimal);
-  parameters["arithmetic"] = std::string(experiment.arithmetic->name);
-  parameters["seeds"] = std::string(SeedKindName(experiment.seeds));
-  py::list formats;
-  for (const SeedColumn& column : outcome.columns) formats.append(column.format->name);
-  parameters["formats"] = py::tuple(formats);
-  parameters["orders"] = experiment.orders;
-  parameters["miller"] = outcome.truth.function->minimal
-                             ? py::object(py::dict(py::arg("start") = outcome.backward_start,
-                                                   py::arg("rule") = MillerRule(outcome)))
-                             : py::object(py::none());
-  return parameters;
-}
-
-py::dict SummaryOf(const Outcome& outcome) {
-  const Summary summary = Summarize(outcome);
-  py::dict formats;
-  for (size_t i = 0; i < outcome.columns.size(); ++i) {
-    const ColumnSummary& said = summary.columns[i];
-    py::dict column;
-    column["every_digit_lost_at"] = NoneIfNegative(said.every_digit_lost_at);
-    column["digits_lost_per_step"] = said.digits_per_step;
-    column["theory_digits_lost_per_step"] = said.theory_digits_per_step;
-    const std::string_view dominant = DominantName(said.dominant);
-    column["dominant"] =
-        dominant.empty() ? py::object(py::none()) : py::object(py::str(std::string(dominant)));
-    formats[py::str(outcome.columns[i].format->name)] = column;
+  void Open(std::string_view key, char bracket, JsonLayout) override {
+    open_.emplace_back(key, bracket == '{' ? py::object(py::dict()) : py::object(py::list()));
   }
-  py::dict backward;
-  backward["largest_ulps"] = summary.backward_worst_at < 0
-                                 ? py::object(py::none())
-                                 : py::object(py::float_(summary.backward_ulps));
-  backward["at"] = NoneIfNegative(summary.backward_worst_at);
-  return py::dict(py::arg("formats") = formats, py::arg("backward") = backward);
-}
+  void Close() override {
+    auto [key, made] = open_.back();
+    open_.pop_back();
+    Put(key, py::isinstance<py::list>(made) ? py::object(py::tuple(made)) : made);
+  }
+  void String(std::string_view key, std::string_view text) override { Put(key, py::str(text)); }
+  void Integer(std::string_view key, long value) override { Put(key, py::int_(value)); }
+  void Number(std::string_view key, std::string_view, double value) override {
+    Put(key, py::float_(value));
+  }
+  void Null(std::string_view key) override { Put(key, py::none()); }
+
+ private:
+  // Into the innermost open object under `key`, or onto the innermost open array.
+  void Put(std::string_view key, const py::object& value) {
+    const py::object& into = open_.back().second;
+    if (py::isinstance<py::dict>(into)) {
+      into.cast<py::dict>()[py::str(key)] = value;
+    } else {
+      into.cast<py::list>().append(value);
+    }
+  }
+  std::vector<std::pair<std::string, py::object>> open_;
+};
 
 // The experiment's parameters as the command line's texts; the first complaint raises
 // ValueError with the command line's own message.
@@ -179,29 +168,29 @@ py::dict RunLab(const std::string& function, const std::string& x, const std::st
   if (!ran) throw std::runtime_error(UnprovenTruthText(experiment));
   const size_t rows = outcome.backward.size();
   py::dict result;
-  result["parameters"] = Parameters(experiment, outcome);
+  PyFields parameters, summary;
+  WriteParameters(experiment, outcome, parameters);
+  result["parameters"] = parameters.Dict();
   py::array_t<long long> m(static_cast<py::ssize_t>(rows));
   for (size_t i = 0; i < rows; ++i) m.mutable_data()[i] = static_cast<long long>(i);
   result["m"] = m;
   result["truth"] = Column(rows, [&](size_t i) { return TruthText(outcome, i); });
-  result["near_zero"] =
-      Flags(rows, [&](size_t i) { return static_cast<bool>(outcome.near_zero[i]); });
-  result["below_range"] =
-      Flags(rows, [&](size_t i) { return static_cast<bool>(outcome.below_range[i]); });
-  result["overflowed"] = Flags(rows, [&](size_t i) { return Overflowed(outcome, i); });
-  result["backward"] = Column(rows, [&](size_t i) { return ErrorText(outcome.backward[i]); });
+  for (const RowMark& mark : kRowMarks) {
+    result[py::str(mark.name)] = Flags(rows, [&](size_t i) { return mark.of(outcome, i); });
+  }
+  result[py::str(kBackward)] =
+      Column(rows, [&](size_t i) { return ErrorText(outcome.backward[i]); });
   py::dict columns;
   for (const SeedColumn& column : outcome.columns) {
     py::dict parts;
-    parts["measured"] = Column(rows, [&](size_t i) { return ErrorText(column.measured[i]); });
-    parts["predicted"] = Column(rows, [&](size_t i) { return ErrorText(column.predicted[i]); });
-    parts["rounding"] = Column(rows, [&](size_t i) { return ErrorText(column.rounding[i]); });
-    parts["rounding_bound"] =
-        Column(rows, [&](size_t i) { return BoundText(column.rounding_bound[i]); });
+    for (const ErrorPart& part : kErrorParts) {
+      parts[py::str(part.name)] = Column(rows, [&](size_t i) { return PartText(part, column, i); });
+    }
     columns[py::str(column.format->name)] = parts;
   }
   result["formats"] = columns;
-  result["summary"] = SummaryOf(outcome);
+  WriteSummary(outcome, summary);
+  result["summary"] = summary.Dict();
   return result;
 }
 

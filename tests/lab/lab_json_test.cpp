@@ -1,7 +1,9 @@
-// bessel-recurrence-lab's JSON, read back by nlohmann::json: every field there, the same numbers
-// as the CSV, the marks, the x used in decimal and hexadecimal.
+// bessel-recurrence-lab's JSON: its writer's layout by hand, and the lab's JSON read back by
+// nlohmann::json: every field there, the same numbers as the CSV, the marks, the x used in
+// decimal and hexadecimal.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
@@ -10,6 +12,45 @@
 #include "tests/lab/lab_support.hpp"
 
 namespace {
+
+// The writer places every comma, line break and indent: values on one line, on lines of their
+// own (the summary's formats with a blank after each comma), nested; strings escaped; a
+// number's text as it stands, infinity and NaN as null.
+TEST(LabJson, TheWriterPlacesCommasLineBreaksAndIndents) {
+  using enum JsonLayout;
+  const struct {
+    std::function<void(JsonWriter&)> write;
+    const char* text;
+  } rows[] = {
+      {[](JsonWriter& json) { json.Open("", '[', kInline), json.Close(); }, "[]"},
+      {[](JsonWriter& json) { json.Open("", '{', kLines), json.Close(); }, "{}"},
+      {[](JsonWriter& json) {
+         json.Open("", '{', kInline), json.String("s\"", "a\\b\n"), json.Raw("r", "1.5e+400");
+         json.Integer("i", -3), json.Number("n", "-inf", 0), json.Number("f", "0.5000", 0.5);
+         json.Close();
+       },
+       R"({"s\"": "a\\b\u000a", "r": 1.5e+400, "i": -3, "n": null, "f": 0.5000})"},
+      {[](JsonWriter& json) {
+         json.Open("", '{', kLines), json.Raw("m", "0"), json.Open("f", '[', kInline);
+         json.String("", "a"), json.Null(""), json.Close();
+         json.Open("o", '{', kLinesCommaBlank), json.Raw("k", "true"), json.Raw("l", "1");
+         json.Close(), json.Close();
+       },
+       "{\n  \"m\": 0,\n  \"f\": [\"a\", null],\n  \"o\": {\n    \"k\": true, \n    \"l\": 1\n  "
+       "}\n}"},
+      {[](JsonWriter& json) {
+         json.Open("", '[', kLines), json.Open("", '{', kInline), json.Raw("m", "0");
+         json.Close(), json.Open("", '{', kInline), json.Close(), json.Close();
+       },
+       "[\n  {\"m\": 0},\n  {}\n]"},
+  };
+  for (const auto& row : rows) {
+    std::string text;
+    JsonWriter json([&](std::string_view piece) { text += piece; });
+    row.write(json);
+    EXPECT_EQ(text, row.text);
+  }
+}
 
 // The CSV's fields, line by line.
 std::vector<std::vector<std::string>> CsvFields(const std::string& csv) {

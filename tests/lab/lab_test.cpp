@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -266,7 +267,7 @@ TEST(Lab, TheErrorIsTheSeedsPartAndTheRoundingPart) {
         EXPECT_LE(std::fabs(measured - predicted - rounding), scale * 0x1p-20);
         // The bound as printed, rounded up: what the lab promises.
         EXPECT_LE(std::fabs(rounding),
-                  std::strtod(BoundText(column.rounding_bound[m]).c_str(), nullptr));
+                  std::strtod(PartText(kRoundingBound, column, m).c_str(), nullptr));
       }
     }
   }
@@ -367,8 +368,8 @@ TEST(Lab, TheHeadingSaysWhatEachRecurrenceStartsFrom) {
     // The first row's error is the start's, measured and as the seeds' part: known even where
     // the other seed overflowed.
     const SeedColumn& column = outcome.columns[0];
-    EXPECT_EQ(ErrorText(column.start_0_error), ErrorText(column.measured[0]));
-    EXPECT_EQ(ErrorText(column.start_0_error), ErrorText(column.predicted[0])) << row.said;
+    EXPECT_EQ(ErrorText(column.start_0_error), PartText(kMeasured, column, 0));
+    EXPECT_EQ(ErrorText(column.start_0_error), PartText(kPredicted, column, 0)) << row.said;
   }
 }
 
@@ -522,6 +523,52 @@ TEST(Lab, TableColumnsStaySeparated) {
     ++m;
   }
   EXPECT_EQ(m, 3001);
+}
+
+// Every column named once, by hand for two sets of seed formats: the CSV's error parts before
+// and after backward, and the picture's series, each of which the script draws from the column
+// of its name (counted from 1, m first).
+TEST(Lab, NamesEachColumnWhereItIsDrawn) {
+  const struct Row {
+    const BesselFunction* function;
+    std::vector<const IeeeFormat*> formats;
+    const char* csv;
+    const char* plot;
+    std::vector<std::pair<std::string, std::string>> drawn;  // key title, column
+  } rows[] = {
+      {&kBesselY,
+       {&kBinary16, &kBinary64},
+       "m,Y_m,binary16_measured,binary16_predicted,binary64_measured,binary64_predicted,backward,"
+       "binary16_rounding,binary16_rounding_bound,binary64_rounding,binary64_rounding_bound\n",
+       "# m  binary16_measured  binary16_predicted  binary16_measured_at_edge  binary64_measured  "
+       "binary64_predicted  binary64_measured_at_edge  backward  backward_at_edge  near_zero  "
+       "below_range  (",
+       {{"binary16 seeds", "binary16_measured"},
+        {"binary64 seeds", "binary64_measured"},
+        {"backward (unstable)", "backward"}}},
+      {&kBesselJ,
+       {&kBinary32},
+       "m,J_m,binary32_measured,binary32_predicted,backward,binary32_rounding,"
+       "binary32_rounding_bound\n",
+       "# m  binary32_measured  binary32_predicted  binary32_measured_at_edge  backward  "
+       "backward_at_edge  near_zero  below_range  (",
+       {{"binary32 seeds", "binary32_measured"}, {"backward (Miller)", "backward"}}},
+  };
+  for (const Row& row : rows) {
+    const Outcome outcome =
+        Ran(ExperimentOf("1", 2, row.formats, &kBinary128, SeedKind::kRounded, *row.function));
+    const std::string csv = CsvText(outcome), data = PlotData(outcome);
+    EXPECT_EQ(csv.substr(0, csv.find('\n') + 1), row.csv);
+    EXPECT_TRUE(data.starts_with(row.plot)) << data.substr(0, data.find('\n'));
+    std::istringstream heading(data.substr(0, data.find('\n')));
+    const std::vector<std::string> columns{std::istream_iterator<std::string>(heading), {}};
+    const std::string script = PlotScript(outcome, "svg");
+    for (const auto& [title, column] : row.drawn) {
+      const size_t entry = script.rfind("using 1:", script.find("title '" + title + "'"));
+      ASSERT_NE(entry, std::string::npos) << title;
+      EXPECT_EQ(columns.at(std::stoul(script.substr(entry + 8))), column) << title;
+    }
+  }
 }
 
 // The CSV of a fixed set of runs, byte for byte, on every target: the same bits wherever the
