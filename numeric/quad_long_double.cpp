@@ -5,8 +5,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "numeric/exponent_form.hpp"
 #include "numeric/precision.hpp"
+#include "numeric/significand_of.hpp"
 
 DecimalSignificand ExactDigits(const Quad& magnitude, int count) {
   // Room for "d.", the digits and an exponent of up to five digits with its sign.

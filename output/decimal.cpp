@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "numeric/exponent_form.hpp"
+#include "numeric/significand_of.hpp"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Reading exponent form back into digits.
-#include "numeric/exponent_form.hpp"
+#include "numeric/significand_of.hpp"
 
 #include <charconv>
 
