@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 
+#include "atomic_files/output_files.hpp"
 #include "cli/messages.hpp"
 #include "cli/options.hpp"
 #include "cli/standard_output.hpp"
@@ -11,7 +12,7 @@
 #include "laboratory/report.hpp"
 #include "laboratory/settings.hpp"
 #include "numeric/allocation.hpp"
-#include "picture/output_files.hpp"
+#include "picture/plot_outputs.hpp"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "picture/ending.hpp"
+#include "atomic_files/ending.hpp"
 
 extern char** environ;
 

@@ -6,12 +6,13 @@
 #include <string>
 #include <string_view>
 
+#include "atomic_files/output_files.hpp"
 #include "cli/messages.hpp"
 #include "cli/options.hpp"
 #include "cli/standard_output.hpp"
 #include "numeric/allocation.hpp"
 #include "numeric/recurrence.hpp"
-#include "picture/output_files.hpp"
+#include "picture/plot_outputs.hpp"
 #include "plot/consistency.hpp"
 #include "plot/drawing.hpp"
 #include "plot/prediction.hpp"

@@ -1,7 +1,7 @@
 // Outputs written exclusively and renamed into place: the bytes arrive whole under their name,
 // nothing planted at the name is followed, nothing is left behind when writing fails; and which
 // names the outputs may replace.
-#include "picture/output_files.hpp"
+#include "atomic_files/output_files.hpp"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "picture/plot_outputs.hpp"
 #include "tests/support/child.hpp"
 
 namespace {

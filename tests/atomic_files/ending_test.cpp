@@ -1,6 +1,6 @@
 // The early endings, each in a child process of its own: an ending signal and memory running
 // out remove the pending temporary and end the running helper before the process ends.
-#include "picture/ending.hpp"
+#include "atomic_files/ending.hpp"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // The early endings: the state they undo, the signals' handler, and the end for lack of memory.
-#include "picture/ending.hpp"
+#include "atomic_files/ending.hpp"
 
 #include <limits.h>
 #include <unistd.h>

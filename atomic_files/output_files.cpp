@@ -1,5 +1,5 @@
 // Exclusive temporaries renamed into place, relative to an open directory.
-#include "picture/output_files.hpp"
+#include "atomic_files/output_files.hpp"
 
 #include <fcntl.h>
 #include <limits.h>
@@ -7,14 +7,13 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <cstring>
 #include <random>
 #include <string_view>
 
+#include "atomic_files/ending.hpp"
 #include "cli/messages.hpp"
-#include "picture/ending.hpp"
 #include "runtime/file_io.hpp"
 
 namespace {
@@ -88,11 +87,6 @@ std::string Unreplaceable(int directory_fd, const std::string& name) {
   return "";
 }
 
-// The three outputs' names, in the order they are written.
-std::array<std::string, 3> OutputNames(const std::string& base) {
-  return {base + ".dat", base + ".svg", base + ".png"};
-}
-
 }  // namespace
 
 int OpenDirectory(const std::string& name, std::string& complaint) {
@@ -120,48 +114,14 @@ bool WriteAtomically(int directory_fd, const std::string& name, const std::strin
   return false;
 }
 
-std::string UnreplaceableOutputs(int directory_fd, const std::string& base) {
+std::string UnreplaceableNames(int directory_fd, const std::vector<std::string>& names) {
   // A directory that cannot take a new name is found before anything is computed.
-  if (faccessat(directory_fd, ".", W_OK | X_OK, AT_EACCESS) != 0) {
-    return "cannot write " + Printable(OutputNames(base)[0]) + ": " + std::strerror(errno);
+  if (!names.empty() && faccessat(directory_fd, ".", W_OK | X_OK, AT_EACCESS) != 0) {
+    return "cannot write " + Printable(names.front()) + ": " + std::strerror(errno);
   }
-  for (const std::string& name : OutputNames(base)) {
+  for (const std::string& name : names) {
     std::string refusal = Unreplaceable(directory_fd, name);
     if (!refusal.empty()) return refusal;
   }
   return "";
-}
-
-WriteOutcome WriteDataAndPictures(int directory_fd, const std::string& base,
-                                  const std::string& data, const PlotScriptFor& script) {
-  const auto [data_name, svg, png] = OutputNames(base);
-  const std::string written = " (" + Printable(data_name) + " is written)";
-  auto failure = [](int status, std::string complaint) {
-    return WriteOutcome{status, std::move(complaint)};
-  };
-  std::string refusal = UnreplaceableOutputs(directory_fd, base);
-  if (!refusal.empty()) return failure(kExitFailure, std::move(refusal));
-  if (!WriteAtomically(directory_fd, data_name, data)) {
-    const std::string reason = std::strerror(errno);
-    return failure(kExitFailure, "cannot write " + Printable(data_name) + ": " + reason);
-  }
-  const Pictures pictures = DrawPictures(script);
-  if (pictures.drawn == Drawn::kNoGnuplot) {
-    return failure(kExitNoPicture,
-                   "gnuplot is not installed; install the package gnuplot-nox to draw the "
-                   "pictures" +
-                       written);
-  }
-  if (pictures.drawn != Drawn::kDone) {
-    return failure(kExitNoPicture,
-                   "the pictures could not be drawn: " + pictures.failure + written);
-  }
-  for (const auto& [name, bytes] :
-       {std::pair{&svg, &pictures.svg}, std::pair{&png, &pictures.png}}) {
-    if (!WriteAtomically(directory_fd, *name, *bytes)) {
-      const std::string reason = std::strerror(errno);
-      return failure(kExitFailure, "cannot write " + Printable(*name) + ": " + reason + written);
-    }
-  }
-  return {kExitSuccess, ""};
 }
