@@ -31,7 +31,7 @@ inline constexpr ErrorPart kErrorParts[] = {
     {"rounding_bound", &SeedColumn::rounding_bound, 3, DigitRounding::kUp, "", true},
 };
 inline constexpr const ErrorPart &kMeasured = kErrorParts[0], &kPredicted = kErrorParts[1],
-                                 &kRounding = kErrorParts[2], &kRoundingBound = kErrorParts[3];
+                                 &kRoundingBound = kErrorParts[3];
 
 // The part's text at order m: "-1.297000e-07", a bound "1.61e-08", "inf", "nan".
 inline std::string PartText(const ErrorPart& part, const SeedColumn& column, size_t m) {

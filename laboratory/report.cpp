@@ -14,16 +14,6 @@
 
 namespace {
 
-// 7 significant digits: "-1.297000e-07", "inf", "nan".
-std::string Seven(mpfr_srcptr x) {
-  return ExponentText(x, 7);
-}
-
-// 17 significant digits.
-std::string Seventeen(mpfr_srcptr x) {
-  return ExponentText(x, 17);
-}
-
 // Right-aligned in `width`, and always after a blank: a wider text (a five-digit exponent)
 // widens its column rather than touch the one before.
 std::string Padded(const std::string& text, size_t width) {
@@ -74,14 +64,12 @@ std::string Gathered(Write write) {
 // sum.
 std::string DigitsLost(const IeeeNumber& largest_term, const IeeeNumber& sum) {
   char text[160];
-  if (!mpfr_number_p(sum.get()) || !mpfr_number_p(largest_term.get()) || mpfr_zero_p(sum.get())) {
-    mpfr_snprintf(text, sizeof text, "every digit (largest term %.3Re, sum %.3Re)",
-                  largest_term.get(), sum.get());
-    return text;
+  std::string said = "every digit";
+  if (mpfr_number_p(sum.get()) && mpfr_number_p(largest_term.get()) && !mpfr_zero_p(sum.get())) {
+    const double lost = Log2Ratio(largest_term.get(), sum.get()) * std::log10(2.0);
+    std::snprintf(text, sizeof text, "%.1f digits", std::max(0.0, lost));
+    said = text;
   }
-  const double lost = Log2Ratio(largest_term.get(), sum.get()) * std::log10(2.0);
-  std::snprintf(text, sizeof text, "%.1f digits", std::max(0.0, lost));
-  std::string said = text;
   mpfr_snprintf(text, sizeof text, " (largest term %.3Re, sum %.3Re)", largest_term.get(),
                 sum.get());
   return said + text;
@@ -93,6 +81,11 @@ std::string Letter(const Outcome& outcome) {
 }
 std::string CompanionLetter(const Outcome& outcome) {
   return std::string(BesselFunctionOf(outcome.truth.function->companion).letter);
+}
+
+// f_m(x)'s name in the CSV and the JSON: "J_m".
+std::string TruthName(const Outcome& outcome) {
+  return Letter(outcome) + "_m";
 }
 
 std::string SeedName(const Experiment& experiment) {
@@ -203,12 +196,16 @@ std::string Wrapped(const std::string& text, int width, const std::string& first
   return out + line + "\n";
 }
 
+// "%.*f" of a value: "1.13", "1.1300", "nan".
+std::string Decimals(double value, int places) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.*f", places, value);
+  return text;
+}
+
 // "%.2f" of a number, or "none" for NaN.
 std::string Fixed(double value) {
-  if (std::isnan(value)) return "none";
-  char text[64];
-  std::snprintf(text, sizeof text, "%.2f", value);
-  return text;
+  return std::isnan(value) ? "none" : Decimals(value, 2);
 }
 
 // The backward recurrence's largest error in units in the last place with `digits` significant
@@ -281,29 +278,11 @@ std::string CsvLine(const Outcome& outcome, std::optional<size_t> m) {
 }  // namespace
 
 std::string ErrorText(const ShortNumber& error) {
-  return Seven(error.get());
+  return ExponentText(error.get(), 7);
 }
 
 std::string TruthText(const Outcome& outcome, size_t m) {
   return MidpointText(outcome.truth.f[m], 17);
-}
-
-std::string TruthName(const Outcome& outcome) {
-  return Letter(outcome) + "_m";
-}
-
-XUsed XUsedText(const Outcome& outcome) {
-  const int precision = outcome.x.format().precision;
-  const int digits = static_cast<int>(std::ceil(precision * std::log10(2.0))) + 1;
-  char decimal[96], hexadecimal[96];
-  mpfr_snprintf(decimal, sizeof decimal, "%.*Re", digits - 1, outcome.x.get());
-  mpfr_snprintf(hexadecimal, sizeof hexadecimal, "%Ra", outcome.x.get());
-  return {decimal, hexadecimal};
-}
-
-std::string MillerRule(const Outcome& outcome) {
-  return BackwardStartRule(*outcome.truth.function) + ", bits = p + " +
-         std::to_string(kMillerGuardBits);
 }
 
 bool WriteTable(const Experiment& experiment, const Outcome& outcome, int width,
@@ -315,15 +294,15 @@ bool WriteTable(const Experiment& experiment, const Outcome& outcome, int width,
   std::string text =
       Wrapped("Recurrences for " + f + "_m(x), m = 0 ... " + std::to_string(last) +
                   ", x = " + experiment.x_text + " (in " + std::string(arithmetic.name) + ": " +
-                  Seventeen(outcome.x.get()) + ")",
+                  ExponentText(outcome.x.get(), 17) + ")",
               width, "", "  ");
   text += "Forward: " + std::string(function.recurrence) + " in " + std::string(arithmetic.name) +
           "; seeds " + SeedName(experiment) + "\n";
   const auto value_lines = [&](const IeeeNumber& j0, const ShortNumber& e0, const IeeeNumber& j1,
                                const ShortNumber& e1) {
-    return "      " + f + "_0 = " + Seventeen(j0.get()) + " (relative error " + Seven(e0.get()) +
-           ")\n" + "      " + f + "_1 = " + Seventeen(j1.get()) + " (relative error " +
-           Seven(e1.get()) + ")\n";
+    return "      " + f + "_0 = " + ExponentText(j0.get(), 17) + " (relative error " +
+           ErrorText(e0) + ")\n" + "      " + f + "_1 = " + ExponentText(j1.get(), 17) +
+           " (relative error " + ErrorText(e1) + ")\n";
   };
   for (const SeedColumn& column : outcome.columns) {
     text += "  " + std::string(column.format->name) + " seeds:\n" +
@@ -392,6 +371,9 @@ std::string CsvText(const Outcome& outcome) {
 
 namespace {
 
+using enum Field::Kind;
+using enum JsonLayout;
+
 // A JSON string: quotes, backslashes and control bytes escaped.
 std::string JsonString(std::string_view text) {
   std::string out = "\"";
@@ -410,139 +392,133 @@ std::string JsonString(std::string_view text) {
   return out + "\"";
 }
 
-// A number's text as it stands, or null for infinity and NaN, which JSON lacks: "inf", "-inf",
-// "nan" and "-nan" as MPFR and printf print them.
-std::string JsonNumber(std::string_view text) {
-  return text.ends_with("inf") || text.ends_with("nan") ? "null" : std::string(text);
+// An order, or null for none (-1).
+Field Order(std::string_view key, long m) {
+  return m < 0 ? ScalarField(kNull, key) : ScalarField(kInteger, key, std::to_string(m));
 }
 
-// "%.4f" of a value: "1.1300", "nan".
-std::string FourDecimals(double value) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%.4f", value);
-  return text;
-}
-
-// One row of the JSON's "rows", on one line.
-void JsonRow(const Outcome& outcome, size_t m, JsonWriter& json) {
-  json.Open("", '{', JsonLayout::kInline);
-  json.Integer("m", static_cast<long>(m));
-  json.Raw(TruthName(outcome), JsonNumber(TruthText(outcome, m)));
-  for (const RowMark& mark : kRowMarks) json.Raw(mark.name, mark.of(outcome, m) ? "true" : "false");
-  json.Raw(kBackward, JsonNumber(ErrorText(outcome.backward[m])));
-  json.Open("formats", '{', JsonLayout::kInline);
-  for (const SeedColumn& column : outcome.columns) {
-    json.Open(column.format->name, '{', JsonLayout::kInline);
-    for (const ErrorPart& part : kErrorParts) {
-      json.Raw(part.name, JsonNumber(PartText(part, column, m)));
-    }
-    json.Close();
+// One row of the JSON's "rows", on one line; its numbers without their `value` (the Python
+// module takes the rows as the table's columns).
+Field RowOf(const Outcome& outcome, size_t m) {
+  Field row = GroupField(kObject, "", kInline,
+                         {Order("m", static_cast<long>(m)),
+                          ScalarField(kNumber, TruthName(outcome), TruthText(outcome, m))});
+  for (const RowMark& mark : kRowMarks) {
+    row.members.push_back(ScalarField(kBoolean, mark.name, mark.of(outcome, m) ? "true" : "false"));
   }
-  json.Close();
-  json.Close();
+  row.members.push_back(ScalarField(kNumber, kBackward, ErrorText(outcome.backward[m])));
+  Field& formats = row.members.emplace_back(GroupField(kObject, "formats", kInline));
+  for (const SeedColumn& column : outcome.columns) {
+    Field& parts = formats.members.emplace_back(GroupField(kObject, column.format->name, kInline));
+    parts.members.reserve(std::size(kErrorParts));
+    for (const ErrorPart& part : kErrorParts) {
+      parts.members.push_back(ScalarField(kNumber, part.name, PartText(part, column, m)));
+    }
+  }
+  return row;
+}
+
+// JsonOf(field, depth) appended to `json`: a string quoted; a number's text as it stands, or null
+// for infinity and NaN, which JSON lacks ("inf", "-inf", "nan" and "-nan" as MPFR and printf print
+// them); the members laid out as `layout` says.
+void AppendJson(const Field& field, size_t depth, std::string& json) {
+  const std::string_view text = field.text;
+  const bool object = field.kind == kObject;
+  if (field.kind == kString) {
+    json += JsonString(text);
+  } else if (field.kind == kNull || text.ends_with("inf") || text.ends_with("nan")) {
+    json += "null";
+  } else if (!object && field.kind != kArray) {
+    json += text;
+  } else {
+    const std::string indent = "\n" + std::string(2 * depth + 2, ' ');
+    json += object ? '{' : '[';
+    for (const Field& member : field.members) {
+      if (&member != &field.members.front()) json += field.layout == kLines ? "," : ", ";
+      if (field.layout != kInline) json += indent;
+      if (object) json += JsonString(member.key) + ": ";
+      AppendJson(member, depth + 1, json);
+    }
+    if (field.layout != kInline && !field.members.empty()) json += indent.substr(0, 2 * depth + 1);
+    json += object ? '}' : ']';
+  }
 }
 
 }  // namespace
 
-void JsonWriter::Open(std::string_view key, char bracket, JsonLayout layout) {
-  Raw(key, std::string(1, bracket));
-  open_.push_back({bracket == '{' ? '}' : ']', layout, true});
-}
-
-void JsonWriter::Close() {
-  const Level level = open_.back();
-  open_.pop_back();
-  const bool lines = level.layout != JsonLayout::kInline && !level.empty;
-  write_((lines ? "\n" + std::string(2 * open_.size(), ' ') : std::string()) + level.close);
-}
-
-void JsonWriter::String(std::string_view key, std::string_view text) {
-  Raw(key, JsonString(text));
-}
-
-void JsonWriter::Number(std::string_view key, std::string_view text, double /*value*/) {
-  Raw(key, JsonNumber(text));
-}
-
-void JsonWriter::Raw(std::string_view key, std::string_view text) {
-  std::string piece;
-  if (!open_.empty()) {
-    Level& level = open_.back();
-    if (!level.empty) piece = level.layout == JsonLayout::kLines ? "," : ", ";
-    if (level.layout != JsonLayout::kInline) piece += "\n" + std::string(2 * open_.size(), ' ');
-    level.empty = false;
+Field ParametersOf(const Experiment& experiment, const Outcome& outcome) {
+  // x as the binary value used: in decimal, to ceil(p log10 2) + 1 significant digits, as many as
+  // tell it apart from its neighbours in the arithmetic format, and in hexadecimal, exactly.
+  const int decimals = static_cast<int>(std::ceil(outcome.x.format().precision * std::log10(2.0)));
+  char decimal[96], hexadecimal[96];
+  mpfr_snprintf(decimal, sizeof decimal, "%.*Re", decimals, outcome.x.get());
+  mpfr_snprintf(hexadecimal, sizeof hexadecimal, "%Ra", outcome.x.get());
+  Field formats = GroupField(kArray, "formats", kInline);
+  for (const SeedColumn& column : outcome.columns) {
+    formats.members.push_back(ScalarField(kString, "", column.format->name));
   }
-  if (!key.empty()) piece += JsonString(key) + ": ";
-  piece += text;
-  write_(piece);
+  const std::string rule = BackwardStartRule(*outcome.truth.function) + ", bits = p + " +
+                           std::to_string(kMillerGuardBits);
+  return GroupField(
+      kObject, "parameters", kLines,
+      {ScalarField(kString, "function", experiment.function->letter),
+       ScalarField(kString, "x", experiment.x_text),
+       GroupField(kObject, "x_used", kInline,
+                  {ScalarField(kString, "decimal", decimal),
+                   ScalarField(kString, "hexadecimal", hexadecimal)}),
+       ScalarField(kString, "arithmetic", outcome.x.format().name),
+       ScalarField(kString, "seeds", SeedKindName(experiment.seeds)), std::move(formats),
+       Order("orders", static_cast<long>(outcome.backward.size()) - 1),
+       outcome.truth.function->minimal ? GroupField(kObject, "miller", kInline,
+                                                    {Order("start", outcome.backward_start),
+                                                     ScalarField(kString, "rule", rule)})
+                                       : ScalarField(kNull, "miller")});
 }
 
-void WriteParameters(const Experiment& experiment, const Outcome& outcome, FieldWriter& out) {
-  const XUsed x = XUsedText(outcome);
-  out.String("function", experiment.function->letter);
-  out.String("x", experiment.x_text);
-  out.Open("x_used", '{', JsonLayout::kInline);
-  out.String("decimal", x.decimal);
-  out.String("hexadecimal", x.hexadecimal);
-  out.Close();
-  out.String("arithmetic", outcome.x.format().name);
-  out.String("seeds", SeedKindName(experiment.seeds));
-  out.Open("formats", '[', JsonLayout::kInline);
-  for (const SeedColumn& column : outcome.columns) out.String("", column.format->name);
-  out.Close();
-  out.Integer("orders", static_cast<long>(outcome.backward.size()) - 1);
-  if (outcome.truth.function->minimal) {
-    out.Open("miller", '{', JsonLayout::kInline);
-    out.Integer("start", outcome.backward_start);
-    out.String("rule", MillerRule(outcome));
-    out.Close();
-  } else {
-    out.Null("miller");
-  }
-}
-
-void WriteSummary(const Outcome& outcome, FieldWriter& out) {
+Field SummaryOf(const Outcome& outcome) {
   const Summary summary = Summarize(outcome);
-  // An order, or null for none (-1).
-  const auto order = [&](std::string_view key, long m) {
-    m < 0 ? out.Null(key) : out.Integer(key, m);
-  };
-  out.Open("formats", '{', JsonLayout::kLinesCommaBlank);
+  Field formats = GroupField(kObject, "formats", kLinesCommaBlank);
   for (size_t i = 0; i < outcome.columns.size(); ++i) {
     const ColumnSummary& said = summary.columns[i];
-    out.Open(outcome.columns[i].format->name, '{', JsonLayout::kInline);
-    order("every_digit_lost_at", said.every_digit_lost_at);
-    out.Number("digits_lost_per_step", FourDecimals(said.digits_per_step), said.digits_per_step);
-    out.Number("theory_digits_lost_per_step", FourDecimals(said.theory_digits_per_step),
-               said.theory_digits_per_step);
     const std::string_view dominant = DominantName(said.dominant);
-    dominant.empty() ? out.Null("dominant") : out.String("dominant", dominant);
-    out.Close();
+    formats.members.push_back(GroupField(
+        kObject, outcome.columns[i].format->name, kInline,
+        {Order("every_digit_lost_at", said.every_digit_lost_at),
+         ScalarField(kNumber, "digits_lost_per_step", Decimals(said.digits_per_step, 4),
+                     said.digits_per_step),
+         ScalarField(kNumber, "theory_digits_lost_per_step",
+                     Decimals(said.theory_digits_per_step, 4), said.theory_digits_per_step),
+         ScalarField(dominant.empty() ? kNull : kString, "dominant", dominant)}));
   }
-  out.Close();
-  out.Open("backward", '{', JsonLayout::kInline);
-  summary.backward_worst_at < 0
-      ? out.Null("largest_ulps")
-      : out.Number("largest_ulps", UlpsText(summary, 4), summary.backward_ulps);
-  order("at", summary.backward_worst_at);
-  out.Close();
+  const bool none = summary.backward_worst_at < 0;
+  return GroupField(kObject, "summary", kLines,
+                    {std::move(formats),
+                     GroupField(kObject, "backward", kInline,
+                                {none ? ScalarField(kNull, "largest_ulps")
+                                      : ScalarField(kNumber, "largest_ulps", UlpsText(summary, 4),
+                                                    summary.backward_ulps),
+                                 Order("at", summary.backward_worst_at)})});
+}
+
+std::string JsonOf(const Field& field, size_t depth) {
+  std::string json;
+  AppendJson(field, depth, json);
+  return json;
 }
 
 bool WriteJson(const Experiment& experiment, const Outcome& outcome, const TextSink& sink) {
+  // JsonOf's layout of {"parameters", "rows", "summary"} on lines of their own, written out here
+  // so that the rows (never none) are made and handed on one at a time.
   ChunkedText text(sink);
-  JsonWriter json([&](std::string_view piece) { text += piece; });
-  json.Open("", '{', JsonLayout::kLines);
-  json.Open("parameters", '{', JsonLayout::kLines);
-  WriteParameters(experiment, outcome, json);
-  json.Close();
-  json.Open("rows", '[', JsonLayout::kLines);
-  for (size_t m = 0; m < outcome.backward.size(); ++m) JsonRow(outcome, m, json);
-  json.Close();
-  json.Open("summary", '{', JsonLayout::kLines);
-  WriteSummary(outcome, json);
-  json.Close();
-  json.Close();
-  text += "\n";
+  text +=
+      "{\n  \"parameters\": " + JsonOf(ParametersOf(experiment, outcome), 1) + ",\n  \"rows\": [";
+  std::string row;
+  for (size_t m = 0; m < outcome.backward.size(); ++m) {
+    row = m == 0 ? "\n    " : ",\n    ";
+    AppendJson(RowOf(outcome, m), 2, row);
+    text += row;
+  }
+  text += "\n  ],\n  \"summary\": " + JsonOf(SummaryOf(outcome), 1) + "\n}\n";
   return text.Finish();
 }
 
@@ -556,7 +532,7 @@ namespace {
 // largest, within double's range (gnuplot's numbers are doubles), the line at 1 always inside.
 // Magnitudes beyond it are drawn at its edges, with their own markers, not dropped.
 struct PictureRange {
-  double low = 1e-1, high = 10;
+  double low, high;
 };
 
 constexpr double kDoubleLow = 1e-300, kDoubleHigh = 1e300;
@@ -579,7 +555,6 @@ double AtEdge(mpfr_srcptr x, const PictureRange& range) {
 }
 
 PictureRange RangeOf(const Outcome& outcome) {
-  PictureRange range;
   double least = 1, most = 1;
   const auto take = [&](mpfr_srcptr x) {
     const double magnitude = InRange(x);
@@ -594,9 +569,7 @@ PictureRange RangeOf(const Outcome& outcome) {
     }
     take(outcome.backward[m].get());
   }
-  range.low = std::max(least / 10, kDoubleLow);
-  range.high = std::min(most * 10, kDoubleHigh);
-  return range;
+  return {std::max(least / 10, kDoubleLow), std::min(most * 10, kDoubleHigh)};
 }
 
 std::string Plotted(double value) {

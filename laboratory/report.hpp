@@ -19,17 +19,6 @@ using TextSink = std::function<bool(std::string_view)>;
 // ("-1.297000e-07"), the truth f_m(x) with 17, named "J_m" in the CSV and the JSON.
 std::string ErrorText(const ShortNumber& error);
 std::string TruthText(const Outcome& outcome, size_t m);
-std::string TruthName(const Outcome& outcome);
-
-// x as the binary value the experiment used: in decimal, to as many digits as tell it apart
-// from its neighbours in the arithmetic format, and in hexadecimal, exactly.
-struct XUsed {
-  std::string decimal, hexadecimal;
-};
-XUsed XUsedText(const Outcome& outcome);
-
-// How Miller's start was chosen, in words, for a minimal function.
-std::string MillerRule(const Outcome& outcome);
 
 // Aligned columns under a heading that states x, the arithmetic, the backward start and every
 // seed with its relative error, in blocks of seed formats that fit `width` columns (the backward
@@ -58,48 +47,40 @@ std::string JsonText(const Experiment& experiment, const Outcome& outcome);
 // kLinesCommaBlank: the summary's formats, as they have always been written).
 enum class JsonLayout { kInline, kLines, kLinesCommaBlank };
 
-// Where the parameters and the summary go, value by value: the JSON and the Python module's
-// dicts. In an object every value has its key, in an array the key is "". A number comes as its
-// text, for JSON (which has no infinity or NaN: "inf", "-nan" are written null), and its value.
-class FieldWriter {
- public:
-  virtual ~FieldWriter() = default;
-  virtual void Open(std::string_view key, char bracket, JsonLayout layout) = 0;  // '{' or '['
-  virtual void Close() = 0;
-  virtual void String(std::string_view key, std::string_view text) = 0;
-  virtual void Integer(std::string_view key, long value) = 0;
-  virtual void Number(std::string_view key, std::string_view text, double value) = 0;
-  virtual void Null(std::string_view key) = 0;
+// A value of the JSON, under its key ("" in an array): an object or an array of `members` laid
+// out as `layout` says, or a string, integer, number or boolean as `text` ("a", "68", "1.1300",
+// "-inf", "true"), or null. The parameters and the summary are the Python module's dicts too,
+// which take a number's `value` (NaN and infinity as they are; JSON has neither and writes null
+// for "inf" and "-nan").
+struct Field {
+  enum Kind { kObject, kArray, kString, kInteger, kNumber, kBoolean, kNull };
+  std::string key;
+  Kind kind = kNull;
+  std::string text;
+  double value = 0;
+  JsonLayout layout = JsonLayout::kInline;
+  std::vector<Field> members;
 };
 
-// The JSON's "parameters" and "summary", into their open objects.
-void WriteParameters(const Experiment& experiment, const Outcome& outcome, FieldWriter& out);
-void WriteSummary(const Outcome& outcome, FieldWriter& out);
+// A field with a text (a number's `value` as well), and one with members.
+inline Field ScalarField(Field::Kind kind, std::string_view key, std::string_view text = "",
+                         double value = 0) {
+  return {std::string(key), kind, std::string(text), value, JsonLayout::kInline, {}};
+}
+inline Field GroupField(Field::Kind kind, std::string_view key, JsonLayout layout,
+                        std::vector<Field> members = {}) {
+  return {std::string(key), kind, "", 0, layout, std::move(members)};
+}
 
-// JSON handed to `write` piece by piece, the commas, line breaks and indents placed by the
-// writer; Raw writes a value's text as it stands. Open("", '{', kLines), Raw("m", "0"),
-// Open("f", '[', kInline), String("", "a"), Null(""), Close(), Close() write
-// {\n  "m": 0,\n  "f": ["a", null]\n}.
-class JsonWriter final : public FieldWriter {
- public:
-  explicit JsonWriter(std::function<void(std::string_view)> write) : write_(std::move(write)) {}
-  void Open(std::string_view key, char bracket, JsonLayout layout) override;
-  void Close() override;
-  void String(std::string_view key, std::string_view text) override;
-  void Integer(std::string_view key, long value) override { Raw(key, std::to_string(value)); }
-  void Number(std::string_view key, std::string_view text, double value) override;
-  void Null(std::string_view key) override { Raw(key, "null"); }
-  void Raw(std::string_view key, std::string_view text);
+// The JSON's "parameters" and "summary".
+Field ParametersOf(const Experiment& experiment, const Outcome& outcome);
+Field SummaryOf(const Outcome& outcome);
 
- private:
-  struct Level {
-    char close;
-    JsonLayout layout;
-    bool empty;
-  };
-  std::function<void(std::string_view)> write_;
-  std::vector<Level> open_;
-};
+// `field`'s value as JSON, `depth` levels in: members on lines of their own are indented
+// 2 (depth + 1) blanks, the closing bracket 2 depth. An object of layout kLines holding
+// {"m", kInteger, "0"} and an inline array {"f", kArray} of {"", kString, "a"} and {"", kNull} is,
+// at depth 0, {\n  "m": 0,\n  "f": ["a", null]\n}.
+std::string JsonOf(const Field& field, size_t depth = 0);
 
 // For gnuplot, blank-separated under a line naming the columns: m, then the picture's series in
 // the order PlotScript draws them: each seed format's |measured| and |predicted|, and its

@@ -68,47 +68,23 @@ py::tuple Column(size_t rows, const std::function<std::string(size_t)>& text_of)
   return py::make_tuple(values, TextArray(texts));
 }
 
-py::array_t<bool> Flags(size_t rows, const std::function<bool(size_t)>& flag_of) {
-  py::array_t<bool> flags(static_cast<py::ssize_t>(rows));
-  bool* out = flags.mutable_data();
-  for (size_t m = 0; m < rows; ++m) out[m] = flag_of(m);
-  return flags;
-}
-
 // The parameters or the summary as Python values: objects as dicts, arrays as tuples, null as
-// None, a number as its value (float64; NaN and infinity as they are). Layout is the JSON's alone.
-class PyFields final : public FieldWriter {
- public:
-  PyFields() { open_.emplace_back("", py::dict()); }
-  py::dict Dict() const { return open_.front().second; }
-
-  void Open(std::string_view key, char bracket, JsonLayout) override {
-    open_.emplace_back(key, bracket == '{' ? py::object(py::dict()) : py::object(py::list()));
+// None, an integer as int, a number as its value (float64; NaN and infinity as they are).
+py::object PyValue(const Field& field) {
+  if (field.kind == Field::kString) return py::str(field.text);
+  if (field.kind == Field::kInteger) return py::int_(std::stol(field.text));
+  if (field.kind == Field::kNumber) return py::float_(field.value);
+  if (field.kind == Field::kBoolean) return py::bool_(field.text == "true");
+  if (field.kind == Field::kNull) return py::none();
+  if (field.kind == Field::kObject) {
+    py::dict dict;
+    for (const Field& member : field.members) dict[py::str(member.key)] = PyValue(member);
+    return dict;
   }
-  void Close() override {
-    auto [key, made] = open_.back();
-    open_.pop_back();
-    Put(key, py::isinstance<py::list>(made) ? py::object(py::tuple(made)) : made);
-  }
-  void String(std::string_view key, std::string_view text) override { Put(key, py::str(text)); }
-  void Integer(std::string_view key, long value) override { Put(key, py::int_(value)); }
-  void Number(std::string_view key, std::string_view, double value) override {
-    Put(key, py::float_(value));
-  }
-  void Null(std::string_view key) override { Put(key, py::none()); }
-
- private:
-  // Into the innermost open object under `key`, or onto the innermost open array.
-  void Put(std::string_view key, const py::object& value) {
-    const py::object& into = open_.back().second;
-    if (py::isinstance<py::dict>(into)) {
-      into.cast<py::dict>()[py::str(key)] = value;
-    } else {
-      into.cast<py::list>().append(value);
-    }
-  }
-  std::vector<std::pair<std::string, py::object>> open_;
-};
+  py::list members;
+  for (const Field& member : field.members) members.append(PyValue(member));
+  return py::tuple(members);
+}
 
 // The experiment's parameters as the command line's texts; the first complaint raises
 // ValueError with the command line's own message.
@@ -168,15 +144,15 @@ py::dict RunLab(const std::string& function, const std::string& x, const std::st
   if (!ran) throw std::runtime_error(UnprovenTruthText(experiment));
   const size_t rows = outcome.backward.size();
   py::dict result;
-  PyFields parameters, summary;
-  WriteParameters(experiment, outcome, parameters);
-  result["parameters"] = parameters.Dict();
+  result["parameters"] = PyValue(ParametersOf(experiment, outcome));
   py::array_t<long long> m(static_cast<py::ssize_t>(rows));
   for (size_t i = 0; i < rows; ++i) m.mutable_data()[i] = static_cast<long long>(i);
   result["m"] = m;
   result["truth"] = Column(rows, [&](size_t i) { return TruthText(outcome, i); });
   for (const RowMark& mark : kRowMarks) {
-    result[py::str(mark.name)] = Flags(rows, [&](size_t i) { return mark.of(outcome, i); });
+    py::array_t<bool> flags(static_cast<py::ssize_t>(rows));
+    for (size_t i = 0; i < rows; ++i) flags.mutable_data()[i] = mark.of(outcome, i);
+    result[py::str(mark.name)] = flags;
   }
   result[py::str(kBackward)] =
       Column(rows, [&](size_t i) { return ErrorText(outcome.backward[i]); });
@@ -189,8 +165,7 @@ py::dict RunLab(const std::string& function, const std::string& x, const std::st
     columns[py::str(column.format->name)] = parts;
   }
   result["formats"] = columns;
-  WriteSummary(outcome, summary);
-  result["summary"] = summary.Dict();
+  result["summary"] = PyValue(SummaryOf(outcome));
   return result;
 }
 

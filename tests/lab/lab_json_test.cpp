@@ -1,9 +1,9 @@
-// bessel-recurrence-lab's JSON: its writer's layout by hand, and the lab's JSON read back by
+// bessel-recurrence-lab's JSON: JsonOf's layout by hand, and the lab's JSON read back by
 // nlohmann::json: every field there, the same numbers as the CSV, the marks, the x used in
-// decimal and hexadecimal.
+// decimal and hexadecimal; the summary's numbers kept whole beside their text for Python.
 #include <gtest/gtest.h>
 
-#include <functional>
+#include <limits>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
@@ -13,43 +13,45 @@
 
 namespace {
 
-// The writer places every comma, line break and indent: values on one line, on lines of their
-// own (the summary's formats with a blank after each comma), nested; strings escaped; a
-// number's text as it stands, infinity and NaN as null.
-TEST(LabJson, TheWriterPlacesCommasLineBreaksAndIndents) {
+// JsonOf places every comma, line break and indent: values on one line, on lines of their own
+// (the summary's formats with a blank after each comma), nested, and deeper in; strings escaped;
+// a number's text as it stands, infinity and NaN as null.
+TEST(LabJson, JsonOfPlacesCommasLineBreaksAndIndents) {
+  using enum Field::Kind;
   using enum JsonLayout;
   const struct {
-    std::function<void(JsonWriter&)> write;
+    Field field;
+    size_t depth;
     const char* text;
   } rows[] = {
-      {[](JsonWriter& json) { json.Open("", '[', kInline), json.Close(); }, "[]"},
-      {[](JsonWriter& json) { json.Open("", '{', kLines), json.Close(); }, "{}"},
-      {[](JsonWriter& json) {
-         json.Open("", '{', kInline), json.String("s\"", "a\\b\n"), json.Raw("r", "1.5e+400");
-         json.Integer("i", -3), json.Number("n", "-inf", 0), json.Number("f", "0.5000", 0.5);
-         json.Close();
-       },
-       R"({"s\"": "a\\b\u000a", "r": 1.5e+400, "i": -3, "n": null, "f": 0.5000})"},
-      {[](JsonWriter& json) {
-         json.Open("", '{', kLines), json.Raw("m", "0"), json.Open("f", '[', kInline);
-         json.String("", "a"), json.Null(""), json.Close();
-         json.Open("o", '{', kLinesCommaBlank), json.Raw("k", "true"), json.Raw("l", "1");
-         json.Close(), json.Close();
-       },
+      {GroupField(kArray, "", kInline), 0, "[]"},
+      {GroupField(kObject, "", kLines), 0, "{}"},
+      {GroupField(kObject, "", kInline,
+                  {ScalarField(kString, "s\"", "a\\b\n"), ScalarField(kNumber, "r", "1.5e+400"),
+                   ScalarField(kInteger, "i", "-3"), ScalarField(kNumber, "n", "-inf"),
+                   ScalarField(kNumber, "f", "0.5000", 0.5), ScalarField(kBoolean, "b", "false"),
+                   ScalarField(kNull, "z")}),
+       0,
+       R"({"s\"": "a\\b\u000a", "r": 1.5e+400, "i": -3, "n": null, "f": 0.5000, "b": false, )"
+       R"("z": null})"},
+      {GroupField(
+           kObject, "", kLines,
+           {ScalarField(kInteger, "m", "0"),
+            GroupField(kArray, "f", kInline,
+                       {ScalarField(kString, "", "a"), ScalarField(kNumber, "", "-nan")}),
+            GroupField(kObject, "o", kLinesCommaBlank,
+                       {ScalarField(kBoolean, "k", "true"), ScalarField(kInteger, "l", "1")})}),
+       0,
        "{\n  \"m\": 0,\n  \"f\": [\"a\", null],\n  \"o\": {\n    \"k\": true, \n    \"l\": 1\n  "
        "}\n}"},
-      {[](JsonWriter& json) {
-         json.Open("", '[', kLines), json.Open("", '{', kInline), json.Raw("m", "0");
-         json.Close(), json.Open("", '{', kInline), json.Close(), json.Close();
-       },
-       "[\n  {\"m\": 0},\n  {}\n]"},
+      {GroupField(kArray, "", kLines,
+                  {GroupField(kObject, "", kInline, {ScalarField(kInteger, "m", "0")}),
+                   GroupField(kObject, "", kInline)}),
+       0, "[\n  {\"m\": 0},\n  {}\n]"},
+      {GroupField(kObject, "", kLines, {GroupField(kArray, "a", kLines, {ScalarField(kNull, "")})}),
+       1, "{\n    \"a\": [\n      null\n    ]\n  }"},
   };
-  for (const auto& row : rows) {
-    std::string text;
-    JsonWriter json([&](std::string_view piece) { text += piece; });
-    row.write(json);
-    EXPECT_EQ(text, row.text);
-  }
+  for (const auto& row : rows) EXPECT_EQ(JsonOf(row.field, row.depth), row.text);
 }
 
 // The CSV's fields, line by line.
@@ -131,6 +133,12 @@ TEST(LabJson, PrintsALargestErrorBeyondADoublesRange) {
       std::string::npos);
   EXPECT_NE(TableText(experiment, outcome, 1000).find("at most 4.91e+484 units in the last place"),
             std::string::npos);
+  // Python's float64 of it is infinity.
+  const Field summary = SummaryOf(outcome);
+  const Field& largest_ulps = summary.members.at(1).members.at(0);
+  EXPECT_EQ(largest_ulps.key, "largest_ulps");
+  EXPECT_EQ(largest_ulps.text, "4.909e+484");
+  EXPECT_EQ(largest_ulps.value, std::numeric_limits<double>::infinity());
 }
 
 }  // namespace
