@@ -3,7 +3,7 @@
 // the widest format), the part of a run no faster printing or error arithmetic can take away.
 #include <benchmark/benchmark.h>
 
-#include "laboratory/experiment.hpp"
+#include "experiment/experiment.hpp"
 #include "numeric/bessel_truth.hpp"
 
 namespace {

@@ -8,9 +8,9 @@
 #include "cli/options.hpp"
 #include "cli/standard_output.hpp"
 #include "cli/terminal_width.hpp"
-#include "laboratory/experiment.hpp"
-#include "laboratory/report.hpp"
-#include "laboratory/settings.hpp"
+#include "experiment/experiment.hpp"
+#include "experiment/report.hpp"
+#include "experiment/settings.hpp"
 #include "numeric/allocation.hpp"
 #include "picture/plot_outputs.hpp"
 

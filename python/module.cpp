@@ -17,9 +17,9 @@
 
 #include "cli/messages.hpp"
 #include "cli/version.hpp"
-#include "laboratory/experiment.hpp"
-#include "laboratory/report.hpp"
-#include "laboratory/settings.hpp"
+#include "experiment/experiment.hpp"
+#include "experiment/report.hpp"
+#include "experiment/settings.hpp"
 #include "numeric/mpfr_number.hpp"
 
 namespace py = pybind11;

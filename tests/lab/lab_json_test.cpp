@@ -8,7 +8,7 @@
 #include <sstream>
 #include <string>
 
-#include "laboratory/report.hpp"
+#include "experiment/report.hpp"
 #include "tests/lab/lab_support.hpp"
 
 namespace {

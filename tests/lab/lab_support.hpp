@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "laboratory/experiment.hpp"
+#include "experiment/experiment.hpp"
 
 inline Experiment ExperimentOf(const char* x, long orders,
                                std::vector<const IeeeFormat*> seed_formats,

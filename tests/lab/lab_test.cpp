@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "laboratory/experiment.hpp"
-#include "laboratory/report.hpp"
+#include "experiment/experiment.hpp"
+#include "experiment/report.hpp"
 #include "results/result_files.hpp"
 #include "results/result_table.hpp"
 #include "tests/lab/lab_support.hpp"

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "laboratory/experiment.hpp"
+#include "experiment/experiment.hpp"
 #include "numeric/exponent_text.hpp"
 
 // One part of a seed format's relative error, a column of every seed format: `name` is the

@@ -1,5 +1,5 @@
 // The experiment's parameters from their texts, with the complaints both front ends print.
-#include "laboratory/settings.hpp"
+#include "experiment/settings.hpp"
 
 #include <algorithm>
 

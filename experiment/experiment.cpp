@@ -1,6 +1,6 @@
 // The experiment itself: seeds, forward recurrence, errors measured and predicted, backward
 // recurrence with rescaling, every printed digit proven by the truth's balls.
-#include "laboratory/experiment.hpp"
+#include "experiment/experiment.hpp"
 
 #include <algorithm>
 #include <climits>

@@ -1,5 +1,5 @@
 // Writing the experiment out. Every number is MPFR's own correctly rounded text of it.
-#include "laboratory/report.hpp"
+#include "experiment/report.hpp"
 
 #include <mpfr.h>
 

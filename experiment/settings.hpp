@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "laboratory/experiment.hpp"
+#include "experiment/experiment.hpp"
 
 constexpr long kMaxOrders = 100000;
 

@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "laboratory/columns.hpp"
-#include "laboratory/experiment.hpp"
+#include "experiment/columns.hpp"
+#include "experiment/experiment.hpp"
 
 // Where a text goes, piece by piece, in pieces of about 64 KiB: false when a piece could not be
 // written, and nothing more is sent. So a table of 100,000 rows never lies in memory whole.
