@@ -120,6 +120,17 @@ Normaliser NormaliserOf(const BesselFunction& function) {
                                            : Normaliser::kFirstValue;
 }
 
+// j_0(x) = sin(x) / x, or j_1(x) = (j_0(x) - cos(x)) / x, in x's format: what Miller's values
+// for j are normalised to.
+IeeeNumber SphericalJ(const IeeeNumber& x, size_t n) {
+  const IeeeFormat& format = x.format();
+  IeeeNumber sine(format), cosine(format);
+  sine.Set([&](mpfr_ptr v) { return mpfr_sin(v, x.get(), MPFR_RNDN); });
+  cosine.Set([&](mpfr_ptr v) { return mpfr_cos(v, x.get(), MPFR_RNDN); });
+  const IeeeNumber j_0 = sine / x;
+  return n == 0 ? j_0 : (j_0 - cosine) / x;
+}
+
 // Miller's algorithm in the arithmetic format, for a minimal function: b_(N+1) = 0, b_N = 1,
 // b_(m-1) = (n_m / x) b_m -+ b_(m+1) (the recurrence's backward step), each operation rounded;
 // then f_m = b_m / S with S = b_0 + 2 (b_2 + b_4 + ...) for J, f_m = b_m (e^x / S) with
@@ -178,12 +189,7 @@ std::vector<IeeeNumber> Backward(const BesselFunction& function, const IeeeNumbe
     const size_t r =
         last >= 1 && (Exponent(stored[1]) + shift_at[1] > Exponent(stored[0]) + shift_at[0]) ? 1
                                                                                              : 0;
-    IeeeNumber sine(format), cosine(format);
-    sine.Set([&](mpfr_ptr v) { return mpfr_sin(v, x.get(), MPFR_RNDN); });
-    cosine.Set([&](mpfr_ptr v) { return mpfr_cos(v, x.get(), MPFR_RNDN); });
-    const IeeeNumber j_0 = sine / x;
-    const IeeeNumber value = r == 0 ? j_0 : (j_0 - cosine) / x;
-    mpfr_div(ratio.get(), value.get(), stored[r].get(), MPFR_RNDN);
+    mpfr_div(ratio.get(), SphericalJ(x, r).get(), stored[r].get(), MPFR_RNDN);
     ratio_shift = shift_at[r];
   }
   std::vector<IeeeNumber> f;

@@ -62,6 +62,90 @@ std::vector<char*> GnuplotEnvironment() {
 
 }  // namespace
 
+namespace {
+
+// gnuplot started on the script in `input`, writing to `output`, as the running helper: its
+// process id, or 0 with posix_spawnp's error in `error`. Started and made the running helper
+// with the ending signals held, so that an ending never misses it; gnuplot itself starts with
+// the signals as they were.
+pid_t StartGnuplot(int input, int output, int& error) {
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, input, STDIN_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, output, STDOUT_FILENO);
+  // Read as a file, not as typed input: gnuplot then stops at the first error.
+  char name[] = "gnuplot", defaults[] = "--default-settings", from_input[] = "/dev/stdin";
+  char* argv[] = {name, defaults, from_input, nullptr};
+  std::vector<char*> environment = GnuplotEnvironment();
+  pid_t pid = 0;
+  const EndingSignalsHeld held;
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  posix_spawnattr_setsigmask(&attributes, &held.before());
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
+  error = posix_spawnp(&pid, name, &actions, &attributes, argv, environment.data());
+  posix_spawnattr_destroy(&attributes);
+  posix_spawn_file_actions_destroy(&actions);
+  if (error != 0) return 0;
+  SetRunningHelper(pid);
+  return pid;
+}
+
+// How gnuplot ended: "" when it succeeded, else what failed (kNoGnuplot in `drawn` where it
+// could not be run at all). Its end is awaited, then it is no longer the running helper, and
+// only then reaped: its process id cannot be another's while an ending may still signal it.
+std::string AwaitGnuplot(pid_t pid, Drawn& drawn) {
+  siginfo_t ended = {};
+  while (waitid(P_PID, static_cast<id_t>(pid), &ended, WEXITED | WNOWAIT) < 0 && errno == EINTR) {
+  }
+  {
+    const EndingSignalsHeld held;
+    ClearRunningHelper();
+  }
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) return std::string("lost gnuplot: ") + std::strerror(errno);
+  }
+  if (WIFSIGNALED(status)) {
+    return "gnuplot was ended by signal " + std::to_string(WTERMSIG(status)) + " (" +
+           strsignal(WTERMSIG(status)) + ")";
+  }
+  // 127: the program could not be run at all, as a shell says it (and as an emulator's
+  // posix_spawnp reports a program that is not there).
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 127) {
+    drawn = Drawn::kNoGnuplot;
+    return "gnuplot could not be run";
+  }
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    return "gnuplot failed with status " + std::to_string(WEXITSTATUS(status)) +
+           " (its own message is above)";
+  }
+  return "";
+}
+
+// What gnuplot wrote into `output`, at most kMaxPictureBytes, or why there is nothing.
+std::string ReadPicture(FILE* output, std::string& picture) {
+  errno = 0;
+  if (std::fseek(output, 0, SEEK_END) != 0) {
+    return InTemporaryDirectory("cannot read gnuplot's picture");
+  }
+  const long size = std::ftell(output);
+  if (size > kMaxPictureBytes) {
+    return "gnuplot's picture is larger than " + std::to_string(kMaxPictureBytes >> 20) +
+           " MiB; ask for fewer orders or formats";
+  }
+  if (size < 0 || std::fseek(output, 0, SEEK_SET) != 0) {
+    return InTemporaryDirectory("cannot read gnuplot's picture");
+  }
+  picture.resize(static_cast<size_t>(size));
+  if (std::fread(picture.data(), 1, picture.size(), output) != picture.size()) {
+    return InTemporaryDirectory("cannot read gnuplot's picture");
+  }
+  return "";
+}
+
+}  // namespace
+
 GnuplotRun RunGnuplot(const std::string& script) {
   GnuplotRun run;
   auto failed = [&run](std::string failure) {
@@ -79,76 +163,17 @@ GnuplotRun RunGnuplot(const std::string& script) {
       std::fflush(input.get()) != 0 || std::fseek(input.get(), 0, SEEK_SET) != 0) {
     return failed(InTemporaryDirectory("cannot write gnuplot's script"));
   }
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, fileno(input.get()), STDIN_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, fileno(output.get()), STDOUT_FILENO);
-  // Read as a file, not as typed input: gnuplot then stops at the first error.
-  char name[] = "gnuplot", defaults[] = "--default-settings", from_input[] = "/dev/stdin";
-  char* argv[] = {name, defaults, from_input, nullptr};
-  std::vector<char*> environment = GnuplotEnvironment();
-  pid_t pid = -1;
   int error = 0;
-  {
-    // Started and made the running helper with the ending signals held, so that an ending
-    // never misses it; gnuplot itself starts with the signals as they were.
-    const EndingSignalsHeld held;
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    posix_spawnattr_setsigmask(&attributes, &held.before());
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
-    error = posix_spawnp(&pid, name, &actions, &attributes, argv, environment.data());
-    posix_spawnattr_destroy(&attributes);
-    if (error == 0) SetRunningHelper(pid);
-  }
-  posix_spawn_file_actions_destroy(&actions);
-  if (error != 0) {
+  const pid_t pid = StartGnuplot(fileno(input.get()), fileno(output.get()), error);
+  if (pid == 0) {
     run.drawn = error == ENOENT ? Drawn::kNoGnuplot : Drawn::kGnuplotFailed;
     return failed(std::string("cannot start gnuplot: ") + std::strerror(error));
   }
-  // Its end awaited, then it is no longer the running helper, and only then reaped: its process
-  // id cannot be another's while an ending may still signal it.
-  siginfo_t ended = {};
-  while (waitid(P_PID, static_cast<id_t>(pid), &ended, WEXITED | WNOWAIT) < 0 && errno == EINTR) {
+  if (std::string failure = AwaitGnuplot(pid, run.drawn); !failure.empty()) {
+    return failed(std::move(failure));
   }
-  {
-    const EndingSignalsHeld held;
-    ClearRunningHelper();
-  }
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) return failed(std::string("lost gnuplot: ") + std::strerror(errno));
-  }
-  if (WIFSIGNALED(status)) {
-    return failed("gnuplot was ended by signal " + std::to_string(WTERMSIG(status)) + " (" +
-                  strsignal(WTERMSIG(status)) + ")");
-  }
-  // 127: the program could not be run at all, as a shell says it (and as an emulator's
-  // posix_spawnp reports a program that is not there).
-  if (WIFEXITED(status) && WEXITSTATUS(status) == 127) {
-    run.drawn = Drawn::kNoGnuplot;
-    return failed("gnuplot could not be run");
-  }
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    return failed("gnuplot failed with status " + std::to_string(WEXITSTATUS(status)) +
-                  " (its own message is above)");
-  }
-
-  errno = 0;
-  if (std::fseek(output.get(), 0, SEEK_END) != 0) {
-    return failed(InTemporaryDirectory("cannot read gnuplot's picture"));
-  }
-  const long size = std::ftell(output.get());
-  if (size > kMaxPictureBytes) {
-    return failed("gnuplot's picture is larger than " + std::to_string(kMaxPictureBytes >> 20) +
-                  " MiB; ask for fewer orders or formats");
-  }
-  if (size < 0 || std::fseek(output.get(), 0, SEEK_SET) != 0) {
-    return failed(InTemporaryDirectory("cannot read gnuplot's picture"));
-  }
-  run.output.resize(static_cast<size_t>(size));
-  if (std::fread(run.output.data(), 1, run.output.size(), output.get()) != run.output.size()) {
-    return failed(InTemporaryDirectory("cannot read gnuplot's picture"));
+  if (std::string failure = ReadPicture(output.get(), run.output); !failure.empty()) {
+    return failed(std::move(failure));
   }
   run.drawn = Drawn::kDone;
   return run;
