@@ -131,7 +131,7 @@ void Blocks(const Outcome& outcome, int width, ChunkedText& text) {
     widen(truth_width, TruthText(outcome, m).size());
     for (size_t g = 0; g < formats; ++g) {
       for (const ErrorPart* part : parts) {
-        const mpfr_srcptr value = (outcome.columns[g].*part->values)[m].get();
+        const CompactNumber::View value = (outcome.columns[g].*part->values)[m].get();
         widen(column_width[g], ExponentTextLength(value, part->digits));
       }
     }
