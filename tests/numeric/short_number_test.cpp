@@ -75,6 +75,9 @@ TEST(CompactNumber, HoldsWhatMpfrRoundsTo26BitsInEightBytes) {
 // caller can report (the Python module raises it), never by ending the process.
 TEST(CompactNumber, RefusesWhatItCannotHold) {
   const WidestMpfrExponents widest;
+  if (mpfr_get_emax() / 128 < (mpfr_exp_t{1} << 30)) {
+    GTEST_SKIP() << "MPFR's exponents here (32 bits) never leave the range the number holds";
+  }
   // MPFR's exponents 2^37 - 1 and 2 - 2^37, beside the rows' 2^37 - 2 and 3 - 2^37 above.
   for (const char* beyond : {"0.4@34359738368", "-0.2@-34359738367"}) {
     MpfrNumber x(64);
