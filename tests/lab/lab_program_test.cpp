@@ -12,7 +12,6 @@
 #include <filesystem>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "tests/support/child.hpp"
@@ -300,23 +299,6 @@ TEST(LabProgram, AWritePastTheFileSizeLimitIsAFailedWrite) {
   }
 }
 
-// The process id of a child of `parent` running `command` (Linux /proc), or -1.
-pid_t ChildRunning(pid_t parent, const std::string& command) {
-  for (const auto& entry : fs::directory_iterator("/proc")) {
-    const std::string stat = ReadFile(entry.path() / "stat");
-    const size_t open = stat.find('('), close = stat.rfind(')');
-    if (open == std::string::npos || close == std::string::npos) continue;
-    std::istringstream rest(stat.substr(close + 2));
-    std::string state;
-    pid_t parent_id = 0;
-    rest >> state >> parent_id;
-    if (parent_id == parent && stat.substr(open + 1, close - open - 1) == command) {
-      return static_cast<pid_t>(std::stol(stat));
-    }
-  }
-  return -1;
-}
-
 // An ending signal while gnuplot draws ends gnuplot too: nothing of the run outlives it. The test
 // process takes in the orphans of its children's children for the while, so that it sees how
 // gnuplot ended: by the signal the lab passed on, not at the end of its drawing.
@@ -330,11 +312,12 @@ TEST(LabProgram, AnEndingSignalEndsGnuplotToo) {
       LabIn(dir, {"--x", "100", "--orders", "30000", "--plot", "errors"});
   testing_support::TerminalChild lab(options);
   pid_t gnuplot = -1;
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (gnuplot < 0 && lab.Running() && std::chrono::steady_clock::now() < end) {
-    gnuplot = ChildRunning(lab.pid(), "gnuplot");
-    if (gnuplot < 0) std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
+  testing_support::Eventually(
+      [&] {
+        return (gnuplot = testing_support::ChildRunning(lab.pid(), "gnuplot")) > 0 ||
+               !lab.Running();
+      },
+      std::chrono::seconds(60));
   ASSERT_GT(gnuplot, 0) << "gnuplot was never seen running";
   kill(lab.pid(), SIGTERM);
   EXPECT_EQ(lab.Wait(std::chrono::seconds(20)).signal, SIGTERM);

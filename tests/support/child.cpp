@@ -320,6 +320,20 @@ long Wakeups(pid_t pid) {
   return count.empty() ? -1 : std::stol(count);
 }
 
+pid_t ChildRunning(pid_t parent, const std::string& command) {
+  for (const auto& entry : fs::directory_iterator("/proc")) {
+    const std::string name = entry.path().filename().string();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    const pid_t pid = static_cast<pid_t>(std::stol(name));
+    const std::vector<std::string> fields = StatFields(pid);
+    if (fields.size() > 4 && fields[4] == std::to_string(parent) &&
+        ReadFile(entry.path() / "comm") == command + "\n") {
+      return pid;
+    }
+  }
+  return -1;
+}
+
 bool InForeground(pid_t pid) {
   const std::vector<std::string> fields = StatFields(pid);
   return fields.size() > 8 && fields[8] == fields[5];  // tpgid == pgrp

@@ -56,10 +56,10 @@ inline std::filesystem::path GoldenPath(const std::string& name) {
 }
 void WriteFileBytes(const std::filesystem::path& path, const std::string& bytes);
 
-// Whether `condition` holds within 5 s, asked again every 2 ms.
+// Whether `condition` holds within `limit`, asked again every 2 ms.
 template <class Condition>
-bool Eventually(Condition condition) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+bool Eventually(Condition condition, std::chrono::milliseconds limit = std::chrono::seconds(5)) {
+  const auto end = std::chrono::steady_clock::now() + limit;
   while (!condition()) {
     if (std::chrono::steady_clock::now() >= end) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -152,6 +152,8 @@ bool Sleeping(pid_t pid);
 // How often the process has gone to sleep and woken again so far (Linux /proc, its main thread):
 // each wakeup proves it ran again.
 long Wakeups(pid_t pid);
+// The process id of a child of `parent` running `command` (Linux /proc), or -1.
+pid_t ChildRunning(pid_t parent, const std::string& command);
 // True while the process's group is its terminal's foreground group.
 bool InForeground(pid_t pid);
 
