@@ -215,25 +215,30 @@ bool DropPrivileges() {
          (setgroups(0, nullptr) == 0 && setgid(65534) == 0 && setuid(65534) == 0);
 }
 
+namespace {
+
+// The status `body` ends with in a child that has dropped to the unprivileged user (255 when it
+// could not drop), or the Ending's -1 when the child did not end within 20 s.
+int StatusAsNobody(const std::function<int()>& body) {
+  const pid_t pid = fork();
+  if (pid == 0) _exit(DropPrivileges() ? body() : 255);
+  return pid > 0 ? WaitWithDeadline(pid, std::chrono::seconds(20)).exit_status : -1;
+}
+
+}  // namespace
+
 bool AsUnprivileged(const std::function<bool()>& check) {
   if (!RunningAsRoot()) return check();
-  const pid_t pid = fork();
-  if (pid == 0) _exit(DropPrivileges() && check() ? 0 : 1);
-  return pid > 0 && WaitWithDeadline(pid, std::chrono::seconds(20)).exit_status == 0;
+  return StatusAsNobody([&] { return check() ? 0 : 1; }) == 0;
 }
 
 std::string WhyNobodyCannotReach(const fs::path& path) {
   if (!RunningAsRoot()) return "";
-  const pid_t pid = fork();
-  if (pid == 0) {
-    if (!DropPrivileges()) _exit(255);
-    _exit(access(path.c_str(), X_OK) == 0 ? 0 : errno);
-  }
-  const Ending ending = pid > 0 ? WaitWithDeadline(pid, std::chrono::seconds(10)) : Ending{};
-  if (ending.exit_status == 0) return "";
-  const std::string why = ending.exit_status == 255 ? "cannot drop to it"
-                          : ending.exit_status > 0  ? std::strerror(ending.exit_status)
-                                                    : "the check did not end";
+  const int status = StatusAsNobody([&] { return access(path.c_str(), X_OK) == 0 ? 0 : errno; });
+  if (status == 0) return "";
+  const std::string why = status == 255 ? "cannot drop to it"
+                          : status > 0  ? std::strerror(status)
+                                        : "the check did not end";
   return "the unprivileged user (uid 65534) cannot reach " + path.string() + ": " + why;
 }
 
