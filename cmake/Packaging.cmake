@@ -23,8 +23,10 @@ recurrence J_(m+1) = 2m J_m - J_(m-1) with each precision's J_0 and J_1, and
 writes three tables of recurrence values, series values and relative errors.
 Every printed digit is the exact binary value, correctly rounded, the same on
 every machine. bessel-recurrence-plot draws the tables as one picture, with
-the error growth that theory predicts. It is meant for teaching and studying
-numerical error.")
+the error growth that theory predicts. bessel-recurrence-lab varies the
+experiment: any argument, order, IEEE format and Bessel function, with the
+theory and Miller's cure; bessel-recurrence-web serves it to a class's web
+browsers. It is meant for teaching and studying numerical error.")
 if(BESSEL_PYTHON_BUILT)
   set(CPACK_DEB_COMPONENT_INSTALL ON)
   set(CPACK_COMPONENTS_ALL Unspecified python)

@@ -217,6 +217,8 @@ std::string UlpsText(const Summary& summary, int digits) {
   return text;
 }
 
+}  // namespace
+
 std::string SummaryText(const Outcome& outcome, int width) {
   const Summary summary = Summarize(outcome);
   const long last = static_cast<long>(outcome.backward.size()) - 1;
@@ -254,6 +256,8 @@ std::string SummaryText(const Outcome& outcome, int width) {
   }
   return text + Wrapped(item, width, "  ", "      ");
 }
+
+namespace {
 
 // A CSV line: m, f_m, every seed format's parts before backward, backward, then every seed
 // format's parts after it; without an order, the columns' names.

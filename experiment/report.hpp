@@ -28,6 +28,12 @@ bool WriteTable(const Experiment& experiment, const Outcome& outcome, int width,
                 const TextSink& sink);
 std::string TableText(const Experiment& experiment, const Outcome& outcome, int width);
 
+// The summary that ends the table: a blank line, "Summary:", then for each seed format where it
+// lost every digit, how many digits a step loses at M (and theory's figure) and which part
+// dominates, and the backward recurrence's largest error in units in the last place; each item
+// wrapped to `width` columns.
+std::string SummaryText(const Outcome& outcome, int width);
+
 // "m,J_m,binary32_measured,binary32_predicted,...,backward,binary32_rounding,
 // binary32_rounding_bound,...", then one line per order. Every number in exponent form with 7
 // significant digits, correctly rounded ("inf", "nan" as they are); a bound with 3, rounded up.

@@ -1,0 +1,113 @@
+#include "web/api.hpp"
+
+#include <string>
+
+#include "cli/messages.hpp"
+#include "experiment/report.hpp"
+#include "experiment/settings.hpp"
+
+namespace {
+
+constexpr std::string_view kJsonType = "application/json";
+constexpr int kSummaryWidth = 80;  // the table's width where standard output is no terminal
+constexpr long kHeavyOrders = 2000;
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// A name or value of a query: "%XX" is the byte XX and "+" a blank; false for a "%" that
+// two hexadecimal digits do not follow.
+bool Decoded(std::string_view part, std::string& out) {
+  out.clear();
+  for (size_t i = 0; i < part.size(); ++i) {
+    if (part[i] == '+') {
+      out += ' ';
+    } else if (part[i] != '%') {
+      out += part[i];
+    } else if (i + 2 < part.size() && HexDigit(part[i + 1]) >= 0 && HexDigit(part[i + 2]) >= 0) {
+      out += static_cast<char>(HexDigit(part[i + 1]) * 16 + HexDigit(part[i + 2]));
+      i += 2;
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The option a parameter names, applied; the complaint when the value is refused.
+std::string Apply(Experiment& experiment, std::string_view name, std::string_view value) {
+  if (name == "function") return SetFunction(experiment, value);
+  if (name == "x") return SetX(experiment, value);
+  if (name == "orders") return SetOrders(experiment, value);
+  if (name == "formats") return SetFormats(experiment, value);
+  if (name == "arithmetic") return SetArithmetic(experiment, value);
+  if (name == "seeds") return SetSeeds(experiment, value);
+  return "unknown parameter '" + Printable(name) +
+         "'; the parameters are function, x, orders, formats, arithmetic and seeds";
+}
+
+}  // namespace
+
+std::string ReadQuery(std::string_view query, Experiment& experiment) {
+  std::string name, value;
+  while (!query.empty()) {
+    const size_t amp = query.find('&');
+    const std::string_view pair = query.substr(0, amp);
+    query = amp == std::string_view::npos ? "" : query.substr(amp + 1);
+    if (pair.empty()) continue;  // "a=1&&b=2", a trailing "&"
+    const size_t equals = pair.find('=');
+    if (!Decoded(pair.substr(0, equals), name) ||
+        !Decoded(equals == std::string_view::npos ? "" : pair.substr(equals + 1), value)) {
+      return "a '%' in the query must start an escape such as %2C, not '" + Printable(pair) + "'";
+    }
+    if (std::string complaint = Apply(experiment, name, value); !complaint.empty()) {
+      return complaint;
+    }
+  }
+  return CheckTogether(experiment);
+}
+
+std::string CanonicalQuery(const Experiment& experiment) {
+  std::string formats;
+  for (const IeeeFormat* format : experiment.seed_formats) {
+    formats += (formats.empty() ? "" : ",") + std::string(format->name);
+  }
+  // x as given (the JSON repeats it) comes last, so that no text of its own can forge another
+  // parameter's place.
+  return "function=" + std::string(experiment.function->letter) +
+         "&orders=" + std::to_string(experiment.orders) + "&formats=" + formats +
+         "&arithmetic=" + std::string(experiment.arithmetic->name) +
+         "&seeds=" + std::string(SeedKindName(experiment.seeds)) + "&x=" + experiment.x_text;
+}
+
+bool Heavy(const Experiment& experiment) {
+  return experiment.orders > kHeavyOrders;
+}
+
+ApiAnswer RunApi(const Experiment& experiment, ApiOutput output, ApiAnswer* summary) {
+  Outcome outcome;
+  if (!Run(experiment, outcome)) return ErrorAnswer(500, UnprovenTruthText(experiment));
+  const ApiAnswer summary_answer = {
+      200, "text/plain; charset=utf-8",
+      std::make_shared<std::string>(SummaryText(outcome, kSummaryWidth).substr(1))};
+  if (summary != nullptr) *summary = summary_answer;
+  switch (output) {
+    case ApiOutput::kCsv:
+      return {200, "text/csv; charset=utf-8", std::make_shared<std::string>(CsvText(outcome))};
+    case ApiOutput::kSummary:
+      return summary_answer;
+    case ApiOutput::kJson:
+      break;
+  }
+  return {200, kJsonType, std::make_shared<std::string>(JsonText(experiment, outcome))};
+}
+
+ApiAnswer ErrorAnswer(int status, std::string_view complaint) {
+  const Field error = GroupField(Field::kObject, "", JsonLayout::kInline,
+                                 {ScalarField(Field::kString, "error", complaint)});
+  return {status, kJsonType, std::make_shared<std::string>(JsonOf(error) + "\n")};
+}

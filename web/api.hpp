@@ -1,0 +1,41 @@
+// The laboratory's outputs over HTTP, apart from the network: a query read as the lab's
+// options, and the bytes the lab prints for it.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "experiment/experiment.hpp"
+
+// What the API answers with: the lab's --json, its --csv, or the summary that ends its table.
+enum class ApiOutput { kJson, kCsv, kSummary };
+
+// A query ("function=J&x=1&orders=30&formats=binary32,binary64&arithmetic=binary128
+// &seeds=rounded") applied to `experiment` as the lab applies its options: each name a long
+// option's, in the order given, a later value replacing an earlier one; "%XX" and "+" decoded
+// as in a form. "" when the experiment can run; else the complaint, in the command line's own
+// words where the command line has them ("--x needs a number with 0 < X <= 10000, not 'abc'").
+std::string ReadQuery(std::string_view query, Experiment& experiment);
+
+// The experiment's parameters in one text, the same for every query that asks for the same
+// bytes ("x=1" and "x=1&x=1"): the key of the response cache.
+std::string CanonicalQuery(const Experiment& experiment);
+
+// Whether the experiment is heavy: so many orders that it runs apart from the class-sized ones.
+bool Heavy(const Experiment& experiment);
+
+// An answer: its HTTP status, content type and body.
+struct ApiAnswer {
+  int status = 200;
+  std::string_view content_type;
+  std::shared_ptr<const std::string> body;
+};
+
+// The lab's output for a valid experiment, or 500 with the lab's own message when the truth
+// could not be proven; the summary at the table's default width, 80 columns. With `summary`,
+// the summary of the same run as well (a page asks for it next), unless the run failed.
+ApiAnswer RunApi(const Experiment& experiment, ApiOutput output, ApiAnswer* summary = nullptr);
+
+// {"error": "<complaint>"}, with `status`.
+ApiAnswer ErrorAnswer(int status, std::string_view complaint);
