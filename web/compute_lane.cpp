@@ -1,7 +1,10 @@
 #include "web/compute_lane.hpp"
 
-ComputeLane::ComputeLane(size_t workers, size_t queue_limit) : queue_limit_(queue_limit) {
-  for (size_t i = 0; i < workers; ++i) workers_.emplace_back([this] { Work(); });
+#include <sys/resource.h>
+#include <unistd.h>
+
+ComputeLane::ComputeLane(size_t workers, size_t queue_limit, int nice) : queue_limit_(queue_limit) {
+  for (size_t i = 0; i < workers; ++i) workers_.emplace_back([this, nice] { Work(nice); });
 }
 
 ComputeLane::~ComputeLane() {
@@ -24,7 +27,9 @@ bool ComputeLane::TryPost(std::function<void()> job) {
   return true;
 }
 
-void ComputeLane::Work() {
+void ComputeLane::Work(int nice) {
+  // Where it cannot be lowered, the worker runs at the process's priority all the same.
+  if (nice != 0) setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), nice);
   for (;;) {
     std::function<void()> job;
     {

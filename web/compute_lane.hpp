@@ -1,5 +1,7 @@
 // A fixed number of worker threads taking jobs from a bounded queue: a job that finds the queue
-// full is refused at once, so that a burst of requests is shed instead of growing the queue.
+// full is refused at once, so that a burst of requests is shed instead of growing the queue. A
+// lane's workers may run at a lower priority (a higher nice value, Linux's per thread), so that
+// another lane's take the processors first.
 #pragma once
 
 #include <condition_variable>
@@ -12,7 +14,7 @@
 
 class ComputeLane {
  public:
-  ComputeLane(size_t workers, size_t queue_limit);
+  ComputeLane(size_t workers, size_t queue_limit, int nice = 0);
   ~ComputeLane();  // finishes the jobs running, drops those waiting
   ComputeLane(const ComputeLane&) = delete;
   ComputeLane& operator=(const ComputeLane&) = delete;
@@ -21,7 +23,7 @@ class ComputeLane {
   bool TryPost(std::function<void()> job);
 
  private:
-  void Work();
+  void Work(int nice);
 
   std::mutex mutex_;
   std::condition_variable wake_;

@@ -48,8 +48,9 @@ cache in memory (64 MiB, least recently used out).
 Bounds: a request's line and headers 8 KiB (431 beyond); a request read within 10 s of
 the connection's start or of the last answer; an answer written within 60 s; 512
 connections. Experiments of up to 2000 orders run on one worker per processor behind a
-queue of 64, larger ones on one worker behind a queue of 2; a full queue, or an answer
-not computed within 30 s, is answered 503 with Retry-After. Nothing is written to disk.
+queue of 64, larger ones on one worker at a lower priority behind a queue of 2; a full
+queue, or an answer not computed within 30 s, is answered 503 with Retry-After. Nothing
+is written to disk.
 
 Exit status:
   0   stopped by SIGINT or SIGTERM
@@ -114,18 +115,17 @@ int Main(int argc, char* argv[]) {
     return UsageError(kProgram, "extra operand '" + Printable(line.operands.front()) + "'");
   }
   std::signal(SIGPIPE, SIG_IGN);  // a closed connection is an error on its write, not an end
-  bool printed = true;
+  // Should the address not be printed, the server serves all the same, and says so as it ends.
   std::string complaint;
   const int status = Serve(
       address,
       [&](const std::string& host, unsigned short port) {
         const bool wildcard = host == "0.0.0.0" || host == "::";
-        printed = Print(
-            std::string(kProgram) + ": serving the laboratory at " + UrlFor(host, port) +
-            (wildcard ? " (port " + std::to_string(port) + " on every address of this machine)"
-                      : "") +
-            "\nOpen that address in a web browser; Ctrl-C or SIGTERM stops the "
-            "server.\n");
+        Print(std::string(kProgram) + ": serving the laboratory at " + UrlFor(host, port) +
+              (wildcard ? " (port " + std::to_string(port) + " on every address of this machine)"
+                        : "") +
+              "\nOpen that address in a web browser; Ctrl-C or SIGTERM stops the "
+              "server.\n");
       },
       complaint);
   if (status != kExitSuccess) return Failure(kProgram, status, complaint);

@@ -48,6 +48,7 @@ constexpr size_t kMaxConnections = 512;
 constexpr size_t kLightQueue = 64;
 constexpr size_t kHeavyWorkers = 1;
 constexpr size_t kHeavyQueue = 2;
+constexpr int kHeavyNice = 10;  // and at a lower priority: the class's go first
 // What the answers waiting to be written may hold at once, the cache's aside.
 constexpr size_t kMaxHeldBytes = size_t{512} << 20;
 constexpr size_t kCacheBytes = size_t{64} << 20;
@@ -154,7 +155,7 @@ class Server {
         signals_(io, SIGINT, SIGTERM),
         drain_timer_(io),
         light_(std::max(2u, std::thread::hardware_concurrency()), kLightQueue),
-        heavy_(kHeavyWorkers, kHeavyQueue),
+        heavy_(kHeavyWorkers, kHeavyQueue, kHeavyNice),
         cache_(kCacheBytes) {}
 
   bool Listen(const tcp::endpoint& endpoint, std::string& complaint) {
