@@ -6,15 +6,7 @@
 // answered per second.
 //
 //   bench/class_load [SECONDS] [STUDENTS] [HEAVY_STUDENTS]   (default 20 60 4)
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -29,65 +21,16 @@
 #include <thread>
 #include <vector>
 
-extern "C" char** environ;
+#include "tests/support/web_server.hpp"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The server on a port the system picks; its port read from the line it prints.
-struct Server {
-  pid_t pid = -1;
-  int port = 0;
-};
-
-Server Start() {
-  Server server;
-  int out[2];
-  if (pipe2(out, O_CLOEXEC) != 0) return server;
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-  char program[] = BESSEL_WEB_PROGRAM, listen[] = "--listen", address[] = "127.0.0.1:0";
-  char* argv[] = {program, listen, address, nullptr};
-  if (posix_spawn(&server.pid, program, &actions, nullptr, argv, environ) != 0) server.pid = -1;
-  posix_spawn_file_actions_destroy(&actions);
-  close(out[1]);
-  std::string said;
-  while (server.pid > 0 && said.find("/\n") == std::string::npos) {
-    pollfd ready{out[0], POLLIN, 0};
-    if (poll(&ready, 1, 20000) <= 0) break;
-    char chunk[256];
-    const ssize_t count = read(out[0], chunk, sizeof chunk);
-    if (count <= 0) break;
-    said.append(chunk, static_cast<size_t>(count));
-  }
-  close(out[0]);
-  const std::string line = said.substr(0, said.find('\n'));
-  const size_t colon = line.rfind(':');
-  if (colon != std::string::npos) server.port = std::atoi(line.c_str() + colon + 1);
-  return server;
-}
-
-int Connect(int port) {
-  const int socket_fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  const int on = 1;
-  setsockopt(socket_fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (connect(socket_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-    close(socket_fd);
-    return -1;
-  }
-  return socket_fd;
-}
-
 // One GET on a kept-alive connection, as a browser sends it; the status, or 0 when the
 // connection failed (it is closed then, and -1 left in socket_fd).
 int Get(int& socket_fd, int port, const std::string& target) {
-  if (socket_fd < 0) socket_fd = Connect(port);
+  if (socket_fd < 0) socket_fd = testing_support::ConnectLoopback(port);
   if (socket_fd < 0) return 0;
   const std::string request = "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
   if (send(socket_fd, request.data(), request.size(), MSG_NOSIGNAL) !=
@@ -159,8 +102,8 @@ int main(int argc, char* argv[]) {
   const int students = argc > 2 ? std::atoi(argv[2]) : 60;
   const int heavy_students = argc > 3 ? std::atoi(argv[3]) : 4;
   std::signal(SIGPIPE, SIG_IGN);
-  const Server server = Start();
-  if (server.port <= 0) {
+  testing_support::WebServerProcess server(BESSEL_WEB_PROGRAM);
+  if (server.port() <= 0) {
     std::fprintf(stderr, "class_load: the server did not start\n");
     return 1;
   }
@@ -184,7 +127,7 @@ int main(int argc, char* argv[]) {
                                    "&orders=" + std::to_string(orders) +
                                    "&formats=binary32,binary64,binary128";
         const auto started = Clock::now();
-        const int status = Get(socket_fd, server.port, target);
+        const int status = Get(socket_fd, server.port(), target);
         const double ms = std::chrono::duration<double, std::milli>(Clock::now() - started).count();
         (is_heavy ? heavy : light).Add(status, ms);
       }
@@ -192,8 +135,7 @@ int main(int argc, char* argv[]) {
     });
   }
   for (std::thread& thread : threads) thread.join();
-  kill(server.pid, SIGTERM);
-  waitpid(server.pid, nullptr, 0);
+  server.Stop(SIGTERM, std::chrono::seconds(30));
   std::printf("%d students (%d asking for M = 10000) for %.0f s, %u processors:\n", students,
               heavy_students, seconds, std::thread::hardware_concurrency());
   light.Print("class-sized", seconds);

@@ -1,14 +1,9 @@
 // bessel-recurrence-web run for real on a loopback port the system picks: its answers against
 // the lab's own bytes, its refusals, and its bounds under slow, oversized and too many requests,
 // and its ending under SIGTERM.
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -19,98 +14,23 @@
 
 #include "gtest/gtest.h"
 #include "tests/support/child.hpp"
+#include "tests/support/web_server.hpp"
 
 namespace {
 
 using namespace std::chrono_literals;
 using testing_support::CommandResult;
+using testing_support::ConnectLoopback;
 using testing_support::Eventually;
 using testing_support::ProcessorTime;
 using testing_support::RunCommand;
 using testing_support::TempDir;
-using testing_support::WaitWithDeadline;
-
-extern "C" char** environ;
 
 // Milliseconds left before `deadline`, at least 0.
 int MillisecondsLeft(std::chrono::steady_clock::time_point deadline) {
   const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
       deadline - std::chrono::steady_clock::now());
   return left.count() < 0 ? 0 : static_cast<int>(left.count());
-}
-
-// The server, started on 127.0.0.1 port 0, its port read from the line it prints; SIGKILLed
-// with the test unless the test ended it.
-class WebServer {
- public:
-  WebServer() {
-    int out[2];
-    if (pipe2(out, O_CLOEXEC) != 0) return;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    std::vector<std::string> words = {BESSEL_WEB_PROGRAM, "--listen", "127.0.0.1:0"};
-    std::vector<char*> argv;
-    for (std::string& word : words) argv.push_back(word.data());
-    argv.push_back(nullptr);
-    if (posix_spawn(&pid_, BESSEL_WEB_PROGRAM, &actions, nullptr, argv.data(), environ) != 0) {
-      pid_ = -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    close(out[1]);
-    std::string said;
-    const auto deadline = std::chrono::steady_clock::now() + 20s;
-    while (pid_ > 0 && said.find("/\n") == std::string::npos) {
-      pollfd ready{out[0], POLLIN, 0};
-      if (poll(&ready, 1, MillisecondsLeft(deadline)) <= 0) break;
-      char chunk[256];
-      const ssize_t count = read(out[0], chunk, sizeof chunk);
-      if (count <= 0) break;
-      said.append(chunk, static_cast<size_t>(count));
-    }
-    output_ = out[0];
-    first_line_ = said.substr(0, said.find('\n'));
-    const size_t colon = first_line_.rfind(':');
-    if (colon != std::string::npos) port_ = std::atoi(first_line_.c_str() + colon + 1);
-  }
-  ~WebServer() {
-    if (pid_ > 0 && !ended_) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-    if (output_ >= 0) close(output_);
-  }
-  int port() const { return port_; }
-  pid_t pid() const { return pid_; }
-  const std::string& first_line() const { return first_line_; }
-  // Sends `signal` and waits for the end: the exit status, or -1.
-  int EndWith(int signal, std::chrono::milliseconds limit) {
-    kill(pid_, signal);
-    const testing_support::Ending ending = WaitWithDeadline(pid_, limit);
-    ended_ = !ending.timed_out;
-    return ending.exit_status;
-  }
-
- private:
-  pid_t pid_ = -1;
-  int output_ = -1;
-  int port_ = 0;
-  bool ended_ = false;
-  std::string first_line_;
-};
-
-// A connection to the server; -1 when none could be made.
-int Connect(int port) {
-  const int socket_fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (connect(socket_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-    close(socket_fd);
-    return -1;
-  }
-  return socket_fd;
 }
 
 bool SendAll(int socket_fd, const std::string& bytes) {
@@ -162,7 +82,7 @@ Reply Parse(const std::string& raw) {
 // One request on a connection of its own, closed after the answer.
 Reply Request(int port, const std::string& method, const std::string& target,
               const std::string& more_headers = "") {
-  const int socket_fd = Connect(port);
+  const int socket_fd = ConnectLoopback(port);
   if (socket_fd < 0) return {};
   SendAll(socket_fd, method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n" + more_headers +
                          "Connection: close\r\n\r\n");
@@ -187,7 +107,7 @@ std::string LabOutput(const std::vector<std::string>& options) {
 class WebServerTest : public testing::Test {
  protected:
   void SetUp() override { ASSERT_GT(server_.port(), 0) << server_.first_line(); }
-  WebServer server_;
+  testing_support::WebServerProcess server_{BESSEL_WEB_PROGRAM};
 };
 
 TEST_F(WebServerTest, SaysWhereToOpen) {
@@ -333,7 +253,7 @@ TEST_F(WebServerTest, RefusesAnOversizedRequestAndGoesOn) {
   const Reply headers =
       Request(server_.port(), "GET", "/api/run", "X-Filler: " + std::string(9000, 'a') + "\r\n");
   EXPECT_EQ(headers.status, 431);
-  const int socket_fd = Connect(server_.port());
+  const int socket_fd = ConnectLoopback(server_.port());
   SendAll(socket_fd, "GET /api/run HTTP/1.1\r\nHost: x\r\nContent-Length: 100000\r\n\r\n" +
                          std::string(1000, 'b'));
   EXPECT_EQ(Parse(ReceiveAll(socket_fd)).status, 413);
@@ -344,8 +264,8 @@ TEST_F(WebServerTest, RefusesAnOversizedRequestAndGoesOn) {
 // A client that sends a byte now and then, or nothing, is dropped when its request is not read
 // within the read limit (10 s); meanwhile the others are answered.
 TEST_F(WebServerTest, DropsASlowClientAndAnswersTheOthers) {
-  const int slow = Connect(server_.port());
-  const int idle = Connect(server_.port());
+  const int slow = ConnectLoopback(server_.port());
+  const int idle = ConnectLoopback(server_.port());
   ASSERT_GE(slow, 0);
   ASSERT_GE(idle, 0);
   const auto started = std::chrono::steady_clock::now();
@@ -368,13 +288,13 @@ TEST_F(WebServerTest, DropsASlowClientAndAnswersTheOthers) {
 // once the others are gone.
 TEST_F(WebServerTest, AnswersTheConnectionPastTheLimit503) {
   std::vector<int> held;
-  for (int i = 0; i < 512; ++i) held.push_back(Connect(server_.port()));
+  for (int i = 0; i < 512; ++i) held.push_back(ConnectLoopback(server_.port()));
   ASSERT_EQ(std::count(held.begin(), held.end(), -1), 0);
   // The server takes them in order; the next is one too many once it has taken them all.
   Reply refused;
   ASSERT_TRUE(Eventually(
       [&] {
-        const int extra = Connect(server_.port());
+        const int extra = ConnectLoopback(server_.port());
         refused = Parse(ReceiveAll(extra, 2s));
         close(extra);
         return refused.status == 503;
@@ -421,11 +341,11 @@ TEST_F(WebServerTest, EndsCleanlyOnSigtermAfterTheRequestInFlight) {
       std::launch::async, [this, &query] { return Get(server_.port(), "/api/run.csv?" + query); });
   const auto before = ProcessorTime(server_.pid());
   ASSERT_TRUE(Eventually([&] { return ProcessorTime(server_.pid()) > before + 20ms; }, 20s));
-  EXPECT_EQ(server_.EndWith(SIGTERM, 30s), 0);
+  EXPECT_EQ(server_.Stop(SIGTERM, 30s), 0);
   const Reply reply = in_flight.get();
   EXPECT_EQ(reply.status, 200);
   EXPECT_EQ(reply.body, LabOutput({"--function", "K", "--x", "300", "--orders", "20000", "--csv"}));
-  EXPECT_EQ(Connect(server_.port()), -1);
+  EXPECT_EQ(ConnectLoopback(server_.port()), -1);
 }
 
 TEST(WebProgram, ReadsItsCommandLineAsEveryProgram) {
@@ -466,7 +386,7 @@ TEST(WebProgram, ReadsItsCommandLineAsEveryProgram) {
 }
 
 TEST(WebProgram, SaysWhyItCannotListen) {
-  WebServer first;
+  testing_support::WebServerProcess first(BESSEL_WEB_PROGRAM);
   ASSERT_GT(first.port(), 0);
   const std::string address = "127.0.0.1:" + std::to_string(first.port());
   const CommandResult second =
