@@ -403,9 +403,43 @@ RoundingPart::RoundingPart(const BesselTable& truth, mpfr_srcptr x)
   arb_inv(inverse_c_.get(), inverse_c_.get(), bits_);
 }
 
+bool RoundingPart::Unrounded(size_t m, mpfr_srcptr c_m) {
+  const BesselFunction& function = *truth_.function;
+  const mpfr_prec_t x_bits = mpfr_get_prec(x_);
+  MpfrNumber x_squared(2 * x_bits);
+  mpfr_sqr(x_squared.get(), x_, MPFR_RNDN);
+  for (; exact_at_ < m; ++exact_at_) {
+    if (mpfr_get_prec(exact_.get()) > kMaxExactBits) return false;
+    const long n_k = 2 * static_cast<long>(exact_at_) + function.offset;
+    MpfrNumber product(mpfr_get_prec(exact_.get()) + kLongBits),
+        carried(2 * x_bits + mpfr_get_prec(exact_before_.get()));
+    mpfr_mul_si(product.get(), exact_.get(), function.factor_sign * n_k, MPFR_RNDN);
+    mpfr_mul(carried.get(), x_squared.get(), exact_before_.get(), MPFR_RNDN);
+    if (function.previous_sign < 0) mpfr_neg(carried.get(), carried.get(), MPFR_RNDN);
+    MpfrNumber next(SpanningBits({product.get(), carried.get()}) + 2);
+    mpfr_add(next.get(), product.get(), carried.get(), MPFR_RNDN);
+    exact_before_ = exact_;
+    exact_ = next;
+    MpfrNumber power(mpfr_get_prec(x_power_.get()) + x_bits);
+    mpfr_mul(power.get(), x_power_.get(), x_, MPFR_RNDN);
+    x_power_ = power;
+  }
+  MpfrNumber scaled(mpfr_get_prec(x_power_.get()) + mpfr_get_prec(c_m));
+  mpfr_mul(scaled.get(), x_power_.get(), c_m, MPFR_RNDN);
+  return mpfr_equal_p(scaled.get(), exact_.get()) != 0;
+}
+
 ArbBall RoundingPart::Next(mpfr_srcptr c_next, mpfr_srcptr c, mpfr_srcptr c_before) {
   const BesselFunction& function = *truth_.function;
   const size_t m = m_++;
+  // The exact recurrence's start: c_0, and x c_1, with x^1.
+  if (m == 0) exact_before_ = MpfrNumber::Of(c_next);
+  if (m == 1) {
+    exact_ = MpfrNumber(mpfr_get_prec(x_) + mpfr_get_prec(c_next));
+    mpfr_mul(exact_.get(), x_, c_next, MPFR_RNDN);
+    x_power_ = MpfrNumber::Of(x_);
+    exact_at_ = 1;
+  }
   if (m >= 2 && finite_) {
     const size_t k = m - 1;
     finite_ = mpfr_number_p(c_next) && mpfr_number_p(c) && mpfr_number_p(c_before);
@@ -441,6 +475,9 @@ ArbBall RoundingPart::Next(mpfr_srcptr c_next, mpfr_srcptr c, mpfr_srcptr c_befo
     arb_div(r.get(), truth_.g[m].get(), truth_.f[m].get(), bits_);
     arb_mul(r.get(), r.get(), q_.get(), bits_);
     arb_sub(r.get(), p_.get(), r.get(), bits_);
+    if (m >= 2 && !arb_is_exact(r.get()) && arb_contains_zero(r.get()) && Unrounded(m, c_next)) {
+      arb_zero(r.get());
+    }
   }
   return r;
 }

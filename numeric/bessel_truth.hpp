@@ -101,6 +101,12 @@ std::vector<ArbBall> PredictedRelativeErrors(const BesselTable& truth, mpfr_srcp
 // d_k comes from its exact numerator: d_(k+1) = (x c_(k+1) - s n_k c_k - t x c_(k-1)) / x, so that
 // however much the step cancels, no rounding of the check's own can fake one (a step that rounds
 // nothing gives 0). x as the recurrence used it. NaN from the first value that is not finite on.
+// The roundings of a few steps can cancel exactly (in binary16, I_8(1)'s step rounds off just
+// what I_7(1)'s added), and a ball can never show an exact 0: where the ball holds 0, the
+// recurrence is run exactly from c_0 and c_1, x^m c'_m = s n_(m-1) x^(m-1) c'_(m-1) +
+// t x^2 x^(m-2) c'_(m-2), every product and sum in the bits that hold it, and rounding_m is an
+// exact 0 where x^m c_m equals it: c_m is then what no rounding at all would have given. Up to
+// kMaxExactBits; beyond, the ball is left as it is.
 // `Next` takes c_m for m = 0, 1, ... in turn, with c_(m-1) and c_(m-2) (unused for c_0 and c_1),
 // and gives rounding_m; the truth and x must outlive the object.
 class RoundingPart {
@@ -108,7 +114,13 @@ class RoundingPart {
   RoundingPart(const BesselTable& truth, mpfr_srcptr x);
   ArbBall Next(mpfr_srcptr c_next, mpfr_srcptr c, mpfr_srcptr c_before);
 
+  static constexpr mpfr_prec_t kMaxExactBits = mpfr_prec_t{1} << 20;
+
  private:
+  // Whether c_m is exactly the value of the recurrence run without rounding from c_0 and c_1;
+  // false too where that value needs more than kMaxExactBits.
+  bool Unrounded(size_t m, mpfr_srcptr c_m);
+
   const BesselTable& truth_;
   mpfr_srcptr x_;
   long bits_;
@@ -116,6 +128,9 @@ class RoundingPart {
   ArbBall d_, weight_;  // each step's, reused
   size_t m_ = 0;
   bool finite_ = true;
+  // The exact recurrence, scaled: x^k c'_k and x^(k-1) c'_(k-1), at k = exact_at_; and x^k.
+  MpfrNumber exact_{MPFR_PREC_MIN}, exact_before_{MPFR_PREC_MIN}, x_power_{MPFR_PREC_MIN};
+  size_t exact_at_ = 0;
 };
 
 // A bound on |rounding_m| known before anything is computed in the format: from its unit

@@ -26,6 +26,13 @@ class MpfrNumber {
   }
   ~MpfrNumber() { mpfr_clear(value_); }
 
+  // `value` exactly, in its own bits.
+  static MpfrNumber Of(mpfr_srcptr value) {
+    MpfrNumber copy(mpfr_get_prec(value));
+    mpfr_set(copy.value_, value, MPFR_RNDN);
+    return copy;
+  }
+
   mpfr_ptr get() { return value_; }
   mpfr_srcptr get() const { return value_; }
 

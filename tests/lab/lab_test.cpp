@@ -277,6 +277,25 @@ TEST(Lab, TheErrorIsTheSeedsPartAndTheRoundingPart) {
   EXPECT_NEAR(ToDouble(column.predicted[40]), 0.096, 0.001);
 }
 
+// Roundings that cancel exactly: I_m(1) in binary16, whose step at m = 8 rounds off exactly what
+// the step at m = 7 added, so that c_8 is what exact arithmetic gives from the seeds (checked apart
+// with numpy's float16 and Python's fractions): the rounding part is an exact 0 there, which no
+// ball can show, and the run must still prove every digit.
+TEST(Lab, RoundingsThatCancelExactlyGiveAnExactZero) {
+  Experiment experiment;
+  experiment.function = &kBesselI;
+  experiment.orders = 60;
+  experiment.seed_formats = {&kBinary16};
+  experiment.arithmetic = &kBinary16;
+  const Outcome outcome = Ran(experiment);
+  const SeedColumn& column = outcome.columns[0];
+  EXPECT_EQ(PartText(kErrorParts[2], column, 6), "0.000000e+00");
+  EXPECT_EQ(PartText(kErrorParts[2], column, 7), "-3.053250e+02");
+  EXPECT_EQ(PartText(kErrorParts[2], column, 8), "0.000000e+00");
+  EXPECT_EQ(PartText(kMeasured, column, 8), "1.653385e+08");
+  EXPECT_EQ(PartText(kPredicted, column, 8), "1.653385e+08");
+}
+
 // The backward recurrence stays finite for any accepted x and M, however large its step factor
 // 2m / x (beyond 2^(emax / 2), and beyond the format's range: 2 / 3e-5 is above binary16's
 // largest value), and its sum of thousands of terms in binary16 at x = 10000. At small x it is
