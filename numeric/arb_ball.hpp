@@ -10,6 +10,12 @@
 
 #include "numeric/mpfr_number.hpp"
 
+// Gives back what FLINT and Arb keep for the calling thread (their caches of constants and
+// integers): call at the end of a thread, other than the main one, that computed with balls.
+inline void ReleaseThreadCaches() {
+  flint_cleanup();
+}
+
 class ArbBall {
  public:
   ArbBall() { arb_init(value_); }

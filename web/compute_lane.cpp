@@ -3,6 +3,8 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include "numeric/arb_ball.hpp"
+
 ComputeLane::ComputeLane(size_t workers, size_t queue_limit, int nice) : queue_limit_(queue_limit) {
   for (size_t i = 0; i < workers; ++i) workers_.emplace_back([this, nice] { Work(nice); });
 }
@@ -35,10 +37,11 @@ void ComputeLane::Work(int nice) {
     {
       std::unique_lock lock(mutex_);
       wake_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
-      if (stopping_) return;
+      if (stopping_) break;
       job = std::move(jobs_.front());
       jobs_.pop_front();
     }
     job();
   }
+  ReleaseThreadCaches();  // what the experiments left in this thread's caches
 }

@@ -1,7 +1,8 @@
 // A fixed number of worker threads taking jobs from a bounded queue: a job that finds the queue
 // full is refused at once, so that a burst of requests is shed instead of growing the queue. A
 // lane's workers may run at a lower priority (a higher nice value, Linux's per thread), so that
-// another lane's take the processors first.
+// another lane's take the processors first. The jobs are experiments: each worker gives FLINT's
+// caches of its thread back as it ends.
 #pragma once
 
 #include <condition_variable>
