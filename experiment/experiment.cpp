@@ -60,10 +60,11 @@ IeeeNumber CombineBackward(const BesselFunction& function, const IeeeNumber& pro
 // f_(last-1) (rounded to the format) down to f_0, each operation rounded as forwards.
 std::vector<IeeeNumber> UnstableBackward(const BesselFunction& function, const IeeeNumber& x,
                                          const IeeeNumber& f_last, const IeeeNumber& f_before,
-                                         long last) {
+                                         long last, const std::stop_token& stop) {
   std::vector<IeeeNumber> f(static_cast<size_t>(last) + 1, f_last);
   f[static_cast<size_t>(last) - 1] = f_before;
   for (long m = last - 1; m >= 1; --m) {
+    StopIfAsked(stop);
     const size_t i = static_cast<size_t>(m);
     f[i - 1] = CombineBackward(function, StepFactor(function, m, x) * f[i], f[i + 1]);
   }
@@ -144,7 +145,7 @@ IeeeNumber SphericalJ(const IeeeNumber& x, size_t n) {
 // that came before it, and is scaled back at the end, in the one rounding of its result. So no
 // value overflows, whatever x and N.
 std::vector<IeeeNumber> Backward(const BesselFunction& function, const IeeeNumber& x, long last,
-                                 long start) {
+                                 long start, const std::stop_token& stop) {
   const IeeeFormat& format = x.format();
   const Normaliser normaliser = NormaliserOf(function);
   const long step = format.max_exponent / 2;
@@ -153,6 +154,7 @@ std::vector<IeeeNumber> Backward(const BesselFunction& function, const IeeeNumbe
   std::vector<long> shift_at(static_cast<size_t>(last) + 1, 0);
   long shift = 0;  // the scaling so far: the values in use are the true ones times 2^-shift
   for (long m = start; m >= 0; --m) {
+    StopIfAsked(stop);
     if (m <= last) {
       stored[static_cast<size_t>(m)] = here;
       shift_at[static_cast<size_t>(m)] = shift;
@@ -351,7 +353,8 @@ struct Computed {
 };
 
 Computed ComputeInFormats(const Experiment& experiment, const IeeeNumber& x,
-                          const BesselTable& truth, long backward_start) {
+                          const BesselTable& truth, long backward_start,
+                          const std::stop_token& stop) {
   const BesselFunction& function = *experiment.function;
   const IeeeFormat& arithmetic = x.format();
   Computed computed;
@@ -378,12 +381,12 @@ Computed ComputeInFormats(const Experiment& experiment, const IeeeNumber& x,
                                           .largest_term_1 = largest_1});
   }
   if (function.minimal) {
-    computed.backward = Backward(function, x, experiment.orders, backward_start);
+    computed.backward = Backward(function, x, experiment.orders, backward_start, stop);
   } else {
     const size_t last = static_cast<size_t>(experiment.orders);
-    computed.backward =
-        UnstableBackward(function, x, IeeeNumber(arithmetic, Mid(truth.f[last]).get()),
-                         IeeeNumber(arithmetic, Mid(truth.f[last - 1]).get()), experiment.orders);
+    computed.backward = UnstableBackward(
+        function, x, IeeeNumber(arithmetic, Mid(truth.f[last]).get()),
+        IeeeNumber(arithmetic, Mid(truth.f[last - 1]).get()), experiment.orders, stop);
   }
   return computed;
 }
@@ -498,10 +501,11 @@ KeptError KeepError(mpfr_srcptr value, const BesselTable& truth, size_t n, Impre
 // The backward recurrence's errors, each order's truth needing its 17 printed digits too.
 std::vector<ShortNumber> MeasureBackward(const BesselTable& truth,
                                          const std::vector<IeeeNumber>& backward,
-                                         Imprecise& imprecise) {
+                                         Imprecise& imprecise, const std::stop_token& stop) {
   std::vector<ShortNumber> errors;
   errors.reserve(backward.size());
   for (size_t m = 0; m < backward.size(); ++m) {
+    StopIfAsked(stop);
     errors.push_back(KeepError(backward[m].get(), truth, m, imprecise).value);
     if (Decided(truth.f[m], 17).empty()) imprecise.orders.insert(m);  // the truth as printed
   }
@@ -537,7 +541,7 @@ bool EveryDigitLost(const ArbBall& measured, const std::string& digits, const Co
 // and its summary, and what their balls leave undecided. Nothing of the column but its errors
 // is kept.
 void MeasureColumn(const BesselTable& truth, const IeeeNumber& x, bool seeds_settled,
-                   SeedColumn& column, Imprecise& imprecise) {
+                   SeedColumn& column, Imprecise& imprecise, const std::stop_token& stop) {
   const IeeeFormat& arithmetic = x.format();
   const size_t rows = truth.f.size(), last = rows - 1;
   const SeedsPart seeds(truth, column.start_0.get(), column.start_1.get());
@@ -548,14 +552,10 @@ void MeasureColumn(const BesselTable& truth, const IeeeNumber& x, bool seeds_set
     part->reserve(rows);
   long lost_at = -1;
   ShortNumber measured_end[2], predicted_end[2], rounding_end;  // at M - 1 and M
-  // The forward values in turn, the last three in a ring: c_m in value[m % 3].
-  IeeeNumber value[3] = {column.start_0, column.start_1, IeeeNumber(arithmetic)};
+  ForwardRecurrence forward(*truth.function, x, column);
   for (size_t m = 0; m < rows; ++m) {
-    if (m >= 2) {
-      value[m % 3] = ForwardStep(*truth.function, static_cast<long>(m) - 1, x, value[(m - 1) % 3],
-                                 value[(m - 2) % 3]);
-    }
-    const IeeeNumber& c = value[m % 3];
+    StopIfAsked(stop);
+    const IeeeNumber& c = forward.Next();
     const ArbBall measured = RelativeError(c.get(), truth.f[m]);
     const std::string measured_digits = DigitsNoting(measured, {m}, imprecise);
     column.measured.push_back(Kept<CompactNumber>(measured, measured_digits));
@@ -567,7 +567,7 @@ void MeasureColumn(const BesselTable& truth, const IeeeNumber& x, bool seeds_set
     column.predicted.push_back(Kept<CompactNumber>(predicted, predicted_digits));
     column.rounding_bound.push_back(CompactBound(bound.Next(predicted)));
     const ArbBall rounding =
-        rounding_part.Next(c.get(), value[(m + 2) % 3].get(), value[(m + 1) % 3].get());
+        rounding_part.Next(c.get(), forward.Before(1).get(), forward.Before(2).get());
     const std::string rounding_digits = SevenDigits(rounding);
     if (!Settled(rounding, rounding_digits)) imprecise.whole = true;
     column.rounding.push_back(Kept<CompactNumber>(rounding, rounding_digits));
@@ -586,29 +586,33 @@ void MeasureColumn(const BesselTable& truth, const IeeeNumber& x, bool seeds_set
 
 // The errors of the computed values against `truth`, into `outcome`'s columns and backward
 // errors, and what their balls leave undecided.
-Imprecise MeasureAgainst(const BesselTable& truth, Computed&& computed, Outcome& outcome) {
+Imprecise MeasureAgainst(const BesselTable& truth, Computed&& computed, Outcome& outcome,
+                         const std::stop_token& stop) {
   Imprecise imprecise;
   // The backward recurrence first, whose values are then given back.
-  outcome.backward = MeasureBackward(truth, computed.backward, imprecise);
+  outcome.backward = MeasureBackward(truth, computed.backward, imprecise, stop);
   std::vector<IeeeNumber>().swap(computed.backward);
   outcome.columns = std::move(computed.columns);
   for (SeedColumn& column : outcome.columns) {
     const bool seeds_settled = MeasureSeeds(truth, column, imprecise);
-    MeasureColumn(truth, outcome.x, seeds_settled, column, imprecise);
+    MeasureColumn(truth, outcome.x, seeds_settled, column, imprecise, stop);
   }
   return imprecise;
+}
+
+// Whether both ends of the ball round to the same value of `format`.
+bool RoundsAlike(const ArbBall& ball, const IeeeFormat& format) {
+  const mpfr_prec_t bits = std::max<mpfr_prec_t>(MPFR_PREC_MIN, arb_bits(ball.get()) + 64);
+  MpfrNumber low(bits), high(bits);
+  arb_get_interval_mpfr(low.get(), high.get(), ball.get());
+  return IeeeNumber(format, low.get()) == IeeeNumber(format, high.get());
 }
 
 // The orders whose rounded seeds are not yet certain: the two ends of the truth's ball round
 // differently.
 std::set<size_t> SeedDisagreements(const Experiment& experiment, const BesselTable& truth) {
-  // Whether both ends of f_n's ball round to the same value of `format`.
   const auto rounds_alike = [&](size_t n, const IeeeFormat& format) {
-    const ArbBall& ball = truth.f[n];
-    const mpfr_prec_t bits = std::max<mpfr_prec_t>(MPFR_PREC_MIN, arb_bits(ball.get()) + 64);
-    MpfrNumber low(bits), high(bits);
-    arb_get_interval_mpfr(low.get(), high.get(), ball.get());
-    return IeeeNumber(format, low.get()) == IeeeNumber(format, high.get());
+    return RoundsAlike(truth.f[n], format);
   };
   std::set<size_t> orders;
   if (experiment.seeds == SeedKind::kRounded) {
@@ -636,13 +640,14 @@ bool Refine(size_t m, bool with_companion, mpfr_srcptr x, BesselTable& truth) {
 }
 
 // The marks of each row, from the truth.
-void MarkRows(const BesselTable& truth, Outcome& outcome) {
+void MarkRows(const BesselTable& truth, Outcome& outcome, const std::stop_token& stop) {
   const BesselFunction& function = *truth.function;
   const IeeeFormat& arithmetic = outcome.x.format();
   MpfrNumber smallest(2), modulus(truth.bits), t(truth.bits);
   mpfr_set_ui_2exp(smallest.get(), 1, arithmetic.min_exponent - arithmetic.precision + 1,
                    MPFR_RNDN);
   for (size_t m = 0; m < truth.f.size(); ++m) {
+    StopIfAsked(stop);
     const MpfrNumber f_m = Mid(truth.f[m]), g_m = Mid(truth.g[m]);
     // Past its first zero f_m oscillates with the amplitude sqrt(f_m^2 + g_m^2); near a zero
     // (within a tenth of that amplitude) any method's error, a few units in the last place of
@@ -662,14 +667,14 @@ void MarkRows(const BesselTable& truth, Outcome& outcome) {
 
 }  // namespace
 
-bool Run(const Experiment& experiment, Outcome& outcome) {
+bool Run(const Experiment& experiment, Outcome& outcome, const std::stop_token& stop) {
   const IeeeFormat& arithmetic = *experiment.arithmetic;
   const BesselFunction& function = *experiment.function;
   if (ReadX(experiment.x_text, arithmetic, outcome.x) != XReading::kValid) return false;
   outcome.backward_start = experiment.orders;
   if (function.minimal) {
     const std::optional<long> start = BackwardStart(function, outcome.x.get(), experiment.orders,
-                                                    arithmetic.precision + kMillerGuardBits);
+                                                    arithmetic.precision + kMillerGuardBits, stop);
     if (!start) return false;
     outcome.backward_start = *start;
   }
@@ -682,7 +687,7 @@ bool Run(const Experiment& experiment, Outcome& outcome) {
   // are taken from Arb alone at twice the accuracy (an error of 2.5e-401 at x = 1e-200 needs
   // J_0 = 1 - 2.5e-401 to 1400 bits), or, for many orders, the whole table at a higher one.
   for (long accurate = widest + kTruthGuardBits; accurate <= kMaxTruthBits; accurate *= 2) {
-    if (!TrueBessel(function, outcome.x.get(), experiment.orders, accurate, outcome.truth)) {
+    if (!TrueBessel(function, outcome.x.get(), experiment.orders, accurate, outcome.truth, stop)) {
       return false;
     }
     for (;;) {
@@ -690,15 +695,16 @@ bool Run(const Experiment& experiment, Outcome& outcome) {
       if (imprecise.orders.empty()) {
         imprecise = MeasureAgainst(
             outcome.truth,
-            ComputeInFormats(experiment, outcome.x, outcome.truth, outcome.backward_start),
-            outcome);
+            ComputeInFormats(experiment, outcome.x, outcome.truth, outcome.backward_start, stop),
+            outcome, stop);
       }
       if (imprecise.orders.empty() && !imprecise.whole) {
-        MarkRows(outcome.truth, outcome);
+        MarkRows(outcome.truth, outcome, stop);
         return true;
       }
       if (imprecise.whole || imprecise.orders.size() > kMaxRefinedOrders) break;
       for (const size_t m : imprecise.orders) {
+        StopIfAsked(stop);
         if (!Refine(m, imprecise.with_companion.count(m) != 0, outcome.x.get(), outcome.truth)) {
           return false;
         }
@@ -706,4 +712,47 @@ bool Run(const Experiment& experiment, Outcome& outcome) {
     }
   }
   return false;
+}
+
+bool RunTruth(const Experiment& experiment, Outcome& outcome, const std::stop_token& stop) {
+  const BesselFunction& function = *experiment.function;
+  if (ReadX(experiment.x_text, *experiment.arithmetic, outcome.x) != XReading::kValid) {
+    return false;
+  }
+  // Run's accuracy for binary64 (17 digits need 57 bits); as Run does, orders whose balls are
+  // too wide are taken from Arb alone at twice the accuracy, or, for many orders, the whole
+  // table at a higher one.
+  for (long accurate = 53 + kTruthGuardBits; accurate <= kMaxTruthBits; accurate *= 2) {
+    if (!TrueBessel(function, outcome.x.get(), experiment.orders, accurate, outcome.truth, stop)) {
+      return false;
+    }
+    for (;;) {
+      std::vector<size_t> undecided;
+      for (size_t m = 0; m < outcome.truth.f.size(); ++m) {
+        StopIfAsked(stop);
+        const ArbBall& f_m = outcome.truth.f[m];
+        if (Decided(f_m, 17).empty() || !RoundsAlike(f_m, kBinary64)) undecided.push_back(m);
+      }
+      if (undecided.empty()) return true;
+      if (undecided.size() > kMaxRefinedOrders) break;
+      for (const size_t m : undecided) {
+        StopIfAsked(stop);
+        if (!Refine(m, false, outcome.x.get(), outcome.truth)) return false;
+      }
+    }
+  }
+  return false;
+}
+
+ForwardRecurrence::ForwardRecurrence(const BesselFunction& function, const IeeeNumber& x,
+                                     const SeedColumn& column)
+    : function_(function), x_(x), value_{column.start_0, column.start_1, IeeeNumber(x.format())} {}
+
+const IeeeNumber& ForwardRecurrence::Next() {
+  const size_t m = next_++;
+  if (m >= 2) {
+    value_[m % 3] = ForwardStep(function_, static_cast<long>(m) - 1, x_, value_[(m - 1) % 3],
+                                value_[(m - 2) % 3]);
+  }
+  return value_[m % 3];
 }

@@ -5,6 +5,7 @@
 // (Y, K, y) their own unstable direction.
 #pragma once
 
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "numeric/bessel_truth.hpp"
 #include "numeric/ieee_number.hpp"
 #include "numeric/short_number.hpp"
+#include "numeric/stop.hpp"
 
 enum class SeedKind { kRounded, kSeries };
 // "rounded" or "series": the kind's name on the command line, in the JSON and in Python.
@@ -110,8 +112,37 @@ bool Overflowed(const Outcome& outcome, size_t m);
 
 // The whole experiment; false when the truth could not be computed to the digits printed.
 // `experiment` must be valid (ReadX finds its x_text kValid in its arithmetic format;
-// 1 <= orders <= 100000).
-bool Run(const Experiment& experiment, Outcome& outcome);
+// 1 <= orders <= 100000). Throws Stopped once `stop` is asked for, polled at every order of
+// every loop over the orders (the truth's, the recurrences', the measurements'): `outcome` is
+// then incomplete. The lab and the web server pass none.
+bool Run(const Experiment& experiment, Outcome& outcome, const std::stop_token& stop = {});
+
+// The truth alone, as Run computes it for the same function, x, M and arithmetic: f_m(x),
+// m = 0 ... M, at x rounded once into the arithmetic format, into outcome.x and outcome.truth
+// (nothing else of `outcome` is set), each ball narrow enough that both its ends print the same
+// 17 digits (TruthText prints Run's own text) and round to the same binary64, so that its
+// midpoint's nearest binary64 is f_m(x)'s. The seed formats and kind play no part. False and
+// Stopped as for Run.
+bool RunTruth(const Experiment& experiment, Outcome& outcome, const std::stop_token& stop = {});
+
+// The forward recurrence from a column's starts, in x's format: c_0 = start_0, c_1 = start_1,
+// c_(m+1) = s (n_m / x) c_m + t c_(m-1), the factor, the product and the sum each rounded: the
+// values whose errors Run measures. Run keeps only their errors; this gives the values again,
+// the same to the last bit. `Next` gives c_0, c_1, c_2, ... in turn; `Before(k)` is c_(m-k),
+// k = 1 or 2, for the c_m it gave last (+0 or start_1 before c_0 and c_1: values no step uses).
+// x must outlive the object.
+class ForwardRecurrence {
+ public:
+  ForwardRecurrence(const BesselFunction& function, const IeeeNumber& x, const SeedColumn& column);
+  const IeeeNumber& Next();
+  const IeeeNumber& Before(size_t k) const { return value_[(next_ + 2 - k) % 3]; }
+
+ private:
+  const BesselFunction& function_;
+  const IeeeNumber& x_;
+  IeeeNumber value_[3];  // c_m in value_[m % 3]
+  size_t next_ = 0;      // the order Next gives
+};
 
 // `text` read as a decimal number and rounded once, correctly, into `format` (`x`): the value
 // the experiment computes with. kNotInRange unless the whole text is a number whose exact value

@@ -450,13 +450,22 @@ void AppendJson(const Field& field, size_t depth, std::string& json) {
 
 }  // namespace
 
+std::string XUsedDecimalText(const IeeeNumber& x) {
+  const int decimals = static_cast<int>(std::ceil(x.format().precision * std::log10(2.0)));
+  char decimal[96];
+  mpfr_snprintf(decimal, sizeof decimal, "%.*Re", decimals, x.get());
+  return decimal;
+}
+
+std::string HexadecimalText(const IeeeNumber& value) {
+  // "-0x" and the first digit, a point, 60 digits for binary256's 237 bits, "p" and a 64-bit
+  // exponent with its sign: 86 bytes at most.
+  char hexadecimal[96];
+  mpfr_snprintf(hexadecimal, sizeof hexadecimal, "%Ra", value.get());
+  return hexadecimal;
+}
+
 Field ParametersOf(const Experiment& experiment, const Outcome& outcome) {
-  // x as the binary value used: in decimal, to ceil(p log10 2) + 1 significant digits, as many as
-  // tell it apart from its neighbours in the arithmetic format, and in hexadecimal, exactly.
-  const int decimals = static_cast<int>(std::ceil(outcome.x.format().precision * std::log10(2.0)));
-  char decimal[96], hexadecimal[96];
-  mpfr_snprintf(decimal, sizeof decimal, "%.*Re", decimals, outcome.x.get());
-  mpfr_snprintf(hexadecimal, sizeof hexadecimal, "%Ra", outcome.x.get());
   Field formats = GroupField(kArray, "formats", kInline);
   for (const SeedColumn& column : outcome.columns) {
     formats.members.push_back(ScalarField(kString, "", column.format->name));
@@ -468,8 +477,8 @@ Field ParametersOf(const Experiment& experiment, const Outcome& outcome) {
       {ScalarField(kString, "function", experiment.function->letter),
        ScalarField(kString, "x", experiment.x_text),
        GroupField(kObject, "x_used", kInline,
-                  {ScalarField(kString, "decimal", decimal),
-                   ScalarField(kString, "hexadecimal", hexadecimal)}),
+                  {ScalarField(kString, "decimal", XUsedDecimalText(outcome.x)),
+                   ScalarField(kString, "hexadecimal", HexadecimalText(outcome.x))}),
        ScalarField(kString, "arithmetic", outcome.x.format().name),
        ScalarField(kString, "seeds", SeedKindName(experiment.seeds)), std::move(formats),
        Order("orders", static_cast<long>(outcome.backward.size()) - 1),

@@ -20,6 +20,15 @@ using TextSink = std::function<bool(std::string_view)>;
 std::string ErrorText(const ShortNumber& error);
 std::string TruthText(const Outcome& outcome, size_t m);
 
+// x as the binary value computed with, in decimal, the JSON's "x_used" "decimal": to as many
+// significant digits as tell it apart from its neighbours in its format, ceil(p log10 2) + 1
+// ("1.0000000000000001e-01" for 0.1 in binary64).
+std::string XUsedDecimalText(const IeeeNumber& x);
+// A value exactly, in hexadecimal as MPFR's "%Ra" writes it, the exponent a multiple of 4 (x_used's
+// "hexadecimal", and the Python module's forward values): "0x1.8p+0", "-0x1.999999999999ap-4",
+// "0x4p-1076" (binary64's smallest subnormal), "-0x0p+0", "inf", "-inf", "nan".
+std::string HexadecimalText(const IeeeNumber& value);
+
 // Aligned columns under a heading that states x, the arithmetic, the backward start and every
 // seed with its relative error, in blocks of seed formats that fit `width` columns (the backward
 // column in the last); rows are marked "*" near a zero of J_m(x), "u" where J_m(x) lies below the

@@ -79,19 +79,21 @@ void Keep(ArbBall& ball, long bits) {
 // values at 0 and 1, or downwards (f_(m-1) = t (f_(m+1) - s (n_m / x) f_m)) from those at
 // last and last - 1. Only the orders up to `split` oscillate and widen the balls at every step:
 // they are recurred at `wide_bits`, the others at `bits`; downwards the recurrence starts
-// afresh from Arb's own values at split and split - 1.
+// afresh from Arb's own values at split and split - 1. `stop` is polled at every order.
 bool Recur(const BesselFunction& function, Solution solution, bool upwards, mpfr_srcptr x,
            long last, long bits, long wide_bits, long split, long kept_bits,
-           std::vector<ArbBall>& values) {
+           std::vector<ArbBall>& values, const std::stop_token& stop) {
   values.assign(static_cast<size_t>(last) + 1, ArbBall());
   const ArbBall x_ball(x);
   const auto start = [&](long n, long accuracy) {
+    StopIfAsked(stop);
     return SolutionValue(solution.kind, solution.alternates, n, x, accuracy,
                          values[static_cast<size_t>(n)]);
   };
   if (upwards) {
     if (!start(0, wide_bits) || (last >= 1 && !start(1, wide_bits))) return false;
     for (long m = 1; m < last; ++m) {
+      StopIfAsked(stop);
       const size_t i = static_cast<size_t>(m);
       StepUp(values[i + 1].get(), function, m, x_ball, values[i].get(), values[i - 1].get(),
              m < split ? wide_bits : bits);
@@ -104,6 +106,7 @@ bool Recur(const BesselFunction& function, Solution solution, bool upwards, mpfr
       return false;
     }
     for (long m = last - 1; m >= 1; --m) {
+      StopIfAsked(stop);
       const size_t i = static_cast<size_t>(m);
       if (fresh && m == split - 1 && (!start(split, wide_bits) || !start(split - 1, wide_bits))) {
         return false;
@@ -113,7 +116,10 @@ bool Recur(const BesselFunction& function, Solution solution, bool upwards, mpfr
       Keep(values[i + 1], kept_bits);  // done with it
     }
   }
-  for (ArbBall& value : values) Keep(value, kept_bits);
+  for (ArbBall& value : values) {
+    StopIfAsked(stop);
+    Keep(value, kept_bits);
+  }
   return true;
 }
 
@@ -211,7 +217,7 @@ bool DirectBessel(BesselKind kind, long n, mpfr_srcptr x, long accurate_bits, Ar
 }
 
 bool TrueBessel(const BesselFunction& function, mpfr_srcptr x, long last, long accurate_bits,
-                BesselTable& table) {
+                BesselTable& table, const std::stop_token& stop) {
   const long loss = OscillationLoss(function, x, last);
   for (long bits = accurate_bits + kKeptGuardBits + loss; bits <= kMaxTruthBits + loss; bits *= 2) {
     const long kept_bits = accurate_bits + kKeptGuardBits;
@@ -219,9 +225,9 @@ bool TrueBessel(const BesselFunction& function, mpfr_srcptr x, long last, long a
     const long split = loss == 0 ? last : OscillatingOrders(function, x, last);
     const long quiet_bits = bits - loss;
     if (!Recur(function, MinimalOf(function), false, x, last, quiet_bits, bits, split, kept_bits,
-               minimal) ||
+               minimal, stop) ||
         !Recur(function, DominantOf(function), true, x, last, quiet_bits, bits, split, kept_bits,
-               dominant)) {
+               dominant, stop)) {
       return false;
     }
     table.function = &function;
@@ -230,6 +236,7 @@ bool TrueBessel(const BesselFunction& function, mpfr_srcptr x, long last, long a
     table.g = function.minimal ? std::move(dominant) : std::move(minimal);
     std::vector<size_t> wide;
     for (size_t m = 0; m < table.f.size(); ++m) {
+      StopIfAsked(stop);
       if (arb_rel_accuracy_bits(table.f[m].get()) < accurate_bits ||
           arb_rel_accuracy_bits(table.g[m].get()) < accurate_bits) {
         wide.push_back(m);
@@ -237,6 +244,7 @@ bool TrueBessel(const BesselFunction& function, mpfr_srcptr x, long last, long a
     }
     if (wide.size() > kMaxRefinedOrders) continue;
     for (const size_t m : wide) {
+      StopIfAsked(stop);
       if (!RefineOrder(table, x, m, accurate_bits, true)) return false;
     }
     return true;
@@ -273,7 +281,7 @@ double Log2Of(const ArbBall& ball) {
 }  // namespace
 
 std::optional<long> BackwardStart(const BesselFunction& function, mpfr_srcptr x, long last,
-                                  long bits) {
+                                  long bits, const std::stop_token& stop) {
   // Ratios are all that is needed: 64 bits, g by its upward recurrence (stable there), f from
   // Arb at the few orders asked.
   constexpr long kWork = 64;
@@ -304,6 +312,7 @@ std::optional<long> BackwardStart(const BesselFunction& function, mpfr_srcptr x,
   long n = 1;  // g holds g_n
   auto advance_to = [&](long order) {
     for (; n < order; ++n) {
+      StopIfAsked(stop);
       StepUp(t.get(), function, n, x_ball, g.get(), g_before.get(), kWork);
       arb_swap(g_before.get(), g.get());
       arb_swap(g.get(), t.get());

@@ -8,6 +8,7 @@
 #include <mpfr.h>
 
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "numeric/bessel_function.hpp"
 #include "numeric/mpfr_number.hpp"
 #include "numeric/short_number.hpp"
+#include "numeric/stop.hpp"
 
 struct BesselTable {
   const BesselFunction* function = &kBesselJ;
@@ -35,13 +37,14 @@ bool DirectBessel(BesselKind kind, long n, mpfr_srcptr x, long accurate_bits, Ar
 // dominant one upwards from Arb's values at orders 0 and 1, each in ball arithmetic (the
 // direction in which it is stable), at a working precision raised until every ball is narrow
 // enough; the few a recurrence leaves too wide are taken from Arb alone. False if no working
-// precision up to kMaxTruthBits gets there.
+// precision up to kMaxTruthBits gets there. Throws Stopped once `stop` is asked for (polled at
+// every order).
 inline constexpr long kMaxTruthBits = 16384;
 // The most orders whose balls are narrowed one by one, from Arb alone; beyond, the whole table
 // is computed anew at a higher precision.
 inline constexpr size_t kMaxRefinedOrders = 64;
 bool TrueBessel(const BesselFunction& function, mpfr_srcptr x, long last, long accurate_bits,
-                BesselTable& table);
+                BesselTable& table, const std::stop_token& stop = {});
 
 // Order m of the table (f_m, and g_m when `companion`) again from Arb alone, to at least
 // accurate_bits; false past kMaxDirectBits.
@@ -57,9 +60,9 @@ inline constexpr long kTruthGuardBits = 24;
 // f_m - (f_(N+1) / g_(N+1)) g_m up to a common factor, so N is the smallest order above
 // max(last, x) of the form max(last, ceil(x)) + 8 * 2^k that BackwardStartRule states (f_n and
 // g_n at those few orders from Arb, g by its upward recurrence). None where Arb cannot give
-// one of those values within kMaxDirectBits.
+// one of those values within kMaxDirectBits. Throws Stopped once `stop` is asked for.
 std::optional<long> BackwardStart(const BesselFunction& function, mpfr_srcptr x, long last,
-                                  long bits);
+                                  long bits, const std::stop_token& stop = {});
 // The rule, said in words, for a reader of the output.
 std::string BackwardStartRule(const BesselFunction& function);
 
