@@ -1,30 +1,51 @@
-// bessel_recurrence._lab: the laboratory's experiment and the exact rounding into any IEEE
-// format, for bessel_recurrence/__init__.py, which gives them their Python face (types,
-// docstrings, the result's classes). Every number handed over is the text the command line
-// prints, and beside it that text's nearest float64.
+// bessel_recurrence._lab: the laboratory's experiment, its truth alone, and the exact rounding
+// into any IEEE format, for bessel_recurrence/__init__.py, which gives them their Python face
+// (types, docstrings, the result's classes). Every number handed over is the text the command
+// line prints, and beside it that text's nearest float64; the forward values exactly, in
+// hexadecimal, and as float64.
+//
+// An experiment runs on a thread of its own, which touches no Python object: every array is
+// made there as plain memory, and handed to numpy whole once it is done. The calling thread
+// meanwhile releases the GIL and wakes every 20 ms to let Python's signal handlers run, so
+// that Ctrl-C stops the experiment.
 #include <locale.h>
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
 #include <charconv>
+#include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <functional>
+#include <future>
+#include <memory>
 #include <new>
+#include <stop_token>
 #include <string>
+#include <string_view>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "cli/messages.hpp"
 #include "cli/version.hpp"
+#include "experiment/columns.hpp"
 #include "experiment/experiment.hpp"
 #include "experiment/report.hpp"
 #include "experiment/settings.hpp"
+#include "numeric/arb_ball.hpp"
 #include "numeric/mpfr_number.hpp"
+#include "numeric/stop.hpp"
 
 namespace py = pybind11;
 
 namespace {
+
+// How often the calling thread lets Python's signal handlers run while an experiment works:
+// Ctrl-C is answered within this, and the experiment's next order.
+constexpr std::chrono::milliseconds kSignalPoll{20};
 
 // The nearest float64 to a decimal text in exponent form, "inf" or "nan": std::from_chars
 // (correctly rounded, whatever the locale), and where its result falls out of float64's range,
@@ -38,56 +59,104 @@ double NearestDouble(const std::string& text) {
   return rounded.ToDouble();
 }
 
-// Texts as a numpy array of str (fixed width, UCS-4 in the machine's byte order): every one is
-// ASCII.
-py::array TextArray(const std::vector<std::string>& texts) {
+// Texts as numpy holds an array of str: `width` UCS-4 characters a row (the longest text's),
+// NUL-padded. Every text is ASCII.
+struct TextColumn {
   size_t width = 1;
-  for (const std::string& text : texts) width = std::max(width, text.size());
-  py::array array(py::dtype("U" + std::to_string(width)),
-                  std::vector<py::ssize_t>{static_cast<py::ssize_t>(texts.size())});
-  auto* out = static_cast<char32_t*>(array.mutable_data());
-  std::memset(out, 0, texts.size() * width * sizeof(char32_t));
+  std::vector<char32_t> chars;
+};
+
+TextColumn Packed(const std::vector<std::string>& texts) {
+  TextColumn packed;
+  for (const std::string& text : texts) packed.width = std::max(packed.width, text.size());
+  packed.chars.assign(texts.size() * packed.width, U'\0');
   for (size_t i = 0; i < texts.size(); ++i) {
     for (size_t k = 0; k < texts[i].size(); ++k) {
-      out[i * width + k] = static_cast<unsigned char>(texts[i][k]);
+      packed.chars[i * packed.width + k] = static_cast<unsigned char>(texts[i][k]);
     }
   }
-  return array;
+  return packed;
 }
 
-// One printed column: (float64 values, str texts), row by row.
-py::tuple Column(size_t rows, const std::function<std::string(size_t)>& text_of) {
+// One column, row by row: float64 values and their texts.
+struct Column {
+  std::vector<double> values;
+  TextColumn texts;
+};
+
+// A printed column: the texts, and as float64 their nearest values. `stop` is polled a row.
+Column PrintedColumn(size_t rows, const std::function<std::string(size_t)>& text_of,
+                     const std::stop_token& stop) {
   std::vector<std::string> texts;
   texts.reserve(rows);
-  py::array_t<double> values(static_cast<py::ssize_t>(rows));
-  double* out = values.mutable_data();
+  Column column;
+  column.values.reserve(rows);
   for (size_t m = 0; m < rows; ++m) {
+    StopIfAsked(stop);
     texts.push_back(text_of(m));
-    out[m] = NearestDouble(texts.back());
+    column.values.push_back(NearestDouble(texts.back()));
   }
-  return py::make_tuple(values, TextArray(texts));
+  column.texts = Packed(texts);
+  return column;
 }
 
-// The parameters or the summary as Python values: objects as dicts, arrays as tuples, null as
-// None, an integer as int, a number as its value (float64; NaN and infinity as they are).
-py::object PyValue(const Field& field) {
-  if (field.kind == Field::kString) return py::str(field.text);
-  if (field.kind == Field::kInteger) return py::int_(std::stol(field.text));
-  if (field.kind == Field::kNumber) return py::float_(field.value);
-  if (field.kind == Field::kBoolean) return py::bool_(field.text == "true");
-  if (field.kind == Field::kNull) return py::none();
-  if (field.kind == Field::kObject) {
-    py::dict dict;
-    for (const Field& member : field.members) dict[py::str(member.key)] = PyValue(member);
-    return dict;
+// A seed format's forward values, computed again as Run computed them: exactly in hexadecimal,
+// and rounded once to float64 (exact for the arithmetic formats up to binary64).
+Column ForwardColumn(const Outcome& outcome, const SeedColumn& seeds, size_t rows,
+                     const std::stop_token& stop) {
+  ForwardRecurrence forward(*outcome.truth.function, outcome.x, seeds);
+  std::vector<std::string> texts;
+  texts.reserve(rows);
+  Column column;
+  column.values.reserve(rows);
+  for (size_t m = 0; m < rows; ++m) {
+    StopIfAsked(stop);
+    const IeeeNumber& c = forward.Next();
+    texts.push_back(HexadecimalText(c));
+    column.values.push_back(c.ToDouble());
   }
-  py::list members;
-  for (const Field& member : field.members) members.append(PyValue(member));
-  return py::tuple(members);
+  column.texts = Packed(texts);
+  return column;
+}
+
+// What run() hands over, made without Python: the parameters and the summary as the JSON has
+// them, and every array.
+struct FormatArrays {
+  std::string name;
+  std::vector<std::pair<std::string_view, Column>> parts;  // kErrorParts, in order
+  Column values;
+};
+struct LabArrays {
+  Field parameters, summary;
+  size_t rows = 0;
+  Column truth, backward;
+  std::vector<std::pair<std::string_view, std::vector<uint8_t>>> marks;  // numpy bool: 0 or 1
+  std::vector<FormatArrays> formats;
+};
+
+// What truth() hands over.
+struct TruthArrays {
+  std::string function, x_used;
+  size_t rows = 0;
+  std::vector<double> values;
+  TextColumn texts;
+};
+
+// A complaint of the parameters' setters in Python's words: the lab names its options ("--x
+// needs a number with 0 < X <= 10000, not 'abc'"), the module its keywords ("x needs ...").
+// Every complaint that names an option names it first, and CheckTogether's about x ends
+// advising "a wider --arithmetic"; what the caller gave, quoted between, stays as given.
+std::string InKeywords(std::string complaint) {
+  if (complaint.starts_with("--")) complaint.erase(0, 2);
+  constexpr std::string_view kWider = "a wider --arithmetic";
+  if (complaint.ends_with(kWider)) {
+    complaint.replace(complaint.size() - kWider.size(), kWider.size(), "a wider arithmetic");
+  }
+  return complaint;
 }
 
 // The experiment's parameters as the command line's texts; the first complaint raises
-// ValueError with the command line's own message.
+// ValueError with the command line's own message, in the keywords' words.
 Experiment ExperimentOf(const std::string& function, const std::string& x,
                         const std::string& orders, const std::vector<std::string>& formats,
                         const std::string& arithmetic, const std::string& seeds) {
@@ -96,10 +165,10 @@ Experiment ExperimentOf(const std::string& function, const std::string& x,
        {SetFunction(experiment, function), SetX(experiment, x), SetOrders(experiment, orders),
         SetFormats(experiment, formats), SetArithmetic(experiment, arithmetic),
         SetSeeds(experiment, seeds)}) {
-    if (!complaint.empty()) throw py::value_error(complaint);
+    if (!complaint.empty()) throw py::value_error(InKeywords(complaint));
   }
   if (const std::string complaint = CheckTogether(experiment); !complaint.empty()) {
-    throw py::value_error(complaint);
+    throw py::value_error(InKeywords(complaint));
   }
   return experiment;
 }
@@ -126,57 +195,201 @@ class CLocaleScope {
   locale_t before_ = LC_GLOBAL_LOCALE;
 };
 
-py::dict RunLab(const std::string& function, const std::string& x, const std::string& orders,
-                const std::vector<std::string>& formats, const std::string& arithmetic,
-                const std::string& seeds) {
-  // The whole exponent range while the experiment is read and its numbers live, whatever
-  // range another user of MPFR in this thread left; the caller's own given back after. And the
-  // C locale's decimal point, whatever the caller's.
+// Runs `work` on a thread of its own, given a stop token, while this thread, the GIL released,
+// wakes every kSignalPoll to let Python's signal handlers run. When one raises (KeyboardInterrupt
+// at Ctrl-C), the work is asked to stop, waited for, and dropped, and the exception raised here.
+// The work must touch no Python object; its exceptions are raised here as they are. The thread
+// gives back what FLINT and Arb kept for it as it ends (ReleaseThreadCaches).
+template <class Result>
+Result Interruptible(std::function<Result(std::stop_token)> work) {
+  std::packaged_task<Result(std::stop_token)> task(std::move(work));
+  std::future<Result> result = task.get_future();
+  std::jthread worker([&task](std::stop_token stop) {
+    task(stop);
+    ReleaseThreadCaches();
+  });
+  for (;;) {
+    bool done = false;
+    {
+      py::gil_scoped_release unlocked;
+      done = result.wait_for(kSignalPoll) == std::future_status::ready;
+      if (done) worker.join();
+    }
+    if (done) return result.get();
+    if (PyErr_CheckSignals() != 0) {
+      worker.request_stop();
+      {
+        py::gil_scoped_release unlocked;
+        worker.join();
+      }
+      throw py::error_already_set();
+    }
+  }
+}
+
+// The whole of run() that needs no Python, on the worker thread: the experiment and every array.
+LabArrays ComputeLab(const std::string& function, const std::string& x, const std::string& orders,
+                     const std::vector<std::string>& formats, const std::string& arithmetic,
+                     const std::string& seeds, const std::stop_token& stop) {
+  // The whole exponent range while the experiment is read and its numbers live, and the C
+  // locale's decimal point: this thread's own, whatever the caller's thread has.
   WidestMpfrExponents widest;
   const CLocaleScope c_locale;
   const Experiment experiment = ExperimentOf(function, x, orders, formats, arithmetic, seeds);
   Outcome outcome;
-  bool ran = false;
-  {
-    py::gil_scoped_release unlocked;
-    ran = Run(experiment, outcome);
-  }
-  if (!ran) throw std::runtime_error(UnprovenTruthText(experiment));
-  const size_t rows = outcome.backward.size();
-  py::dict result;
-  result["parameters"] = PyValue(ParametersOf(experiment, outcome));
-  py::array_t<long long> m(static_cast<py::ssize_t>(rows));
-  for (size_t i = 0; i < rows; ++i) m.mutable_data()[i] = static_cast<long long>(i);
-  result["m"] = m;
-  result["truth"] = Column(rows, [&](size_t i) { return TruthText(outcome, i); });
+  if (!Run(experiment, outcome, stop)) throw std::runtime_error(UnprovenTruthText(experiment));
+  LabArrays arrays;
+  arrays.rows = outcome.backward.size();
+  arrays.parameters = ParametersOf(experiment, outcome);
+  arrays.truth = PrintedColumn(
+      arrays.rows, [&](size_t m) { return TruthText(outcome, m); }, stop);
   for (const RowMark& mark : kRowMarks) {
-    py::array_t<bool> flags(static_cast<py::ssize_t>(rows));
-    for (size_t i = 0; i < rows; ++i) flags.mutable_data()[i] = mark.of(outcome, i);
-    result[py::str(mark.name)] = flags;
+    std::vector<uint8_t> flags(arrays.rows);
+    for (size_t m = 0; m < arrays.rows; ++m) flags[m] = mark.of(outcome, m) ? 1 : 0;
+    arrays.marks.emplace_back(mark.name, std::move(flags));
   }
-  result[py::str(kBackward)] =
-      Column(rows, [&](size_t i) { return ErrorText(outcome.backward[i]); });
-  py::dict columns;
+  arrays.backward = PrintedColumn(
+      arrays.rows, [&](size_t m) { return ErrorText(outcome.backward[m]); }, stop);
   for (const SeedColumn& column : outcome.columns) {
-    py::dict parts;
+    FormatArrays& format = arrays.formats.emplace_back();
+    format.name = column.format->name;
     for (const ErrorPart& part : kErrorParts) {
-      parts[py::str(part.name)] = Column(rows, [&](size_t i) { return PartText(part, column, i); });
+      format.parts.emplace_back(
+          part.name, PrintedColumn(
+                         arrays.rows, [&](size_t m) { return PartText(part, column, m); }, stop));
     }
-    columns[py::str(column.format->name)] = parts;
+    format.values = ForwardColumn(outcome, column, arrays.rows, stop);
+  }
+  arrays.summary = SummaryOf(outcome);
+  return arrays;
+}
+
+// The whole of truth() that needs no Python, on the worker thread.
+TruthArrays ComputeTruth(const std::string& function, const std::string& x,
+                         const std::string& orders, const std::string& arithmetic,
+                         const std::stop_token& stop) {
+  WidestMpfrExponents widest;
+  const CLocaleScope c_locale;
+  const Experiment experiment =
+      ExperimentOf(function, x, orders, {std::string(kBinary64.name)}, arithmetic, "rounded");
+  Outcome outcome;
+  if (!RunTruth(experiment, outcome, stop)) {
+    throw std::runtime_error(UnprovenTruthText(experiment));
+  }
+  TruthArrays arrays;
+  arrays.function = experiment.function->letter;
+  arrays.x_used = XUsedDecimalText(outcome.x);
+  arrays.rows = outcome.truth.f.size();
+  std::vector<std::string> texts;
+  texts.reserve(arrays.rows);
+  arrays.values.reserve(arrays.rows);
+  for (size_t m = 0; m < arrays.rows; ++m) {
+    StopIfAsked(stop);
+    texts.push_back(TruthText(outcome, m));
+    // The ball's ends round alike to binary64 (RunTruth), so its midpoint rounds as f_m(x).
+    arrays.values.push_back(IeeeNumber(kBinary64, Mid(outcome.truth.f[m]).get()).ToDouble());
+  }
+  arrays.texts = Packed(texts);
+  return arrays;
+}
+
+// A one-dimensional numpy array over `data`, which it takes over without a copy: the array's
+// base owns it, and frees it with the array.
+template <class T>
+py::array Adopted(std::vector<T>&& data, const py::dtype& dtype, size_t rows) {
+  auto owned = std::make_unique<std::vector<T>>(std::move(data));
+  py::capsule base(owned.get(), [](void* vector) { delete static_cast<std::vector<T>*>(vector); });
+  void* start = owned.release()->data();
+  return py::array(dtype, {static_cast<py::ssize_t>(rows)}, {}, start, base);
+}
+
+py::array TextArray(TextColumn&& texts, size_t rows) {
+  return Adopted(std::move(texts.chars), py::dtype("U" + std::to_string(texts.width)), rows);
+}
+
+// (float64 values, str texts).
+py::tuple ColumnArrays(Column&& column, size_t rows) {
+  return py::make_tuple(Adopted(std::move(column.values), py::dtype::of<double>(), rows),
+                        TextArray(std::move(column.texts), rows));
+}
+
+// The orders 0 ... rows - 1, as int64.
+py::array Orders(size_t rows) {
+  std::vector<int64_t> m(rows);
+  for (size_t i = 0; i < rows; ++i) m[i] = static_cast<int64_t>(i);
+  return Adopted(std::move(m), py::dtype::of<int64_t>(), rows);
+}
+
+// The parameters or the summary as Python values: objects as dicts, arrays as tuples, null as
+// None, an integer as int, a number as its value (float64; NaN and infinity as they are).
+py::object PyValue(const Field& field) {
+  if (field.kind == Field::kString) return py::str(field.text);
+  if (field.kind == Field::kInteger) return py::int_(std::stol(field.text));
+  if (field.kind == Field::kNumber) return py::float_(field.value);
+  if (field.kind == Field::kBoolean) return py::bool_(field.text == "true");
+  if (field.kind == Field::kNull) return py::none();
+  if (field.kind == Field::kObject) {
+    py::dict dict;
+    for (const Field& member : field.members) dict[py::str(member.key)] = PyValue(member);
+    return dict;
+  }
+  py::list members;
+  for (const Field& member : field.members) members.append(PyValue(member));
+  return py::tuple(members);
+}
+
+py::dict RunLab(const std::string& function, const std::string& x, const std::string& orders,
+                const std::vector<std::string>& formats, const std::string& arithmetic,
+                const std::string& seeds) {
+  LabArrays arrays = Interruptible<LabArrays>([&](std::stop_token stop) {
+    return ComputeLab(function, x, orders, formats, arithmetic, seeds, stop);
+  });
+  const size_t rows = arrays.rows;
+  py::dict result;
+  result["parameters"] = PyValue(arrays.parameters);
+  result["m"] = Orders(rows);
+  result["truth"] = ColumnArrays(std::move(arrays.truth), rows);
+  for (auto& [name, flags] : arrays.marks) {
+    result[py::str(std::string(name))] = Adopted(std::move(flags), py::dtype::of<bool>(), rows);
+  }
+  result[py::str(std::string(kBackward))] = ColumnArrays(std::move(arrays.backward), rows);
+  py::dict columns;
+  for (FormatArrays& format : arrays.formats) {
+    py::dict parts;
+    for (auto& [name, column] : format.parts) {
+      parts[py::str(std::string(name))] = ColumnArrays(std::move(column), rows);
+    }
+    parts["values"] = ColumnArrays(std::move(format.values), rows);
+    columns[py::str(format.name)] = parts;
   }
   result["formats"] = columns;
-  result["summary"] = PyValue(SummaryOf(outcome));
+  result["summary"] = PyValue(arrays.summary);
   return result;
 }
 
-// Each value rounded once, correctly (to nearest, ties to even), into `format`, with its
-// subnormals and range, whatever MPFR exponent range the thread had: as float64, which holds every
-// value of the narrower formats exactly and is itself held exactly by the wider ones.
+py::dict TruthLab(const std::string& function, const std::string& x, const std::string& orders,
+                  const std::string& arithmetic) {
+  TruthArrays arrays = Interruptible<TruthArrays>(
+      [&](std::stop_token stop) { return ComputeTruth(function, x, orders, arithmetic, stop); });
+  const size_t rows = arrays.rows;
+  py::dict result;
+  result["function"] = arrays.function;
+  result["x_used"] = arrays.x_used;
+  result["m"] = Orders(rows);
+  result["values"] = Adopted(std::move(arrays.values), py::dtype::of<double>(), rows);
+  result["texts"] = TextArray(std::move(arrays.texts), rows);
+  return result;
+}
+
+// Each value rounded once, correctly (to nearest, ties to even), into the format named, with
+// its subnormals and range, whatever MPFR exponent range the thread had: as float64, which
+// holds every value of the narrower formats exactly and is itself held exactly by the wider
+// ones.
 py::array_t<double> RoundTo(
     const py::array_t<double, py::array::c_style | py::array::forcecast>& values,
-    const std::string& name) {
-  const IeeeFormat* format = FormatNamed(name);
-  if (format == nullptr) throw py::value_error(UnknownFormatText(Printable(name)));
+    const std::string& format_name) {
+  const IeeeFormat* format = FormatNamed(format_name);
+  if (format == nullptr) throw py::value_error(UnknownFormatText(Printable(format_name)));
   py::array_t<double> rounded(
       std::vector<py::ssize_t>(values.shape(), values.shape() + values.ndim()));
   const double* in = values.data();
@@ -198,10 +411,14 @@ py::array_t<double> RoundTo(
 PYBIND11_MODULE(_lab, module) {
   module.doc() = "The laboratory's C++ core; use the package bessel_recurrence.";
   module.attr("__version__") = std::string(kVersion);
-  py::list names;
-  for (const IeeeFormat* format : kIeeeFormats) names.append(format->name);
-  module.attr("FORMATS") = py::tuple(names);
+  py::list formats, functions;
+  for (const IeeeFormat* format : kIeeeFormats) formats.append(format->name);
+  for (const BesselFunction* function : kBesselFunctions) functions.append(function->letter);
+  module.attr("FORMATS") = py::tuple(formats);
+  module.attr("FUNCTIONS") = py::tuple(functions);
   module.def("run", &RunLab, py::arg("function"), py::arg("x"), py::arg("orders"),
              py::arg("formats"), py::arg("arithmetic"), py::arg("seeds"));
-  module.def("round_to", &RoundTo, py::arg("values"), py::arg("format"));
+  module.def("truth", &TruthLab, py::arg("function"), py::arg("x"), py::arg("orders"),
+             py::arg("arithmetic"));
+  module.def("round_to", &RoundTo, py::arg("values"), py::arg("format_name"));
 }

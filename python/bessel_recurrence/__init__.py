@@ -10,12 +10,19 @@ Every number is the one the command line prints, digit for digit, and proven: an
 7 significant digits, a bound with 3 (rounded up), the truth with 17. Each column comes twice:
 as float64, the printed decimal's nearest float64 (so ``0.0`` or ``inf`` where the value lies
 beyond float64's range, as it does at ``x=1e-200``), and as text, the printed decimal itself,
-which holds every value exactly, whatever its exponent (``"1.234567e-401"``).
+which holds every value exactly, whatever its exponent (``"1.234567e-401"``). The forward
+recurrence's own values come too, exactly (in hexadecimal) and as float64, and `truth` gives
+the true values alone, to check a recurrence of one's own against.
+
+A long experiment stops at Ctrl-C (KeyboardInterrupt) within a fraction of a second. While it
+runs, other Python threads run too: the C++ core holds no lock of Python's.
 
 Routine listings
 ----------------
 run
     The experiment, as a `Result`.
+truth
+    The true values f_m(x) alone, as a `Truth`.
 round_to
     float64 values rounded correctly into any of the formats.
 
@@ -27,33 +34,113 @@ Examples
 -27.28592
 >>> str(result.formats["binary64"].measured_text[10])
 '-2.728592e+01'
+>>> str(br.truth(x=1, orders=10, arithmetic="binary64").texts[10])
+'2.6306151236874532e-10'
 """
 
-from __future__ import annotations
+import dataclasses as _dataclasses
+import decimal as _decimal
+import numbers as _numbers
+import operator as _operator
+import typing as _typing
 
-import dataclasses
-import decimal
-import numbers
-import operator
-from typing import Any, Dict, Sequence, Union
-
-import numpy as np
-import numpy.typing as npt
+import numpy as _np
+import numpy.typing as _npt
 
 from . import _lab
 
-__all__ = ["FORMATS", "FUNCTIONS", "FormatColumns", "Result", "round_to", "run"]
+__all__ = [
+    "BackwardSummary",
+    "FORMATS",
+    "FUNCTIONS",
+    "FormatColumns",
+    "FormatSummary",
+    "Miller",
+    "Parameters",
+    "Result",
+    "Summary",
+    "Truth",
+    "XUsed",
+    "round_to",
+    "run",
+    "truth",
+]
 
 __version__: str = _lab.__version__
 
 #: The IEEE formats, narrowest first, by the names the command line takes.
-FORMATS: tuple = _lab.FORMATS
+FORMATS: _typing.Tuple[str, ...] = _lab.FORMATS
 
 #: The functions, by their letters: J, Y, I, K and the spherical j, y.
-FUNCTIONS: tuple = ("J", "Y", "I", "K", "j", "y")
+FUNCTIONS: _typing.Tuple[str, ...] = _lab.FUNCTIONS
+
+_Floats = _npt.NDArray[_np.float64]
+_Texts = _npt.NDArray[_np.str_]
 
 
-@dataclasses.dataclass(frozen=True, eq=False)
+class XUsed(_typing.TypedDict):
+    """x as the binary value computed with: rounded once into the arithmetic format."""
+
+    #: To as many significant digits as tell it apart in its format:
+    #: ``"1.0000000000000001e-01"`` for 0.1 in binary64.
+    decimal: str
+    #: Exactly: ``"0x1.999999999999ap-4"``.
+    hexadecimal: str
+
+
+class Miller(_typing.TypedDict):
+    """Where Miller's backward recurrence starts, and the rule that chose it."""
+
+    start: int
+    rule: str
+
+
+class Parameters(_typing.TypedDict):
+    """`Result.parameters`: the experiment, as the JSON output has it."""
+
+    function: str  #: one of `FUNCTIONS`
+    x: str  #: as given, the decimal text the command line would be given
+    x_used: XUsed
+    arithmetic: str
+    seeds: str  #: "rounded" or "series"
+    formats: _typing.Tuple[str, ...]
+    orders: int  #: M
+    #: None for a dominant function (Y, K, y), whose backward recurrence starts at M.
+    miller: _typing.Optional[Miller]
+
+
+class FormatSummary(_typing.TypedDict):
+    """What to take away from one seed format's column."""
+
+    #: The first order where |measured| >= 1; None if none up to M.
+    every_digit_lost_at: _typing.Optional[int]
+    #: log10 |e_M / e_(M-1)|, measured and as theory says; NaN where there is no step.
+    digits_lost_per_step: float
+    theory_digits_lost_per_step: float
+    #: The larger part at M; None where a part is not finite.
+    dominant: _typing.Optional[_typing.Literal["predicted", "rounding"]]
+
+
+class BackwardSummary(_typing.TypedDict):
+    """The backward recurrence's largest error in units in the last place, and its order
+    (None where no row counts: rows near a zero or below the range are left out)."""
+
+    largest_ulps: float
+    at: _typing.Optional[int]
+
+
+class Summary(_typing.TypedDict):
+    """`Result.summary`, as the JSON output has it (numbers not rounded to its 4 decimals)."""
+
+    formats: _typing.Dict[str, FormatSummary]
+    backward: BackwardSummary
+
+
+def _shortened(text: str, most: int = 24) -> str:
+    return text if len(text) <= most else text[: most - 3] + "..."
+
+
+@_dataclasses.dataclass(frozen=True, eq=False, repr=False)
 class FormatColumns:
     """One seed format's columns, one value per order m = 0 ... M.
 
@@ -68,27 +155,44 @@ class FormatColumns:
         The part the arithmetic's own roundings add: measured = predicted + rounding.
     rounding_bound : numpy.ndarray of float64
         The bound on that part known beforehand, rounded up to 3 digits.
+    values : numpy.ndarray of float64
+        The forward recurrence's computed values c_m themselves, in the arithmetic format,
+        from the seeds rounded to it (c_0, c_1): exact for binary16, bfloat16, binary32 and
+        binary64 arithmetic, rounded to nearest float64 for the wider ones.
     measured_text, predicted_text, rounding_text, rounding_bound_text : numpy.ndarray of str
-        The same, exactly as printed.
+        The errors exactly as printed.
+    values_text : numpy.ndarray of str
+        The computed values exactly, whatever the format, in hexadecimal as MPFR's ``%Ra``
+        writes it, the exponent a multiple of 4: ``"0x1.8p+0"`` (1.5),
+        ``"0xc.3e3fedebdc78p-4"`` (binary64's J_0(1), 0.765...), ``"-0x0p+0"``, ``"inf"``,
+        ``"nan"``. ``float.fromhex`` reads it, exactly for binary64 and the narrower formats.
     """
 
-    measured: np.ndarray
-    predicted: np.ndarray
-    rounding: np.ndarray
-    rounding_bound: np.ndarray
-    measured_text: np.ndarray
-    predicted_text: np.ndarray
-    rounding_text: np.ndarray
-    rounding_bound_text: np.ndarray
+    measured: _Floats
+    predicted: _Floats
+    rounding: _Floats
+    rounding_bound: _Floats
+    values: _Floats
+    measured_text: _Texts
+    predicted_text: _Texts
+    rounding_text: _Texts
+    rounding_bound_text: _Texts
+    values_text: _Texts
+
+    def __repr__(self) -> str:
+        last = len(self.measured) - 1
+        return (f"FormatColumns(m = 0 ... {last}; at m = {last}: measured "
+                f"{self.measured_text[last]}, predicted {self.predicted_text[last]}, rounding "
+                f"{self.rounding_text[last]})")
 
 
-@dataclasses.dataclass(frozen=True, eq=False)
+@_dataclasses.dataclass(frozen=True, eq=False, repr=False)
 class Result:
     """What `run` measured: the parameters, every column and mark of the table, the summary.
 
     Attributes
     ----------
-    parameters : dict
+    parameters : Parameters
         As the JSON output has them: ``function``, ``x`` (as given), ``x_used`` (the binary
         value computed with, ``{"decimal": ..., "hexadecimal": ...}``), ``arithmetic``,
         ``seeds``, ``formats`` (a tuple), ``orders`` (M) and ``miller`` (``{"start": N,
@@ -104,7 +208,7 @@ class Result:
         The backward recurrence's relative error.
     formats : dict of str to FormatColumns
         Each seed format's columns, in the order the formats were given.
-    summary : dict
+    summary : Summary
         As the JSON output has it: ``formats`` maps each seed format to
         ``every_digit_lost_at`` (int or None), ``digits_lost_per_step`` and
         ``theory_digits_lost_per_step`` (float, NaN where there is no step; not rounded to
@@ -112,20 +216,68 @@ class Result:
         ``backward`` holds ``largest_ulps`` and ``at`` (None where no row counts).
     """
 
-    parameters: Dict[str, Any]
-    m: np.ndarray
-    truth: np.ndarray
-    truth_text: np.ndarray
-    near_zero: np.ndarray
-    below_range: np.ndarray
-    overflowed: np.ndarray
-    backward: np.ndarray
-    backward_text: np.ndarray
-    formats: Dict[str, FormatColumns]
-    summary: Dict[str, Any]
+    parameters: Parameters
+    m: _npt.NDArray[_np.int64]
+    truth: _Floats
+    truth_text: _Texts
+    near_zero: _npt.NDArray[_np.bool_]
+    below_range: _npt.NDArray[_np.bool_]
+    overflowed: _npt.NDArray[_np.bool_]
+    backward: _Floats
+    backward_text: _Texts
+    formats: _typing.Dict[str, FormatColumns]
+    summary: Summary
+
+    def __repr__(self) -> str:
+        # The parameters, then where each format lost every digit: "J, x = 1, M = 10, ...;
+        # every digit lost at m = 6 (binary32), 10 (binary64), never (binary128)".
+        p = self.parameters
+        lost = ", ".join(
+            f"{'never' if said['every_digit_lost_at'] is None else said['every_digit_lost_at']}"
+            f" ({name})" for name, said in self.summary["formats"].items())
+        return (f"Result(function={p['function']!r}, x={_shortened(p['x'])!r}, "
+                f"orders={p['orders']}, arithmetic={p['arithmetic']!r}, seeds={p['seeds']!r}; "
+                f"every digit lost at m = {lost})")
 
 
-def _text(name: str, value: Any) -> bytes:
+@_dataclasses.dataclass(frozen=True, eq=False, repr=False)
+class Truth:
+    """What `truth` computed: f_m(x), m = 0 ... M, proven with Arb's ball arithmetic.
+
+    Attributes
+    ----------
+    function : str
+        One of `FUNCTIONS`.
+    x_used : str
+        x rounded once into the arithmetic format, the value f_m is computed at, in decimal
+        to as many digits as tell it apart there (as `Result.parameters` ``["x_used"]
+        ["decimal"]``).
+    m : numpy.ndarray of int64
+        The orders 0 ... M.
+    values : numpy.ndarray of float64
+        f_m(x) rounded once to the nearest float64 (0.0 or inf beyond float64's range). That
+        can differ in the last bit from the nearest float64 to ``texts``, a decimal rounding
+        of its own.
+    texts : numpy.ndarray of str
+        f_m(x) to 17 significant digits, correctly rounded, as the lab prints its truth
+        (`Result.truth_text`, for the same function, x, M and arithmetic).
+    """
+
+    function: str
+    x_used: str
+    m: _npt.NDArray[_np.int64]
+    values: _Floats
+    texts: _Texts
+
+    def __repr__(self) -> str:
+        return (f"Truth(function={self.function!r}, x_used={_shortened(self.x_used, 40)!r}, "
+                f"m = 0 ... {len(self.m) - 1})")
+
+
+_XValue = _typing.Union[str, int, float, _decimal.Decimal, _np.floating[_typing.Any]]
+
+
+def _text(name: str, value: object) -> bytes:
     # The bytes the command line would be given: a str's UTF-8, undecodable bytes carried as
     # the surrogates that Python gives them (as it does for its own command line).
     if not isinstance(value, str):
@@ -138,32 +290,48 @@ def _text(name: str, value: Any) -> bytes:
 
 def _whole_text(value: int) -> str:
     # Every digit, however many: Decimal, unlike str(), has no limit on the digits it writes.
-    return str(decimal.Decimal(value))
+    return str(_decimal.Decimal(value))
 
 
-def _x_text(x: Union[str, int, float, decimal.Decimal]) -> bytes:
-    if isinstance(x, (bool, np.bool_)):
+def _orders_text(orders: int) -> bytes:
+    if isinstance(orders, (bool, _np.bool_)):
+        raise TypeError("orders must be an int, not bool")
+    return _whole_text(_operator.index(orders)).encode()
+
+
+def _x_text(x: _XValue) -> bytes:
+    if isinstance(x, (bool, _np.bool_)):
         raise TypeError("x must be a number or a str, not bool")
     if isinstance(x, str):
         return _text("x", x)
-    if isinstance(x, numbers.Integral):
-        return _whole_text(operator.index(x)).encode()
-    if isinstance(x, decimal.Decimal):
+    if isinstance(x, _numbers.Integral):
+        return _whole_text(_operator.index(x)).encode()
+    if isinstance(x, _decimal.Decimal):
         return str(x).encode()
     if isinstance(x, float):
         # The shortest decimal that reads back as this float, as the command line would be
         # given it: 0.1 is the decimal 0.1, rounded once into the arithmetic format.
         return repr(float(x)).encode()
-    if isinstance(x, np.floating):
+    if isinstance(x, _np.floating):
         # The same for numpy's other floats, in their own precision (float32, longdouble).
-        return np.format_float_scientific(x, unique=True, trim="-").encode()
+        return _np.format_float_scientific(x, unique=True, trim="-").encode()
     raise TypeError(f"x must be a str, int, float or Decimal, not {type(x).__name__}")
 
 
+def _format_columns(parts: _typing.Dict[str, _typing.Tuple[_Floats, _Texts]]) -> FormatColumns:
+    return FormatColumns(
+        measured=parts["measured"][0], measured_text=parts["measured"][1],
+        predicted=parts["predicted"][0], predicted_text=parts["predicted"][1],
+        rounding=parts["rounding"][0], rounding_text=parts["rounding"][1],
+        rounding_bound=parts["rounding_bound"][0],
+        rounding_bound_text=parts["rounding_bound"][1],
+        values=parts["values"][0], values_text=parts["values"][1])
+
+
 def run(
-    x: Union[str, int, float, decimal.Decimal] = 1,
+    x: _XValue = 1,
     orders: int = 10,
-    formats: Union[str, Sequence[str]] = ("binary32", "binary64", "binary128"),
+    formats: _typing.Union[str, _typing.Sequence[str]] = ("binary32", "binary64", "binary128"),
     arithmetic: str = "binary128",
     seeds: str = "rounded",
     function: str = "J",
@@ -199,11 +367,14 @@ def run(
     Raises
     ------
     ValueError
-        A parameter out of its range, with the command line's own message.
+        A parameter out of its range, with the command line's own message, naming the
+        parameter as Python does (``x needs a number with 0 < X <= 10000, not 'abc'``).
     TypeError
         A parameter of the wrong type.
     RuntimeError
         The truth could not be computed to the digits printed.
+    KeyboardInterrupt
+        Ctrl-C, within a fraction of a second; nothing of the experiment is kept.
 
     Examples
     --------
@@ -211,9 +382,7 @@ def run(
     >>> r.summary["formats"]["binary64"]["every_digit_lost_at"]
     40
     """
-    if isinstance(orders, (bool, np.bool_)):
-        raise TypeError("orders must be an int, not bool")
-    orders_text = _whole_text(operator.index(orders)).encode()
+    orders_text = _orders_text(orders)
     if isinstance(formats, str):
         names = _text("formats", formats).split(b",")
     else:
@@ -226,13 +395,6 @@ def run(
         arithmetic=_text("arithmetic", arithmetic),
         seeds=_text("seeds", seeds),
     )
-    columns = {}
-    for name, parts in raw["formats"].items():
-        fields = {}
-        for part, (values, texts) in parts.items():
-            fields[part] = values
-            fields[part + "_text"] = texts
-        columns[name] = FormatColumns(**fields)
     return Result(
         parameters=raw["parameters"],
         m=raw["m"],
@@ -243,12 +405,59 @@ def run(
         overflowed=raw["overflowed"],
         backward=raw["backward"][0],
         backward_text=raw["backward"][1],
-        formats=columns,
+        formats={name: _format_columns(parts) for name, parts in raw["formats"].items()},
         summary=raw["summary"],
     )
 
 
-def round_to(values: npt.ArrayLike, format: str) -> Union[np.ndarray, np.float64]:
+def truth(
+    x: _XValue = 1,
+    orders: int = 10,
+    arithmetic: str = "binary128",
+    function: str = "J",
+) -> Truth:
+    """The true values f_m(x), m = 0 ... M, at x rounded once into the arithmetic format.
+
+    The values `run` measures against, without the experiment: to check a recurrence of
+    one's own. A numpy loop in float64 with x as a float64 computes at the x of
+    ``arithmetic="binary64"``.
+
+    Parameters
+    ----------
+    x, orders, function
+        As for `run`.
+    arithmetic : str, default "binary128"
+        The format x is rounded into, once; f_m is computed exactly at that value.
+
+    Returns
+    -------
+    Truth
+
+    Raises
+    ------
+    ValueError, TypeError, RuntimeError, KeyboardInterrupt
+        As for `run`.
+
+    Examples
+    --------
+    >>> t = truth(x=0.1, orders=2, arithmetic="binary32")
+    >>> t.x_used
+    '1.00000001e-01'
+    >>> [str(text) for text in t.texts]
+    ['9.9750156199162732e-01', '4.9937526778508029e-02', '1.2489586959907630e-03']
+    """
+    raw = _lab.truth(
+        function=_text("function", function),
+        x=_x_text(x),
+        orders=_orders_text(orders),
+        arithmetic=_text("arithmetic", arithmetic),
+    )
+    return Truth(function=raw["function"], x_used=raw["x_used"], m=raw["m"],
+                 values=raw["values"], texts=raw["texts"])
+
+
+def round_to(values: _npt.ArrayLike,
+             format_name: str) -> _typing.Union[_Floats, _np.float64]:
     """Round float64 values correctly into an IEEE format.
 
     Each value is rounded once, to nearest with ties to even, with the format's subnormals,
@@ -259,7 +468,7 @@ def round_to(values: npt.ArrayLike, format: str) -> Union[np.ndarray, np.float64
     ----------
     values : array_like
         Converted to float64 first.
-    format : str
+    format_name : str
         One of `FORMATS`.
 
     Returns
@@ -279,6 +488,12 @@ def round_to(values: npt.ArrayLike, format: str) -> Union[np.ndarray, np.float64
     >>> round_to([0.1, 65520.0], "binary16")
     array([0.09997559,        inf])
     """
-    array = np.asarray(values, dtype=np.float64)
-    rounded = _lab.round_to(array, _text("format", format))
-    return rounded[()] if array.ndim == 0 else rounded
+    array = _np.asarray(values, dtype=_np.float64)
+    rounded = _lab.round_to(array, _text("format_name", format_name))
+    return _np.float64(rounded[()]) if array.ndim == 0 else rounded
+
+
+def __dir__() -> _typing.List[str]:
+    """What dir() and tab completion offer: the names of `__all__`, and the dunder names."""
+    return sorted([*__all__, *(name for name in globals()
+                               if name.startswith("__") and name.endswith("__"))])
