@@ -88,9 +88,10 @@ bool Heavy(const Experiment& experiment) {
   return experiment.orders > kHeavyOrders;
 }
 
-ApiAnswer RunApi(const Experiment& experiment, ApiOutput output, ApiAnswer* summary) {
+ApiAnswer RunApi(const Experiment& experiment, ApiOutput output, ApiAnswer* summary,
+                 const std::stop_token& stop) {
   Outcome outcome;
-  if (!Run(experiment, outcome)) return ErrorAnswer(500, UnprovenTruthText(experiment));
+  if (!Run(experiment, outcome, stop)) return ErrorAnswer(500, UnprovenTruthText(experiment));
   const ApiAnswer summary_answer = {
       200, "text/plain; charset=utf-8",
       std::make_shared<std::string>(SummaryText(outcome, kSummaryWidth).substr(1))};

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <stop_token>
 #include <string>
 #include <string_view>
 
@@ -35,7 +36,9 @@ struct ApiAnswer {
 // The lab's output for a valid experiment, or 500 with the lab's own message when the truth
 // could not be proven; the summary at the table's default width, 80 columns. With `summary`,
 // the summary of the same run as well (a page asks for it next), unless the run failed.
-ApiAnswer RunApi(const Experiment& experiment, ApiOutput output, ApiAnswer* summary = nullptr);
+// Throws Stopped once `stop` is asked for (an answer no longer wanted).
+ApiAnswer RunApi(const Experiment& experiment, ApiOutput output, ApiAnswer* summary = nullptr,
+                 const std::stop_token& stop = {});
 
 // {"error": "<complaint>"}, with `status`.
 ApiAnswer ErrorAnswer(int status, std::string_view complaint);

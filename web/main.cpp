@@ -49,8 +49,8 @@ Bounds: a request's line and headers 8 KiB (431 beyond); a request read within 1
 the connection's start or of the last answer; an answer written within 60 s; 512
 connections. Experiments of up to 2000 orders run on one worker per processor behind a
 queue of 64, larger ones on one worker at a lower priority behind a queue of 2; a full
-queue, or an answer not computed within 30 s, is answered 503 with Retry-After. Nothing
-is written to disk.
+queue, or an answer not computed within 30 s (its computation is then stopped), is
+answered 503 with Retry-After. Nothing is written to disk.
 
 Exit status:
   0   stopped by SIGINT or SIGTERM

@@ -19,6 +19,7 @@
 #include "cli/messages.hpp"
 #include "cli/version.hpp"
 #include "experiment/settings.hpp"
+#include "numeric/stop.hpp"
 #include "web/api.hpp"
 #include "web/assets.hpp"
 #include "web/compute_lane.hpp"
@@ -145,6 +146,7 @@ class Session : public std::enable_shared_from_this<Session> {
   std::shared_ptr<const std::string> body_;  // held while it is written
   http::response<http::span_body<const char>> response_;
   std::shared_ptr<asio::steady_timer> compute_timer_;
+  std::shared_ptr<std::stop_source> compute_stop_;
 };
 
 class Server {
@@ -343,14 +345,18 @@ void Session::AnswerApi(const http::request<http::empty_body>& request, std::str
     return Send(http::status::ok, cached->content_type, cached->body, etag, kCacheable);
   }
   auto timer = std::make_shared<asio::steady_timer>(server_.io());
+  // Asked once the answer is no longer wanted: its time is up, or the server ends.
+  auto stop = std::make_shared<std::stop_source>();
   // Runs on a worker; the session goes back to the network's thread with the answer, and is
   // touched nowhere else (what the job holds is moved along, never dropped on the worker).
   auto job = [self = shared_from_this(), experiment, output, key, etag, timer,
-              deadline = Clock::now() + kComputeTimeout]() mutable {
+              token = stop->get_token()]() mutable {
     std::shared_ptr<ApiAnswer> answer, summary;
-    if (Clock::now() <= deadline) {
+    try {
       summary = std::make_shared<ApiAnswer>();
-      answer = std::make_shared<ApiAnswer>(RunApi(experiment, output, summary.get()));
+      answer = std::make_shared<ApiAnswer>(RunApi(experiment, output, summary.get(), token));
+    } catch (const Stopped&) {
+      answer.reset();  // answered with 503 already, or the server ends
     }
     asio::io_context& io = self->server_.io();
     asio::post(io, [self = std::move(self), answer = std::move(answer),
@@ -368,6 +374,7 @@ void Session::AnswerApi(const http::request<http::empty_body>& request, std::str
     });
   };
   compute_timer_ = timer;
+  compute_stop_ = stop;
   if (server_.held_bytes() > kMaxHeldBytes || !server_.LaneFor(experiment).TryPost(job)) {
     compute_timer_.reset();
     return SendBusy("the server is busy");
@@ -377,6 +384,7 @@ void Session::AnswerApi(const http::request<http::empty_body>& request, std::str
       [self = shared_from_this(), timer = compute_timer_](beast::error_code error) {
         if (error || self->compute_timer_ != timer) return;
         self->compute_timer_.reset();
+        self->compute_stop_->request_stop();  // the worker is free for the next
         self->SendBusy("the experiment took too long (ask for fewer orders)");
       });
 }
