@@ -114,7 +114,7 @@ bool Overflowed(const Outcome& outcome, size_t m);
 // `experiment` must be valid (ReadX finds its x_text kValid in its arithmetic format;
 // 1 <= orders <= 100000). Throws Stopped once `stop` is asked for, polled at every order of
 // every loop over the orders (the truth's, the recurrences', the measurements'): `outcome` is
-// then incomplete. The lab and the web server pass none.
+// then incomplete. The lab passes none; the web server stops an answer past its time.
 bool Run(const Experiment& experiment, Outcome& outcome, const std::stop_token& stop = {});
 
 // The truth alone, as Run computes it for the same function, x, M and arithmetic: f_m(x),
