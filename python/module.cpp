@@ -84,20 +84,34 @@ struct Column {
   TextColumn texts;
 };
 
-// A printed column: the texts, and as float64 their nearest values. `stop` is polled a row.
-Column PrintedColumn(size_t rows, const std::function<std::string(size_t)>& text_of,
-                     const std::stop_token& stop) {
+// A column row by row, each row's text and float64 from `row`, in order; `stop` is polled a row.
+Column ColumnOf(size_t rows, const std::function<std::pair<std::string, double>(size_t)>& row,
+                const std::stop_token& stop) {
   std::vector<std::string> texts;
   texts.reserve(rows);
   Column column;
   column.values.reserve(rows);
   for (size_t m = 0; m < rows; ++m) {
     StopIfAsked(stop);
-    texts.push_back(text_of(m));
-    column.values.push_back(NearestDouble(texts.back()));
+    auto [text, value] = row(m);
+    texts.push_back(std::move(text));
+    column.values.push_back(value);
   }
   column.texts = Packed(texts);
   return column;
+}
+
+// A printed column: the texts, and as float64 their nearest values.
+Column PrintedColumn(size_t rows, const std::function<std::string(size_t)>& text_of,
+                     const std::stop_token& stop) {
+  return ColumnOf(
+      rows,
+      [&](size_t m) {
+        std::string text = text_of(m);
+        const double value = NearestDouble(text);
+        return std::pair{std::move(text), value};
+      },
+      stop);
 }
 
 // A seed format's forward values, computed again as Run computed them: exactly in hexadecimal,
@@ -105,18 +119,13 @@ Column PrintedColumn(size_t rows, const std::function<std::string(size_t)>& text
 Column ForwardColumn(const Outcome& outcome, const SeedColumn& seeds, size_t rows,
                      const std::stop_token& stop) {
   ForwardRecurrence forward(*outcome.truth.function, outcome.x, seeds);
-  std::vector<std::string> texts;
-  texts.reserve(rows);
-  Column column;
-  column.values.reserve(rows);
-  for (size_t m = 0; m < rows; ++m) {
-    StopIfAsked(stop);
-    const IeeeNumber& c = forward.Next();
-    texts.push_back(HexadecimalText(c));
-    column.values.push_back(c.ToDouble());
-  }
-  column.texts = Packed(texts);
-  return column;
+  return ColumnOf(
+      rows,
+      [&](size_t) {
+        const IeeeNumber& c = forward.Next();
+        return std::pair{HexadecimalText(c), c.ToDouble()};
+      },
+      stop);
 }
 
 // What run() hands over, made without Python: the parameters and the summary as the JSON has

@@ -75,10 +75,15 @@ void EndForLackOfMemory() {
   _exit(1);
 }
 
+// Whether the address is every address of this machine.
+bool Wildcard(const std::string& host) {
+  return host == "0.0.0.0" || host == "::";
+}
+
 // What to open: for a wildcard address, this machine's name, which the class can reach.
 std::string UrlFor(const std::string& host, unsigned short port) {
   std::string shown = host;
-  if (host == "0.0.0.0" || host == "::") {
+  if (Wildcard(host)) {
     char name[256] = {};
     shown = gethostname(name, sizeof name - 1) == 0 && name[0] != '\0' ? name : "localhost";
   } else if (host.find(':') != std::string::npos) {
@@ -120,10 +125,10 @@ int Main(int argc, char* argv[]) {
   const int status = Serve(
       address,
       [&](const std::string& host, unsigned short port) {
-        const bool wildcard = host == "0.0.0.0" || host == "::";
         Print(std::string(kProgram) + ": serving the laboratory at " + UrlFor(host, port) +
-              (wildcard ? " (port " + std::to_string(port) + " on every address of this machine)"
-                        : "") +
+              (Wildcard(host)
+                   ? " (port " + std::to_string(port) + " on every address of this machine)"
+                   : "") +
               "\nOpen that address in a web browser; Ctrl-C or SIGTERM stops the "
               "server.\n");
       },

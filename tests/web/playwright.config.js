@@ -11,7 +11,7 @@ const { defineConfig } = require('@playwright/test');
 
 module.exports = defineConfig({
   testDir: __dirname,
-  testMatch: /.*\.spec\.js$/,
+  testMatch: /.*\.test\.js$/,
   outputDir: process.env.BESSEL_WEB_TEST_OUTPUT || path.join(os.tmpdir(), 'bessel-recurrence-web-tests'),
   fullyParallel: true,
   forbidOnly: !!process.env.CI,
