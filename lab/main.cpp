@@ -1,5 +1,6 @@
 // Entry point of bessel-recurrence-lab: the options, the experiment, and its table, CSV or
 // picture.
+#include <iterator>
 #include <string>
 #include <string_view>
 
@@ -106,6 +107,11 @@ constexpr option kOptions[] = {
     {nullptr, 0, nullptr, 0},
 };
 
+// The setters of the options kFunction ... kSeeds, in the order of their codes.
+constexpr std::string (*kSetters[])(Experiment&, std::string_view) = {
+    SetFunction, SetX, SetOrders, SetFormats, SetArithmetic, SetSeeds};
+static_assert(std::size(kSetters) == kSeeds - kFunction + 1);
+
 // PREFIX's last part, the outputs' base name: "" when PREFIX names a directory ("out/", ".",
 // "a/..").
 std::string PlotBase(const std::string& prefix) {
@@ -117,16 +123,6 @@ std::string PlotBase(const std::string& prefix) {
 std::string PlotDirectory(const std::string& prefix) {
   const size_t slash = prefix.find_last_of('/');
   return slash == std::string::npos ? "." : prefix.substr(0, slash + 1);
-}
-
-// PREFIX.dat, .svg and .png in the open directory, each written exclusively and renamed into
-// place; the name is only ever a name, never part of gnuplot's script.
-int WritePlot(int dir, const std::string& base, const Outcome& outcome) {
-  const WriteOutcome written = WriteDataAndPictures(
-      dir, base, PlotData(outcome),
-      [&](const std::string& terminal) { return PlotScript(outcome, terminal); });
-  if (written.status == kExitSuccess) return kExitSuccess;
-  return Failure(kProgram, written.status, written.complaint);
 }
 
 // The program itself; main guards it.
@@ -153,31 +149,22 @@ int Main(int argc, char* argv[]) {
         Print(VersionText(kProgram));
         return Finished(kProgram, kExitSuccess);
       case kFunction:
-        complaint = SetFunction(experiment, value);
-        break;
       case kX:
-        complaint = SetX(experiment, value);
-        break;
       case kOrders:
-        complaint = SetOrders(experiment, value);
-        break;
       case kFormats:
-        complaint = SetFormats(experiment, std::string_view(value));
-        break;
       case kArithmetic:
-        complaint = SetArithmetic(experiment, value);
-        break;
       case kSeeds:
-        complaint = SetSeeds(experiment, value);
+        complaint = kSetters[option.code - kFunction](experiment, value);
         break;
       case kCsv:
-      case kJson:
-        if (output != Output::kTable &&
-            output != (option.code == kCsv ? Output::kCsv : Output::kJson)) {
+      case kJson: {
+        const Output chosen = option.code == kCsv ? Output::kCsv : Output::kJson;
+        if (output != Output::kTable && output != chosen) {
           return UsageError(kProgram, "--csv and --json exclude each other");
         }
-        output = option.code == kCsv ? Output::kCsv : Output::kJson;
+        output = chosen;
         break;
+      }
       case kWidth:
         if (!ReadWhole(value, kMaxWidth, width)) {
           return UsageError(kProgram, "--width needs a whole number from 1 to 100000, not '" +
@@ -218,14 +205,17 @@ int Main(int argc, char* argv[]) {
     return Failure(kProgram, kExitFailure, UnprovenTruthText(experiment));
   }
   // Written as it is formatted, a piece at a time.
-  const TextSink print = [](std::string_view piece) { return Print(piece); };
-  const bool printed = output == Output::kCsv ? WriteCsv(outcome, print)
+  const bool printed = output == Output::kCsv ? WriteCsv(outcome, Print)
                        : output == Output::kJson
-                           ? WriteJson(experiment, outcome, print)
-                           : WriteTable(experiment, outcome, static_cast<int>(width), print);
+                           ? WriteJson(experiment, outcome, Print)
+                           : WriteTable(experiment, outcome, static_cast<int>(width), Print);
   if (!printed) return Finished(kProgram, kExitFailure);
   if (plot_prefix.empty()) return kExitSuccess;
-  return WritePlot(plot_directory, PlotBase(plot_prefix), outcome);
+  // PREFIX.dat, .svg and .png in the open directory, each written exclusively and renamed into
+  // place; the name is only ever a name, never part of gnuplot's script.
+  return WriteDataAndPictures(
+      kProgram, plot_directory, PlotBase(plot_prefix), PlotData(outcome),
+      [&](const std::string& terminal) { return PlotScript(outcome, terminal); });
 }
 
 }  // namespace

@@ -60,10 +60,6 @@ std::vector<char*> GnuplotEnvironment() {
   return kept;
 }
 
-}  // namespace
-
-namespace {
-
 // gnuplot started on the script in `input`, writing to `output`, as the running helper: its
 // process id, or 0 with posix_spawnp's error in `error`. Started and made the running helper
 // with the ending signals held, so that an ending never misses it; gnuplot itself starts with
@@ -126,22 +122,16 @@ std::string AwaitGnuplot(pid_t pid, Drawn& drawn) {
 // What gnuplot wrote into `output`, at most kMaxPictureBytes, or why there is nothing.
 std::string ReadPicture(FILE* output, std::string& picture) {
   errno = 0;
-  if (std::fseek(output, 0, SEEK_END) != 0) {
-    return InTemporaryDirectory("cannot read gnuplot's picture");
-  }
-  const long size = std::ftell(output);
+  const long size = std::fseek(output, 0, SEEK_END) == 0 ? std::ftell(output) : -1;
   if (size > kMaxPictureBytes) {
     return "gnuplot's picture is larger than " + std::to_string(kMaxPictureBytes >> 20) +
            " MiB; ask for fewer orders or formats";
   }
-  if (size < 0 || std::fseek(output, 0, SEEK_SET) != 0) {
-    return InTemporaryDirectory("cannot read gnuplot's picture");
+  if (size >= 0 && std::fseek(output, 0, SEEK_SET) == 0) {
+    picture.resize(static_cast<size_t>(size));
+    if (std::fread(picture.data(), 1, picture.size(), output) == picture.size()) return "";
   }
-  picture.resize(static_cast<size_t>(size));
-  if (std::fread(picture.data(), 1, picture.size(), output) != picture.size()) {
-    return InTemporaryDirectory("cannot read gnuplot's picture");
-  }
-  return "";
+  return InTemporaryDirectory("cannot read gnuplot's picture");
 }
 
 }  // namespace
@@ -202,6 +192,5 @@ Pictures DrawPictures(const PlotScriptFor& script) {
   GnuplotRun png = RunGnuplot(script(kPngTerminal));
   if (png.drawn != Drawn::kDone) return failed(png.drawn, std::move(png.failure));
   if (!CompletePng(png.output)) return failed(Drawn::kGnuplotFailed, "the PNG" + incomplete);
-  pictures = {Drawn::kDone, std::move(svg.output), std::move(png.output), ""};
-  return pictures;
+  return {Drawn::kDone, std::move(svg.output), std::move(png.output), ""};
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "picture/gnuplot.hpp"
 
@@ -12,12 +13,9 @@ std::string UnreplaceableOutputs(int directory_fd, const std::string& base);
 
 // Writes BASE.dat (`data`), then BASE.svg and BASE.png drawn from `script`, into the open
 // directory, each written exclusively and renamed into place; first refuses all three unless
-// each may be replaced (UnreplaceableOutputs). The status to end with, and but
-// for kExitSuccess the one line to show (names shown Printable): kExitFailure (nothing or only
-// the data written), kExitNoPicture (gnuplot missing or failing; the data written).
-struct WriteOutcome {
-  int status;
-  std::string complaint;
-};
-WriteOutcome WriteDataAndPictures(int directory_fd, const std::string& base,
-                                  const std::string& data, const PlotScriptFor& script);
+// each may be replaced (UnreplaceableOutputs). The status to end with: kExitSuccess, or, after
+// the one line "PROGRAM: COMPLAINT" on standard error (names shown Printable), kExitFailure
+// (nothing or only the data written) or kExitNoPicture (gnuplot missing or failing; the data
+// written).
+int WriteDataAndPictures(std::string_view program, int directory_fd, const std::string& base,
+                         const std::string& data, const PlotScriptFor& script);

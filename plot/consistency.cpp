@@ -3,7 +3,6 @@
 
 #include <mpfr.h>
 
-#include <algorithm>
 #include <cstdlib>
 
 #include "numeric/bessel_truth.hpp"
@@ -67,15 +66,12 @@ std::optional<Interval> RelativeDifference(const Interval& r, const Interval& s)
 Interval PrintedSingle(const std::string& text) {
   Interval interval = Printed(text);
   MpfrNumber slack(kBits);
-  for (MpfrNumber* bound : {&interval.low, &interval.high}) {
-    mpfr_mul_2si(slack.get(), bound->get(), -22, MPFR_RNDU);
-    mpfr_abs(slack.get(), slack.get(), MPFR_RNDU);
-    if (bound == &interval.low) {
-      mpfr_sub(bound->get(), bound->get(), slack.get(), MPFR_RNDD);
-    } else {
-      mpfr_add(bound->get(), bound->get(), slack.get(), MPFR_RNDU);
-    }
-  }
+  mpfr_mul_2si(slack.get(), interval.low.get(), -22, MPFR_RNDU);
+  mpfr_abs(slack.get(), slack.get(), MPFR_RNDU);
+  mpfr_sub(interval.low.get(), interval.low.get(), slack.get(), MPFR_RNDD);
+  mpfr_mul_2si(slack.get(), interval.high.get(), -22, MPFR_RNDU);
+  mpfr_abs(slack.get(), slack.get(), MPFR_RNDU);
+  mpfr_add(interval.high.get(), interval.high.get(), slack.get(), MPFR_RNDU);
   return interval;
 }
 

@@ -24,10 +24,10 @@ std::string Quoted(const std::string& text) {
   return quoted + "'";
 }
 
-// The script for one picture; `terminal` is a gnuplot terminal with its options. The numbers
-// travel inside the script, as a data block, so gnuplot reads no file.
 }  // namespace
 
+// The script for one picture; `terminal` is a gnuplot terminal with its options. The numbers
+// travel inside the script, as a data block, so gnuplot reads no file.
 std::string SeriesScript(const AllSeries& series, const std::string& terminal) {
   std::ostringstream script;
   script << "$errors << EOD\n" << DataText(series) << "EOD\n";

@@ -1,7 +1,7 @@
 // Entry point of bessel-recurrence-plot: the three result files of a run, read back, as one
 // picture of measured and predicted error growth.
+#include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -108,26 +108,23 @@ int Main(int argc, char* argv[]) {
   AllSeries series;
   for (int32_t file = 1; file <= kResultFiles; ++file) {
     const size_t i = static_cast<size_t>(file - 1);
+    const std::string name = ResultFileName(file);
     std::optional<ReadFailure> failure;
-    const ResultTable table =
-        ReadResultTable(dir, ResultFileName(file), SignificantDigits[i], failure);
+    const ResultTable table = ReadResultTable(dir, name, SignificantDigits[i], failure);
     if (failure) return Failure(kProgram, kExitFailure, failure->Text());
     const RecurrenceTable& seeded = RecurrenceTableOf(file);
-    failure = Disagreement(table, ResultFileName(file), seeded);
+    failure = Disagreement(table, name, seeded);
     if (failure) return Failure(kProgram, kExitFailure, failure->Text());
     const auto predicted = PredictedAtOne(seeded[0], seeded[1]);
     if (!predicted) return Failure(kProgram, kExitFailure, "the prediction could not be computed");
     series[i] = {Label(file), {}, *predicted};
-    for (size_t row = 0; row < table.relative_error.size(); ++row) {
-      series[i].measured[row] = std::abs(table.relative_error[row]);
-    }
+    std::ranges::transform(table.relative_error, series[i].measured.begin(),
+                           [](double error) { return std::abs(error); });
   }
 
-  const WriteOutcome outcome = WriteDataAndPictures(
-      dir, kOutputs, DataText(series),
+  return WriteDataAndPictures(
+      kProgram, dir, kOutputs, DataText(series),
       [&](const std::string& terminal) { return SeriesScript(series, terminal); });
-  if (outcome.status == kExitSuccess) return kExitSuccess;
-  return Failure(kProgram, outcome.status, outcome.complaint);
 }
 
 }  // namespace

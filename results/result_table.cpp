@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -37,9 +38,7 @@ std::optional<std::string> Number(std::string text) {
   if ((!lettered && exponent.size() != 4) || (signed_digits[0] != '+' && signed_digits[0] != '-')) {
     return std::nullopt;
   }
-  for (size_t i = 1; i < signed_digits.size(); ++i) {
-    if (!IsDigit(signed_digits[i])) return std::nullopt;
-  }
+  if (!std::all_of(signed_digits.begin() + 1, signed_digits.end(), IsDigit)) return std::nullopt;
   text = text.substr(0, at) + "E" + signed_digits;
   errno = 0;
   const double value = std::strtod(text.c_str(), nullptr);
@@ -49,10 +48,7 @@ std::optional<std::string> Number(std::string text) {
 
 // A small non-negative integer: at most four digits.
 std::optional<long> Integer(const std::string& text) {
-  if (text.empty() || text.size() > 4) return std::nullopt;
-  for (const char c : text) {
-    if (!IsDigit(c)) return std::nullopt;
-  }
+  if (text.empty() || text.size() > 4 || !std::ranges::all_of(text, IsDigit)) return std::nullopt;
   return std::strtol(text.c_str(), nullptr, 10);
 }
 
@@ -63,11 +59,12 @@ std::vector<std::string> Words(const std::string& line) {
   return words;
 }
 
+// The headings one blank apart: "m Functia Bessel Jm(1)".
 template <size_t N>
-std::vector<std::string> WordsOf(const std::array<const char*, N>& headings) {
+std::string Joined(const std::array<const char*, N>& headings) {
   std::string line;
-  for (const char* heading : headings) line += std::string(heading) + " ";
-  return Words(line);
+  for (const char* heading : headings) line += (line.empty() ? "" : " ") + std::string(heading);
+  return line;
 }
 
 // What a file that exists but is not a regular one is.
@@ -108,10 +105,13 @@ Contents ReadBounded(int directory_fd, const std::string& name) {
   }
   const std::string too_large = "is larger than a result file can be (at most " +
                                 std::to_string(kMaxResultFileBytes) + " bytes)";
+  const auto unreadable = [] {
+    return Refusal{0, std::string("cannot be read: ") + std::strerror(errno), ""};
+  };
   std::string& bytes = contents.bytes;
   struct stat status;
   if (fstat(fd, &status) != 0) {
-    contents.refusal = Refusal{0, std::string("cannot be read: ") + std::strerror(errno), ""};
+    contents.refusal = unreadable();
   } else if (!S_ISREG(status.st_mode)) {
     contents.refusal =
         Refusal{0,
@@ -123,16 +123,12 @@ Contents ReadBounded(int directory_fd, const std::string& name) {
   } else {
     bytes.resize(kMaxResultFileBytes + 1);
     size_t got = 0;
-    for (ssize_t n; got < bytes.size(); got += static_cast<size_t>(n)) {
-      n = read(fd, bytes.data() + got, bytes.size() - got);
-      if (n < 0 && errno == EINTR) {
-        n = 0;
-      } else if (n < 0) {
-        contents.refusal = Refusal{0, std::string("cannot be read: ") + std::strerror(errno), ""};
-        break;
-      } else if (n == 0) {
-        break;
-      }
+    while (got < bytes.size()) {
+      const ssize_t n = read(fd, bytes.data() + got, bytes.size() - got);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) contents.refusal = unreadable();
+      if (n <= 0) break;
+      got += static_cast<size_t>(n);
     }
     bytes.resize(got);
     if (got > kMaxResultFileBytes) contents.refusal = Refusal{0, too_large};
@@ -258,12 +254,10 @@ std::optional<Refusal> DigitsLineRefusal(const std::string& text, int number, in
 // Line `number`, a heading line of kind `kind`: its headings' words, however spaced; else the
 // refusal.
 std::optional<Refusal> HeadingsRefusal(const std::string& text, int number, LineKind kind) {
-  const std::vector<std::string> headings =
-      kind == LineKind::kColumnHeading ? WordsOf(kColumnHeadings) : WordsOf(kRecurrenceHeadings);
-  if (Words(text) == headings) return std::nullopt;
-  std::string joined;
-  for (const std::string& word : headings) joined += (joined.empty() ? "" : " ") + word;
-  return Refusal{number, "expected the column headings '" + joined + "'"};
+  const std::string headings =
+      kind == LineKind::kColumnHeading ? Joined(kColumnHeadings) : Joined(kRecurrenceHeadings);
+  if (Words(text) == Words(headings)) return std::nullopt;
+  return Refusal{number, "expected the column headings '" + headings + "'"};
 }
 
 }  // namespace

@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <climits>
 #include <csignal>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,10 +37,6 @@ Severe OpenFailureFor(int error) {
     default:  // EISDIR, EMFILE, ENFILE, ETXTBSY, EBUSY, ENOSPC, EIO, ...
       return Severe::kOpenFailure;
   }
-}
-
-bool Refused(int error) {
-  return error == EACCES || error == EPERM || error == EROFS;
 }
 
 // A directory where anyone may create files and only a file's owner (or the directory's) may
@@ -97,7 +92,6 @@ int Fail(int error) {
   return -1;
 }
 
-// Closes `fd` and fails with `error`.
 int FailClosing(int fd, int error) {
   close(fd);
   return Fail(error);
@@ -118,7 +112,8 @@ void PutInFront(std::vector<std::string>& pending, std::string_view path) {
 // nothing checked can change before it is used. A link's target takes the link's place when
 // the link is trusted in its directory, and the file opened at the end must be trusted in its
 // own; it is opened without waiting (a FIFO without a writer), and only then made to wait
-// again. A refusal fails with EACCES.
+// again. A refusal fails with EACCES. The file is kept off descriptors 0 to 2, so that a
+// process started with standard output closed never sends its console records into it.
 int OpenHopByHop(const std::string& path, int flags) {
   std::vector<std::string> pending;  // the names still to look up, the next one last
   PutInFront(pending, path);
@@ -171,38 +166,20 @@ int OpenHopByHop(const std::string& path, int flags) {
       if ((flags & O_NONBLOCK) == 0 && fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
         return FailClosing(fd, errno);
       }
-      return fd;
+      return AboveStandardStreams(fd);
     }
     if (!S_ISDIR(found.st_mode)) return FailClosing(fd, ENOTDIR);
     directory.Hold(fd);
   }
 }
 
-// Keeps result files off descriptors 0 to 2, so that a process started with standard output
-// closed never sends its console records into a result file.
-int OpenRetrying(const std::string& path, int flags) {
-  return AboveStandardStreams(OpenHopByHop(path, flags));
-}
-
-bool WriteAllTo(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = write(fd, bytes.data(), bytes.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    bytes.remove_prefix(static_cast<size_t>(written));
-  }
-  return true;
-}
-
 }  // namespace
 
 OpenOutcome OpenReadWrite(const std::string& path) {
   OpenOutcome outcome;
-  int fd = OpenRetrying(path, O_RDWR | O_CREAT);
-  if (fd < 0 && Refused(errno)) {
-    fd = OpenRetrying(path, O_RDONLY);
+  int fd = OpenHopByHop(path, O_RDWR | O_CREAT);
+  if (fd < 0 && OpenFailureFor(errno) == Severe::kPermissionDenied) {
+    fd = OpenHopByHop(path, O_RDONLY);
     if (fd < 0) {
       // Refused for writing and not readable either: a refusal, whatever the second reason.
       outcome.failure = Severe::kPermissionDenied;
@@ -222,7 +199,15 @@ OpenOutcome OpenReadWrite(const std::string& path) {
 }
 
 bool WriteToFile(FileHandle handle, std::string_view bytes) {
-  return WriteAllTo(static_cast<int>(handle), bytes);
+  while (!bytes.empty()) {
+    const ssize_t written = write(static_cast<int>(handle), bytes.data(), bytes.size());
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    bytes.remove_prefix(static_cast<size_t>(written));
+  }
+  return true;
 }
 
 bool CutFile(FileHandle handle) {
@@ -242,12 +227,12 @@ bool CloseFile(FileHandle handle) {
 }
 
 ConsoleWrite WriteStandardOutput(std::string_view bytes) {
-  if (WriteAllTo(STDOUT_FILENO, bytes)) return ConsoleWrite::kWritten;
+  if (WriteToFile(STDOUT_FILENO, bytes)) return ConsoleWrite::kWritten;
   return errno == EBADF ? ConsoleWrite::kNoConsole : ConsoleWrite::kFailed;
 }
 
 void WriteDiagnostic(std::string_view text) {
-  (void)WriteAllTo(STDERR_FILENO, text);
+  (void)WriteToFile(STDERR_FILENO, text);
 }
 
 void EndProcess(int status) {

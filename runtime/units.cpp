@@ -83,9 +83,7 @@ void OpenUnit(int32_t unit, std::string_view name) {
 
 void EmitRecord(int32_t unit, std::string_view bytes) {
   ActiveRoutine routine("EmitRecord");
-  std::string line;
-  line.reserve(bytes.size() + 2);
-  line.append(bytes).append("\r\n");
+  const std::string line = std::string(bytes) + "\r\n";
   if (unit == kConsole) {
     WriteConsoleText(line);
     return;
@@ -114,9 +112,7 @@ void CloseUnit(int32_t unit) {
 
 void ListWrite(std::string_view text) {
   ActiveRoutine routine("ListWrite");
-  std::string record = " ";
-  record.append(text);
-  EmitRecord(kConsole, record);
+  EmitRecord(kConsole, " " + std::string(text));
 }
 
 void WriteConsoleText(std::string_view text) {

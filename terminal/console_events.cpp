@@ -9,25 +9,11 @@ constexpr uint32_t kEnhancedKey = 0x0100;  // ENHANCED_KEY
 
 // Virtual-key codes (winuser.h) of keys that never count alone.
 bool IsModifierOrLock(uint16_t vk) {
-  switch (vk) {
-    case 0x10:  // VK_SHIFT
-    case 0x11:  // VK_CONTROL
-    case 0x12:  // VK_MENU (Alt)
-    case 0x14:  // VK_CAPITAL
-    case 0x5B:  // VK_LWIN
-    case 0x5C:  // VK_RWIN
-    case 0x90:  // VK_NUMLOCK
-    case 0x91:  // VK_SCROLL
-    case 0xA0:  // VK_LSHIFT
-    case 0xA1:  // VK_RSHIFT
-    case 0xA2:  // VK_LCONTROL
-    case 0xA3:  // VK_RCONTROL
-    case 0xA4:  // VK_LMENU
-    case 0xA5:  // VK_RMENU
-      return true;
-    default:
-      return false;
-  }
+  return (vk >= 0x10 && vk <= 0x12) ||  // VK_SHIFT, VK_CONTROL, VK_MENU (Alt)
+         vk == 0x14 ||                  // VK_CAPITAL
+         vk == 0x5B || vk == 0x5C ||    // VK_LWIN, VK_RWIN
+         vk == 0x90 || vk == 0x91 ||    // VK_NUMLOCK, VK_SCROLL
+         (vk >= 0xA0 && vk <= 0xA5);    // VK_LSHIFT, VK_RSHIFT, VK_LCONTROL ... VK_RMENU
 }
 
 // Keys that yield no character but an extended code.

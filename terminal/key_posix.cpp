@@ -49,7 +49,6 @@ constexpr int kEndingSignals[] = {
 struct sigaction previous_action[NSIG];  // by signal number, while the handlers are installed
 bool handlers_installed = false;
 
-// Calls `apply` for every ending signal.
 template <class Apply>
 void ForEachEndingSignal(Apply apply) {
   for (const int signal_number : kEndingSignals) apply(signal_number);
@@ -105,16 +104,11 @@ void SaveMode(const termios& mode) {
   wait_mode_on = 1;
 }
 
-// Async-signal-safe: only tcsetattr. Gives the terminal its saved settings if they may have been
-// changed.
-void RestoreSavedMode() {
-  if (wait_mode_on != 0) tcsetattr(terminal_fd, TCSANOW, &saved_mode);
-}
-
-// Ends the wait mode. The settings are given back before the mark is cleared, so that a signal
-// at any moment finds them given back or gives them back itself.
+// Ends the wait mode; async-signal-safe (only tcsetattr). The saved settings are given back, if
+// they may have been changed, before the mark is cleared, so that a signal at any moment finds
+// them given back or gives them back itself.
 void LeaveWaitMode() {
-  RestoreSavedMode();
+  if (wait_mode_on != 0) tcsetattr(terminal_fd, TCSANOW, &saved_mode);
   wait_mode_on = 0;
 }
 
@@ -194,11 +188,6 @@ void DrainWakePipe() {
   }
 }
 
-void SleepBriefly() {
-  const timespec pause_time = {0, 200'000'000};  // 0.2 s
-  nanosleep(&pause_time, nullptr);
-}
-
 }  // namespace
 
 bool KeyWaiting() {
@@ -232,11 +221,13 @@ bool AwaitConsoleInput() {
   switch (StandingAt(fd)) {
     case Standing::kGone:
       return TerminalGone();
-    case Standing::kBackground:
-      // The terminal's input belongs to the foreground job; look again once in a while.
+    case Standing::kBackground: {
+      // The terminal's input belongs to the foreground job; look again in a while.
       LeaveWaitMode();
-      SleepBriefly();
+      const timespec pause_time = {0, 200'000'000};  // 0.2 s
+      nanosleep(&pause_time, nullptr);
       return true;
+    }
     case Standing::kForeground:
       break;
   }
