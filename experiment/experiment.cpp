@@ -6,6 +6,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <optional>
 #include <set>
 #include <stdexcept>
@@ -32,20 +33,15 @@ IeeeNumber StepFactor(const BesselFunction& function, long m, const IeeeNumber& 
   return IeeeNumber(x.format(), 2 * m + function.offset) / x;
 }
 
-// s p + t previous, for the product p = (n_m / x) f_m: each sign exact, the sum rounded once.
-IeeeNumber Combine(const BesselFunction& function, const IeeeNumber& product,
-                   const IeeeNumber& previous) {
-  if (function.factor_sign > 0) {
-    return function.previous_sign < 0 ? product - previous : product + previous;
-  }
-  return previous - product;  // s = -1, t = +1 (I)
-}
-
 // One forward step, f_(m+1) = s (n_m / x) f_m + t f_(m-1): the factor, the product and the sum
-// each rounded.
+// each rounded, each sign exact.
 IeeeNumber ForwardStep(const BesselFunction& function, long m, const IeeeNumber& x,
                        const IeeeNumber& f_m, const IeeeNumber& f_before) {
-  return Combine(function, StepFactor(function, m, x) * f_m, f_before);
+  const IeeeNumber product = StepFactor(function, m, x) * f_m;
+  if (function.factor_sign > 0) {
+    return function.previous_sign < 0 ? product - f_before : product + f_before;
+  }
+  return f_before - product;  // s = -1, t = +1 (I)
 }
 
 // The backward step of the same recurrence, f_(m-1) = -t s (n_m / x) f_m + t f_(m+1), for a
@@ -108,17 +104,6 @@ long RescalingFor(const IeeeNumber& here, const IeeeNumber& sum, const IeeeNumbe
   const long excess = std::max(Exponent(here) - here_limit, Exponent(sum) - lift - (emax - 2));
   if (excess <= 0) return 0;
   return step * ((excess + step - 1) / step);
-}
-
-// How Miller's algorithm normalises: J_0 + 2 (J_2 + J_4 + ...) = 1; I_0 + 2 (I_1 + I_2 + ...)
-// = e^x; j_l by j_0 = sin(x) / x or, where the recurrence makes b_1 the larger, by
-// j_1 = (sin(x) / x - cos(x)) / x (the sum of (2l + 1) j_l^2 = 1 would square values that the
-// narrow formats cannot hold).
-enum class Normaliser { kEvenSum, kWholeSum, kFirstValue };
-Normaliser NormaliserOf(const BesselFunction& function) {
-  return function.kind == BesselKind::kJ   ? Normaliser::kEvenSum
-         : function.kind == BesselKind::kI ? Normaliser::kWholeSum
-                                           : Normaliser::kFirstValue;
 }
 
 // j_0(x) = sin(x) / x, or j_1(x) = (j_0(x) - cos(x)) / x, in x's format: what Miller's values
@@ -256,10 +241,9 @@ bool HasSeries(const BesselFunction& function) {
 }
 
 bool Overflowed(const Outcome& outcome, size_t m) {
-  for (const SeedColumn& column : outcome.columns) {
-    if (!mpfr_number_p(column.measured[m].get())) return true;
-  }
-  return false;
+  return std::any_of(outcome.columns.begin(), outcome.columns.end(), [m](const SeedColumn& column) {
+    return !mpfr_number_p(column.measured[m].get());
+  });
 }
 
 Summary Summarize(const Outcome& outcome) {
@@ -359,26 +343,20 @@ Computed ComputeInFormats(const Experiment& experiment, const IeeeNumber& x,
   const IeeeFormat& arithmetic = x.format();
   Computed computed;
   for (const IeeeFormat* format : experiment.seed_formats) {
-    IeeeNumber seed_0(*format), seed_1(*format), largest_0(*format), largest_1(*format);
-    if (experiment.seeds == SeedKind::kRounded) {
-      seed_0 = IeeeNumber(*format, Mid(truth.f[0]).get());
-      seed_1 = IeeeNumber(*format, Mid(truth.f[1]).get());
-    } else {
-      const IeeeNumber x_seed(*format, x);
-      const SeriesSum series_0 = SeriesSeed(function, x_seed, 0);
-      const SeriesSum series_1 = SeriesSeed(function, x_seed, 1);
-      seed_0 = series_0.sum;
-      seed_1 = series_1.sum;
-      largest_0 = series_0.largest_term;
-      largest_1 = series_1.largest_term;
-    }
+    // A rounded seed has no terms: its largest term is 0.
+    const auto seed = [&](int n) {
+      return experiment.seeds == SeedKind::kRounded
+                 ? SeriesSum{IeeeNumber(*format, Mid(truth.f[n]).get()), IeeeNumber(*format)}
+                 : SeriesSeed(function, IeeeNumber(*format, x), n);
+    };
+    const SeriesSum seed_0 = seed(0), seed_1 = seed(1);
     computed.columns.push_back(SeedColumn{.format = format,
-                                          .seed_0 = seed_0,
-                                          .seed_1 = seed_1,
-                                          .start_0 = IeeeNumber(arithmetic, seed_0),
-                                          .start_1 = IeeeNumber(arithmetic, seed_1),
-                                          .largest_term_0 = largest_0,
-                                          .largest_term_1 = largest_1});
+                                          .seed_0 = seed_0.sum,
+                                          .seed_1 = seed_1.sum,
+                                          .start_0 = IeeeNumber(arithmetic, seed_0.sum),
+                                          .start_1 = IeeeNumber(arithmetic, seed_1.sum),
+                                          .largest_term_0 = seed_0.largest_term,
+                                          .largest_term_1 = seed_1.largest_term});
   }
   if (function.minimal) {
     computed.backward = Backward(function, x, experiment.orders, backward_start, stop);
@@ -486,27 +464,24 @@ std::string DigitsNoting(const ArbBall& ball, std::initializer_list<size_t> orde
   return digits;
 }
 
-// The relative error of `value` against f_n, kept as a 64-bit number, and whether its digits
-// were certain.
-struct KeptError {
-  ShortNumber value;
-  bool settled;
-};
-KeptError KeepError(mpfr_srcptr value, const BesselTable& truth, size_t n, Imprecise& imprecise) {
-  const ArbBall error = RelativeError(value, truth.f[n]);
+// The relative error of `value` against f_n, kept as a 64-bit number in `kept`; whether its
+// digits were certain.
+bool KeepError(const IeeeNumber& value, const BesselTable& truth, size_t n, Imprecise& imprecise,
+               ShortNumber& kept) {
+  const ArbBall error = RelativeError(value.get(), truth.f[n]);
   const std::string digits = DigitsNoting(error, {n}, imprecise);
-  return {Kept<ShortNumber>(error, digits), Settled(error, digits)};
+  kept = Kept<ShortNumber>(error, digits);
+  return Settled(error, digits);
 }
 
 // The backward recurrence's errors, each order's truth needing its 17 printed digits too.
 std::vector<ShortNumber> MeasureBackward(const BesselTable& truth,
                                          const std::vector<IeeeNumber>& backward,
                                          Imprecise& imprecise, const std::stop_token& stop) {
-  std::vector<ShortNumber> errors;
-  errors.reserve(backward.size());
+  std::vector<ShortNumber> errors(backward.size());
   for (size_t m = 0; m < backward.size(); ++m) {
     StopIfAsked(stop);
-    errors.push_back(KeepError(backward[m].get(), truth, m, imprecise).value);
+    KeepError(backward[m], truth, m, imprecise, errors[m]);
     if (Decided(truth.f[m], 17).empty()) imprecise.orders.insert(m);  // the truth as printed
   }
   return errors;
@@ -515,15 +490,11 @@ std::vector<ShortNumber> MeasureBackward(const BesselTable& truth,
 // The seeds' and the starts' errors of a column; whether all four were certain, on which every
 // prediction hangs.
 bool MeasureSeeds(const BesselTable& truth, SeedColumn& column, Imprecise& imprecise) {
-  const KeptError seed_0 = KeepError(column.seed_0.get(), truth, 0, imprecise);
-  const KeptError seed_1 = KeepError(column.seed_1.get(), truth, 1, imprecise);
-  const KeptError start_0 = KeepError(column.start_0.get(), truth, 0, imprecise);
-  const KeptError start_1 = KeepError(column.start_1.get(), truth, 1, imprecise);
-  column.seed_0_error = seed_0.value;
-  column.seed_1_error = seed_1.value;
-  column.start_0_error = start_0.value;
-  column.start_1_error = start_1.value;
-  return seed_0.settled && seed_1.settled && start_0.settled && start_1.settled;
+  const bool seed_0 = KeepError(column.seed_0, truth, 0, imprecise, column.seed_0_error);
+  const bool seed_1 = KeepError(column.seed_1, truth, 1, imprecise, column.seed_1_error);
+  const bool start_0 = KeepError(column.start_0, truth, 0, imprecise, column.start_0_error);
+  const bool start_1 = KeepError(column.start_1, truth, 1, imprecise, column.start_1_error);
+  return seed_0 && seed_1 && start_0 && start_1;
 }
 
 // Whether a measured error has lost every digit, |measured| >= 1: as its 64-bit value says where
@@ -611,21 +582,18 @@ bool RoundsAlike(const ArbBall& ball, const IeeeFormat& format) {
 // The orders whose rounded seeds are not yet certain: the two ends of the truth's ball round
 // differently.
 std::set<size_t> SeedDisagreements(const Experiment& experiment, const BesselTable& truth) {
-  const auto rounds_alike = [&](size_t n, const IeeeFormat& format) {
-    return RoundsAlike(truth.f[n], format);
-  };
   std::set<size_t> orders;
   if (experiment.seeds == SeedKind::kRounded) {
     for (const size_t n : {size_t{0}, size_t{1}}) {
       for (const IeeeFormat* format : experiment.seed_formats) {
-        if (!rounds_alike(n, *format)) orders.insert(n);
+        if (!RoundsAlike(truth.f[n], *format)) orders.insert(n);
       }
     }
   }
   // The dominant functions' backward recurrence starts from f_M and f_(M-1), rounded.
   if (!experiment.function->minimal) {
     for (const size_t n : {truth.f.size() - 1, truth.f.size() - 2}) {
-      if (!rounds_alike(n, *experiment.arithmetic)) orders.insert(n);
+      if (!RoundsAlike(truth.f[n], *experiment.arithmetic)) orders.insert(n);
     }
   }
   return orders;
@@ -637,6 +605,33 @@ bool Refine(size_t m, bool with_companion, mpfr_srcptr x, BesselTable& truth) {
   const long accuracy = std::max<long>(64, arb_rel_accuracy_bits(truth.f[m].get()));
   if (2 * accuracy > kMaxDirectBits) return false;
   return RefineOrder(truth, x, m, 2 * accuracy, with_companion);
+}
+
+// The truth of `experiment`'s function, x and M, from `accurate` bits on, doubled up to
+// kMaxTruthBits, until `imprecise` (what is measured against it) leaves no order undecided:
+// the orders it names are taken from Arb alone at twice the accuracy, or, for more than
+// kMaxRefinedOrders of them or for the whole table, the table at the next precision. False
+// where no precision up to kMaxTruthBits gets there; Stopped as for Run.
+bool ProveTruth(const Experiment& experiment, long accurate, Outcome& outcome,
+                const std::function<Imprecise()>& imprecise, const std::stop_token& stop) {
+  for (; accurate <= kMaxTruthBits; accurate *= 2) {
+    if (!TrueBessel(*experiment.function, outcome.x.get(), experiment.orders, accurate,
+                    outcome.truth, stop)) {
+      return false;
+    }
+    for (;;) {
+      const Imprecise undecided = imprecise();
+      if (undecided.orders.empty() && !undecided.whole) return true;
+      if (undecided.whole || undecided.orders.size() > kMaxRefinedOrders) break;
+      for (const size_t m : undecided.orders) {
+        StopIfAsked(stop);
+        if (!Refine(m, undecided.with_companion.count(m) != 0, outcome.x.get(), outcome.truth)) {
+          return false;
+        }
+      }
+    }
+  }
+  return false;
 }
 
 // The marks of each row, from the truth.
@@ -686,62 +681,34 @@ bool Run(const Experiment& experiment, Outcome& outcome, const std::stop_token& 
   // kept only when both its ends print the same digits. Where they do not, the orders concerned
   // are taken from Arb alone at twice the accuracy (an error of 2.5e-401 at x = 1e-200 needs
   // J_0 = 1 - 2.5e-401 to 1400 bits), or, for many orders, the whole table at a higher one.
-  for (long accurate = widest + kTruthGuardBits; accurate <= kMaxTruthBits; accurate *= 2) {
-    if (!TrueBessel(function, outcome.x.get(), experiment.orders, accurate, outcome.truth, stop)) {
-      return false;
-    }
-    for (;;) {
-      Imprecise imprecise{SeedDisagreements(experiment, outcome.truth), {}, false};
-      if (imprecise.orders.empty()) {
-        imprecise = MeasureAgainst(
-            outcome.truth,
-            ComputeInFormats(experiment, outcome.x, outcome.truth, outcome.backward_start, stop),
-            outcome, stop);
-      }
-      if (imprecise.orders.empty() && !imprecise.whole) {
-        MarkRows(outcome.truth, outcome, stop);
-        return true;
-      }
-      if (imprecise.whole || imprecise.orders.size() > kMaxRefinedOrders) break;
-      for (const size_t m : imprecise.orders) {
-        StopIfAsked(stop);
-        if (!Refine(m, imprecise.with_companion.count(m) != 0, outcome.x.get(), outcome.truth)) {
-          return false;
-        }
-      }
-    }
-  }
-  return false;
+  const auto measure = [&] {
+    Imprecise imprecise{SeedDisagreements(experiment, outcome.truth), {}, false};
+    if (!imprecise.orders.empty()) return imprecise;
+    return MeasureAgainst(
+        outcome.truth,
+        ComputeInFormats(experiment, outcome.x, outcome.truth, outcome.backward_start, stop),
+        outcome, stop);
+  };
+  if (!ProveTruth(experiment, widest + kTruthGuardBits, outcome, measure, stop)) return false;
+  MarkRows(outcome.truth, outcome, stop);
+  return true;
 }
 
 bool RunTruth(const Experiment& experiment, Outcome& outcome, const std::stop_token& stop) {
-  const BesselFunction& function = *experiment.function;
   if (ReadX(experiment.x_text, *experiment.arithmetic, outcome.x) != XReading::kValid) {
     return false;
   }
-  // Run's accuracy for binary64 (17 digits need 57 bits); as Run does, orders whose balls are
-  // too wide are taken from Arb alone at twice the accuracy, or, for many orders, the whole
-  // table at a higher one.
-  for (long accurate = 53 + kTruthGuardBits; accurate <= kMaxTruthBits; accurate *= 2) {
-    if (!TrueBessel(function, outcome.x.get(), experiment.orders, accurate, outcome.truth, stop)) {
-      return false;
+  // Run's accuracy for binary64 (17 digits need 57 bits), refined as Run refines it.
+  const auto undecided = [&] {
+    Imprecise imprecise;
+    for (size_t m = 0; m < outcome.truth.f.size(); ++m) {
+      StopIfAsked(stop);
+      const ArbBall& f_m = outcome.truth.f[m];
+      if (Decided(f_m, 17).empty() || !RoundsAlike(f_m, kBinary64)) imprecise.orders.insert(m);
     }
-    for (;;) {
-      std::vector<size_t> undecided;
-      for (size_t m = 0; m < outcome.truth.f.size(); ++m) {
-        StopIfAsked(stop);
-        const ArbBall& f_m = outcome.truth.f[m];
-        if (Decided(f_m, 17).empty() || !RoundsAlike(f_m, kBinary64)) undecided.push_back(m);
-      }
-      if (undecided.empty()) return true;
-      if (undecided.size() > kMaxRefinedOrders) break;
-      for (const size_t m : undecided) {
-        StopIfAsked(stop);
-        if (!Refine(m, false, outcome.x.get(), outcome.truth)) return false;
-      }
-    }
-  }
-  return false;
+    return imprecise;
+  };
+  return ProveTruth(experiment, 53 + kTruthGuardBits, outcome, undecided, stop);
 }
 
 ForwardRecurrence::ForwardRecurrence(const BesselFunction& function, const IeeeNumber& x,

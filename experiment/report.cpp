@@ -20,6 +20,13 @@ std::string Padded(const std::string& text, size_t width) {
   return text.size() >= width ? " " + text : std::string(width - text.size(), ' ') + text;
 }
 
+// "%.*f" of a value: "1.13", "1.1300", "nan".
+std::string Decimals(double value, int places) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.*f", places, value);
+  return text;
+}
+
 // A text gathered in a buffer and handed to the sink whenever the buffer passes 64 KiB, and at
 // the end; once the sink fails, nothing more is gathered.
 class ChunkedText {
@@ -67,8 +74,7 @@ std::string DigitsLost(const IeeeNumber& largest_term, const IeeeNumber& sum) {
   std::string said = "every digit";
   if (mpfr_number_p(sum.get()) && mpfr_number_p(largest_term.get()) && !mpfr_zero_p(sum.get())) {
     const double lost = Log2Ratio(largest_term.get(), sum.get()) * std::log10(2.0);
-    std::snprintf(text, sizeof text, "%.1f digits", std::max(0.0, lost));
-    said = text;
+    said = Decimals(std::max(0.0, lost), 1) + " digits";
   }
   mpfr_snprintf(text, sizeof text, " (largest term %.3Re, sum %.3Re)", largest_term.get(),
                 sum.get());
@@ -196,13 +202,6 @@ std::string Wrapped(const std::string& text, int width, const std::string& first
   return out + line + "\n";
 }
 
-// "%.*f" of a value: "1.13", "1.1300", "nan".
-std::string Decimals(double value, int places) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%.*f", places, value);
-  return text;
-}
-
 // "%.2f" of a number, or "none" for NaN.
 std::string Fixed(double value) {
   return std::isnan(value) ? "none" : Decimals(value, 2);
@@ -291,17 +290,16 @@ std::string TruthText(const Outcome& outcome, size_t m) {
 
 bool WriteTable(const Experiment& experiment, const Outcome& outcome, int width,
                 const TextSink& sink) {
-  const IeeeFormat& arithmetic = outcome.x.format();
+  const std::string arithmetic(outcome.x.format().name);
   const long last = static_cast<long>(outcome.backward.size()) - 1;
   const BesselFunction& function = *outcome.truth.function;
   const std::string f = Letter(outcome);
-  std::string text =
-      Wrapped("Recurrences for " + f + "_m(x), m = 0 ... " + std::to_string(last) +
-                  ", x = " + experiment.x_text + " (in " + std::string(arithmetic.name) + ": " +
-                  ExponentText(outcome.x.get(), 17) + ")",
-              width, "", "  ");
-  text += "Forward: " + std::string(function.recurrence) + " in " + std::string(arithmetic.name) +
-          "; seeds " + SeedName(experiment) + "\n";
+  std::string text = Wrapped("Recurrences for " + f + "_m(x), m = 0 ... " + std::to_string(last) +
+                                 ", x = " + experiment.x_text + " (in " + arithmetic + ": " +
+                                 ExponentText(outcome.x.get(), 17) + ")",
+                             width, "", "  ");
+  text += "Forward: " + std::string(function.recurrence) + " in " + arithmetic + "; seeds " +
+          SeedName(experiment) + "\n";
   const auto value_lines = [&](const IeeeNumber& j0, const ShortNumber& e0, const IeeeNumber& j1,
                                const ShortNumber& e1) {
     return "      " + f + "_0 = " + ExponentText(j0.get(), 17) + " (relative error " +
@@ -313,12 +311,11 @@ bool WriteTable(const Experiment& experiment, const Outcome& outcome, int width,
             value_lines(column.seed_0, column.seed_0_error, column.seed_1, column.seed_1_error);
     if (!(column.start_0 == column.seed_0) || !(column.start_1 == column.seed_1)) {
       text +=
-          "    rounded to " + std::string(arithmetic.name) + ", where the recurrence starts:\n" +
+          "    rounded to " + arithmetic + ", where the recurrence starts:\n" +
           value_lines(column.start_0, column.start_0_error, column.start_1, column.start_1_error);
     }
     if (experiment.seeds == SeedKind::kSeries) {
-      char holds[32];
-      std::snprintf(holds, sizeof holds, "%.1f", column.format->precision * std::log10(2.0));
+      const std::string holds = Decimals(column.format->precision * std::log10(2.0), 1);
       text += "    series cancellation (" + std::string(column.format->name) + " holds " + holds +
               " digits):\n      " + f + "_0 lost " +
               DigitsLost(column.largest_term_0, column.seed_0) + "\n      " + f + "_1 lost " +
@@ -327,13 +324,13 @@ bool WriteTable(const Experiment& experiment, const Outcome& outcome, int width,
   }
   if (function.minimal) {
     text +=
-        "Backward (Miller) in " + std::string(arithmetic.name) + " from order " +
+        "Backward (Miller) in " + arithmetic + " from order " +
         std::to_string(outcome.backward_start) + ",\n" +
         Wrapped("normalised with " + std::string(MillerNormalisation(function)), width, "  ", "  ");
   } else {
     const std::string m = std::to_string(last), before = std::to_string(last - 1);
-    text += "Backward in " + std::string(arithmetic.name) + " from " + f + "_" + m + " and " + f +
-            "_" + before + " rounded to it,\n  the unstable direction of " + f + "\n";
+    text += "Backward in " + arithmetic + " from " + f + "_" + m + " and " + f + "_" + before +
+            " rounded to it,\n  the unstable direction of " + f + "\n";
   }
   text += Wrapped(
       "Relative errors (computed - true) / true: measured = predicted + rounding, the part "
@@ -347,7 +344,7 @@ bool WriteTable(const Experiment& experiment, const Outcome& outcome, int width,
                                 (function.minimal ? "past its first zero, " : "") +
                                 "within a tenth of its amplitude sqrt(" + minimal + "_m^2 + " +
                                 dominant + "_m^2)), where every method's relative error is large; ";
-  text += Wrapped("Marks: " + zeros + "u " + f + "_m(x) below " + std::string(arithmetic.name) +
+  text += Wrapped("Marks: " + zeros + "u " + f + "_m(x) below " + arithmetic +
                       "'s range; o a forward value overflowed.",
                   width, "", "");
   ChunkedText out(sink);

@@ -12,6 +12,8 @@ namespace {
 // text the command line can never give, refused before MPFR reads it.
 constexpr size_t kMaxXText = 131071;
 
+constexpr long kMaxOrders = 100000;
+
 }  // namespace
 
 bool ReadWhole(std::string_view text, long most, long& value) {

@@ -9,8 +9,6 @@
 
 #include "experiment/experiment.hpp"
 
-constexpr long kMaxOrders = 100000;
-
 // A whole number from 1 to `most` (at most 100000), in decimal digits only.
 bool ReadWhole(std::string_view text, long most, long& value);
 

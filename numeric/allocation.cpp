@@ -25,7 +25,8 @@ void* Allocated(void* block, size_t size) {
 
 extern "C" {
 
-void* GmpAllocate(size_t size) {
+// GMP's and FLINT's allocation alike.
+void* Allocate(size_t size) {
   return Allocated(std::malloc(size), size);
 }
 void* GmpReallocate(void* block, size_t /*old_size*/, size_t size) {
@@ -35,9 +36,6 @@ void GmpFree(void* block, size_t /*size*/) {
   std::free(block);
 }
 
-void* FlintAllocate(size_t size) {
-  return Allocated(std::malloc(size), size);
-}
 void* FlintAllocateZeroed(size_t count, size_t size) {
   return Allocated(std::calloc(count, size), count * size);
 }
@@ -58,7 +56,7 @@ void NewFailed() {
 
 void OnAllocationFailure(void (*end)()) {
   end_for_lack_of_memory = end;
-  mp_set_memory_functions(GmpAllocate, GmpReallocate, GmpFree);
-  __flint_set_memory_functions(FlintAllocate, FlintAllocateZeroed, FlintReallocate, FlintFree);
+  mp_set_memory_functions(Allocate, GmpReallocate, GmpFree);
+  __flint_set_memory_functions(Allocate, FlintAllocateZeroed, FlintReallocate, FlintFree);
   std::set_new_handler(NewFailed);
 }

@@ -14,6 +14,78 @@
 
 namespace {
 
+// The bits beyond the accuracy asked that each working precision carries, with what each
+// secures:
+// - Arb's own functions start there, enough for their evaluation's loss in the usual case (a
+//   ball still too wide doubles the precision);
+constexpr long kDirectGuardBits = 32;
+// - the truth's balls are kept there: rounding a midpoint to them widens its ball by no more
+//   than 2^-64 of the accuracy asked, and what is computed from them needs no more;
+constexpr long kKeptGuardBits = 64;
+// - the seeds' part, the rounding part and the relative errors are computed there beyond the
+//   truth's bits: the seeds' errors and each step's rounding error enter exactly, and the
+//   arithmetic's own roundings stay far below the truth's radii, even where a truth's midpoint
+//   is short (J_0 of a tiny x is 1 to thousands of bits).
+constexpr long kPartsGuardBits = 256;
+// - a product c n_k, n_k a long, is exact in c's bits and a long's.
+constexpr long kLongBits = std::numeric_limits<unsigned long>::digits;
+
+// f_n(x) of one function (its own value: no companion's sign) from Arb's own functions
+// (arb_hypgeom_bessel_j, _y, _i, _k; the spherical ones as sqrt(pi / (2x)) J_(n+1/2)(x) and
+// Y_(n+1/2)(x)), at a working precision doubled until the ball's relative accuracy reaches
+// accurate_bits; false past kMaxDirectBits.
+bool DirectBessel(BesselKind kind, long n, mpfr_srcptr x, long accurate_bits, ArbBall& value) {
+  const ArbBall x_ball(x);
+  ArbBall nu, t;
+  const bool spherical = kind == BesselKind::kSphericalJ || kind == BesselKind::kSphericalY;
+  // Beyond the argument, J's power series: Arb's own choice there, the asymptotic expansion in
+  // x, loses nearly every digit at orders far beyond x and asks for ten thousands of bits.
+  const bool series = mpfr_cmp_si(x, n) < 0;
+  acb_t complex_nu, complex_x, complex_value;
+  acb_init(complex_nu);
+  acb_init(complex_x);
+  acb_init(complex_value);
+  acb_set_arb(complex_x, x_ball.get());
+  for (long bits = accurate_bits + kDirectGuardBits; bits <= kMaxDirectBits; bits *= 2) {
+    arb_set_si(nu.get(), spherical ? 2 * n + 1 : n);
+    if (spherical) arb_mul_2exp_si(nu.get(), nu.get(), -1);
+    switch (kind) {
+      case BesselKind::kJ:
+      case BesselKind::kSphericalJ:
+        if (series) {
+          acb_set_arb(complex_nu, nu.get());
+          acb_hypgeom_bessel_j_0f1(complex_value, complex_nu, complex_x, bits);
+          arb_set(value.get(), acb_realref(complex_value));
+        } else {
+          arb_hypgeom_bessel_j(value.get(), nu.get(), x_ball.get(), bits);
+        }
+        break;
+      case BesselKind::kY:
+      case BesselKind::kSphericalY:
+        arb_hypgeom_bessel_y(value.get(), nu.get(), x_ball.get(), bits);
+        break;
+      case BesselKind::kI:
+        arb_hypgeom_bessel_i(value.get(), nu.get(), x_ball.get(), bits);
+        break;
+      case BesselKind::kK:
+        arb_hypgeom_bessel_k(value.get(), nu.get(), x_ball.get(), bits);
+        break;
+    }
+    if (spherical) {  // sqrt(pi / (2x))
+      arb_const_pi(t.get(), bits);
+      arb_div(t.get(), t.get(), x_ball.get(), bits);
+      arb_mul_2exp_si(t.get(), t.get(), -1);
+      arb_sqrt(t.get(), t.get(), bits);
+      arb_mul(value.get(), value.get(), t.get(), bits);
+    }
+    if (arb_rel_accuracy_bits(value.get()) >= accurate_bits) break;
+  }
+  acb_clear(complex_nu);
+  acb_clear(complex_x);
+  acb_clear(complex_value);
+  return arb_rel_accuracy_bits(value.get()) >= accurate_bits;
+}
+
 // The value of `kind` at order n, with the companion's sign (-1)^n where `alternates`.
 bool SolutionValue(BesselKind kind, bool alternates, long n, mpfr_srcptr x, long accurate_bits,
                    ArbBall& value) {
@@ -137,22 +209,6 @@ long OscillationLoss(const BesselFunction& function, mpfr_srcptr x, long last) {
       std::ceil(0.7 * static_cast<double>(OscillatingOrders(function, x, last))));
 }
 
-// The bits beyond the accuracy asked that each working precision carries, with what each
-// secures:
-// - Arb's own functions start there, enough for their evaluation's loss in the usual case (a
-//   ball still too wide doubles the precision);
-constexpr long kDirectGuardBits = 32;
-// - the truth's balls are kept there: rounding a midpoint to them widens its ball by no more
-//   than 2^-64 of the accuracy asked, and what is computed from them needs no more;
-constexpr long kKeptGuardBits = 64;
-// - the seeds' part, the rounding part and the relative errors are computed there beyond the
-//   truth's bits: the seeds' errors and each step's rounding error enter exactly, and the
-//   arithmetic's own roundings stay far below the truth's radii, even where a truth's midpoint
-//   is short (J_0 of a tiny x is 1 to thousands of bits).
-constexpr long kPartsGuardBits = 256;
-// - a product c n_k, n_k a long, is exact in c's bits and a long's.
-constexpr long kLongBits = std::numeric_limits<unsigned long>::digits;
-
 // The Casoratian C = f_1 g_0 - g_1 f_0 of the table's two solutions, at `bits`.
 ArbBall Casoratian(const BesselTable& truth, long bits) {
   ArbBall c, t;
@@ -163,58 +219,6 @@ ArbBall Casoratian(const BesselTable& truth, long bits) {
 }
 
 }  // namespace
-
-bool DirectBessel(BesselKind kind, long n, mpfr_srcptr x, long accurate_bits, ArbBall& value) {
-  const ArbBall x_ball(x);
-  ArbBall nu, t;
-  const bool spherical = kind == BesselKind::kSphericalJ || kind == BesselKind::kSphericalY;
-  // Beyond the argument, J's power series: Arb's own choice there, the asymptotic expansion in
-  // x, loses nearly every digit at orders far beyond x and asks for ten thousands of bits.
-  const bool series = mpfr_cmp_si(x, n) < 0;
-  acb_t complex_nu, complex_x, complex_value;
-  acb_init(complex_nu);
-  acb_init(complex_x);
-  acb_init(complex_value);
-  acb_set_arb(complex_x, x_ball.get());
-  for (long bits = accurate_bits + kDirectGuardBits; bits <= kMaxDirectBits; bits *= 2) {
-    arb_set_si(nu.get(), spherical ? 2 * n + 1 : n);
-    if (spherical) arb_mul_2exp_si(nu.get(), nu.get(), -1);
-    switch (kind) {
-      case BesselKind::kJ:
-      case BesselKind::kSphericalJ:
-        if (series) {
-          acb_set_arb(complex_nu, nu.get());
-          acb_hypgeom_bessel_j_0f1(complex_value, complex_nu, complex_x, bits);
-          arb_set(value.get(), acb_realref(complex_value));
-        } else {
-          arb_hypgeom_bessel_j(value.get(), nu.get(), x_ball.get(), bits);
-        }
-        break;
-      case BesselKind::kY:
-      case BesselKind::kSphericalY:
-        arb_hypgeom_bessel_y(value.get(), nu.get(), x_ball.get(), bits);
-        break;
-      case BesselKind::kI:
-        arb_hypgeom_bessel_i(value.get(), nu.get(), x_ball.get(), bits);
-        break;
-      case BesselKind::kK:
-        arb_hypgeom_bessel_k(value.get(), nu.get(), x_ball.get(), bits);
-        break;
-    }
-    if (spherical) {  // sqrt(pi / (2x))
-      arb_const_pi(t.get(), bits);
-      arb_div(t.get(), t.get(), x_ball.get(), bits);
-      arb_mul_2exp_si(t.get(), t.get(), -1);
-      arb_sqrt(t.get(), t.get(), bits);
-      arb_mul(value.get(), value.get(), t.get(), bits);
-    }
-    if (arb_rel_accuracy_bits(value.get()) >= accurate_bits) break;
-  }
-  acb_clear(complex_nu);
-  acb_clear(complex_x);
-  acb_clear(complex_value);
-  return arb_rel_accuracy_bits(value.get()) >= accurate_bits;
-}
 
 bool TrueBessel(const BesselFunction& function, mpfr_srcptr x, long last, long accurate_bits,
                 BesselTable& table, const std::stop_token& stop) {
@@ -262,16 +266,6 @@ bool RefineOrder(BesselTable& table, mpfr_srcptr x, size_t m, long accurate_bits
 
 namespace {
 
-// The sums Miller's algorithm normalises with, and what they add up to: J_0 + 2 (J_2 + J_4 +
-// ...) = 1 and I_0 + 2 (I_1 + I_2 + ...) = e^x; the spherical j is normalised by j_0 or j_1
-// instead, whichever the recurrence makes the larger.
-bool SumsEvenOrders(const BesselFunction& function) {
-  return function.kind == BesselKind::kJ;
-}
-bool SumsEveryOrder(const BesselFunction& function) {
-  return function.kind == BesselKind::kI;
-}
-
 double Log2Of(const ArbBall& ball) {
   MpfrNumber one(2);
   mpfr_set_ui(one.get(), 1, MPFR_RNDN);
@@ -285,6 +279,7 @@ std::optional<long> BackwardStart(const BesselFunction& function, mpfr_srcptr x,
   // Ratios are all that is needed: 64 bits, g by its upward recurrence (stable there), f from
   // Arb at the few orders asked.
   constexpr long kWork = 64;
+  const Normaliser normaliser = NormaliserOf(function);
   const Solution dominant = DominantOf(function);
   const ArbBall x_ball(x);
   ArbBall g_before, g, t, f, f_0, f_1;
@@ -296,7 +291,7 @@ std::optional<long> BackwardStart(const BesselFunction& function, mpfr_srcptr x,
     return std::nullopt;
   }
   arb_abs(g_sum.get(), g_before.get());
-  if (SumsEveryOrder(function)) {
+  if (normaliser == Normaliser::kWholeSum) {
     arb_abs(t.get(), g.get());
     arb_addmul_si(g_sum.get(), t.get(), 2, kWork);
   }
@@ -316,7 +311,8 @@ std::optional<long> BackwardStart(const BesselFunction& function, mpfr_srcptr x,
       StepUp(t.get(), function, n, x_ball, g.get(), g_before.get(), kWork);
       arb_swap(g_before.get(), g.get());
       arb_swap(g.get(), t.get());
-      if ((SumsEvenOrders(function) && (n + 1) % 2 == 0) || SumsEveryOrder(function)) {
+      if ((normaliser == Normaliser::kEvenSum && (n + 1) % 2 == 0) ||
+          normaliser == Normaliser::kWholeSum) {
         arb_abs(t.get(), g.get());
         arb_addmul_si(g_sum.get(), t.get(), 2, kWork);
       }
@@ -327,7 +323,7 @@ std::optional<long> BackwardStart(const BesselFunction& function, mpfr_srcptr x,
   const double factor_at_last = std::max(0.0, Log2Ratio(Mid(g).get(), Mid(f).get()));
   // What the normalising sum adds up to: 1, or e^x.
   double log2_total = 0;
-  if (SumsEveryOrder(function)) log2_total = mpfr_get_d(x, MPFR_RNDN) / std::log(2.0);
+  if (normaliser == Normaliser::kWholeSum) log2_total = mpfr_get_d(x, MPFR_RNDN) / std::log(2.0);
   const long base = std::max(last, static_cast<long>(std::ceil(mpfr_get_d(x, MPFR_RNDU))));
   for (long step = 8;; step *= 2) {
     const long start = base + step;
@@ -340,7 +336,7 @@ std::optional<long> BackwardStart(const BesselFunction& function, mpfr_srcptr x,
     // the companion's: each term kept below 2^-(bits + 2).
     const double log2_e = Log2Ratio(Mid(f).get(), Mid(g).get());
     double worst = log2_e + factor_at_last;
-    if (SumsEvenOrders(function) || SumsEveryOrder(function)) {
+    if (normaliser != Normaliser::kFirstValue) {
       worst = std::max({worst, log2_e + Log2Of(g_sum) - log2_total, Log2Of(f) + 2 - log2_total});
     } else {
       worst = std::max(worst, log2_e + Log2Of(reference_ratio));
@@ -355,11 +351,13 @@ std::string BackwardStartRule(const BesselFunction& function) {
       "the least N = max(M, ceil(x)) + 8 * 2^k at which |e| max(1, |" + g + "_M / " + f + "_M|)";
   const std::string tail = " are each at most 2^-(bits + 2), e = " + f + "_(N+1) / " + g +
                            "_(N+1)" + (function.companion_alternates ? " (signs aside)" : "");
-  if (SumsEvenOrders(function)) {
-    return head + ", |e| (|Y_0| + 2 |Y_2| + ... + 2 |Y_N|) and 4 |J_(N+1)|" + tail;
-  }
-  if (SumsEveryOrder(function)) {
-    return head + ", |e| (|K_0| + 2 |K_1| + ... + 2 |K_N|) / e^x and 4 |I_(N+1)| / e^x" + tail;
+  switch (NormaliserOf(function)) {
+    case Normaliser::kEvenSum:
+      return head + ", |e| (|Y_0| + 2 |Y_2| + ... + 2 |Y_N|) and 4 |J_(N+1)|" + tail;
+    case Normaliser::kWholeSum:
+      return head + ", |e| (|K_0| + 2 |K_1| + ... + 2 |K_N|) / e^x and 4 |I_(N+1)| / e^x" + tail;
+    case Normaliser::kFirstValue:
+      break;
   }
   return head + " and |e| (|" + g + "_0| + |" + g + "_1|) / max(|" + f + "_0|, |" + f + "_1|)" +
          tail;

@@ -25,12 +25,8 @@ struct BesselTable {
   std::vector<ArbBall> g;  // the companion solution g_0(x) ... g_last(x)
 };
 
-// f_n(x) of one function (its own value: no companion's sign) from Arb's own functions
-// (arb_hypgeom_bessel_j, _y, _i, _k; the spherical ones as sqrt(pi / (2x)) J_(n+1/2)(x) and
-// Y_(n+1/2)(x)), at a working precision doubled until the ball's relative accuracy reaches
-// accurate_bits; false past kMaxDirectBits.
+// The most bits a value is asked of Arb's own functions at.
 inline constexpr long kMaxDirectBits = long{1} << 21;
-bool DirectBessel(BesselKind kind, long n, mpfr_srcptr x, long accurate_bits, ArbBall& value);
 
 // f_m(x) and the companion, m = 0 ... last, each ball's relative radius below 2^-accurate_bits:
 // the minimal solution recurred downwards from Arb's values at orders last and last - 1, the
@@ -53,6 +49,17 @@ bool RefineOrder(BesselTable& table, mpfr_srcptr x, size_t m, long accurate_bits
 // The bits beyond a format's precision to which the truth is asked to be right, so that every
 // error measured or predicted against it is right to far more digits than are printed.
 inline constexpr long kTruthGuardBits = 24;
+
+// How Miller's algorithm normalises a minimal function: J_0 + 2 (J_2 + J_4 + ...) = 1;
+// I_0 + 2 (I_1 + I_2 + ...) = e^x; j_l by j_0 = sin(x) / x or, where the recurrence makes b_1
+// the larger, by j_1 = (sin(x) / x - cos(x)) / x (the sum of (2l + 1) j_l^2 = 1 would square
+// values that the narrow formats cannot hold).
+enum class Normaliser { kEvenSum, kWholeSum, kFirstValue };
+inline Normaliser NormaliserOf(const BesselFunction& function) {
+  return function.kind == BesselKind::kJ   ? Normaliser::kEvenSum
+         : function.kind == BesselKind::kI ? Normaliser::kWholeSum
+                                           : Normaliser::kFirstValue;
+}
 
 // The order N at which Miller's backward recurrence for a minimal solution f_m(x), m <= last,
 // may start (f_(N+1) = 0, f_N = 1, then normalised) so that the start leaves a relative error

@@ -2,10 +2,10 @@
 // conversion as the fallback near a rounding boundary.
 #include "numeric/exponent_text.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 
 #include "numeric/mpfr_number.hpp"
 
@@ -72,11 +72,8 @@ PowerOfTen RoundedPowerOfTen(long s) {
   MPFR_DECL_INIT(power, 128);
   mpfr_set_ui(ten, 10, MPFR_RNDN);
   mpfr_pow_si(power, ten, s, MPFR_RNDZ);
-  PowerOfTen result;
-  if (mpfr_regular_p(power)) {
-    result = {true, Top128(power), static_cast<long>(mpfr_get_exp(power))};
-  }
-  return result;
+  if (!mpfr_regular_p(power)) return {};
+  return {true, Top128(power), static_cast<long>(mpfr_get_exp(power))};
 }
 
 // The 256-bit product a x b as its upper and lower halves.
@@ -92,11 +89,6 @@ U256 Product(U128 a, U128 b) {
   const U128 middle = Add(cross, {0, ll.hi});
   const uint64_t carry = (Less(cross, lh) ? 1 : 0) + (Less(middle, cross) ? 1 : 0);
   return {Add(hh, {carry, middle.hi}), {middle.lo, ll.lo}};
-}
-
-// floor(a x b / 2^shift) for 128-bit a and b and 128 <= shift < 256.
-U128 ProductShifted(U128 a, U128 b, long shift) {
-  return ShiftRight(Product(a, b).upper, shift - 128);
 }
 
 // top of 128 bits with its leading one, from a 256-bit product of two such: its first 128 bits.
@@ -142,26 +134,12 @@ PowerOfTen PowerOfTenAt(long s) {
   return result;
 }
 
-constexpr std::array<uint64_t, 20> kPowersOfTen = {1ull,
-                                                   10ull,
-                                                   100ull,
-                                                   1000ull,
-                                                   10000ull,
-                                                   100000ull,
-                                                   1000000ull,
-                                                   10000000ull,
-                                                   100000000ull,
-                                                   1000000000ull,
-                                                   10000000000ull,
-                                                   100000000000ull,
-                                                   1000000000000ull,
-                                                   10000000000000ull,
-                                                   100000000000000ull,
-                                                   1000000000000000ull,
-                                                   10000000000000000ull,
-                                                   100000000000000000ull,
-                                                   1000000000000000000ull,
-                                                   10000000000000000000ull};
+// 10^0 ... 10^19: every power of ten a uint64_t holds.
+constexpr std::array<uint64_t, 20> kPowersOfTen = [] {
+  std::array<uint64_t, 20> powers{1};
+  for (size_t i = 1; i < powers.size(); ++i) powers[i] = powers[i - 1] * 10;
+  return powers;
+}();
 
 // The significand n that a scaled magnitude rounds to, for every magnitude in [low, high] (64.64
 // fixed point) alike; 0 where they may not all round to one n.
@@ -228,7 +206,7 @@ bool CommonExponentText(mpfr_srcptr x, long accuracy, int digits, DigitRounding 
     // power.top < 33 x 2^128 + 32 before the shift, and the shift's own truncation below 1.
     const long shift = 192 - e - power.exponent;
     if (shift <= 130 || shift >= 250) return false;
-    const U128 scaled = ProductShifted(top, power.top, shift);
+    const U128 scaled = ShiftRight(Product(top, power.top).upper, shift - 128);
     if (scaled.hi >= limit) {
       ++q;
       continue;
@@ -264,10 +242,9 @@ std::string ExponentText(mpfr_srcptr x, int digits, DigitRounding rounding) {
   }
   std::string text;
   if (CommonExponentText(x, 1L << 20, digits, rounding, text)) return text;
-  char format[32], out[128];
-  std::snprintf(format, sizeof format, "%%.%dR%se", digits - 1,
-                rounding == DigitRounding::kUp ? "U" : "");
-  mpfr_snprintf(out, sizeof out, format, x);
+  char out[128];
+  mpfr_snprintf(out, sizeof out, "%.*R*e", digits - 1,
+                rounding == DigitRounding::kUp ? MPFR_RNDU : MPFR_RNDN, x);
   return out;
 }
 
@@ -280,15 +257,8 @@ size_t ExponentTextLength(mpfr_srcptr x, int digits) {
   // covers the doubles' rounding.
   const long low = static_cast<long>(std::floor(static_cast<double>(e - 1) * kLog10Of2 - 1e-3));
   const long high = static_cast<long>(std::floor(static_cast<double>(e) * kLog10Of2 + 1e-3));
-  const auto exponent_digits = [](long exponent) {
-    unsigned long long magnitude =
-        static_cast<unsigned long long>(exponent < 0 ? -exponent : exponent);
-    size_t count = 0;
-    do {
-      ++count;
-      magnitude /= 10;
-    } while (magnitude > 0);
-    return count < 2 ? size_t{2} : count;
+  const auto exponent_digits = [](long exponent) {  // two at least
+    return std::max<size_t>(2, std::to_string(exponent < 0 ? -exponent : exponent).size());
   };
   const size_t width = exponent_digits(low);
   for (long exponent = low + 1; exponent <= high; ++exponent) {

@@ -1,7 +1,6 @@
 // The exact IEEE kind over GNU MPFR, and the table of formats.
 #include "numeric/ieee_number.hpp"
 
-#include <cstdlib>
 #include <new>
 #include <stdexcept>
 
@@ -30,6 +29,14 @@ const IeeeFormat& CommonFormat(const IeeeNumber& a, const IeeeNumber& b) {
                                 std::string(b.format().name));
   }
   return a.format();
+}
+
+// a op b for an MPFR operation, in their common format, rounded once.
+IeeeNumber Operation(int (*operation)(mpfr_ptr, mpfr_srcptr, mpfr_srcptr, mpfr_rnd_t),
+                     const IeeeNumber& a, const IeeeNumber& b) {
+  IeeeNumber r(CommonFormat(a, b));
+  r.Set([&](mpfr_ptr v) { return operation(v, a.get(), b.get(), MPFR_RNDN); });
+  return r;
 }
 
 }  // namespace
@@ -99,27 +106,19 @@ void IeeeNumber::Round(int ternary) {
 }
 
 IeeeNumber operator+(const IeeeNumber& a, const IeeeNumber& b) {
-  IeeeNumber r(CommonFormat(a, b));
-  r.Set([&](mpfr_ptr v) { return mpfr_add(v, a.value_, b.value_, MPFR_RNDN); });
-  return r;
+  return Operation(mpfr_add, a, b);
 }
 
 IeeeNumber operator-(const IeeeNumber& a, const IeeeNumber& b) {
-  IeeeNumber r(CommonFormat(a, b));
-  r.Set([&](mpfr_ptr v) { return mpfr_sub(v, a.value_, b.value_, MPFR_RNDN); });
-  return r;
+  return Operation(mpfr_sub, a, b);
 }
 
 IeeeNumber operator*(const IeeeNumber& a, const IeeeNumber& b) {
-  IeeeNumber r(CommonFormat(a, b));
-  r.Set([&](mpfr_ptr v) { return mpfr_mul(v, a.value_, b.value_, MPFR_RNDN); });
-  return r;
+  return Operation(mpfr_mul, a, b);
 }
 
 IeeeNumber operator/(const IeeeNumber& a, const IeeeNumber& b) {
-  IeeeNumber r(CommonFormat(a, b));
-  r.Set([&](mpfr_ptr v) { return mpfr_div(v, a.value_, b.value_, MPFR_RNDN); });
-  return r;
+  return Operation(mpfr_div, a, b);
 }
 
 IeeeNumber operator-(const IeeeNumber& a) {
@@ -138,14 +137,6 @@ std::partial_ordering operator<=>(const IeeeNumber& a, const IeeeNumber& b) {
   return order < 0   ? std::partial_ordering::less
          : order > 0 ? std::partial_ordering::greater
                      : std::partial_ordering::equivalent;
-}
-
-double IeeeNumber::ToDouble() const {
-  return mpfr_get_d(value_, MPFR_RNDN);
-}
-
-float IeeeNumber::ToFloat() const {
-  return mpfr_get_flt(value_, MPFR_RNDN);
 }
 
 // MPFR gives the digits themselves: D1 D2 ... with value 0.D1D2... x 10^exponent.

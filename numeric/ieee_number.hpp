@@ -39,8 +39,8 @@ class IeeeNumber {
   friend std::partial_ordering operator<=>(const IeeeNumber& a, const IeeeNumber& b);
 
   // Rounded to nearest, ties to even.
-  double ToDouble() const;
-  float ToFloat() const;
+  double ToDouble() const { return mpfr_get_d(value_, MPFR_RNDN); }
+  float ToFloat() const { return mpfr_get_flt(value_, MPFR_RNDN); }
 
   // Gives a result just computed into the value by `compute` (an MPFR call returning its
   // ternary value, made in MPFR's full exponent range) the format's range and subnormal grid.

@@ -1,7 +1,6 @@
 // The __float128 binary128 backend (x86, ppc64el, Windows): libquadmath's exact %Qe conversion.
 #include <quadmath.h>
 
-#include <cstdlib>
 #include <stdexcept>
 #include <string>
 

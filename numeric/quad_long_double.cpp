@@ -1,7 +1,6 @@
 // The long double binary128 backend (aarch64, s390x, riscv64, mips64el Linux): the C library's
 // %Le conversion, exact for binary128 (glibc).
 #include <cstdio>
-#include <cstdlib>
 #include <stdexcept>
 #include <string>
 

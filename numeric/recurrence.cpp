@@ -5,19 +5,6 @@ RecurrenceTable RecSingle;
 RecurrenceTable RecDouble;
 RecurrenceTable RecQuad;
 
-template <>
-const RecurrenceTable& TableOf<Single>() {
-  return RecSingle;
-}
-template <>
-const RecurrenceTable& TableOf<Double>() {
-  return RecDouble;
-}
-template <>
-const RecurrenceTable& TableOf<Quad>() {
-  return RecQuad;
-}
-
 void SeedTables() {
   RecSingle[0] = Widen(SeriesJ<Single>(0));
   RecSingle[1] = Widen(SeriesJ<Single>(1));
@@ -32,9 +19,7 @@ void ExtendTables() {
     for (RecurrenceTable* table : {&RecSingle, &RecDouble, &RecQuad}) {
       RecurrenceTable& t = *table;
       const size_t i = static_cast<size_t>(m);
-      const Quad f = Widen(2 * m);
-      const Quad p = f * t[i];
-      t[i + 1] = p - t[i - 1];
+      t[i + 1] = Widen(2 * m) * t[i] - t[i - 1];
     }
   }
 }
@@ -43,9 +28,7 @@ template <class Kind>
 Single RelErr(int32_t m) {
   const Kind s1 = SeriesJ<Kind>(m);
   const Kind s2 = SeriesJ<Kind>(m);
-  const Quad d = Widen(s1) - TableOf<Kind>()[static_cast<size_t>(m)];
-  const Quad r = d / Widen(s2);
-  return Narrow(r);
+  return Narrow((Widen(s1) - TableOf<Kind>()[static_cast<size_t>(m)]) / Widen(s2));
 }
 
 template Single RelErr<Single>(int32_t);

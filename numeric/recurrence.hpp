@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <type_traits>
 
 #include "numeric/precision.hpp"
 #include "numeric/series.hpp"
@@ -17,13 +18,11 @@ extern RecurrenceTable RecQuad;
 
 // The table seeded from Kind's series.
 template <class Kind>
-const RecurrenceTable& TableOf();
-template <>
-const RecurrenceTable& TableOf<Single>();
-template <>
-const RecurrenceTable& TableOf<Double>();
-template <>
-const RecurrenceTable& TableOf<Quad>();
+const RecurrenceTable& TableOf() {
+  if constexpr (std::is_same_v<Kind, Single>) return RecSingle;
+  if constexpr (std::is_same_v<Kind, Double>) return RecDouble;
+  if constexpr (std::is_same_v<Kind, Quad>) return RecQuad;
+}
 
 // Entries 0 and 1 of each table: the series values of J_0 and J_1, widened exactly. Evaluates
 // the Single series at m = 0, 1, then Double, then Quad.

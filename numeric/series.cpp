@@ -35,11 +35,6 @@ Quad TwoToThe<Quad>(int32_t m) {
   return Widen(Power(Double{2}, m));
 }
 
-template <class Kind>
-Kind Magnitude(Kind x) {
-  return x < 0 ? -x : x;
-}
-
 }  // namespace
 
 template <class Kind>
@@ -59,9 +54,8 @@ Kind SeriesJ(int32_t m) {
       if (k >= 2) k_factorial = k_factorial * static_cast<Kind>(k);
       if (k + m >= 2) km_factorial = km_factorial * static_cast<Kind>(k + m);
     }
-    Kind t = p / k_factorial;
-    t = t / km_factorial;
-    if (Magnitude(t) <= threshold) {
+    const Kind t = p / k_factorial / km_factorial;
+    if ((t < 0 ? -t : t) <= threshold) {
       if (SeriesLog.TraceOn != 0 && SeriesTrace != nullptr) SeriesTrace(m, k, Widen(t));
       if (m >= 0 && m <= kMaxOrder) SeriesLog.TermCount[static_cast<size_t>(m)] = k;
       break;

@@ -1,7 +1,6 @@
 // The 16- and 8-byte numbers and their MPFR views.
 #include "numeric/short_number.hpp"
 
-#include <cstdlib>
 #include <stdexcept>
 
 #include "numeric/mpfr_number.hpp"

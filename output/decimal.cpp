@@ -4,7 +4,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdlib>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -29,8 +28,8 @@ bool Classify(Kind x, DecimalDigits& result) {
   return true;
 }
 
-// std::to_chars in exponent form: exact, ties to even. The buffer holds "d.", the digits and an
-// exponent of up to three digits with its sign.
+// std::to_chars in exponent form: exact, ties to even (a Single widened exactly). The buffer
+// holds "d.", the digits and an exponent of up to three digits with its sign.
 DecimalSignificand Significand(Double magnitude, int count) {
   std::string text(static_cast<size_t>(count) + 16, '\0');
   const auto [end, error] = std::to_chars(text.data(), text.data() + text.size(), magnitude,
@@ -39,10 +38,6 @@ DecimalSignificand Significand(Double magnitude, int count) {
     throw std::logic_error("the digits of a binary64 number do not fit their buffer");
   }
   return SignificandOf(std::string_view(text.data(), static_cast<size_t>(end - text.data())));
-}
-
-DecimalSignificand Significand(Single magnitude, int count) {
-  return Significand(static_cast<Double>(magnitude), count);  // exact widening
 }
 
 DecimalSignificand Significand(const Quad& magnitude, int count) {
@@ -54,8 +49,7 @@ DecimalDigits Decimal(Kind x, int count) {
   DecimalDigits result;
   if (Classify(x, result)) return result;
   DecimalSignificand significand = Significand(x < 0 ? -x : x, count);
-  result.value_class = DecimalDigits::Class::kFinite;
-  result.negative = x < 0;
+  result.value_class = DecimalDigits::Class::kFinite;  // its sign set by Classify
   result.digits = std::move(significand.digits);
   result.exponent = significand.exponent;
   return result;

@@ -3,8 +3,21 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <string_view>
+
+#include "output/decimal.hpp"
 
 namespace {
+
+// Text placed into a field of w columns: right-justified behind blanks ("7" in 3 -> "  7") or
+// left-justified before them; w asterisks when it is longer than the field.
+enum class Justify { kRight, kLeft };
+std::string FitField(std::string_view text, int w, Justify justify = Justify::kRight) {
+  const size_t width = static_cast<size_t>(std::max(w, 0));
+  if (text.size() > width) return Asterisks(w);
+  const std::string blanks(width - text.size(), ' ');
+  return justify == Justify::kRight ? blanks + std::string(text) : std::string(text) + blanks;
+}
 
 // The exponent part: "E-01" for |x| <= 99; "-100" (no letter) for 100 <= |x| <= 999;
 // empty when even three digits cannot hold it.
@@ -18,39 +31,15 @@ std::string ExponentPart(int x, char letter) {
   return part + std::to_string(magnitude);
 }
 
-template <class Kind>
-std::string ExponentFieldOf(Kind x, int w, int d, int k, char letter) {
-  const int count = SignificantDigitsFor(d, k);
-  if (count == 0) return Asterisks(w);
-  return ExponentLayout(ToDecimal(x, count), w, d, k, letter);
-}
-
-}  // namespace
-
-std::string FitField(std::string_view text, int w, Justify justify) {
-  const size_t width = static_cast<size_t>(std::max(w, 0));
-  if (text.size() > width) return Asterisks(w);
-  const std::string blanks(width - text.size(), ' ');
-  return justify == Justify::kRight ? blanks + std::string(text) : std::string(text) + blanks;
-}
-
-std::string Asterisks(int w) {
-  return std::string(static_cast<size_t>(std::max(w, 0)), '*');
-}
-
-std::string IntegerField(int32_t value, int w) {
-  const int64_t wide = value;
-  std::string text = wide < 0 ? "-" : "";
-  text += std::to_string(wide < 0 ? -wide : wide);
-  return FitField(text, w);
-}
-
+// How many significant digits Ew.d shows under the scale factor k: d + 1 for 0 < k < d + 2,
+// d + k for -d < k <= 0; 0 where the pair has no layout (the field is then asterisks).
 int SignificantDigitsFor(int d, int k) {
   if (k > 0 && k < d + 2) return d + 1;
   if (k <= 0 && k > -d) return d + k;
   return 0;
 }
 
+// The layout behind ExponentField, from digits already rounded to SignificantDigitsFor(d, k).
 std::string ExponentLayout(const DecimalDigits& value, int w, int d, int k, char letter) {
   switch (value.value_class) {
     case DecimalDigits::Class::kZero:
@@ -79,6 +68,26 @@ std::string ExponentLayout(const DecimalDigits& value, int w, int d, int k, char
   const std::string exponent = ExponentPart(value.exponent + 1 - k, letter);
   if (exponent.empty()) return Asterisks(w);
   return FitField((value.negative ? "-" : "") + mantissa + exponent, w);
+}
+
+template <class Kind>
+std::string ExponentFieldOf(Kind x, int w, int d, int k, char letter) {
+  const int count = SignificantDigitsFor(d, k);
+  if (count == 0) return Asterisks(w);
+  return ExponentLayout(ToDecimal(x, count), w, d, k, letter);
+}
+
+}  // namespace
+
+std::string Asterisks(int w) {
+  return std::string(static_cast<size_t>(std::max(w, 0)), '*');
+}
+
+std::string IntegerField(int32_t value, int w) {
+  const int64_t wide = value;
+  std::string text = wide < 0 ? "-" : "";
+  text += std::to_string(wide < 0 ? -wide : wide);
+  return FitField(text, w);
 }
 
 std::string ExponentField(Single x, int w, int d, int k, char letter) {

@@ -3,15 +3,9 @@
 
 #include <cstdint>
 #include <string>
-#include <string_view>
 
 #include "numeric/precision.hpp"
-#include "output/decimal.hpp"
 
-// Text placed into a field of w columns: right-justified behind blanks ("7" in 3 -> "  7") or
-// left-justified before them; w asterisks when it is longer than the field.
-enum class Justify { kRight, kLeft };
-std::string FitField(std::string_view text, int w, Justify justify = Justify::kRight);
 // A field of w asterisks: the field of a value that cannot be shown in it.
 std::string Asterisks(int w);
 
@@ -23,10 +17,3 @@ std::string IntegerField(int32_t value, int w);
 std::string ExponentField(Single x, int w, int d, int k, char letter);
 std::string ExponentField(Double x, int w, int d, int k, char letter);
 std::string ExponentField(Quad x, int w, int d, int k, char letter);
-
-// The layout behind ExponentField, from digits already rounded to SignificantDigitsFor(d, k).
-std::string ExponentLayout(const DecimalDigits& value, int w, int d, int k, char letter);
-
-// How many significant digits Ew.d shows under the scale factor k: d + 1 for 0 < k < d + 2,
-// d + k for -d < k <= 0; 0 where the pair has no layout (the field is then asterisks).
-int SignificantDigitsFor(int d, int k);

@@ -3,12 +3,23 @@
 
 #include <algorithm>
 #include <type_traits>
-#include <utility>
 
 #include "output/fields.hpp"
 #include "traceback/traceback.hpp"
 
 namespace {
+
+// The state of one write statement. Position and length count columns from 1; the record
+// holds at least `length` columns, blanks wherever nothing was written.
+struct Statement {
+  EditList list;
+  RecordSink sink;
+  size_t cursor = 0;
+  int scale = 0;
+  size_t position = 1;
+  size_t length = 0;
+  std::string record{};
+};
 
 // Writes text into the record from the position on, overwriting what stands there.
 void Place(Statement& s, std::string_view text) {
@@ -97,15 +108,7 @@ std::string Field(const EditDescriptor& e, int scale, const Item& item) {
   }
 }
 
-}  // namespace
-
-Statement BeginStatement(EditList list, RecordSink sink) {
-  Statement s;
-  s.list = list;
-  s.sink = std::move(sink);
-  return s;
-}
-
+// Carries out the control descriptors up to the next data descriptor and writes the item there.
 void TransferItem(Statement& s, const Item& item) {
   ActiveRoutine routine("TransferItem");
   if (Advance(s, true) == Stop::kEnd) {
@@ -118,14 +121,18 @@ void TransferItem(Statement& s, const Item& item) {
   ++s.cursor;
 }
 
+// Carries out the control descriptors up to the next data descriptor, ":" or the end of the
+// list, then hands the current record to the sink.
 void EndStatement(Statement& s) {
   ActiveRoutine routine("EndStatement");
   Advance(s, false);
   FinishRecord(s);
 }
 
+}  // namespace
+
 void WriteRecords(EditList list, std::initializer_list<Item> items, const RecordSink& sink) {
-  Statement s = BeginStatement(list, sink);
+  Statement s{.list = list, .sink = sink};
   for (const Item& item : items) TransferItem(s, item);
   EndStatement(s);
 }

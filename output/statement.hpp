@@ -13,25 +13,6 @@
 // Receives each finished record, columns 1 to record length, without a line end.
 using RecordSink = std::function<void(std::string_view record)>;
 
-// The state of one write statement. Position and length count columns from 1; the record
-// holds at least `length` columns, blanks wherever nothing was written.
-struct Statement {
-  EditList list;
-  RecordSink sink;
-  size_t cursor = 0;
-  int scale = 0;
-  size_t position = 1;
-  size_t length = 0;
-  std::string record;
-};
-
-Statement BeginStatement(EditList list, RecordSink sink);
-// Carries out the control descriptors up to the next data descriptor and writes the item there.
-void TransferItem(Statement& statement, const Item& item);
-// Carries out the control descriptors up to the next data descriptor, ":" or the end of the
-// list, then hands the current record to the sink.
-void EndStatement(Statement& statement);
-
 // One whole statement: every item in order, then the end. The items of a braced list are
 // evaluated left to right.
 void WriteRecords(EditList list, std::initializer_list<Item> items, const RecordSink& sink);
