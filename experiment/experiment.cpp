@@ -33,17 +33,6 @@ IeeeNumber StepFactor(const BesselFunction& function, long m, const IeeeNumber& 
   return IeeeNumber(x.format(), 2 * m + function.offset) / x;
 }
 
-// One forward step, f_(m+1) = s (n_m / x) f_m + t f_(m-1): the factor, the product and the sum
-// each rounded, each sign exact.
-IeeeNumber ForwardStep(const BesselFunction& function, long m, const IeeeNumber& x,
-                       const IeeeNumber& f_m, const IeeeNumber& f_before) {
-  const IeeeNumber product = StepFactor(function, m, x) * f_m;
-  if (function.factor_sign > 0) {
-    return function.previous_sign < 0 ? product - f_before : product + f_before;
-  }
-  return f_before - product;  // s = -1, t = +1 (I)
-}
-
 // The backward step of the same recurrence, f_(m-1) = -t s (n_m / x) f_m + t f_(m+1), for a
 // product p = (n_m / x) f_m: p - f_(m+1) for J, Y, j and y, p + f_(m+1) for I, f_(m+1) - p for K.
 IeeeNumber CombineBackward(const BesselFunction& function, const IeeeNumber& product,
@@ -213,6 +202,19 @@ bool PastFirstZero(double nu, mpfr_srcptr x, mpfr_srcptr f_m) {
 
 }  // namespace
 
+IeeeNumber StepSum(const BesselFunction& function, const IeeeNumber& product,
+                   const IeeeNumber& f_before) {
+  if (function.factor_sign > 0) {
+    return function.previous_sign < 0 ? product - f_before : product + f_before;
+  }
+  return f_before - product;  // s = -1, t = +1 (I)
+}
+
+IeeeNumber ForwardStep(const BesselFunction& function, long m, const IeeeNumber& x,
+                       const IeeeNumber& f_m, const IeeeNumber& f_before) {
+  return StepSum(function, StepFactor(function, m, x) * f_m, f_before);
+}
+
 std::string_view MillerNormalisation(const BesselFunction& function) {
   switch (NormaliserOf(function)) {
     case Normaliser::kEvenSum:
@@ -357,6 +359,17 @@ Computed ComputeInFormats(const Experiment& experiment, const IeeeNumber& x,
                                           .start_1 = IeeeNumber(arithmetic, seed_1.sum),
                                           .largest_term_0 = seed_0.largest_term,
                                           .largest_term_1 = seed_1.largest_term});
+  }
+  if (!experiment.given.empty()) {
+    const IeeeNumber &given_0 = experiment.given[0], &given_1 = experiment.given[1];
+    computed.columns.push_back(SeedColumn{.format = &arithmetic,
+                                          .seed_0 = given_0,
+                                          .seed_1 = given_1,
+                                          .start_0 = given_0,
+                                          .start_1 = given_1,
+                                          .largest_term_0 = IeeeNumber(arithmetic),
+                                          .largest_term_1 = IeeeNumber(arithmetic),
+                                          .given = true});
   }
   if (function.minimal) {
     computed.backward = Backward(function, x, experiment.orders, backward_start, stop);
@@ -510,9 +523,10 @@ bool EveryDigitLost(const ArbBall& measured, const std::string& digits, const Co
 // One seed format's forward recurrence, run as it is measured, one order at a time, its parts
 // (the seeds', the rounding's and its bound) following it order by order: the column's errors
 // and its summary, and what their balls leave undecided. Nothing of the column but its errors
-// is kept.
+// is kept. Where values are `given`, they are measured in the recurrence's place.
 void MeasureColumn(const BesselTable& truth, const IeeeNumber& x, bool seeds_settled,
-                   SeedColumn& column, Imprecise& imprecise, const std::stop_token& stop) {
+                   const std::vector<IeeeNumber>* given, SeedColumn& column, Imprecise& imprecise,
+                   const std::stop_token& stop) {
   const IeeeFormat& arithmetic = x.format();
   const size_t rows = truth.f.size(), last = rows - 1;
   const SeedsPart seeds(truth, column.start_0.get(), column.start_1.get());
@@ -524,9 +538,13 @@ void MeasureColumn(const BesselTable& truth, const IeeeNumber& x, bool seeds_set
   long lost_at = -1;
   ShortNumber measured_end[2], predicted_end[2], rounding_end;  // at M - 1 and M
   ForwardRecurrence forward(*truth.function, x, column);
+  const IeeeNumber zero(arithmetic);  // before c_0 and c_1, where no step reads it
+  const auto before = [&](size_t m, size_t k) -> const IeeeNumber& {
+    return !given ? forward.Before(k) : m >= k ? (*given)[m - k] : zero;
+  };
   for (size_t m = 0; m < rows; ++m) {
     StopIfAsked(stop);
-    const IeeeNumber& c = forward.Next();
+    const IeeeNumber& c = given ? (*given)[m] : forward.Next();
     const ArbBall measured = RelativeError(c.get(), truth.f[m]);
     const std::string measured_digits = DigitsNoting(measured, {m}, imprecise);
     column.measured.push_back(Kept<CompactNumber>(measured, measured_digits));
@@ -537,8 +555,7 @@ void MeasureColumn(const BesselTable& truth, const IeeeNumber& x, bool seeds_set
                                              : DigitsNoting(predicted, {0, 1}, imprecise);
     column.predicted.push_back(Kept<CompactNumber>(predicted, predicted_digits));
     column.rounding_bound.push_back(CompactBound(bound.Next(predicted)));
-    const ArbBall rounding =
-        rounding_part.Next(c.get(), forward.Before(1).get(), forward.Before(2).get());
+    const ArbBall rounding = rounding_part.Next(c.get(), before(m, 1).get(), before(m, 2).get());
     const std::string rounding_digits = SevenDigits(rounding);
     if (!Settled(rounding, rounding_digits)) imprecise.whole = true;
     column.rounding.push_back(Kept<CompactNumber>(rounding, rounding_digits));
@@ -557,7 +574,8 @@ void MeasureColumn(const BesselTable& truth, const IeeeNumber& x, bool seeds_set
 
 // The errors of the computed values against `truth`, into `outcome`'s columns and backward
 // errors, and what their balls leave undecided.
-Imprecise MeasureAgainst(const BesselTable& truth, Computed&& computed, Outcome& outcome,
+Imprecise MeasureAgainst(const BesselTable& truth, Computed&& computed,
+                         const std::vector<IeeeNumber>& given, Outcome& outcome,
                          const std::stop_token& stop) {
   Imprecise imprecise;
   // The backward recurrence first, whose values are then given back.
@@ -566,7 +584,8 @@ Imprecise MeasureAgainst(const BesselTable& truth, Computed&& computed, Outcome&
   outcome.columns = std::move(computed.columns);
   for (SeedColumn& column : outcome.columns) {
     const bool seeds_settled = MeasureSeeds(truth, column, imprecise);
-    MeasureColumn(truth, outcome.x, seeds_settled, column, imprecise, stop);
+    MeasureColumn(truth, outcome.x, seeds_settled, column.given ? &given : nullptr, column,
+                  imprecise, stop);
   }
   return imprecise;
 }
@@ -687,7 +706,7 @@ bool Run(const Experiment& experiment, Outcome& outcome, const std::stop_token& 
     return MeasureAgainst(
         outcome.truth,
         ComputeInFormats(experiment, outcome.x, outcome.truth, outcome.backward_start, stop),
-        outcome, stop);
+        experiment.given, outcome, stop);
   };
   if (!ProveTruth(experiment, widest + kTruthGuardBits, outcome, measure, stop)) return false;
   MarkRows(outcome.truth, outcome, stop);

@@ -26,6 +26,10 @@ struct Experiment {
   std::vector<const IeeeFormat*> seed_formats = {&kBinary32, &kBinary64, &kBinary128};
   const IeeeFormat* arithmetic = &kBinary128;
   SeedKind seeds = SeedKind::kRounded;  // series: only where HasSeries
+  // Values of f_0 ... f_M computed elsewhere (a student's), in the arithmetic format: where
+  // there are any, they are measured as one more column after the seed formats', their own
+  // f_0 and f_1 its seeds.
+  std::vector<IeeeNumber> given{};
 };
 
 // Whether the function's seeds can be summed from a power series: J, I and j (Y, K and y have
@@ -69,6 +73,7 @@ struct SeedColumn {
   // bound where that lies just under a 3-digit boundary, and prints that boundary all the same.
   std::vector<CompactNumber> measured{}, predicted{}, rounding{}, rounding_bound{};
   ColumnSummary summary{};  // from the errors' 64-bit values
+  bool given = false;       // the column of the experiment's given values
 };
 
 // Every number printed is proven: each error is a ball around the truth's, and is kept only once
@@ -124,6 +129,14 @@ bool Run(const Experiment& experiment, Outcome& outcome, const std::stop_token& 
 // midpoint's nearest binary64 is f_m(x)'s. The seed formats and kind play no part. False and
 // Stopped as for Run.
 bool RunTruth(const Experiment& experiment, Outcome& outcome, const std::stop_token& stop = {});
+
+// One forward step, f_(m+1) = s (n_m / x) f_m + t f_(m-1), in x's format: the factor n_m / x
+// (n_m = 2m + offset rounded to the format first), the product and the sum each rounded. And
+// its last operation, s p + t f_(m-1) for the product p: each sign exact, the sum rounded once.
+IeeeNumber ForwardStep(const BesselFunction& function, long m, const IeeeNumber& x,
+                       const IeeeNumber& f_m, const IeeeNumber& f_before);
+IeeeNumber StepSum(const BesselFunction& function, const IeeeNumber& product,
+                   const IeeeNumber& f_before);
 
 // The forward recurrence from a column's starts, in x's format: c_0 = start_0, c_1 = start_1,
 // c_(m+1) = s (n_m / x) c_m + t c_(m-1), the factor, the product and the sum each rounded: the

@@ -14,12 +14,6 @@
 
 namespace {
 
-// Right-aligned in `width`, and always after a blank: a wider text (a five-digit exponent)
-// widens its column rather than touch the one before.
-std::string Padded(const std::string& text, size_t width) {
-  return text.size() >= width ? " " + text : std::string(width - text.size(), ' ') + text;
-}
-
 // "%.*f" of a value: "1.13", "1.1300", "nan".
 std::string Decimals(double value, int places) {
   char text[64];
@@ -183,8 +177,26 @@ void Blocks(const Outcome& outcome, int width, ChunkedText& text) {
   }
 }
 
-// The words of `text` in lines of at most `width` columns where they fit (a longer word gets
-// a line of its own), the first line after `first`, the others after `rest`.
+// "%.2f" of a number, or "none" for NaN.
+std::string Fixed(double value) {
+  return std::isnan(value) ? "none" : Decimals(value, 2);
+}
+
+// The backward recurrence's largest error in units in the last place with `digits` significant
+// digits, as "%g" prints a double ("7.33", "1.2e+05"), and beyond a double's range too
+// ("4.91e+484"); "inf" where a value overflowed.
+std::string UlpsText(const Summary& summary, int digits) {
+  char text[64];
+  mpfr_snprintf(text, sizeof text, "%.*Rg", digits, summary.backward_largest_ulps.get());
+  return text;
+}
+
+}  // namespace
+
+std::string Padded(const std::string& text, size_t width) {
+  return text.size() >= width ? " " + text : std::string(width - text.size(), ' ') + text;
+}
+
 std::string Wrapped(const std::string& text, int width, const std::string& first,
                     const std::string& rest) {
   std::string out, line = first;
@@ -201,22 +213,6 @@ std::string Wrapped(const std::string& text, int width, const std::string& first
   }
   return out + line + "\n";
 }
-
-// "%.2f" of a number, or "none" for NaN.
-std::string Fixed(double value) {
-  return std::isnan(value) ? "none" : Decimals(value, 2);
-}
-
-// The backward recurrence's largest error in units in the last place with `digits` significant
-// digits, as "%g" prints a double ("7.33", "1.2e+05"), and beyond a double's range too
-// ("4.91e+484"); "inf" where a value overflowed.
-std::string UlpsText(const Summary& summary, int digits) {
-  char text[64];
-  mpfr_snprintf(text, sizeof text, "%.*Rg", digits, summary.backward_largest_ulps.get());
-  return text;
-}
-
-}  // namespace
 
 std::string SummaryText(const Outcome& outcome, int width) {
   const Summary summary = Summarize(outcome);

@@ -14,6 +14,14 @@
 // written, and nothing more is sent. So a table of 100,000 rows never lies in memory whole.
 using TextSink = std::function<bool(std::string_view)>;
 
+// Right-aligned in `width`, and always after a blank: a wider text (a five-digit exponent)
+// widens its column rather than touch the one before.
+std::string Padded(const std::string& text, size_t width);
+// The words of `text` in lines of at most `width` columns where they fit (a longer word gets
+// a line of its own), the first line after `first`, the others after `rest`.
+std::string Wrapped(const std::string& text, int width, const std::string& first,
+                    const std::string& rest);
+
 // The numbers as every output prints them besides the error parts (PartText), each correctly
 // rounded in exponent form ("inf", "nan" as they are): an error with 7 significant digits
 // ("-1.297000e-07"), the truth f_m(x) with 17, named "J_m" in the CSV and the JSON.

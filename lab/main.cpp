@@ -1,6 +1,7 @@
 // Entry point of bessel-recurrence-lab: the options, the experiment, and its table, CSV or
 // picture.
 #include <iterator>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -9,9 +10,12 @@
 #include "cli/options.hpp"
 #include "cli/standard_output.hpp"
 #include "cli/terminal_width.hpp"
+#include "experiment/check.hpp"
+#include "experiment/check_report.hpp"
 #include "experiment/experiment.hpp"
 #include "experiment/report.hpp"
 #include "experiment/settings.hpp"
+#include "lab/given_file.hpp"
 #include "numeric/allocation.hpp"
 #include "picture/plot_outputs.hpp"
 
@@ -57,6 +61,14 @@ Options (long options may be abbreviated; -- ends them):
                         with its marks and the theory's parts, and the summary
       --plot PREFIX     also write PREFIX.dat, PREFIX.svg and PREFIX.png (gnuplot);
                         PREFIX's directory is opened before anything is computed
+      --check FILE      check your own values f_0 ... f_M (FILE, or - for standard
+                        input: one a line, decimal or C99 hexadecimal, # starts a
+                        comment) computed in the --arithmetic format: each against
+                        the lab's recurrence, bit for bit, the variant of the step
+                        that reproduces it named (a fused multiply-add, (2m f_m) / x,
+                        x as a binary64 literal, wider intermediates), and its error
+                        against the truth; M comes from the values
+      --column NAME     with --check, FILE is CSV and its column NAME holds the values
       --help            display this help and exit
       --version         output version information and exit
 
@@ -87,6 +99,8 @@ enum Code : int {
   kJson,
   kWidth,
   kPlot,
+  kCheck,
+  kColumn,
   kHelpCode,
   kVersion
 };
@@ -102,10 +116,14 @@ constexpr option kOptions[] = {
     {"json", no_argument, nullptr, kJson},
     {"width", required_argument, nullptr, kWidth},
     {"plot", required_argument, nullptr, kPlot},
+    {"check", required_argument, nullptr, kCheck},
+    {"column", required_argument, nullptr, kColumn},
     {"help", no_argument, nullptr, kHelpCode},
     {"version", no_argument, nullptr, kVersion},
     {nullptr, 0, nullptr, 0},
 };
+
+enum class Output { kTable, kCsv, kJson };
 
 // The setters of the options kFunction ... kSeeds, in the order of their codes.
 constexpr std::string (*kSetters[])(Experiment&, std::string_view) = {
@@ -125,6 +143,49 @@ std::string PlotDirectory(const std::string& prefix) {
   return slash == std::string::npos ? "." : prefix.substr(0, slash + 1);
 }
 
+// What --check refuses beside it: the orders come from its values, its one format is the
+// arithmetic, and it draws no picture.
+std::string CheckOptions(const ReadCommandLine& line) {
+  for (const ReadOption& option : line.options) {
+    for (const auto& [code, name] :
+         {std::pair{kOrders, "--orders"}, {kFormats, "--formats"}, {kPlot, "--plot"}}) {
+      if (option.code == code) {
+        return std::string(name) + " does not go with --check: " +
+               (code == kOrders    ? "the orders are those of its values"
+                : code == kFormats ? "the values are in the --arithmetic format"
+                                   : "a check draws no picture");
+      }
+    }
+  }
+  return "";
+}
+
+// A student's values read from `file`, checked and written out.
+int Check(const Experiment& experiment, const std::string& file, const std::string& column,
+          Output output, int width) {
+  std::string bytes;
+  std::string complaint = ReadGivenFile(file, kMaxGivenBytes, bytes);
+  if (!complaint.empty()) return Failure(kProgram, kExitFailure, complaint);
+  std::vector<GivenText> texts;
+  std::vector<GivenValue> values;
+  complaint = SplitGivenValues(bytes, column, texts);
+  if (complaint.empty()) {
+    complaint = ReadGivenTexts(texts, *experiment.arithmetic, "line", values);
+  }
+  if (!complaint.empty()) {
+    const std::string name = file == "-" ? "standard input" : Printable(file);
+    return Failure(kProgram, kExitFailure, name + ": " + complaint);
+  }
+  CheckOutcome check;
+  if (!RunCheck(experiment, values, check)) {
+    return Failure(kProgram, kExitFailure, UnprovenTruthText(experiment));
+  }
+  const bool printed = output == Output::kCsv    ? WriteCheckCsv(check, Print)
+                       : output == Output::kJson ? WriteCheckJson(experiment, check, Print)
+                                                 : WriteCheckTable(experiment, check, width, Print);
+  return Finished(kProgram, printed ? kExitSuccess : kExitFailure);
+}
+
 // The program itself; main guards it.
 int Main(int argc, char* argv[]) {
   WidenMpfrExponents();
@@ -133,10 +194,12 @@ int Main(int argc, char* argv[]) {
       "ask for less (fewer --orders or --formats, a smaller --x) or allow more (ulimit -v)");
   OnAllocationFailure(EndForLackOfMemory);
   Experiment experiment;
-  enum class Output { kTable, kCsv, kJson } output = Output::kTable;
+  Output output = Output::kTable;
   long width = StandardOutputColumns();
   if (width <= 0) width = kDefaultWidth;
   std::string plot_prefix;
+  std::optional<std::string> check_file;
+  std::string column;
   const ReadCommandLine line = ReadOptions(argc, argv, kOptions);
   for (const ReadOption& option : line.options) {
     const std::string& value = option.value;
@@ -181,6 +244,12 @@ int Main(int argc, char* argv[]) {
         }
         plot_prefix = value;
         break;
+      case kCheck:
+        check_file = value;
+        break;
+      case kColumn:
+        column = value;
+        break;
       default:
         return UsageError(kProgram, value);
     }
@@ -192,6 +261,13 @@ int Main(int argc, char* argv[]) {
   if (const std::string complaint = CheckTogether(experiment); !complaint.empty()) {
     return UsageError(kProgram, complaint);
   }
+  if (check_file) {
+    if (const std::string complaint = CheckOptions(line); !complaint.empty()) {
+      return UsageError(kProgram, complaint);
+    }
+    return Check(experiment, *check_file, column, output, static_cast<int>(width));
+  }
+  if (!column.empty()) return UsageError(kProgram, "--column goes with --check");
 
   // The destination is opened, and its names checked, before anything is computed.
   std::string complaint;

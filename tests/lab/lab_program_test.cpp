@@ -7,13 +7,17 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "experiment/check.hpp"
 #include "tests/support/child.hpp"
 #include "tests/support/terminal_child.hpp"
 
@@ -127,6 +131,11 @@ TEST(LabProgram, RefusesBadInputAndWritesCsv) {
        "--plot needs a file name prefix, not the directory ''; add a name, as in 'errors'"},
       {{"--plot", "out/"},
        "--plot needs a file name prefix, not the directory 'out/'; add a name, as in 'out/errors'"},
+      {{"--check", "mine.txt", "--orders", "3"},
+       "--orders does not go with --check: the orders are those of its values"},
+      {{"--formats", "binary32", "--check", "mine.txt"},
+       "--formats does not go with --check: the values are in the --arithmetic format"},
+      {{"--column", "f"}, "--column goes with --check"},
   };
   testing_support::TempDir dir;
   for (const Row& row : rows) {
@@ -410,6 +419,65 @@ TEST(LabProgram, AnEndingSignalRemovesTheTemporaryBeingWritten) {
       EXPECT_FALSE(fs::exists(options.working_directory / "errors.dat"));
     }
     EXPECT_TRUE(caught) << "never caught a temporary in 10 runs";
+  }
+}
+
+// A student's values checked: a binary32 loop with a fused multiply-add, f_(m+1) =
+// fmaf(2m / x, f_m, -f_(m-1)) at x = 1.3 from the correctly rounded seeds, as a CSV column in
+// C99 hexadecimal (written by check_test.cpp's loop, whose variant that test names); the
+// expected outputs were read against those values by hand. Then what cannot be checked: each
+// refused with the file, the line and what is wrong, status 1, nothing on standard output.
+TEST(LabProgram, ChecksAStudentsValuesAndRefusesWhatItCannotRead) {
+  TempDir dir;
+  std::string csv = "m,f\n";
+  float f[12] = {0x1.3d7beap-1f, 0x1.0b46a2p-1f};
+  for (int m = 1; m < 11; ++m) f[m + 1] = std::fma(2 * m / 1.3f, f[m], -f[m - 1]);
+  for (int m = 0; m < 12; ++m) {
+    char line[64];
+    std::snprintf(line, sizeof line, "%d,%a\n", m, static_cast<double>(f[m]));
+    csv += line;
+  }
+  { std::ofstream(dir.path() / "fma.csv") << csv; }
+  for (const auto& [option, kind] : {std::pair{"--width=80", ".txt"}, std::pair{"--csv", ".csv"},
+                                     std::pair{"--json", ".json"}}) {
+    const testing_support::CommandResult result = RunLab(
+        {"--check", "fma.csv", "--column", "f", "--x", "1.3", "--arithmetic", "binary32", option},
+        dir.path());
+    EXPECT_EQ(result.status, 0) << kind << ": " << result.err;
+    EXPECT_EQ(result.out,
+              ReadFile(testing_support::GoldenPath(std::string("lab/check-fma") + kind)))
+        << kind;
+  }
+  {
+    std::ofstream(dir.path() / "bad.txt") << "0.5\n0.25\n# a comment\nnan\n";
+    std::ofstream(dir.path() / "one.txt") << "0.5\n";
+  }
+  fs::create_directory(dir.path() / "folder");
+  std::ofstream(dir.path() / "big.txt").close();
+  fs::resize_file(dir.path() / "big.txt", kMaxGivenBytes + 1);
+  const struct Row {
+    std::vector<std::string> arguments;
+    const char* complaint;
+  } rows[] = {
+      {{"--check", "missing.txt"}, "cannot open 'missing.txt': No such file or directory"},
+      {{"--check", "folder"}, "'folder' is not a regular file"},
+      {{"--check", "big.txt"}, "'big.txt' holds more than 33554432 bytes"},
+      {{"--check", "bad.txt"},
+       "bad.txt: line 4: 'nan' is not finite: a value of the recurrence must be a number"},
+      {{"--check", "one.txt"},
+       "one.txt: at least two values are needed, f_0 and f_1; there is one"},
+      {{"--check", "fma.csv"},
+       "fma.csv: line 1: holds several values separated by commas: name the column to read"},
+      {{"--check", "fma.csv", "--column", "g"},
+       "fma.csv: line 1: no column is named 'g'; the columns are m, f"},
+      {{"--check", "-"},
+       "standard input: at least two values are needed, f_0 and f_1; there are none"},
+  };
+  for (const Row& row : rows) {
+    const testing_support::CommandResult result = RunLab(row.arguments, dir.path());
+    EXPECT_EQ(result.status, 1) << row.complaint;
+    EXPECT_EQ(result.out, "") << row.complaint;
+    EXPECT_EQ(result.err, std::string("bessel-recurrence-lab: ") + row.complaint + "\n");
   }
 }
 
