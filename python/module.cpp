@@ -17,7 +17,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <functional>
 #include <future>
 #include <memory>
@@ -147,8 +146,7 @@ struct LabArrays {
 struct TruthArrays {
   std::string function, x_used;
   size_t rows = 0;
-  std::vector<double> values;
-  TextColumn texts;
+  Column column;  // f_m(x) rounded once to float64, and as the lab prints it
 };
 
 // A complaint of the parameters' setters in Python's words: the lab names its options ("--x
@@ -282,23 +280,19 @@ TruthArrays ComputeTruth(const std::string& function, const std::string& x,
   const Experiment experiment =
       ExperimentOf(function, x, orders, {std::string(kBinary64.name)}, arithmetic, "rounded");
   Outcome outcome;
-  if (!RunTruth(experiment, outcome, stop)) {
-    throw std::runtime_error(UnprovenTruthText(experiment));
-  }
+  if (!RunTruth(experiment, outcome, stop)) throw std::runtime_error(UnprovenTruthText(experiment));
   TruthArrays arrays;
   arrays.function = experiment.function->letter;
   arrays.x_used = XUsedDecimalText(outcome.x);
   arrays.rows = outcome.truth.f.size();
-  std::vector<std::string> texts;
-  texts.reserve(arrays.rows);
-  arrays.values.reserve(arrays.rows);
-  for (size_t m = 0; m < arrays.rows; ++m) {
-    StopIfAsked(stop);
-    texts.push_back(TruthText(outcome, m));
-    // The ball's ends round alike to binary64 (RunTruth), so its midpoint rounds as f_m(x).
-    arrays.values.push_back(IeeeNumber(kBinary64, Mid(outcome.truth.f[m]).get()).ToDouble());
-  }
-  arrays.texts = Packed(texts);
+  arrays.column = ColumnOf(
+      arrays.rows,
+      [&](size_t m) {
+        // The ball's ends round alike to binary64 (RunTruth), so its midpoint rounds as f_m(x).
+        return std::pair{TruthText(outcome, m),
+                         IeeeNumber(kBinary64, Mid(outcome.truth.f[m]).get()).ToDouble()};
+      },
+      stop);
   return arrays;
 }
 
@@ -385,8 +379,8 @@ py::dict TruthLab(const std::string& function, const std::string& x, const std::
   result["function"] = arrays.function;
   result["x_used"] = arrays.x_used;
   result["m"] = Orders(rows);
-  result["values"] = Adopted(std::move(arrays.values), py::dtype::of<double>(), rows);
-  result["texts"] = TextArray(std::move(arrays.texts), rows);
+  result["values"] = Adopted(std::move(arrays.column.values), py::dtype::of<double>(), rows);
+  result["texts"] = TextArray(std::move(arrays.column.texts), rows);
   return result;
 }
 

@@ -1,5 +1,6 @@
 #include "web/api.hpp"
 
+#include <charconv>
 #include <string>
 
 #include "cli/messages.hpp"
@@ -10,26 +11,21 @@ namespace {
 
 constexpr std::string_view kJsonType = "application/json";
 constexpr int kSummaryWidth = 80;  // the table's width where standard output is no terminal
-constexpr long kHeavyOrders = 2000;
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 // A name or value of a query: "%XX" is the byte XX and "+" a blank; false for a "%" that
 // two hexadecimal digits do not follow.
 bool Decoded(std::string_view part, std::string& out) {
   out.clear();
   for (size_t i = 0; i < part.size(); ++i) {
+    const std::string_view hex = part.substr(i + 1, 2);  // after a '%', the byte's digits
+    unsigned char byte = 0;
     if (part[i] == '+') {
       out += ' ';
     } else if (part[i] != '%') {
       out += part[i];
-    } else if (i + 2 < part.size() && HexDigit(part[i + 1]) >= 0 && HexDigit(part[i + 2]) >= 0) {
-      out += static_cast<char>(HexDigit(part[i + 1]) * 16 + HexDigit(part[i + 2]));
+    } else if (hex.size() == 2 &&
+               std::from_chars(hex.data(), hex.data() + 2, byte, 16).ptr == hex.data() + 2) {
+      out += static_cast<char>(byte);
       i += 2;
     } else {
       return false;
@@ -82,10 +78,6 @@ std::string CanonicalQuery(const Experiment& experiment) {
          "&orders=" + std::to_string(experiment.orders) + "&formats=" + formats +
          "&arithmetic=" + std::string(experiment.arithmetic->name) +
          "&seeds=" + std::string(SeedKindName(experiment.seeds)) + "&x=" + experiment.x_text;
-}
-
-bool Heavy(const Experiment& experiment) {
-  return experiment.orders > kHeavyOrders;
 }
 
 ApiAnswer RunApi(const Experiment& experiment, ApiOutput output, ApiAnswer* summary,

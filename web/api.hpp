@@ -23,9 +23,6 @@ std::string ReadQuery(std::string_view query, Experiment& experiment);
 // bytes ("x=1" and "x=1&x=1"): the key of the response cache.
 std::string CanonicalQuery(const Experiment& experiment);
 
-// Whether the experiment is heavy: so many orders that it runs apart from the class-sized ones.
-bool Heavy(const Experiment& experiment);
-
 // An answer: its HTTP status, content type and body.
 struct ApiAnswer {
   int status = 200;

@@ -18,7 +18,6 @@
 
 #include "cli/messages.hpp"
 #include "cli/version.hpp"
-#include "experiment/settings.hpp"
 #include "numeric/stop.hpp"
 #include "web/api.hpp"
 #include "web/assets.hpp"
@@ -29,7 +28,6 @@ namespace asio = boost::asio;
 namespace beast = boost::beast;
 namespace http = beast::http;
 using tcp = asio::ip::tcp;
-using Clock = std::chrono::steady_clock;
 
 namespace {
 
@@ -43,9 +41,13 @@ constexpr auto kReadTimeout = std::chrono::seconds(10);
 constexpr auto kWriteTimeout = std::chrono::seconds(60);
 // From a request read to its answer computed; past it, 503.
 constexpr auto kComputeTimeout = std::chrono::seconds(30);
+// After SIGINT or SIGTERM, for the requests in flight to finish.
+constexpr auto kDrainTimeout = std::chrono::seconds(10);
 constexpr size_t kMaxConnections = 512;
 // Class-sized experiments run on one worker per processor, behind a queue a class fills at
-// most; heavy ones on a worker of their own, so that they never hold the class's up.
+// most; heavy ones (more orders than kHeavyOrders) on a worker of their own, so that they never
+// hold the class's up.
+constexpr long kHeavyOrders = 2000;
 constexpr size_t kLightQueue = 64;
 constexpr size_t kHeavyWorkers = 1;
 constexpr size_t kHeavyQueue = 2;
@@ -77,37 +79,34 @@ std::string CacheKey(ApiOutput output, const Experiment& experiment) {
   return std::to_string(static_cast<int>(output)) + "?" + CanonicalQuery(experiment);
 }
 
-struct Route {
-  enum Kind { kAsset, kApi, kNotFound } kind = kNotFound;
-  const Asset* asset = nullptr;
-  ApiOutput output = ApiOutput::kJson;
+// What each path of the API answers with.
+constexpr std::pair<std::string_view, ApiOutput> kApiPaths[] = {
+    {"/api/run", ApiOutput::kJson},
+    {"/api/run.csv", ApiOutput::kCsv},
+    {"/api/summary", ApiOutput::kSummary},
 };
-
-Route RouteOf(std::string_view path) {
-  if (path == "/api/run") return {Route::kApi, nullptr, ApiOutput::kJson};
-  if (path == "/api/run.csv") return {Route::kApi, nullptr, ApiOutput::kCsv};
-  if (path == "/api/summary") return {Route::kApi, nullptr, ApiOutput::kSummary};
-  for (const Asset& asset : PageAssets()) {
-    if (asset.path == path) return {Route::kAsset, &asset, {}};
-  }
-  return {};
-}
 
 // The assets as answers, made once: their bodies shared by every answer, their tags their
 // fingerprints.
 struct AssetAnswer {
+  const Asset* asset;
   std::shared_ptr<const std::string> body;
   std::string etag;
 };
-const std::vector<AssetAnswer>& AssetAnswers() {
+
+// The asset served at `path`; nullptr when there is none.
+const AssetAnswer* AssetAnswerAt(std::string_view path) {
   static const std::vector<AssetAnswer> answers = [] {
     std::vector<AssetAnswer> made;
     for (const Asset& asset : PageAssets()) {
-      made.push_back({std::make_shared<const std::string>(asset.bytes), Fingerprint(asset.bytes)});
+      made.push_back(
+          {&asset, std::make_shared<const std::string>(asset.bytes), Fingerprint(asset.bytes)});
     }
     return made;
   }();
-  return answers;
+  const auto found = std::ranges::find(
+      answers, path, [](const AssetAnswer& answer) { return answer.asset->path; });
+  return found == answers.end() ? nullptr : &*found;
 }
 
 class Server;
@@ -130,7 +129,8 @@ class Session : public std::enable_shared_from_this<Session> {
             std::shared_ptr<const std::string> body, std::string_view etag = {},
             std::string_view cache_control = "no-store", std::string_view extra_name = {},
             std::string_view extra_value = {});
-  void SendError(http::status status, std::string_view complaint);
+  void SendError(http::status status, std::string_view complaint, std::string_view extra_name = {},
+                 std::string_view extra_value = {});
   void SendBusy(std::string_view why);
   void OnWritten(beast::error_code error);
   void Close();
@@ -185,7 +185,9 @@ class Server {
   bool draining() const { return draining_; }
   ResponseCache& cache() { return cache_; }
   size_t& held_bytes() { return held_bytes_; }
-  ComputeLane& LaneFor(const Experiment& experiment) { return Heavy(experiment) ? heavy_ : light_; }
+  ComputeLane& LaneFor(const Experiment& experiment) {
+    return experiment.orders > kHeavyOrders ? heavy_ : light_;
+  }
   void Forget(Session* session) {
     sessions_.remove_if([session](const std::weak_ptr<Session>& weak) {
       const auto held = weak.lock();
@@ -233,7 +235,7 @@ class Server {
     signals_.async_wait([this](beast::error_code error, int) {
       if (!error) io_.stop();  // a second signal gives the requests in flight up
     });
-    drain_timer_.expires_after(std::chrono::seconds(kDrainSeconds));
+    drain_timer_.expires_after(kDrainTimeout);
     drain_timer_.async_wait([this](beast::error_code error) {
       if (!error) io_.stop();  // the requests still in flight are given up
     });
@@ -308,26 +310,25 @@ void Session::OnRequest(beast::error_code error) {
 
 void Session::Answer(const http::request<http::empty_body>& request) {
   if (request.method() != http::verb::get && request.method() != http::verb::head) {
-    return Send(http::status::method_not_allowed, "application/json",
-                ErrorAnswer(405, "only GET and HEAD are answered here").body, {}, "no-store",
-                "Allow", "GET, HEAD");
+    return SendError(http::status::method_not_allowed, "only GET and HEAD are answered here",
+                     "Allow", "GET, HEAD");
   }
   const std::string_view target = request.target();
   const size_t question = target.find('?');
   const std::string_view path = target.substr(0, question);
   const std::string_view query =
       question == std::string_view::npos ? std::string_view() : target.substr(question + 1);
-  const Route route = RouteOf(path);
-  if (route.kind == Route::kApi) return AnswerApi(request, query, route.output);
-  if (route.kind == Route::kNotFound) {
+  for (const auto& [api_path, output] : kApiPaths) {
+    if (path == api_path) return AnswerApi(request, query, output);
+  }
+  const AssetAnswer* answer = AssetAnswerAt(path);
+  if (answer == nullptr) {
     return SendError(http::status::not_found, "nothing is served at '" + Printable(path) + "'");
   }
-  const AssetAnswer& answer =
-      AssetAnswers()[static_cast<size_t>(route.asset - PageAssets().data())];
-  if (request[http::field::if_none_match] == answer.etag) {
-    return Send(http::status::not_modified, {}, nullptr, answer.etag, "no-cache");
+  if (request[http::field::if_none_match] == answer->etag) {
+    return Send(http::status::not_modified, {}, nullptr, answer->etag, "no-cache");
   }
-  Send(http::status::ok, route.asset->content_type, answer.body, answer.etag, "no-cache");
+  Send(http::status::ok, answer->asset->content_type, answer->body, answer->etag, "no-cache");
 }
 
 void Session::AnswerApi(const http::request<http::empty_body>& request, std::string_view query,
@@ -390,15 +391,15 @@ void Session::AnswerApi(const http::request<http::empty_body>& request, std::str
 }
 
 void Session::SendBusy(std::string_view why) {
-  Send(http::status::service_unavailable, "application/json",
-       ErrorAnswer(503, std::string(why) + "; try again in " + std::to_string(kRetryAfterSeconds) +
-                            " seconds")
-           .body,
-       {}, "no-store", "Retry-After", std::to_string(kRetryAfterSeconds));
+  const std::string seconds = std::to_string(kRetryAfterSeconds);
+  SendError(http::status::service_unavailable,
+            std::string(why) + "; try again in " + seconds + " seconds", "Retry-After", seconds);
 }
 
-void Session::SendError(http::status status, std::string_view complaint) {
-  Send(status, "application/json", ErrorAnswer(static_cast<int>(status), complaint).body);
+void Session::SendError(http::status status, std::string_view complaint,
+                        std::string_view extra_name, std::string_view extra_value) {
+  Send(status, "application/json", ErrorAnswer(static_cast<int>(status), complaint).body, {},
+       "no-store", extra_name, extra_value);
 }
 
 void Session::Send(http::status status, std::string_view content_type,

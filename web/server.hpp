@@ -18,10 +18,9 @@ struct ListenAddress {
 std::string ReadListenAddress(std::string_view text, ListenAddress& address);
 
 // Serves at `address` until SIGINT or SIGTERM: then it takes no more connections, lets the
-// requests in flight finish (at most kDrainSeconds), and returns 0. `ready` is given the
-// address bound (with the port the system picked) once connections are taken. On a failure to
-// listen, returns 1 with `complaint` set.
-inline constexpr int kDrainSeconds = 10;
+// requests in flight finish (at most 10 seconds), and returns 0. `ready` is given the address
+// bound (with the port the system picked) once connections are taken. On a failure to listen,
+// returns 1 with `complaint` set.
 int Serve(const ListenAddress& address,
           const std::function<void(const std::string& host, unsigned short port)>& ready,
           std::string& complaint);

@@ -4,6 +4,9 @@
 'use strict';
 
 (() => {
+  // The parameters, in the order of the URL and of the command line; formats is a list.
+  const PARAMS = ['function', 'x', 'orders', 'formats', 'arithmetic', 'seeds'];
+  const SINGLE = PARAMS.filter((name) => name !== 'formats');
   const DEFAULTS = {
     function: 'J', x: '1', orders: '10',
     formats: ['binary32', 'binary64', 'binary128'], arithmetic: 'binary128', seeds: 'rounded',
@@ -24,6 +27,8 @@
   const TYPING_DELAY_MS = 300;
 
   const $ = (id) => document.getElementById(id);
+  // A number that is not finite (null in the JSON) is shown as a dash.
+  const shownText = (value) => (value === null ? '—' : value);
   const form = $('controls');
 
   let shown = null;        // the result on screen: {query, params, data, layout, lanes}
@@ -35,46 +40,40 @@
 
   // ---- Parameters, the URL and the command line ----
 
+  // A typed text (x, orders) without the blanks around it; a list's value has none.
   function readControls() {
-    return {
-      function: form.elements.function.value,
-      x: form.elements.x.value.trim(),
-      orders: form.elements.orders.value.trim(),
-      formats: [...form.querySelectorAll('input[name="formats"]:checked')].map((box) => box.value),
-      arithmetic: form.elements.arithmetic.value,
-      seeds: form.elements.seeds.value,
-    };
+    const params = {};
+    for (const name of SINGLE) params[name] = form.elements[name].value.trim();
+    params.formats = [...form.querySelectorAll('input[name="formats"]:checked')].map((box) => box.value);
+    return params;
   }
 
   function writeControls(params) {
-    form.elements.function.value = params.function;
-    form.elements.x.value = params.x;
-    form.elements.orders.value = params.orders;
+    for (const name of SINGLE) form.elements[name].value = params[name];
     for (const box of form.querySelectorAll('input[name="formats"]')) {
       box.checked = params.formats.includes(box.value);
     }
-    form.elements.arithmetic.value = params.arithmetic;
-    form.elements.seeds.value = params.seeds;
   }
 
   function paramsFromUrl(search) {
     const query = new URLSearchParams(search);
     const params = { ...DEFAULTS };
-    for (const name of ['function', 'x', 'orders', 'arithmetic', 'seeds']) {
+    for (const name of SINGLE) {
       if (query.has(name)) params[name] = query.get(name);
     }
     if (query.has('formats')) params.formats = query.get('formats').split(',').filter(Boolean);
     return params;
   }
 
+  // A parameter's value as one text: the formats' list joined with commas.
+  function valueText(params, name) {
+    return name === 'formats' ? params.formats.join(',') : params[name];
+  }
+
   // The query string of the API and of the page's own URL; commas stay readable.
   function queryString(params) {
-    const pair = (name, value) => name + '=' + encodeURIComponent(value).replace(/%2C/g, ',');
-    return [
-      pair('function', params.function), pair('x', params.x), pair('orders', params.orders),
-      pair('formats', params.formats.join(',')), pair('arithmetic', params.arithmetic),
-      pair('seeds', params.seeds),
-    ].join('&');
+    return PARAMS.map((name) =>
+      name + '=' + encodeURIComponent(valueText(params, name)).replace(/%2C/g, ',')).join('&');
   }
 
   function shellWord(word) {
@@ -82,10 +81,8 @@
   }
 
   function commandLine(params) {
-    return ['bessel-recurrence-lab',
-      '--function', params.function, '--x', params.x, '--orders', params.orders,
-      '--formats', params.formats.join(','), '--arithmetic', params.arithmetic,
-      '--seeds', params.seeds].map(shellWord).join(' ');
+    const words = PARAMS.flatMap((name) => ['--' + name, valueText(params, name)]);
+    return ['bessel-recurrence-lab', ...words].map(shellWord).join(' ');
   }
 
   function showCommandAndLinks(params, query) {
@@ -343,6 +340,7 @@
     ctx.lineWidth = 1.5 * px;
 
     ctx.textBaseline = 'alphabetic';
+    ctx.textAlign = 'left';
     const y0 = u.valToPos(0, 'y', true);
     ctx.setLineDash([3 * px, 3 * px]);
     ctx.beginPath(); ctx.moveTo(left, y0); ctx.lineTo(right, y0); ctx.stroke();
@@ -355,14 +353,12 @@
       const onTheLeft = xPos > left + width * 0.8;
       const textWidth = ctx.measureText('m = x').width;
       const start = onTheLeft ? xPos - 5 * px - textWidth : xPos + 5 * px;
-      ctx.textAlign = 'left';
       label(ctx, 'm = x', start, top + 16 * px, px);
       taken = { start, end: start + textWidth, bottom: top + 20 * px };
     }
     const lostWidth = ctx.measureText('every digit lost').width;
     const lostY = Math.max(top + 16 * px, y0 - 5 * px);
     const meets = taken && lostY - 16 * px < taken.bottom && taken.start < left + 10 * px + lostWidth;
-    ctx.textAlign = 'left';
     label(ctx, 'every digit lost', meets ? right - 6 * px - lostWidth : left + 6 * px, lostY, px);
     ctx.setLineDash([]);
 
@@ -428,9 +424,8 @@
       return;
     }
     const row = shown.data.rows[i];
-    const text = (value) => (value === null ? '—' : value);
-    const parts = shown.data.parameters.formats.map((format) => format + ' ' + text(row.formats[format].measured));
-    parts.push('backward ' + text(row.backward));
+    const parts = shown.data.parameters.formats.map((format) => format + ' ' + shownText(row.formats[format].measured));
+    parts.push('backward ' + shownText(row.backward));
     $('readout').textContent = `m = ${row.m}: ` + parts.join(', ');
   }
 
@@ -486,24 +481,21 @@
 
   function showLegend(layout, fn) {
     const perFormatBound = layout.some(({ kind, format }) => kind === 'bound' && format);
-    const items = layout.filter(({ kind }) => kind === 'measured').map(({ format }) => {
-      const item = document.createElement('li');
-      const glyph = document.createElement('span');
-      glyph.className = 'glyph';
-      glyph.textContent = STYLE[format].glyph;
-      glyph.style.color = STYLE[format].colour;
-      item.append(glyph, swatch(STYLE[format].colour, false));
-      if (perFormatBound) item.append(swatch(STYLE[format].colour, true));
-      item.append(' ' + format + ' seeds');
-      return item;
-    });
-    const item = (line, text) => {
+    const item = (...parts) => {
       const li = document.createElement('li');
-      li.append(line, ' ' + text);
+      li.append(...parts);
       return li;
     };
-    if (!perFormatBound) items.push(item(swatch(BOUND_COLOUR, true), 'rounding bound'));
-    items.push(item(swatch(BACKWARD_COLOUR, false), backwardName(fn)));
+    const items = layout.filter(({ kind }) => kind === 'measured').map(({ format }) => {
+      const { colour, glyph } = STYLE[format];
+      const mark = cell('span', glyph);
+      mark.className = 'glyph';
+      mark.style.color = colour;
+      const bound = perFormatBound ? [swatch(colour, true)] : [];
+      return item(mark, swatch(colour, false), ...bound, ' ' + format + ' seeds');
+    });
+    if (!perFormatBound) items.push(item(swatch(BOUND_COLOUR, true), ' rounding bound'));
+    items.push(item(swatch(BACKWARD_COLOUR, false), ' ' + backwardName(fn)));
     $('legend').replaceChildren(...items);
   }
 
@@ -516,11 +508,7 @@
       if (/^ {2}\S/.test(line)) items.push(line.trim());
       else if (line.trim() && items.length) items[items.length - 1] += ' ' + line.trim();
     }
-    $('summary').replaceChildren(...items.map((sentence) => {
-      const item = document.createElement('li');
-      item.textContent = sentence;
-      return item;
-    }));
+    $('summary').replaceChildren(...items.map((sentence) => cell('li', sentence)));
   }
 
   function cell(tag, text, key) {
@@ -564,20 +552,19 @@
   function showTable() {
     const { data } = shown;
     const valueKey = data.parameters.function + '_m';
-    const text = (value) => (value === null ? '—' : value);
     $('table').tHead.replaceChildren(...tableHead(data));
     const start = (page - 1) * ROWS_PER_PAGE;
     const rows = data.rows.slice(start, start + ROWS_PER_PAGE).map((row) => {
       const tr = document.createElement('tr');
-      tr.append(cell('th', row.m, 'm'), cell('td', text(row[valueKey]), 'value'), cell('td', marksOf(row), 'marks'));
+      tr.append(cell('th', row.m, 'm'), cell('td', shownText(row[valueKey]), 'value'), cell('td', marksOf(row), 'marks'));
       tr.firstChild.scope = 'row';
       for (const format of data.parameters.formats) {
         const errors = row.formats[format];
         for (const key of ['measured', 'predicted', 'rounding', 'rounding_bound']) {
-          tr.append(cell('td', text(errors[key]), format + '.' + key));
+          tr.append(cell('td', shownText(errors[key]), format + '.' + key));
         }
       }
-      tr.append(cell('td', text(row.backward), 'backward'));
+      tr.append(cell('td', shownText(row.backward), 'backward'));
       return tr;
     });
     $('table').tBodies[0].replaceChildren(...rows);
@@ -591,8 +578,7 @@
 
   function goToPage(wanted) {
     if (!shown) return;
-    const next = Math.min(pageCount(), Math.max(1, Math.round(wanted) || 1));
-    page = next;
+    page = Math.min(pageCount(), Math.max(1, Math.round(wanted) || 1));
     showTable();
   }
 
