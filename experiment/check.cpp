@@ -38,6 +38,15 @@ std::vector<std::string_view> Fields(std::string_view line) {
   }
 }
 
+std::string TooLong() {
+  return "a value of more than " + std::to_string(kMaxValueText) + " characters";
+}
+
+std::string TooMany() {
+  return "more than " + std::to_string(kMaxGivenValues) + " values (the orders 0 ... " +
+         std::to_string(kMaxGivenValues - 1) + ")";
+}
+
 std::string LineText(long line) {
   return "line " + std::to_string(line) + ": ";
 }
@@ -125,14 +134,8 @@ std::string SplitGivenValues(std::string_view content, std::string_view column,
       }
       value = fields[static_cast<size_t>(index)];
     }
-    if (value.size() > kMaxValueText) {
-      return LineText(line) + "a value of more than " + std::to_string(kMaxValueText) +
-             " characters";
-    }
-    if (values.size() == kMaxGivenValues) {
-      return LineText(line) + "more than " + std::to_string(kMaxGivenValues) +
-             " values (the orders 0 ... " + std::to_string(kMaxGivenValues - 1) + ")";
-    }
+    if (value.size() > kMaxValueText) return LineText(line) + TooLong();
+    if (values.size() == kMaxGivenValues) return LineText(line) + TooMany();
     values.push_back({line, std::string(value)});
   }
   if (index < 0 && !column.empty()) return "no line names the columns";
@@ -193,8 +196,12 @@ std::string ReadGivenTexts(const std::vector<GivenText>& texts, const IeeeFormat
     return "at least two values are needed, f_0 and f_1; there " +
            std::string(texts.empty() ? "are none" : "is one");
   }
+  if (texts.size() > kMaxGivenValues) return TooMany();
   values.assign(texts.size(), GivenValue{IeeeNumber(format), MpfrNumber(2), MpfrNumber(2)});
   for (size_t i = 0; i < texts.size(); ++i) {
+    if (texts[i].text.size() > kMaxValueText) {
+      return std::string(place) + " " + std::to_string(texts[i].line) + ": " + TooLong();
+    }
     if (std::string complaint = ReadGivenValue(texts[i].text, format, values[i]);
         !complaint.empty()) {
       return std::string(place) + " " + std::to_string(texts[i].line) + ": " + complaint;

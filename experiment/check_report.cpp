@@ -8,9 +8,6 @@
 
 namespace {
 
-constexpr std::string_view kCsvHeading =
-    "m,yours,lab,ulps_apart,step,measured,predicted,rounding,rounding_bound\n";
-
 // The student's column of the outcome: the last.
 const SeedColumn& Yours(const CheckOutcome& check) {
   return check.outcome.columns.back();
@@ -40,16 +37,6 @@ std::string UlpsText(const CheckRow& row) {
   return ExponentText(ulps, 3);
 }
 
-// The texts of one row, in the order of the CSV's heading.
-std::vector<std::string> RowTexts(const CheckOutcome& check, size_t m) {
-  const CheckRow& row = check.comparison.rows[m];
-  std::vector<std::string> texts = {std::to_string(m), XUsedDecimalText(check.yours[m]),
-                                    XUsedDecimalText(check.lab[m]), UlpsText(row),
-                                    StepCode(check, m)};
-  for (const ErrorPart& part : kErrorParts) texts.push_back(PartText(part, Yours(check), m));
-  return texts;
-}
-
 // Text handed to the sink in pieces of about 64 KiB; false once a piece could not be written.
 bool Flushed(std::string& text, const TextSink& sink, bool last) {
   if (!last && text.size() < (size_t{1} << 16)) return true;
@@ -74,6 +61,29 @@ std::string StepKey(const CheckOutcome& check, int width) {
 
 }  // namespace
 
+std::vector<std::string> CheckRowTexts(const CheckOutcome& check, size_t m) {
+  const CheckRow& row = check.comparison.rows[m];
+  std::vector<std::string> texts = {std::to_string(m), XUsedDecimalText(check.yours[m]),
+                                    XUsedDecimalText(check.lab[m]), UlpsText(row),
+                                    StepCode(check, m)};
+  for (const ErrorPart& part : kErrorParts) texts.push_back(PartText(part, Yours(check), m));
+  return texts;
+}
+
+Field CheckParametersOf(const Experiment& experiment, const CheckOutcome& check) {
+  const IeeeNumber& x = check.outcome.x;
+  return GroupField(
+      Field::kObject, "parameters", JsonLayout::kLines,
+      {ScalarField(Field::kString, "function", experiment.function->letter),
+       ScalarField(Field::kString, "x", experiment.x_text),
+       GroupField(Field::kObject, "x_used", JsonLayout::kInline,
+                  {ScalarField(Field::kString, "decimal", XUsedDecimalText(x)),
+                   ScalarField(Field::kString, "hexadecimal", HexadecimalText(x))}),
+       ScalarField(Field::kString, "arithmetic", x.format().name),
+       ScalarField(Field::kString, "seeds", SeedKindName(experiment.seeds)),
+       ScalarField(Field::kInteger, "orders", std::to_string(check.yours.size() - 1))});
+}
+
 bool WriteCheckTable(const Experiment& experiment, const CheckOutcome& check, int width,
                      const TextSink& sink) {
   const BesselFunction& function = *experiment.function;
@@ -92,7 +102,7 @@ bool WriteCheckTable(const Experiment& experiment, const CheckOutcome& check, in
   std::vector<size_t> widths(headings.size());
   for (size_t i = 0; i < headings.size(); ++i) widths[i] = headings[i].size();
   for (size_t m = 0; m < rows; ++m) {
-    const std::vector<std::string> texts = RowTexts(check, m);
+    const std::vector<std::string> texts = CheckRowTexts(check, m);
     for (size_t i = 0; i < widths.size(); ++i) widths[i] = std::max(widths[i], texts[i].size());
   }
   // One block of all the columns where they fit the width; else the comparison with the lab,
@@ -111,7 +121,7 @@ bool WriteCheckTable(const Experiment& experiment, const CheckOutcome& check, in
   for (const std::vector<size_t>& block : blocks) {
     text += (&block == &blocks.front() ? "" : "\n") + line(block, headings);
     for (size_t m = 0; m < rows; ++m) {
-      text += line(block, RowTexts(check, m));
+      text += line(block, CheckRowTexts(check, m));
       if (!Flushed(text, sink, false)) return false;
     }
   }
@@ -120,9 +130,13 @@ bool WriteCheckTable(const Experiment& experiment, const CheckOutcome& check, in
 }
 
 bool WriteCheckCsv(const CheckOutcome& check, const TextSink& sink) {
-  std::string text(kCsvHeading);
+  std::string text;
+  for (const CheckColumn& column : kCheckColumns) text += std::string(column.name) + ",";
+  for (const ErrorPart& part : kErrorParts) {
+    text += std::string(part.name) + (&part == &std::end(kErrorParts)[-1] ? "\n" : ",");
+  }
   for (size_t m = 0; m < check.yours.size(); ++m) {
-    const std::vector<std::string> texts = RowTexts(check, m);
+    const std::vector<std::string> texts = CheckRowTexts(check, m);
     for (size_t i = 0; i < texts.size(); ++i) text += (i == 0 ? "" : ",") + texts[i];
     text += "\n";
     if (!Flushed(text, sink, false)) return false;
@@ -131,31 +145,19 @@ bool WriteCheckCsv(const CheckOutcome& check, const TextSink& sink) {
 }
 
 bool WriteCheckJson(const Experiment& experiment, const CheckOutcome& check, const TextSink& sink) {
-  const Outcome& outcome = check.outcome;
-  const Field parameters = GroupField(
-      Field::kObject, "parameters", JsonLayout::kLines,
-      {ScalarField(Field::kString, "function", experiment.function->letter),
-       ScalarField(Field::kString, "x", experiment.x_text),
-       GroupField(Field::kObject, "x_used", JsonLayout::kInline,
-                  {ScalarField(Field::kString, "decimal", XUsedDecimalText(outcome.x)),
-                   ScalarField(Field::kString, "hexadecimal", HexadecimalText(outcome.x))}),
-       ScalarField(Field::kString, "arithmetic", outcome.x.format().name),
-       ScalarField(Field::kString, "seeds", SeedKindName(experiment.seeds)),
-       ScalarField(Field::kInteger, "orders", std::to_string(check.yours.size() - 1))});
+  const Field parameters = CheckParametersOf(experiment, check);
   std::string text = "{\n  \"parameters\": " + JsonOf(parameters, 1) + ",\n  \"rows\": [";
-  const std::vector<std::string_view> keys = {"m", "yours", "lab", "ulps_apart", "step"};
   for (size_t m = 0; m < check.yours.size(); ++m) {
-    const std::vector<std::string> texts = RowTexts(check, m);
-    Field row = GroupField(
-        Field::kObject, "", JsonLayout::kInline,
-        {ScalarField(Field::kInteger, "m", texts[0]),
-         ScalarField(Field::kString, "yours", texts[1]),
-         ScalarField(Field::kString, "lab", texts[2]),
-         ScalarField(Field::kBoolean, "same", check.comparison.rows[m].same ? "true" : "false"),
-         ScalarField(Field::kNumber, "ulps_apart", texts[3]),
-         ScalarField(Field::kString, "step", texts[4])});
+    const std::vector<std::string> texts = CheckRowTexts(check, m);
+    Field row = GroupField(Field::kObject, "", JsonLayout::kInline);
+    for (size_t i = 0; i < std::size(kCheckColumns); ++i) {
+      row.members.push_back(ScalarField(kCheckColumns[i].kind, kCheckColumns[i].name, texts[i]));
+    }
+    row.members.push_back(
+        ScalarField(Field::kBoolean, "same", check.comparison.rows[m].same ? "true" : "false"));
     for (size_t i = 0; i < std::size(kErrorParts); ++i) {
-      row.members.push_back(ScalarField(Field::kNumber, kErrorParts[i].name, texts[5 + i]));
+      row.members.push_back(
+          ScalarField(Field::kNumber, kErrorParts[i].name, texts[std::size(kCheckColumns) + i]));
     }
     text += (m == 0 ? "\n    " : ",\n    ") + JsonOf(row, 2);
     if (!Flushed(text, sink, false)) return false;

@@ -4,9 +4,29 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "experiment/check.hpp"
 #include "experiment/report.hpp"
+
+// A check's own columns, before the error parts of your values (kErrorParts): the CSV's and the
+// JSON's names and the JSON's kinds. The JSON's rows add "same" (a boolean) after them.
+struct CheckColumn {
+  std::string_view name;
+  Field::Kind kind;
+};
+inline constexpr CheckColumn kCheckColumns[] = {{"m", Field::kInteger},
+                                                {"yours", Field::kString},
+                                                {"lab", Field::kString},
+                                                {"ulps_apart", Field::kNumber},
+                                                {"step", Field::kString}};
+
+// The texts of order m's row: kCheckColumns', then the error parts'.
+std::vector<std::string> CheckRowTexts(const CheckOutcome& check, size_t m);
+
+// The JSON's "parameters": the function, x as given and as used, the arithmetic, the seed kind
+// and the orders; the Python module's dict too.
+Field CheckParametersOf(const Experiment& experiment, const CheckOutcome& check);
 
 // A heading that states what was checked, then aligned columns: m, yours, the lab's, ulps
 // apart, step, and your measured, predicted and rounding errors; a key to the steps' codes, and

@@ -30,6 +30,8 @@
 
 #include "cli/messages.hpp"
 #include "cli/version.hpp"
+#include "experiment/check.hpp"
+#include "experiment/check_report.hpp"
 #include "experiment/columns.hpp"
 #include "experiment/experiment.hpp"
 #include "experiment/report.hpp"
@@ -370,6 +372,90 @@ py::dict RunLab(const std::string& function, const std::string& x, const std::st
   return result;
 }
 
+// What check() hands over, made without Python: the parameters as the JSON has them, and
+// every array: kCheckColumns' (yours and lab as float64 and the exact decimals the output
+// prints, ulps_apart as float64 and text, step as text), same, and the error parts.
+struct CheckArrays {
+  Field parameters;
+  size_t rows = 0;
+  std::vector<std::pair<std::string_view, Column>> columns;
+  TextColumn steps;
+  std::vector<uint8_t> same;
+  std::string verdict;
+};
+
+CheckArrays ComputeCheck(const std::string& function, const std::string& x,
+                         const std::vector<std::string>& values, const std::string& arithmetic,
+                         const std::string& seeds, const std::stop_token& stop) {
+  WidestMpfrExponents widest;
+  const CLocaleScope c_locale;
+  const Experiment experiment = ExperimentOf(function, x, "1", {arithmetic}, arithmetic, seeds);
+  std::vector<GivenText> texts;
+  texts.reserve(values.size());
+  for (size_t i = 0; i < values.size(); ++i) texts.push_back({static_cast<long>(i), values[i]});
+  std::vector<GivenValue> given;
+  if (const std::string complaint = ReadGivenTexts(texts, *experiment.arithmetic, "item", given);
+      !complaint.empty()) {
+    throw py::value_error("values: " + complaint);
+  }
+  CheckOutcome check;
+  if (!RunCheck(experiment, given, check, stop)) {
+    throw std::runtime_error(UnprovenTruthText(experiment));
+  }
+  CheckArrays arrays;
+  arrays.rows = given.size();
+  arrays.parameters = CheckParametersOf(experiment, check);
+  std::vector<std::vector<std::string>> rows;
+  rows.reserve(arrays.rows);
+  for (size_t m = 0; m < arrays.rows; ++m) {
+    StopIfAsked(stop);
+    rows.push_back(CheckRowTexts(check, m));
+    arrays.same.push_back(check.comparison.rows[m].same ? 1 : 0);
+  }
+  const auto exact = [&](const std::vector<IeeeNumber>& numbers, size_t i) {
+    return ColumnOf(
+        arrays.rows,
+        [&](size_t m) {
+          return std::pair{rows[m][i], numbers[m].ToDouble()};
+        },
+        stop);
+  };
+  const auto printed = [&](size_t i) {
+    return PrintedColumn(
+        arrays.rows, [&](size_t m) { return rows[m][i]; }, stop);
+  };
+  arrays.columns.emplace_back(kCheckColumns[1].name, exact(check.yours, 1));
+  arrays.columns.emplace_back(kCheckColumns[2].name, exact(check.lab, 2));
+  arrays.columns.emplace_back(kCheckColumns[3].name, printed(3));
+  for (size_t i = 0; i < std::size(kErrorParts); ++i) {
+    arrays.columns.emplace_back(kErrorParts[i].name, printed(std::size(kCheckColumns) + i));
+  }
+  std::vector<std::string> steps;
+  for (const std::vector<std::string>& row : rows) steps.push_back(row[4]);
+  arrays.steps = Packed(steps);
+  arrays.verdict = check.verdict;
+  return arrays;
+}
+
+py::dict CheckLab(const std::string& function, const std::string& x,
+                  const std::vector<std::string>& values, const std::string& arithmetic,
+                  const std::string& seeds) {
+  CheckArrays arrays = Interruptible<CheckArrays>([&](std::stop_token stop) {
+    return ComputeCheck(function, x, values, arithmetic, seeds, stop);
+  });
+  const size_t rows = arrays.rows;
+  py::dict result;
+  result["parameters"] = PyValue(arrays.parameters);
+  result["m"] = Orders(rows);
+  for (auto& [name, column] : arrays.columns) {
+    result[py::str(std::string(name))] = ColumnArrays(std::move(column), rows);
+  }
+  result["step"] = TextArray(std::move(arrays.steps), rows);
+  result["same"] = Adopted(std::move(arrays.same), py::dtype::of<bool>(), rows);
+  result["verdict"] = arrays.verdict;
+  return result;
+}
+
 py::dict TruthLab(const std::string& function, const std::string& x, const std::string& orders,
                   const std::string& arithmetic) {
   TruthArrays arrays = Interruptible<TruthArrays>(
@@ -424,4 +510,6 @@ PYBIND11_MODULE(_lab, module) {
   module.def("truth", &TruthLab, py::arg("function"), py::arg("x"), py::arg("orders"),
              py::arg("arithmetic"));
   module.def("round_to", &RoundTo, py::arg("values"), py::arg("format_name"));
+  module.def("check", &CheckLab, py::arg("function"), py::arg("x"), py::arg("values"),
+             py::arg("arithmetic"), py::arg("seeds"));
 }

@@ -25,6 +25,8 @@ truth
     The true values f_m(x) alone, as a `Truth`.
 round_to
     float64 values rounded correctly into any of the formats.
+check
+    A recurrence of one's own checked against the lab's, bit for bit, as a `Check`.
 
 Examples
 --------
@@ -51,6 +53,8 @@ from . import _lab
 
 __all__ = [
     "BackwardSummary",
+    "Check",
+    "CheckParameters",
     "FORMATS",
     "FUNCTIONS",
     "FormatColumns",
@@ -61,6 +65,7 @@ __all__ = [
     "Summary",
     "Truth",
     "XUsed",
+    "check",
     "round_to",
     "run",
     "truth",
@@ -134,6 +139,17 @@ class Summary(_typing.TypedDict):
 
     formats: _typing.Dict[str, FormatSummary]
     backward: BackwardSummary
+
+
+class CheckParameters(_typing.TypedDict):
+    """`Check.parameters`: what was checked, as the JSON output of ``--check`` has it."""
+
+    function: str  #: one of `FUNCTIONS`
+    x: str  #: as given
+    x_used: XUsed
+    arithmetic: str  #: the format the values were computed in
+    seeds: str  #: the lab's seeds they are compared with: "rounded" or "series"
+    orders: int  #: M: the values are f_0 ... f_M
 
 
 def _shortened(text: str, most: int = 24) -> str:
@@ -272,6 +288,68 @@ class Truth:
     def __repr__(self) -> str:
         return (f"Truth(function={self.function!r}, x_used={_shortened(self.x_used, 40)!r}, "
                 f"m = 0 ... {len(self.m) - 1})")
+
+
+@_dataclasses.dataclass(frozen=True, eq=False, repr=False)
+class Check:
+    """What `check` found, one value per order m = 0 ... M, and the verdict.
+
+    Attributes
+    ----------
+    parameters : CheckParameters
+    m : numpy.ndarray of int64
+        The orders 0 ... M.
+    yours, lab : numpy.ndarray of float64
+        Your values as read (each the nearest number of the arithmetic format), and the lab's
+        recurrence in that format from its own seeds: exact up to binary64, rounded to the
+        nearest float64 beyond.
+    yours_text, lab_text : numpy.ndarray of str
+        The same, to as many digits as tell them apart in the format.
+    same : numpy.ndarray of bool
+        Whether your value is the lab's: bit for bit, or where your text's digits name no one
+        value of the format, to the digits given.
+    ulps_apart, ulps_apart_text : numpy.ndarray of float64, numpy.ndarray of str
+        How far your value lies from the lab's, in units in the last place of the lab's (0
+        where ``same``).
+    step : numpy.ndarray of str
+        The way of computing f_m from your own f_(m-1) and f_(m-2) that gives your f_m:
+        "lab" ((n_m / x) f_m, each operation rounded), "fma" (a fused multiply-add), "nf/x"
+        ((n_m f_m) / x), "x64" (x as a binary64 literal), "wide" (wider intermediates), or
+        several joined by "+"; "seed" at m = 0 and 1, "none" where no variant tried gives it.
+    measured, predicted, rounding, rounding_bound : numpy.ndarray of float64
+        Your values' relative error against the proven truth, the part your seeds give, the
+        part your steps' roundings add, and the bound on that part, as `FormatColumns` has
+        them; with ``measured_text`` and the others, the texts printed.
+    verdict : str
+        In words: "your values equal the lab's binary64 recurrence exactly", or up to which
+        order they do, whether your seeds are the lab's, and which variant explains the steps.
+    """
+
+    parameters: CheckParameters
+    m: _npt.NDArray[_np.int64]
+    yours: _Floats
+    yours_text: _Texts
+    lab: _Floats
+    lab_text: _Texts
+    same: _npt.NDArray[_np.bool_]
+    ulps_apart: _Floats
+    ulps_apart_text: _Texts
+    step: _Texts
+    measured: _Floats
+    measured_text: _Texts
+    predicted: _Floats
+    predicted_text: _Texts
+    rounding: _Floats
+    rounding_text: _Texts
+    rounding_bound: _Floats
+    rounding_bound_text: _Texts
+    verdict: str
+
+    def __repr__(self) -> str:
+        p = self.parameters
+        return (f"Check(function={p['function']!r}, x={_shortened(p['x'])!r}, "
+                f"orders={p['orders']}, arithmetic={p['arithmetic']!r}; "
+                f"{_shortened(self.verdict, 160)})")
 
 
 _XValue = _typing.Union[str, int, float, _decimal.Decimal, _np.floating[_typing.Any]]
@@ -454,6 +532,112 @@ def truth(
     )
     return Truth(function=raw["function"], x_used=raw["x_used"], m=raw["m"],
                  values=raw["values"], texts=raw["texts"])
+
+
+# The arithmetic a numpy array's values were computed in, by its dtype.
+_DTYPE_FORMATS = {_np.dtype(_np.float16): "binary16", _np.dtype(_np.float32): "binary32",
+                  _np.dtype(_np.float64): "binary64"}
+
+
+def _value_text(value: object) -> bytes:
+    # A value exactly: a str as given; a float (numpy's float16, float32 and float64 widen to
+    # it exactly) in hexadecimal; a longdouble as its shortest decimal in its own precision.
+    if isinstance(value, str):
+        return _text("each value", value)
+    if isinstance(value, (bool, _np.bool_)):
+        raise TypeError("each value must be a number or a str, not bool")
+    if isinstance(value, _np.longdouble) and _np.finfo(_np.longdouble).nmant > 52:
+        return _np.format_float_scientific(value, unique=True).encode()
+    if isinstance(value, (float, _np.floating)):
+        return float(value).hex().encode()
+    if isinstance(value, _numbers.Integral):
+        return _whole_text(_operator.index(value)).encode()
+    raise TypeError(f"each value must be a number or a str, not {type(value).__name__}")
+
+
+def check(
+    values: _typing.Union[_npt.ArrayLike, _typing.Sequence[str]],
+    x: _XValue = 1,
+    arithmetic: _typing.Optional[str] = None,
+    function: str = "J",
+    seeds: str = "rounded",
+) -> Check:
+    """Check a recurrence of one's own, f_0 ... f_M, against the lab's, bit for bit.
+
+    Each value is read as the nearest number of the arithmetic format; each is compared with
+    the lab's recurrence in that format from its own seeds, and each step, from your own two
+    values before it, is tried as the usual variants compute it (a fused multiply-add,
+    (n_m f_m) / x, x as a binary64 literal, wider intermediates) to name the one that gives
+    your value. Your values' errors against the proven truth come beside it, split as `run`
+    splits its own. The same as ``bessel-recurrence-lab --check``.
+
+    Parameters
+    ----------
+    values : array_like of float, or sequence of str
+        f_0 ... f_M, M >= 1 (at most 100001 values): numbers (numpy's float16, float32,
+        float64 and longdouble are taken exactly), or texts as printed, decimal (to as many
+        digits as printed: fewer than the format needs compare to those digits only) or C99
+        hexadecimal (``float.hex``).
+    x, function
+        As for `run`: the argument your loop computed at (rounded once into the arithmetic
+        format, as ``np.float32(1.3)`` is) and the function.
+    arithmetic : str, optional
+        The format your values were computed in, one of `FORMATS`; by default the numpy
+        array's own (float16, float32, float64), or binary64 for Python floats. Texts need it.
+    seeds : {"rounded", "series"}, default "rounded"
+        The lab's seeds to compare with.
+
+    Returns
+    -------
+    Check
+
+    Raises
+    ------
+    ValueError
+        A value that is not a number, nan or inf, too few or too many values, or a parameter
+        out of its range, naming the item (``values: item 3: 'abc' is not a number ...``).
+    TypeError, RuntimeError, KeyboardInterrupt
+        As for `run`; also texts without ``arithmetic``.
+
+    Examples
+    --------
+    >>> import numpy as np
+    >>> f = np.zeros(12)
+    >>> f[0], f[1] = truth(x=1.3, orders=1, arithmetic="binary64").values
+    >>> for m in range(1, 11):
+    ...     f[m + 1] = (2 * m / 1.3) * f[m] - f[m - 1]
+    >>> check(f, x=1.3).verdict
+    "your values equal the lab's binary64 recurrence exactly"
+    """
+    if isinstance(values, (str, bytes)):
+        raise TypeError("values must be a sequence of values, not a single str")
+    if arithmetic is None:
+        array = _np.asarray(values)
+        if array.dtype.kind in "US":
+            raise TypeError("values given as texts need the arithmetic they were computed in")
+        arithmetic = _DTYPE_FORMATS.get(array.dtype, "binary64")
+        if array.dtype == _np.longdouble and array.dtype not in _DTYPE_FORMATS:
+            raise TypeError("longdouble values need the arithmetic they were computed in")
+    texts = [_value_text(value) for value in _typing.cast(_typing.Iterable[object], values)]
+    raw = _lab.check(
+        function=_text("function", function),
+        x=_x_text(x),
+        values=texts,
+        arithmetic=_text("arithmetic", arithmetic),
+        seeds=_text("seeds", seeds),
+    )
+    return Check(
+        parameters=raw["parameters"], m=raw["m"],
+        yours=raw["yours"][0], yours_text=raw["yours"][1],
+        lab=raw["lab"][0], lab_text=raw["lab"][1], same=raw["same"],
+        ulps_apart=raw["ulps_apart"][0], ulps_apart_text=raw["ulps_apart"][1],
+        step=raw["step"],
+        measured=raw["measured"][0], measured_text=raw["measured"][1],
+        predicted=raw["predicted"][0], predicted_text=raw["predicted"][1],
+        rounding=raw["rounding"][0], rounding_text=raw["rounding"][1],
+        rounding_bound=raw["rounding_bound"][0], rounding_bound_text=raw["rounding_bound"][1],
+        verdict=raw["verdict"],
+    )
 
 
 def round_to(values: _npt.ArrayLike,

@@ -6,7 +6,7 @@ from typing import Dict, List, Tuple, TypedDict
 import numpy as np
 import numpy.typing as npt
 
-from . import Parameters, Summary
+from . import CheckParameters, Parameters, Summary
 
 __version__: str
 FORMATS: Tuple[str, ...]
@@ -35,8 +35,24 @@ class _Truth(TypedDict):
     values: npt.NDArray[np.float64]
     texts: npt.NDArray[np.str_]
 
+class _Check(TypedDict):
+    parameters: CheckParameters
+    m: npt.NDArray[np.int64]
+    yours: _Column
+    lab: _Column
+    ulps_apart: _Column
+    step: npt.NDArray[np.str_]
+    same: npt.NDArray[np.bool_]
+    measured: _Column
+    predicted: _Column
+    rounding: _Column
+    rounding_bound: _Column
+    verdict: str
+
 # Each parameter as the bytes the command line would be given.
 def run(function: bytes, x: bytes, orders: bytes, formats: List[bytes], arithmetic: bytes,
         seeds: bytes) -> _Run: ...
 def truth(function: bytes, x: bytes, orders: bytes, arithmetic: bytes) -> _Truth: ...
 def round_to(values: npt.NDArray[np.float64], format_name: bytes) -> npt.NDArray[np.float64]: ...
+def check(function: bytes, x: bytes, values: List[bytes], arithmetic: bytes,
+          seeds: bytes) -> _Check: ...
