@@ -131,6 +131,7 @@ struct StepRun {
 struct CheckComparison {
   std::vector<CheckRow> rows;  // m = 0 ... M
   long first_difference = -1;  // the first order that differs from the lab's, -1: none
+  long short_values = 0;       // how many texts name no single value of the format
   std::vector<StepRun> runs;   // m = 2 ... M, the fewest runs, each its first variant
 };
 

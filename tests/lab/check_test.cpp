@@ -178,6 +178,12 @@ TEST(Check, ComparesValuesPrintedShortToTheirDigits) {
   }
   const CheckOutcome check = Checked(text, kBinary32);
   EXPECT_EQ(check.comparison.first_difference, -1) << check.verdict;
+  EXPECT_EQ(check.verdict,
+            "your values agree with the lab's binary32 recurrence to the digits you printed: " +
+                std::to_string(check.comparison.short_values) +
+                " of them name no single binary32 number (print 9 significant digits, or "
+                "hexadecimal, to compare bit for bit)");
+  EXPECT_GT(check.comparison.short_values, 20);
 }
 
 // Each text read as the format's nearest value, and whether its digits name that value alone

@@ -96,6 +96,8 @@ def test_texts_printed_short_compare_to_their_digits():
     values = numpy_loop(np.float32, "binary32")
     result = br.check([f"{v:.5g}" for v in values], x=X, arithmetic="binary32")
     assert result.same.all(), result.verdict
+    assert result.verdict.startswith(
+        "your values agree with the lab's binary32 recurrence to the digits you printed: ")
 
 
 def test_the_check_is_the_command_lines(tmp_path):
