@@ -1,9 +1,11 @@
 #include "web/api.hpp"
 
 #include <charconv>
+#include <functional>
 #include <string>
 
 #include "cli/messages.hpp"
+#include "experiment/check_report.hpp"
 #include "experiment/report.hpp"
 #include "experiment/settings.hpp"
 
@@ -46,9 +48,11 @@ std::string Apply(Experiment& experiment, std::string_view name, std::string_vie
          "'; the parameters are function, x, orders, formats, arithmetic and seeds";
 }
 
-}  // namespace
-
-std::string ReadQuery(std::string_view query, Experiment& experiment) {
+// Each "name=value" of the query, decoded, handed to `apply` in the order given; the first
+// complaint, `apply`'s or of a '%' that starts no escape, ends the reading.
+std::string EachParameter(
+    std::string_view query,
+    const std::function<std::string(const std::string&, const std::string&)>& apply) {
   std::string name, value;
   while (!query.empty()) {
     const size_t amp = query.find('&');
@@ -60,11 +64,50 @@ std::string ReadQuery(std::string_view query, Experiment& experiment) {
         !Decoded(equals == std::string_view::npos ? "" : pair.substr(equals + 1), value)) {
       return "a '%' in the query must start an escape such as %2C, not '" + Printable(pair) + "'";
     }
-    if (std::string complaint = Apply(experiment, name, value); !complaint.empty()) {
-      return complaint;
-    }
+    if (std::string complaint = apply(name, value); !complaint.empty()) return complaint;
   }
-  return CheckTogether(experiment);
+  return "";
+}
+
+}  // namespace
+
+std::string ReadQuery(std::string_view query, Experiment& experiment) {
+  const std::string complaint =
+      EachParameter(query, [&](const std::string& name, const std::string& value) {
+        return Apply(experiment, name, value);
+      });
+  return complaint.empty() ? CheckTogether(experiment) : complaint;
+}
+
+std::string ReadCheckQuery(std::string_view query, Experiment& experiment,
+                           std::vector<GivenValue>& values, std::string& key) {
+  std::string text, column;
+  std::string complaint =
+      EachParameter(query, [&](const std::string& name, const std::string& value) {
+        if (name == "values") {
+          text = value;
+        } else if (name == "column") {
+          column = value;
+        } else if (name == "orders" || name == "formats") {
+          return name + " is not a parameter of a check: " +
+                 (name == "orders" ? "the orders are those of its values"
+                                   : "the values are in the arithmetic format");
+        } else {
+          return Apply(experiment, name, value);
+        }
+        return std::string();
+      });
+  if (complaint.empty()) complaint = CheckTogether(experiment);
+  if (!complaint.empty()) return complaint;
+  std::vector<GivenText> texts;
+  complaint = SplitGivenValues(text, column, texts);
+  if (complaint.empty()) complaint = ReadGivenTexts(texts, *experiment.arithmetic, "line", values);
+  if (!complaint.empty()) return "values: " + complaint;
+  experiment.orders = static_cast<long>(values.size()) - 1;
+  // Each length first, so that no column's text can take the values' place.
+  key = "&column=" + std::to_string(column.size()) + ":" + column +
+        "&values=" + std::to_string(text.size()) + ":" + text;
+  return "";
 }
 
 std::string CanonicalQuery(const Experiment& experiment) {
@@ -94,9 +137,30 @@ ApiAnswer RunApi(const Experiment& experiment, ApiOutput output, ApiAnswer* summ
     case ApiOutput::kSummary:
       return summary_answer;
     case ApiOutput::kJson:
+    case ApiOutput::kCheckJson:  // RunCheckApi's
+    case ApiOutput::kCheckCsv:
       break;
   }
   return {200, kJsonType, std::make_shared<std::string>(JsonText(experiment, outcome))};
+}
+
+ApiAnswer RunCheckApi(const Experiment& experiment, const std::vector<GivenValue>& values,
+                      ApiOutput output, const std::stop_token& stop) {
+  CheckOutcome check;
+  if (!RunCheck(experiment, values, check, stop)) {
+    return ErrorAnswer(500, UnprovenTruthText(experiment));
+  }
+  std::string text;
+  const TextSink gather = [&](std::string_view piece) {
+    text += piece;
+    return true;
+  };
+  if (output == ApiOutput::kCheckCsv) {
+    WriteCheckCsv(check, gather);
+    return {200, "text/csv; charset=utf-8", std::make_shared<std::string>(std::move(text))};
+  }
+  WriteCheckJson(experiment, check, gather);
+  return {200, kJsonType, std::make_shared<std::string>(std::move(text))};
 }
 
 ApiAnswer ErrorAnswer(int status, std::string_view complaint) {

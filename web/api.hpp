@@ -6,11 +6,17 @@
 #include <stop_token>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "experiment/check.hpp"
 #include "experiment/experiment.hpp"
 
-// What the API answers with: the lab's --json, its --csv, or the summary that ends its table.
-enum class ApiOutput { kJson, kCsv, kSummary };
+// What the API answers with: the lab's --json, its --csv, or the summary that ends its table;
+// or a check of a student's values, as --check --json or --check --csv writes it.
+enum class ApiOutput { kJson, kCsv, kSummary, kCheckJson, kCheckCsv };
+constexpr bool IsCheck(ApiOutput output) {
+  return output == ApiOutput::kCheckJson || output == ApiOutput::kCheckCsv;
+}
 
 // A query ("function=J&x=1&orders=30&formats=binary32,binary64&arithmetic=binary128
 // &seeds=rounded") applied to `experiment` as the lab applies its options: each name a long
@@ -18,6 +24,14 @@ enum class ApiOutput { kJson, kCsv, kSummary };
 // as in a form. "" when the experiment can run; else the complaint, in the command line's own
 // words where the command line has them ("--x needs a number with 0 < X <= 10000, not 'abc'").
 std::string ReadQuery(std::string_view query, Experiment& experiment);
+
+// A check's query: function, x, arithmetic and seeds as ReadQuery reads them, "values" the text
+// of --check's file (one value a line, "#" a comment), and "column" its --column. "" and the
+// experiment, its orders those of the values, the values read into its arithmetic, and in
+// `key` the values' part of the cache's key; else the complaint ("values: line 3: 'abc' is not
+// a number ...").
+std::string ReadCheckQuery(std::string_view query, Experiment& experiment,
+                           std::vector<GivenValue>& values, std::string& key);
 
 // The experiment's parameters in one text, the same for every query that asks for the same
 // bytes ("x=1" and "x=1&x=1"): the key of the response cache.
@@ -36,6 +50,11 @@ struct ApiAnswer {
 // Throws Stopped once `stop` is asked for (an answer no longer wanted).
 ApiAnswer RunApi(const Experiment& experiment, ApiOutput output, ApiAnswer* summary = nullptr,
                  const std::stop_token& stop = {});
+
+// The check of `values` as --check --json (kCheckJson) or --check --csv writes it, or 500 as
+// RunApi; Stopped as RunApi.
+ApiAnswer RunCheckApi(const Experiment& experiment, const std::vector<GivenValue>& values,
+                      ApiOutput output, const std::stop_token& stop = {});
 
 // {"error": "<complaint>"}, with `status`.
 ApiAnswer ErrorAnswer(int status, std::string_view complaint);

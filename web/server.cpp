@@ -81,9 +81,9 @@ std::string CacheKey(ApiOutput output, const Experiment& experiment) {
 
 // What each path of the API answers with.
 constexpr std::pair<std::string_view, ApiOutput> kApiPaths[] = {
-    {"/api/run", ApiOutput::kJson},
-    {"/api/run.csv", ApiOutput::kCsv},
-    {"/api/summary", ApiOutput::kSummary},
+    {"/api/run", ApiOutput::kJson},           {"/api/run.csv", ApiOutput::kCsv},
+    {"/api/summary", ApiOutput::kSummary},    {"/api/check", ApiOutput::kCheckJson},
+    {"/api/check.csv", ApiOutput::kCheckCsv},
 };
 
 // The assets as answers, made once: their bodies shared by every answer, their tags their
@@ -334,10 +334,15 @@ void Session::Answer(const http::request<http::empty_body>& request) {
 void Session::AnswerApi(const http::request<http::empty_body>& request, std::string_view query,
                         ApiOutput output) {
   Experiment experiment;
-  if (const std::string complaint = ReadQuery(query, experiment); !complaint.empty()) {
+  std::vector<GivenValue> given;  // a check's
+  std::string values_key;
+  if (const std::string complaint = IsCheck(output)
+                                        ? ReadCheckQuery(query, experiment, given, values_key)
+                                        : ReadQuery(query, experiment);
+      !complaint.empty()) {
     return SendError(http::status::bad_request, complaint);
   }
-  const std::string key = CacheKey(output, experiment);
+  const std::string key = CacheKey(output, experiment) + values_key;
   const std::string etag = Fingerprint(std::string(kVersion) + " " + key);
   if (request[http::field::if_none_match] == etag) {
     return Send(http::status::not_modified, {}, nullptr, etag, kCacheable);
@@ -350,12 +355,14 @@ void Session::AnswerApi(const http::request<http::empty_body>& request, std::str
   auto stop = std::make_shared<std::stop_source>();
   // Runs on a worker; the session goes back to the network's thread with the answer, and is
   // touched nowhere else (what the job holds is moved along, never dropped on the worker).
-  auto job = [self = shared_from_this(), experiment, output, key, etag, timer,
-              token = stop->get_token()]() mutable {
+  auto job = [self = shared_from_this(), experiment, given = std::move(given), output, key, etag,
+              timer, token = stop->get_token()]() mutable {
     std::shared_ptr<ApiAnswer> answer, summary;
     try {
       summary = std::make_shared<ApiAnswer>();
-      answer = std::make_shared<ApiAnswer>(RunApi(experiment, output, summary.get(), token));
+      answer = std::make_shared<ApiAnswer>(IsCheck(output)
+                                               ? RunCheckApi(experiment, given, output, token)
+                                               : RunApi(experiment, output, summary.get(), token));
     } catch (const Stopped&) {
       answer.reset();  // answered with 503 already, or the server ends
     }
@@ -365,7 +372,9 @@ void Session::AnswerApi(const http::request<http::empty_body>& request, std::str
                     key = std::move(key), etag = std::move(etag), timer = std::move(timer)] {
       if (answer && answer->status == 200) {
         self->server_.cache().Keep(key, *answer);
-        self->server_.cache().Keep(CacheKey(ApiOutput::kSummary, experiment), *summary);
+        if (summary->body) {  // a run's, not a check's
+          self->server_.cache().Keep(CacheKey(ApiOutput::kSummary, experiment), *summary);
+        }
       }
       if (!answer || self->compute_timer_ != timer) return;  // answered with 503 already
       self->compute_timer_.reset();

@@ -7,7 +7,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
 #include <future>
 #include <string>
 #include <vector>
@@ -154,6 +158,47 @@ TEST_F(WebServerTest, AnswersWithTheLabsOwnBytes) {
   }
 }
 
+// A check's bytes are the lab's --check's: a binary32 loop with a fused multiply-add, its
+// values as a file holds them (a comment, hexadecimal and decimal ones, CR LF) and as a CSV
+// column, sent form-encoded.
+TEST_F(WebServerTest, ChecksAStudentsValuesAsTheLabDoes) {
+  std::string lines = "# mine\r\n", csv = "m,f\n";
+  float f[12] = {0x1.3d7beap-1f, 0x1.0b46a2p-1f};
+  for (int m = 1; m < 11; ++m) f[m + 1] = std::fma(2 * m / 1.3f, f[m], -f[m - 1]);
+  for (int m = 0; m < 12; ++m) {
+    char text[64];
+    std::snprintf(text, sizeof text, m % 2 == 0 ? "%a" : "%.9e", static_cast<double>(f[m]));
+    lines += std::string(text) + "\r\n";
+    csv += std::to_string(m) + "," + text + "\n";
+  }
+  const TempDir directory;
+  for (const auto& [content, column] : {std::pair{lines, ""}, std::pair{csv, "f"}}) {
+    std::ofstream(directory.path() / "mine.txt", std::ios::binary) << content;
+    std::string encoded;
+    for (const char c : content) {
+      char escape[4];
+      std::snprintf(escape, sizeof escape, "%%%02X", static_cast<unsigned char>(c));
+      encoded += std::isalnum(static_cast<unsigned char>(c)) ? std::string(1, c) : escape;
+    }
+    const std::string query = "x=1.3&arithmetic=binary32&values=" + encoded +
+                              (*column == '\0' ? "" : "&column=" + std::string(column));
+    for (const bool as_csv : {false, true}) {
+      SCOPED_TRACE(std::string(column) + (as_csv ? " (CSV)" : " (JSON)"));
+      std::vector<std::string> options = {"--check",
+                                          (directory.path() / "mine.txt").string(),
+                                          "--x",
+                                          "1.3",
+                                          "--arithmetic",
+                                          "binary32",
+                                          as_csv ? "--csv" : "--json"};
+      if (*column != '\0') options.insert(options.end(), {"--column", column});
+      const Reply reply = Get(server_.port(), (as_csv ? "/api/check.csv?" : "/api/check?") + query);
+      EXPECT_EQ(reply.status, 200) << reply.body;
+      EXPECT_EQ(reply.body, LabOutput(options));
+    }
+  }
+}
+
 TEST_F(WebServerTest, SummaryIsTheTablesLastLines) {
   const std::string table =
       LabOutput({"--function", "J", "--x", "20", "--orders", "60", "--width", "80"});
@@ -186,6 +231,16 @@ TEST_F(WebServerTest, RefusesWithTheCommandLinesWords) {
       {"GET", "/api/run?width=80", 400,
        "{\"error\": \"unknown parameter 'width'; the parameters are function, x, orders, "
        "formats, arithmetic and seeds\"}\n"},
+      {"GET", "/api/check?arithmetic=binary32&values=0.5%0Anan", 400,
+       "{\"error\": \"values: line 2: 'nan' is not finite: a value of the recurrence must be a "
+       "number\"}\n"},
+      {"GET", "/api/check?values=0.5", 400,
+       "{\"error\": \"values: at least two values are needed, f_0 and f_1; there is one\"}\n"},
+      {"GET", "/api/check.csv?orders=3&values=1%0A2", 400,
+       "{\"error\": \"orders is not a parameter of a check: the orders are those of its "
+       "values\"}\n"},
+      {"GET", "/api/check?values=m,f%0A1,2&column=g", 400,
+       "{\"error\": \"values: line 1: no column is named 'g'; the columns are m, f\"}\n"},
       {"GET", "/etc/passwd", 404, "{\"error\": \"nothing is served at '/etc/passwd'\"}\n"},
       {"GET", "/api/run/../../x", 404,
        "{\"error\": \"nothing is served at '/api/run/../../x'\"}\n"},
