@@ -263,3 +263,38 @@ test('a hundred thousand orders stay usable', async ({ page }) => {
   await expect(page.locator('#table tbody tr th')).toHaveText('100000');
   await expect(page.locator('#chart')).toHaveAttribute('data-drawn', /orders=100000/);
 });
+
+// A student's binary32 loop with a fused multiply-add, its values as C's %a prints them (the
+// same loop check_test.cpp writes, whose variant the lab's own tests name).
+const FMA_VALUES = [
+  '0x1.3d7beap-1', '0x1.0b46a2p-1', '0x1.76d6b6p-3', '0x1.50fc3p-5', '0x1.bfb026p-8',
+].join('\n') + '\n';
+
+test('your own values, pasted or opened from a file, are checked as the lab checks them', async ({ page }, testInfo) => {
+  const query = 'function=J&x=1.3&arithmetic=binary32&seeds=rounded&values=' + encodeURIComponent(FMA_VALUES);
+  const answer = await (await page.request.get(url('/api/check?' + query))).json();
+  expect(answer.rows).toHaveLength(5);
+
+  await open(page, 'function=J&x=1.3&orders=4&formats=binary32&arithmetic=binary32&seeds=rounded');
+  await page.getByRole('textbox', { name: 'Your values' }).fill(FMA_VALUES);
+  await page.getByRole('button', { name: 'Check' }).click();
+  await expect(page.locator('body')).toHaveAttribute('data-check', 'ready');
+  await expect(page.locator('#check-verdict')).toHaveText('Verdict: ' + answer.verdict + '.');
+  await expect(page.locator('#check-table tbody tr')).toHaveCount(5);
+  for (const key of ['yours', 'lab', 'step']) {
+    await expect(page.locator(`#check-table [data-key="${key}"]`)).toHaveText(answer.rows.map((row) => row[key]));
+  }
+  await expect(page.locator('#check-chart canvas').first()).toBeVisible();
+  await page.locator('#check-heading').scrollIntoViewIfNeeded();
+  await page.screenshot({ path: testInfo.outputPath('check.png'), fullPage: true });
+
+  // A file instead, with a value that is not a number: the server's words, naming the line.
+  await page.locator('#values-file').setInputFiles({
+    name: 'mine.txt', mimeType: 'text/plain', buffer: Buffer.from(FMA_VALUES + 'abc\n'),
+  });
+  await expect(page.getByRole('textbox', { name: 'Your values' })).toHaveValue(FMA_VALUES + 'abc\n');
+  await page.getByRole('button', { name: 'Check' }).click();
+  await expect(page.locator('#check-message')).toHaveText(
+    "values: line 6: 'abc' is not a number (decimal, or C99 hexadecimal such as 0x1.8p-3)");
+  await expect(page.locator('body')).toHaveAttribute('data-check', 'error');
+});

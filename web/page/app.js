@@ -582,6 +582,108 @@
     showTable();
   }
 
+  // ---- Checking a student's own values ----
+
+  // What this page sends of a student's values: they travel in the request's query, which
+  // the server takes up to 8 KiB; the command line takes files of any size.
+  const MAX_CHECK_QUERY = 7800;
+  const CHECK_COLUMNS = [['m', 'm'], ['yours', 'yours'], ['lab', 'lab'], ['ulps_apart', 'ulps apart'],
+    ['step', 'step'], ['measured', 'measured'], ['predicted', 'predicted'], ['rounding', 'rounding']];
+  let checkChart = null;
+  let checking = null;   // AbortController of the check in flight
+
+  function showCheckMessage(text) {
+    $('check-message').textContent = text;
+    $('check-message').hidden = text === '';
+  }
+
+  async function openValuesFile() {
+    const file = $('values-file').files[0];
+    if (!file) return;
+    if (file.size > MAX_CHECK_QUERY) {
+      showCheckMessage(`${file.name} holds ${file.size} bytes; this page sends at most ` +
+        `${MAX_CHECK_QUERY}. For more, run: bessel-recurrence-lab --check ${file.name}`);
+      return;
+    }
+    $('values').value = await file.text();
+    showCheckMessage('');
+  }
+
+  function checkQuery() {
+    const params = readControls();
+    const pairs = ['function', 'x', 'arithmetic', 'seeds'].map((name) => [name, params[name]]);
+    pairs.push(['values', $('values').value]);
+    const column = $('column').value.trim();
+    if (column) pairs.push(['column', column]);
+    return pairs.map(([name, value]) => name + '=' + encodeURIComponent(value)).join('&');
+  }
+
+  async function check() {
+    const query = checkQuery();
+    if (query.length > MAX_CHECK_QUERY) {
+      showCheckMessage(`Your values take ${query.length} bytes in the request; this page sends ` +
+        `at most ${MAX_CHECK_QUERY}. Send fewer orders, or run bessel-recurrence-lab --check.`);
+      return;
+    }
+    if (checking) checking.abort();
+    const controller = new AbortController();
+    checking = controller;
+    document.body.dataset.check = 'loading';
+    $('check-verdict').textContent = 'Checking…';
+    try {
+      const data = parseKeepingNumberTexts(await fetchText('/api/check?' + query, controller.signal));
+      if (controller.signal.aborted) return;
+      showCheckMessage('');
+      $('check-verdict').textContent = 'Verdict: ' + data.verdict + '.';
+      showCheckTable(data);
+      drawCheckChart(data);
+      document.body.dataset.check = 'ready';
+    } catch (error) {
+      if (error.name === 'AbortError' || controller.signal.aborted) return;
+      showCheckMessage(error instanceof ServerError ? error.message
+        : 'The server could not be reached: ' + error.message);
+      $('check-verdict').textContent = '';
+      document.body.dataset.check = 'error';
+    } finally {
+      if (checking === controller) checking = null;
+    }
+  }
+
+  function showCheckTable(data) {
+    const head = document.createElement('tr');
+    head.append(...CHECK_COLUMNS.map(([, title]) => cell('th', title)));
+    $('check-table').tHead.replaceChildren(head);
+    $('check-table').tBodies[0].replaceChildren(...data.rows.map((row) => {
+      const tr = document.createElement('tr');
+      if (!row.same) tr.className = 'differs';
+      tr.append(...CHECK_COLUMNS.map(([key]) => cell('td', shownText(row[key]), key)));
+      return tr;
+    }));
+  }
+
+  // Your measured error as points, the part your seeds give as a line.
+  function drawCheckChart(data) {
+    $('check-chart').hidden = false;
+    if (checkChart) checkChart.destroy();
+    const noPoints = { show: false };
+    const colour = STYLE[data.parameters.arithmetic].colour;
+    checkChart = new uPlot({
+      width: Math.max(280, $('check-chart').clientWidth),
+      height: 300,
+      padding: [12, 32, 0, 0],
+      scales: { x: { time: false } },
+      // Whole orders only on the m axis.
+      axes: [{ label: 'order m', incrs: [1, 2, 5, 10, 20, 50, 100, 200, 500, 1000, 2000, 5000, 10000] },
+        { label: 'log₁₀ |relative error|' }],
+      series: [{ label: 'm' },
+        { label: 'your values, measured', stroke: colour, points: { show: true, size: 6 } },
+        { label: 'predicted from your seeds', stroke: BOUND_COLOUR, width: 2, dash: [8, 5], points: noPoints }],
+      cursor: { drag: { x: true, y: false } },
+    }, [data.rows.map((row) => Number(row.m)),
+      data.rows.map((row) => log10Abs(row.measured)),
+      data.rows.map((row) => log10Abs(row.predicted))], $('check-chart'));
+  }
+
   // ---- Changes ----
 
   function commit() {
@@ -625,6 +727,8 @@
     $('page-last').addEventListener('click', () => goToPage(Infinity));
     $('page').addEventListener('change', () => goToPage(Number($('page').value)));
     $('copy').addEventListener('click', copyCommand);
+    $('values-file').addEventListener('change', openValuesFile);
+    $('check-form').addEventListener('submit', (event) => { event.preventDefault(); check(); });
     new ResizeObserver(() => {
       if (chart) chart.setSize(chartSize());
     }).observe($('chart'));
