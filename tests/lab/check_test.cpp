@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "experiment/settings.hpp"
+#include "tests/lab/contracted_loop.hpp"
 
 namespace {
 
@@ -139,6 +140,25 @@ TEST(Check, NamesTheVariantEachStudentLoopUses) {
       EXPECT_EQ(check.comparison.first_difference < 0, expected == 0) << check.verdict;
     }
   }
+}
+
+// The lab's loop in C, compiled with -ffp-contract=fast: where the compiler contracted it (on
+// x86-64 with FMA and on aarch64 it must), the check names the fused multiply-add, else the
+// lab's own step.
+TEST(Check, NamesTheFusedMultiplyAddACompilerContractedInto) {
+#if defined(__x86_64__)
+  if (!__builtin_cpu_supports("fma")) GTEST_SKIP() << "this processor has no fused multiply-add";
+#endif
+  std::vector<double> contracted(kOrders + 1);
+  ContractedLoop(1.3, kJ0Double, kJ1Double, kOrders, contracted.data());
+  const std::vector<double> plain = Loop<double>(
+      kJ0Double, kJ1Double, [](int m, double f, double b) { return (2 * m / 1.3) * f - b; });
+  const bool fused = contracted != plain;
+#if defined(__x86_64__) || defined(__aarch64__)
+  EXPECT_TRUE(fused) << "the compiler did not contract the loop";
+#endif
+  const CheckOutcome check = Checked(HexLines(contracted), kBinary64);
+  EXPECT_EQ(NamedVariant(check), fused ? VariantIndex({.fused = true}) : 0) << check.verdict;
 }
 
 TEST(Check, SaysWhenYourValuesAreTheLabsExactly) {
