@@ -232,6 +232,12 @@ std::string VariantName(const StepVariant& variant, const IeeeFormat& format) {
   if (variant.product_first) parts.push_back("(n_m f_m) / x in place of (n_m / x) f_m");
   if (variant.fused) parts.push_back("a fused multiply-add");
   if (variant.binary64_x) parts.push_back("x as a binary64 literal");
+  if (variant.wider_x) {
+    const IeeeFormat* wider = WiderFormat(format);
+    const std::string name(wider ? wider->name : "wider");
+    parts.push_back("x as " + std::string(name.starts_with('x') ? "an " : "a ") + name +
+                    " literal");
+  }
   if (variant.wider) {
     const IeeeFormat* wider = WiderFormat(format);
     parts.push_back(std::string(wider ? wider->name : "a wider format") + " intermediates");
@@ -244,19 +250,30 @@ std::string VariantName(const StepVariant& variant, const IeeeFormat& format) {
   return name;
 }
 
+XReadings ReadXs(const std::string& text, const IeeeFormat& format) {
+  const IeeeFormat* wider = WiderFormat(format);
+  XReadings x{IeeeNumber(format), IeeeNumber(kBinary64), IeeeNumber(wider ? *wider : format)};
+  // A text that lies below a format's range reads as 0 there, as a compiler reads it.
+  ReadX(text, format, x.in_format);
+  ReadX(text, kBinary64, x.binary64);
+  ReadX(text, x.wider.format(), x.wider);
+  return x;
+}
+
 IeeeNumber VariantStep(const BesselFunction& function, const StepVariant& variant, long m,
-                       const IeeeNumber& x, const IeeeNumber& x_binary64, const IeeeNumber& f_m,
-                       const IeeeNumber& f_before) {
-  const IeeeFormat& format = x.format();
+                       const XReadings& x, const IeeeNumber& f_m, const IeeeNumber& f_before) {
+  const IeeeFormat& format = x.in_format.format();
   if (!variant.product_first && !variant.fused && !variant.binary64_x && !variant.wider) {
-    return ForwardStep(function, m, x, f_m, f_before);
+    return ForwardStep(function, m, x.in_format, f_m, f_before);
   }
   const IeeeFormat* wider = variant.wider ? WiderFormat(format) : &format;
   const IeeeFormat& work = wider ? *wider : format;
   // The divisions by x: in binary64 where x is a binary64 literal and the work narrower.
   const IeeeFormat& divide =
       variant.binary64_x && work.precision < kBinary64.precision ? kBinary64 : work;
-  const IeeeNumber x_used(divide, variant.binary64_x ? x_binary64 : x);
+  const IeeeNumber x_used(divide, variant.wider_x      ? x.wider
+                                  : variant.binary64_x ? x.binary64
+                                                       : x.in_format);
   const IeeeNumber n(divide, 2 * m + function.offset);
   const IeeeNumber f(work, f_m), before(work, f_before);
   IeeeNumber result(work);
@@ -294,11 +311,11 @@ ShortNumber UlpsApart(const IeeeNumber& value, const IeeeNumber& reference) {
   return ShortNumber(apart.get());
 }
 
-CheckComparison CompareWithLab(const BesselFunction& function, const IeeeNumber& x,
-                               const IeeeNumber& x_binary64, const std::vector<GivenValue>& given,
+CheckComparison CompareWithLab(const BesselFunction& function, const XReadings& x,
+                               const std::vector<GivenValue>& given,
                                const std::vector<IeeeNumber>& lab) {
   CheckComparison comparison;
-  const bool has_wider = WiderFormat(x.format()) != nullptr;
+  const bool has_wider = WiderFormat(x.in_format.format()) != nullptr;
   VariantSet open = 0;  // the variants that reproduce every step of the current run
   for (size_t m = 0; m < given.size(); ++m) {
     CheckRow row;
@@ -312,11 +329,14 @@ CheckComparison CompareWithLab(const BesselFunction& function, const IeeeNumber&
       for (size_t i = 0; i < kStepVariantCount; ++i) {
         if (kStepVariants[i].wider && !has_wider) continue;
         const IeeeNumber step = VariantStep(function, kStepVariants[i], static_cast<long>(m) - 1, x,
-                                            x_binary64, given[m - 1].value, given[m - 2].value);
+                                            given[m - 1].value, given[m - 2].value);
         if (Agrees(given[m], step)) row.steps |= VariantSet{1} << i;
       }
       const long order = static_cast<long>(m);
-      if (!comparison.runs.empty() && (open & row.steps) != 0) {
+      // A run goes on while a variant gives every step of it; steps that none gives make a
+      // run of their own.
+      const bool unexplained = open == 0 && row.steps == 0;
+      if (!comparison.runs.empty() && ((open & row.steps) != 0 || unexplained)) {
         open &= row.steps;
         comparison.runs.back().to = order;
       } else {
@@ -378,6 +398,7 @@ std::string VariantCode(const StepVariant& variant) {
   add(variant.fused, "fma");
   add(variant.binary64_x, "x64");
   add(variant.wider, "wide");
+  add(variant.wider_x, "xw");
   return code.empty() ? "lab" : code;
 }
 
@@ -393,11 +414,8 @@ bool RunCheck(Experiment experiment, const std::vector<GivenValue>& given, Check
   ForwardRecurrence lab(*experiment.function, x, check.outcome.columns.front());
   check.lab.clear();
   for (size_t m = 0; m < given.size(); ++m) check.lab.push_back(lab.Next());
-  // x as a binary64 literal: 0 where the text lies below binary64's range, as a C compiler
-  // reads it.
-  IeeeNumber x_binary64(kBinary64);
-  ReadX(experiment.x_text, kBinary64, x_binary64);
-  check.comparison = CompareWithLab(*experiment.function, x, x_binary64, given, check.lab);
+  check.comparison =
+      CompareWithLab(*experiment.function, ReadXs(experiment.x_text, x.format()), given, check.lab);
   check.verdict = CheckVerdict(x.format(), check.comparison);
   return true;
 }

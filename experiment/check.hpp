@@ -72,9 +72,10 @@ bool Agrees(const GivenValue& given, const IeeeNumber& computed);
 //   wider:         every operation in the next wider format (binary32 for binary16 and
 //                  bfloat16, binary64 for binary32, x87 for binary64), the result rounded once
 //                  more into the format, as x87 code or binary64 evaluation of binary32 code
-//                  does.
+//                  does;
+//   wider_x:       with wider, x a literal of the wider format (1.3L in long double code).
 struct StepVariant {
-  bool product_first = false, fused = false, binary64_x = false, wider = false;
+  bool product_first = false, fused = false, binary64_x = false, wider = false, wider_x = false;
 };
 
 // Every variant worth trying, the lab's way first, then by how many departures they make: where
@@ -92,6 +93,9 @@ inline constexpr StepVariant kStepVariants[] = {
     {.fused = true, .binary64_x = true},
     {.product_first = true, .binary64_x = true, .wider = true},
     {.fused = true, .binary64_x = true, .wider = true},
+    {.wider = true, .wider_x = true},
+    {.fused = true, .wider = true, .wider_x = true},
+    {.product_first = true, .wider = true, .wider_x = true},
 };
 inline constexpr size_t kStepVariantCount = std::size(kStepVariants);
 using VariantSet = uint32_t;  // bit i: kStepVariants[i]
@@ -104,11 +108,16 @@ const IeeeFormat* WiderFormat(const IeeeFormat& format);
 // The variant in words, for the format: "the lab's (2m / x) f_m", "a fused multiply-add", ...
 std::string VariantName(const StepVariant& variant, const IeeeFormat& format);
 
-// One step, f_(m+1) from f_m and f_(m-1) (values of the format), as `variant` computes it. `x`
-// is the argument rounded to the format, `x_binary64` rounded to binary64.
+// x as a student's code may hold it: read from its decimal into the format, into binary64 and
+// into the wider format (the format's own where none is wider).
+struct XReadings {
+  IeeeNumber in_format, binary64, wider;
+};
+XReadings ReadXs(const std::string& text, const IeeeFormat& format);
+
+// One step, f_(m+1) from f_m and f_(m-1) (values of the format), as `variant` computes it.
 IeeeNumber VariantStep(const BesselFunction& function, const StepVariant& variant, long m,
-                       const IeeeNumber& x, const IeeeNumber& x_binary64, const IeeeNumber& f_m,
-                       const IeeeNumber& f_before);
+                       const XReadings& x, const IeeeNumber& f_m, const IeeeNumber& f_before);
 
 // (value - reference) / ulp(reference) in the reference's format, ulp taken where the reference
 // lies (the subnormals' spacing below its normal range); infinite where either is not finite.
@@ -137,16 +146,16 @@ struct CheckComparison {
 
 // Compares `given` (f_0 ... f_M, M >= 1) with `lab` (the lab's recurrence in the same format,
 // from its own seeds) and tries every variant on each step.
-CheckComparison CompareWithLab(const BesselFunction& function, const IeeeNumber& x,
-                               const IeeeNumber& x_binary64, const std::vector<GivenValue>& given,
+CheckComparison CompareWithLab(const BesselFunction& function, const XReadings& x,
+                               const std::vector<GivenValue>& given,
                                const std::vector<IeeeNumber>& lab);
 
 // The summary in words: "your values equal the lab's binary64 recurrence exactly", or where
 // they depart from it, which seeds and which steps explain them.
 std::string CheckVerdict(const IeeeFormat& format, const CheckComparison& comparison);
 
-// A short name of the variant for a table's column: "lab", "fma", "nf/x", "x64", "wide", or
-// several joined by "+".
+// A short name of the variant for a table's column: "lab", "fma", "nf/x", "x64", "wide", "xw",
+// or several joined by "+".
 std::string VariantCode(const StepVariant& variant);
 
 // A whole check: the lab's experiment in the student's format alone (its x, function, seeds;

@@ -66,8 +66,9 @@ Options (long options may be abbreviated; -- ends them):
                         comment) computed in the --arithmetic format: each against
                         the lab's recurrence, bit for bit, the variant of the step
                         that reproduces it named (a fused multiply-add, (2m f_m) / x,
-                        x as a binary64 literal, wider intermediates), and its error
-                        against the truth; M comes from the values
+                        x as a binary64 literal, wider intermediates, x a literal
+                        of the wider format), and its error against the truth; M
+                        comes from the values
       --column NAME     with --check, FILE is CSV and its column NAME holds the values
       --help            display this help and exit
       --version         output version information and exit

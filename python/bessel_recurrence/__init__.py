@@ -314,8 +314,9 @@ class Check:
     step : numpy.ndarray of str
         The way of computing f_m from your own f_(m-1) and f_(m-2) that gives your f_m:
         "lab" ((n_m / x) f_m, each operation rounded), "fma" (a fused multiply-add), "nf/x"
-        ((n_m f_m) / x), "x64" (x as a binary64 literal), "wide" (wider intermediates), or
-        several joined by "+"; "seed" at m = 0 and 1, "none" where no variant tried gives it.
+        ((n_m f_m) / x), "x64" (x as a binary64 literal), "wide" (wider intermediates), "xw"
+        (with "wide", x a literal of the wider format), or several joined by "+"; "seed" at
+        m = 0 and 1, "none" where no variant tried gives it.
     measured, predicted, rounding, rounding_bound : numpy.ndarray of float64
         Your values' relative error against the proven truth, the part your seeds give, the
         part your steps' roundings add, and the bound on that part, as `FormatColumns` has

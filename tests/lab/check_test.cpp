@@ -70,7 +70,8 @@ int VariantIndex(const StepVariant& wanted) {
   for (size_t i = 0; i < kStepVariantCount; ++i) {
     const StepVariant& v = kStepVariants[i];
     if (v.product_first == wanted.product_first && v.fused == wanted.fused &&
-        v.binary64_x == wanted.binary64_x && v.wider == wanted.wider) {
+        v.binary64_x == wanted.binary64_x && v.wider == wanted.wider &&
+        v.wider_x == wanted.wider_x) {
       return static_cast<int>(i);
     }
   }
@@ -121,6 +122,12 @@ TEST(Check, NamesTheVariantEachStudentLoopUses) {
      [&](int m, double f, double b) {
        return static_cast<double>(2.0L * m / static_cast<long double>(xd) * f -
                                   static_cast<long double>(b));
+     }},
+    {"long double code with x a long double literal",
+     {.wider = true, .wider_x = true},
+     nullptr,
+     [&](int m, double f, double b) {
+       return static_cast<double>(2.0L * m / 1.3L * f - static_cast<long double>(b));
      }},
 #endif
   };
