@@ -2,6 +2,7 @@
 #include "experiment/check_report.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <set>
 
 #include "experiment/columns.hpp"
@@ -25,14 +26,14 @@ std::string StepCode(const CheckOutcome& check, size_t m) {
   return m < 2 ? "seed" : "none";
 }
 
-// How far a value lies from the lab's, in its ulps: a whole number as it is below 10^15 (held
-// exactly by a double), else
-// with 3 digits.
+// How far a value lies from the lab's, in its ulps: a whole number as it is below 10^15 (a
+// double holds it exactly), else with 3 digits.
 std::string UlpsText(const CheckRow& row) {
   const ShortNumber::View ulps = row.ulps.get();
   if (row.same) return "0";
-  if (mpfr_integer_p(ulps) && mpfr_cmpabs_ui(ulps, 1000000000000000UL) < 0) {
-    return std::to_string(static_cast<long long>(mpfr_get_d(ulps, MPFR_RNDN)));  // exact
+  const double whole = mpfr_get_d(ulps, MPFR_RNDN);
+  if (mpfr_integer_p(ulps) && std::fabs(whole) < 1e15) {
+    return std::to_string(static_cast<long long>(whole));
   }
   return ExponentText(ulps, 3);
 }
