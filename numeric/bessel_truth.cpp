@@ -140,6 +140,28 @@ void StepDown(arb_ptr out, const BesselFunction& function, long m, const ArbBall
   if (function.previous_sign < 0) arb_neg(out, out);
 }
 
+// The ratio of the next value to this one from the ratio of this one to the one before, upwards
+// f_(m+1) / f_m = s (n_m / x) + t / (f_m / f_(m-1)), or downwards
+// f_(m-1) / f_m = t (1 / (f_m / f_(m+1)) - s (n_m / x)), in place.
+void RatioStep(arb_ptr ratio, const BesselFunction& function, long m, const ArbBall& x,
+               bool upwards, long bits) {
+  ArbBall factor;
+  Factor(factor.get(), function, m, x, bits);
+  arb_inv(ratio, ratio, bits);
+  if (upwards) {
+    if (function.previous_sign < 0) arb_neg(ratio, ratio);
+    if (function.factor_sign < 0) arb_neg(factor.get(), factor.get());
+    arb_add(ratio, ratio, factor.get(), bits);
+  } else {
+    if (function.factor_sign > 0) {
+      arb_sub(ratio, ratio, factor.get(), bits);
+    } else {
+      arb_add(ratio, ratio, factor.get(), bits);
+    }
+    if (function.previous_sign < 0) arb_neg(ratio, ratio);
+  }
+}
+
 // The ball rounded to `bits`, in storage of that size (rounding in place keeps the old).
 void Keep(ArbBall& ball, long bits) {
   ArbBall kept;
@@ -147,14 +169,212 @@ void Keep(ArbBall& ball, long bits) {
   ball = std::move(kept);
 }
 
-// The recurrence in ball arithmetic, upwards (f_(m+1) = s (n_m / x) f_m + t f_(m-1)) from the
-// values at 0 and 1, or downwards (f_(m-1) = t (f_(m+1) - s (n_m / x) f_m)) from those at
-// last and last - 1. Only the orders up to `split` oscillate and widen the balls at every step:
-// they are recurred at `wide_bits`, the others at `bits`; downwards the recurrence starts
-// afresh from Arb's own values at split and split - 1. `stop` is polled at every order.
+// |ball| rounded upwards, or downwards from its lower end, at the bits of `out`.
+void AbsBound(mpfr_ptr out, const ArbBall& ball, bool upper) {
+  arf_t bound;
+  arf_init(bound);
+  if (upper) {
+    arb_get_abs_ubound_arf(bound, ball.get(), mpfr_get_prec(out));
+  } else {
+    arb_get_abs_lbound_arf(bound, ball.get(), mpfr_get_prec(out));
+  }
+  arf_get_mpfr(out, bound, upper ? MPFR_RNDU : MPFR_RNDD);
+  arf_clear(bound);
+}
+void UpperAbs(mpfr_ptr out, const ArbBall& ball) {
+  AbsBound(out, ball, true);
+}
+void LowerAbs(mpfr_ptr out, const ArbBall& ball) {
+  AbsBound(out, ball, false);
+}
+
+// Error bounds and magnitudes, each rounded upwards: they need no more bits.
+constexpr mpfr_prec_t kBoundBits = 64;
+
+// The other solution's magnitude at every order, bounded above: from its balls, or where there
+// are none yet, by one bound that holds at every order.
+struct OtherBound {
+  const std::vector<ArbBall>* balls;
+  mpfr_srcptr everywhere;
+};
+
+// The lower bound of |C|, the magnitude of the Casoratian of the minimal and the dominant
+// solution (the same at every order: t = +-1), from Arb's values at orders 0 and 1.
+bool CasoratianLowerBound(const BesselFunction& function, mpfr_srcptr x, mpfr_ptr out) {
+  constexpr long kWork = 64;
+  const Solution minimal = MinimalOf(function), dominant = DominantOf(function);
+  ArbBall f_0, f_1, g_0, g_1, c, t;
+  if (!SolutionValue(minimal.kind, minimal.alternates, 0, x, kWork, f_0) ||
+      !SolutionValue(minimal.kind, minimal.alternates, 1, x, kWork, f_1) ||
+      !SolutionValue(dominant.kind, dominant.alternates, 0, x, kWork, g_0) ||
+      !SolutionValue(dominant.kind, dominant.alternates, 1, x, kWork, g_1)) {
+    return false;
+  }
+  arb_mul(c.get(), f_1.get(), g_0.get(), kWork);
+  arb_mul(t.get(), g_1.get(), f_0.get(), kWork);
+  arb_sub(c.get(), c.get(), t.get(), kWork);
+  LowerAbs(out, c);
+  return mpfr_sgn(out) > 0;
+}
+
+// The ball with midpoint exactly `mid` and a radius of at least `radius`.
+void SetBall(ArbBall& ball, mpfr_srcptr mid, mpfr_srcptr radius) {
+  arf_t r;
+  arf_init(r);
+  arf_set_mpfr(r, radius);
+  arf_set_mpfr(arb_midref(ball.get()), mid);
+  arf_get_mag(arb_radref(ball.get()), r);
+  arf_clear(r);
+}
+
+// The oscillating orders of a solution of J's or j's recurrence, from its balls at orders
+// `first` and first +- 1 to order `end`, in plain MPFR at `bits`, each value's error bounded
+// afterwards: there a ball recurrence would lose about 0.7 bits a step to its radii, which grow
+// with the wrapping of interval arithmetic, not with the problem (both solutions are of one size).
+// Each step computes y_next = s a y_here + t y_before (or, downwards, y_next = t (y_before -
+// s a y_here)) up to a rounding d, |d| <= u (|y_next| + |p| + |a| |y_here|), u = 2^-bits, a =
+// n/x and p = a y_here as rounded. The recurrence being linear, d travels on as the solution that
+// is 0 at `here` and d at `next`: d (own_j other_here - other_j own_here) / W, W the Casoratian,
+// |W| = |C| at every order. The starts' errors e_first, e_second (their radii) travel as the
+// solution they make. So |y_j - own_j| <= (|own_j| B + |other_j| A) / |C|, A summing |d|
+// |own_here| and B |d| |other_here| (the starts giving e_second |own_first| + e_first
+// |own_second| and the same of the other), and with |own_j| <= |y_j| + E_j,
+// E_j = (|y_j| B + |other_j| A) / (|C| - B), infinite unless |C| > B. The values and their E_j
+// become the balls from `first` to `end`. `c_low` bounds |C| from below.
+bool RecurBounded(const BesselFunction& function, mpfr_srcptr x, long first, long end, long bits,
+                  const OtherBound& other, mpfr_srcptr c_low, std::vector<ArbBall>& values,
+                  const std::stop_token& stop) {
+  const auto up = MPFR_RNDU;
+  const long step = end > first ? 1 : -1;
+  MpfrNumber before(bits), here(bits), next(bits), a(bits), p(bits);
+  MPFR_DECL_INIT(u, kBoundBits);
+  MPFR_DECL_INIT(sum_own, kBoundBits);    // A
+  MPFR_DECL_INIT(sum_other, kBoundBits);  // B
+  MPFR_DECL_INIT(own_here, kBoundBits);   // |own_here| <= |y_here| + E_here
+  MPFR_DECL_INIT(other_here, kBoundBits);
+  MPFR_DECL_INIT(error, kBoundBits);
+  MPFR_DECL_INIT(d, kBoundBits);
+  MPFR_DECL_INIT(t, kBoundBits);
+  mpfr_set_ui_2exp(u, 1, -bits, up);
+  const auto other_at = [&](mpfr_ptr out, long m) {
+    if (other.balls != nullptr) {
+      UpperAbs(out, (*other.balls)[static_cast<size_t>(m)]);
+    } else {
+      mpfr_set(out, other.everywhere, up);
+    }
+  };
+  // The starts: their midpoints at `bits`, the rounding added to their radii.
+  const auto take_start = [&](long m, mpfr_ptr value, mpfr_ptr radius) {
+    ArbBall& ball = values[static_cast<size_t>(m)];
+    arb_set_round(ball.get(), ball.get(), bits);
+    arf_get_mpfr(value, arb_midref(ball.get()), MPFR_RNDN);  // exact
+    arf_t r;
+    arf_init(r);
+    arf_set_mag(r, arb_radref(ball.get()));
+    arf_get_mpfr(radius, r, up);
+    arf_clear(r);
+  };
+  MPFR_DECL_INIT(e_first, kBoundBits);
+  take_start(first, before.get(), e_first);
+  take_start(first + step, here.get(), error);
+  // A = e_second |own_first| + e_first |own_second|, B the same of the other.
+  mpfr_abs(t, before.get(), up);
+  mpfr_add(t, t, e_first, up);
+  mpfr_mul(sum_own, error, t, up);
+  mpfr_abs(t, here.get(), up);
+  mpfr_add(own_here, t, error, up);
+  mpfr_mul(t, e_first, own_here, up);
+  mpfr_add(sum_own, sum_own, t, up);
+  other_at(t, first);
+  mpfr_mul(sum_other, error, t, up);
+  other_at(other_here, first + step);
+  mpfr_mul(t, e_first, other_here, up);
+  mpfr_add(sum_other, sum_other, t, up);
+  mpfr_clear_flags();
+  for (long m = first + step; m != end; m += step) {
+    StopIfAsked(stop);
+    // The step, as StepUp and StepDown take it.
+    mpfr_si_div(a.get(), 2 * m + function.offset, x, MPFR_RNDN);
+    mpfr_mul(p.get(), a.get(), here.get(), MPFR_RNDN);
+    if (step > 0) {
+      if (function.factor_sign < 0) mpfr_neg(p.get(), p.get(), MPFR_RNDN);
+      if (function.previous_sign < 0) {
+        mpfr_sub(next.get(), p.get(), before.get(), MPFR_RNDN);
+      } else {
+        mpfr_add(next.get(), p.get(), before.get(), MPFR_RNDN);
+      }
+    } else {
+      if (function.factor_sign > 0) {
+        mpfr_sub(next.get(), before.get(), p.get(), MPFR_RNDN);
+      } else {
+        mpfr_add(next.get(), before.get(), p.get(), MPFR_RNDN);
+      }
+      if (function.previous_sign < 0) mpfr_neg(next.get(), next.get(), MPFR_RNDN);
+    }
+    // |d| <= u (|y_next| + |p| + |a| |y_here|), entered with |own_here| and |other_here|.
+    mpfr_abs(d, a.get(), up);
+    mpfr_mul(d, d, here.get(), up);
+    mpfr_abs(d, d, up);
+    mpfr_abs(t, p.get(), up);
+    mpfr_add(d, d, t, up);
+    mpfr_abs(t, next.get(), up);
+    mpfr_add(d, d, t, up);
+    mpfr_mul(d, d, u, up);
+    mpfr_mul(t, d, own_here, up);
+    mpfr_add(sum_own, sum_own, t, up);
+    mpfr_mul(t, d, other_here, up);
+    mpfr_add(sum_other, sum_other, t, up);
+    // E_next = (|y_next| B + |other_next| A) / (|C| - B).
+    const long n = m + step;
+    other_at(other_here, n);
+    mpfr_abs(error, next.get(), up);
+    mpfr_mul(error, error, sum_other, up);
+    mpfr_mul(t, other_here, sum_own, up);
+    mpfr_add(error, error, t, up);
+    mpfr_sub(t, c_low, sum_other, MPFR_RNDD);
+    if (mpfr_sgn(t) > 0) {
+      mpfr_div(error, error, t, up);
+    } else {
+      mpfr_set_inf(error, 1);
+    }
+    SetBall(values[static_cast<size_t>(n)], next.get(), error);
+    mpfr_abs(own_here, next.get(), up);
+    mpfr_add(own_here, own_here, error, up);
+    mpfr_swap(before.get(), here.get());
+    mpfr_swap(here.get(), next.get());
+  }
+  // A value beyond MPFR's exponents has no rounding bound.
+  return !mpfr_overflow_p() && !mpfr_underflow_p();
+}
+
+// What RecurBounded takes of the two solutions: a lower bound of |C|, and a bound of the minimal
+// one at every order, |J_n(x)| <= 1 (DLMF 10.14.1), so |j_n(x)| = sqrt(pi / (2x))
+// |J_(n+1/2)(x)| <= sqrt(pi / (2x)).
+struct OscillationBounds {
+  MpfrNumber c_low{kBoundBits}, minimal{kBoundBits};
+};
+bool BoundsOf(const BesselFunction& function, mpfr_srcptr x, OscillationBounds& bounds) {
+  mpfr_ptr minimal = bounds.minimal.get();
+  mpfr_set_ui(minimal, 1, MPFR_RNDU);
+  if (function.kind == BesselKind::kSphericalJ || function.kind == BesselKind::kSphericalY) {
+    mpfr_const_pi(minimal, MPFR_RNDU);
+    mpfr_div(minimal, minimal, x, MPFR_RNDU);
+    mpfr_div_2ui(minimal, minimal, 1, MPFR_RNDU);
+    mpfr_sqrt(minimal, minimal, MPFR_RNDU);
+  }
+  return CasoratianLowerBound(function, x, bounds.c_low.get());
+}
+
+// The recurrence, upwards (f_(m+1) = s (n_m / x) f_m + t f_(m-1)) from the values at 0 and 1,
+// or downwards (f_(m-1) = t (f_(m+1) - s (n_m / x) f_m)) from those at last and last - 1, in
+// ball arithmetic at `bits`, except for the orders up to `split`, which oscillate: there, from
+// Arb's own values at 0 and 1 upwards, or at split and split - 1 downwards, at `wide_bits`,
+// in plain MPFR with a bound proven afterwards where the other solution is bounded (`other`),
+// else in balls. `stop` is polled at every order.
 bool Recur(const BesselFunction& function, Solution solution, bool upwards, mpfr_srcptr x,
            long last, long bits, long wide_bits, long split, long kept_bits,
-           std::vector<ArbBall>& values, const std::stop_token& stop) {
+           const OtherBound* other, mpfr_srcptr c_low, std::vector<ArbBall>& values,
+           const std::stop_token& stop) {
   values.assign(static_cast<size_t>(last) + 1, ArbBall());
   const ArbBall x_ball(x);
   const auto start = [&](long n, long accuracy) {
@@ -162,30 +382,62 @@ bool Recur(const BesselFunction& function, Solution solution, bool upwards, mpfr
     return SolutionValue(solution.kind, solution.alternates, n, x, accuracy,
                          values[static_cast<size_t>(n)]);
   };
+  // Balls from order `from` on, each from the two before it in the direction of travel. Beyond
+  // split, where J, Y, j and y are monotone, through the ratio of consecutive values, which the
+  // step shrinks: the recurrence itself subtracts, and its balls would widen by about
+  // 1 / (2 ln 2) bits for each unit of x (7,200 bits at x = 10000).
+  const auto balls = [&](long from, long to, long at_bits) {
+    const long d = upwards ? 1 : -1;
+    ArbBall ratio;  // here / the order before, along the direction of travel
+    bool by_ratio = false;
+    for (long m = from; m != to; m += d) {
+      StopIfAsked(stop);
+      const size_t i = static_cast<size_t>(m), next = static_cast<size_t>(m + d);
+      const long step_bits = upwards && m < split ? wide_bits : at_bits;
+      if (function.has_zeros && (upwards ? m >= split : m > split)) {
+        if (!by_ratio) arb_div(ratio.get(), values[i].get(), values[i - d].get(), step_bits);
+        by_ratio = true;
+        RatioStep(ratio.get(), function, m, x_ball, upwards, step_bits);
+        arb_mul(values[next].get(), ratio.get(), values[i].get(), step_bits);
+      } else if (upwards) {
+        StepUp(values[next].get(), function, m, x_ball, values[i].get(), values[i - 1].get(),
+               step_bits);
+      } else {
+        StepDown(values[next].get(), function, m, x_ball, values[i].get(), values[i + 1].get(),
+                 step_bits);
+      }
+      Keep(values[i - d], kept_bits);  // done with it
+    }
+  };
   if (upwards) {
     if (!start(0, wide_bits) || (last >= 1 && !start(1, wide_bits))) return false;
-    for (long m = 1; m < last; ++m) {
-      StopIfAsked(stop);
-      const size_t i = static_cast<size_t>(m);
-      StepUp(values[i + 1].get(), function, m, x_ball, values[i].get(), values[i - 1].get(),
-             m < split ? wide_bits : bits);
-      Keep(values[i - 1], kept_bits);  // done with it
+    long from = 1;
+    if (other != nullptr && split >= 2) {
+      if (!RecurBounded(function, x, 0, split, wide_bits, *other, c_low, values, stop)) {
+        return false;
+      }
+      from = split;
     }
+    balls(from, std::max(from, last), bits);
   } else {
-    const bool fresh = split < last - 1;  // a second start below the first
+    // The quiet orders down to split + 1, then afresh from Arb's values at split and split - 1.
+    const bool fresh = split < last - 1;
     if (!start(last, fresh ? bits : wide_bits) ||
         (last >= 1 && !start(last - 1, fresh ? bits : wide_bits))) {
       return false;
     }
-    for (long m = last - 1; m >= 1; --m) {
-      StopIfAsked(stop);
-      const size_t i = static_cast<size_t>(m);
-      if (fresh && m == split - 1 && (!start(split, wide_bits) || !start(split - 1, wide_bits))) {
+    long top = last;
+    if (fresh) {
+      balls(last - 1, split + 1, bits);
+      if (!start(split, wide_bits) || !start(split - 1, wide_bits)) return false;
+      top = split;
+    }
+    if (other != nullptr && top >= 1) {
+      if (!RecurBounded(function, x, top, 0, wide_bits, *other, c_low, values, stop)) {
         return false;
       }
-      StepDown(values[i - 1].get(), function, m, x_ball, values[i].get(), values[i + 1].get(),
-               fresh && m >= split ? bits : wide_bits);
-      Keep(values[i + 1], kept_bits);  // done with it
+    } else {
+      balls(top - 1, 0, wide_bits);
     }
   }
   for (ArbBall& value : values) {
@@ -202,11 +454,21 @@ long OscillatingOrders(const BesselFunction& function, mpfr_srcptr x, long last)
   return std::min(last, static_cast<long>(std::ceil(mpfr_get_d(x, MPFR_RNDU))) + 16);
 }
 
-// The bits a ball recurrence through the oscillating orders loses to the growth of its radii,
-// about 0.7 a step: asked for at once, so that the first precision tried usually suffices.
+// From this many oscillating orders on they are recurred in plain MPFR with a bound proven
+// afterwards (RecurBounded), which takes a bound of the minimal solution that holds at every
+// order: below, x is small, that bound far above most of its values, and a ball recurrence
+// loses few bits.
+constexpr long kBoundedOrders = 128;
+
+// The bits the oscillating orders take from their working precision, asked for at once, so
+// that the first precision tried usually suffices: a ball recurrence loses about 0.7 a step to
+// the growth of its radii; the bound proven afterwards a few for each doubling of their number
+// (each step's rounding adds to it), with room for the orders near a zero, where it is large
+// beside the value.
 long OscillationLoss(const BesselFunction& function, mpfr_srcptr x, long last) {
-  return static_cast<long>(
-      std::ceil(0.7 * static_cast<double>(OscillatingOrders(function, x, last))));
+  const long orders = OscillatingOrders(function, x, last);
+  const double loss = orders >= kBoundedOrders ? std::log2(orders + 1.0) + 16 : 0.7 * orders;
+  return static_cast<long>(std::ceil(loss));
 }
 
 // The Casoratian C = f_1 g_0 - g_1 f_0 of the table's two solutions, at `bits`.
@@ -223,15 +485,21 @@ ArbBall Casoratian(const BesselTable& truth, long bits) {
 bool TrueBessel(const BesselFunction& function, mpfr_srcptr x, long last, long accurate_bits,
                 BesselTable& table, const std::stop_token& stop) {
   const long loss = OscillationLoss(function, x, last);
+  OscillationBounds bounds;
+  const bool bounded = OscillatingOrders(function, x, last) >= kBoundedOrders;
+  if (bounded && !BoundsOf(function, x, bounds)) return false;
   for (long bits = accurate_bits + kKeptGuardBits + loss; bits <= kMaxTruthBits + loss; bits *= 2) {
     const long kept_bits = accurate_bits + kKeptGuardBits;
     std::vector<ArbBall> minimal, dominant;
     const long split = loss == 0 ? last : OscillatingOrders(function, x, last);
     const long quiet_bits = bits - loss;
-    if (!Recur(function, MinimalOf(function), false, x, last, quiet_bits, bits, split, kept_bits,
-               minimal, stop) ||
-        !Recur(function, DominantOf(function), true, x, last, quiet_bits, bits, split, kept_bits,
-               dominant, stop)) {
+    // The dominant solution first: the minimal one's bound needs its magnitudes.
+    const OtherBound bounded_minimal{nullptr, bounds.minimal.get()},
+        bounded_dominant{&dominant, nullptr};
+    if (!Recur(function, DominantOf(function), true, x, last, quiet_bits, bits, split, kept_bits,
+               bounded ? &bounded_minimal : nullptr, bounds.c_low.get(), dominant, stop) ||
+        !Recur(function, MinimalOf(function), false, x, last, quiet_bits, bits, split, kept_bits,
+               bounded ? &bounded_dominant : nullptr, bounds.c_low.get(), minimal, stop)) {
       return false;
     }
     table.function = &function;
@@ -262,6 +530,28 @@ bool RefineOrder(BesselTable& table, mpfr_srcptr x, size_t m, long accurate_bits
   if (!SolutionValue(function.kind, false, order, x, accurate_bits, table.f[m])) return false;
   return !companion || SolutionValue(function.companion, function.companion_alternates, order, x,
                                      accurate_bits, table.g[m]);
+}
+
+bool BoundedOscillation(const BesselFunction& function, mpfr_srcptr x, long last, long bits,
+                        BesselTable& table) {
+  OscillationBounds bounds;
+  if (last < 1 || !function.has_zeros || !BoundsOf(function, x, bounds)) return false;
+  const Solution minimal = MinimalOf(function), dominant = DominantOf(function);
+  std::vector<ArbBall> f(static_cast<size_t>(last) + 1), g(f.size());
+  const OtherBound bounded_minimal{nullptr, bounds.minimal.get()}, bounded_dominant{&g, nullptr};
+  if (!SolutionValue(dominant.kind, dominant.alternates, 0, x, bits, g[0]) ||
+      !SolutionValue(dominant.kind, dominant.alternates, 1, x, bits, g[1]) ||
+      !RecurBounded(function, x, 0, last, bits, bounded_minimal, bounds.c_low.get(), g, {}) ||
+      !SolutionValue(minimal.kind, minimal.alternates, last, x, bits, f.back()) ||
+      !SolutionValue(minimal.kind, minimal.alternates, last - 1, x, bits, f[f.size() - 2]) ||
+      !RecurBounded(function, x, last, 0, bits, bounded_dominant, bounds.c_low.get(), f, {})) {
+    return false;
+  }
+  table.function = &function;
+  table.bits = bits;
+  table.f = function.minimal ? std::move(f) : std::move(g);
+  table.g = function.minimal ? std::move(g) : std::move(f);
+  return true;
 }
 
 namespace {
@@ -488,29 +778,6 @@ ArbBall RoundingPart::Next(mpfr_srcptr c_next, mpfr_srcptr c, mpfr_srcptr c_befo
   }
   return r;
 }
-
-namespace {
-
-// |ball| rounded upwards, or downwards from its lower end, at the bits of `out`.
-void AbsBound(mpfr_ptr out, const ArbBall& ball, bool upper) {
-  arf_t bound;
-  arf_init(bound);
-  if (upper) {
-    arb_get_abs_ubound_arf(bound, ball.get(), mpfr_get_prec(out));
-  } else {
-    arb_get_abs_lbound_arf(bound, ball.get(), mpfr_get_prec(out));
-  }
-  arf_get_mpfr(out, bound, upper ? MPFR_RNDU : MPFR_RNDD);
-  arf_clear(bound);
-}
-void UpperAbs(mpfr_ptr out, const ArbBall& ball) {
-  AbsBound(out, ball, true);
-}
-void LowerAbs(mpfr_ptr out, const ArbBall& ball) {
-  AbsBound(out, ball, false);
-}
-
-}  // namespace
 
 RoundingBound::RoundingBound(const BesselTable& truth, mpfr_srcptr x, int precision,
                              int min_exponent, int max_exponent)

@@ -30,8 +30,10 @@ inline constexpr long kMaxDirectBits = long{1} << 21;
 
 // f_m(x) and the companion, m = 0 ... last, each ball's relative radius below 2^-accurate_bits:
 // the minimal solution recurred downwards from Arb's values at orders last and last - 1, the
-// dominant one upwards from Arb's values at orders 0 and 1, each in ball arithmetic (the
-// direction in which it is stable), at a working precision raised until every ball is narrow
+// dominant one upwards from Arb's values at orders 0 and 1, each in the direction in which it is
+// stable: in ball arithmetic, through the ratios of consecutive values where J, Y, j and y are
+// monotone, and where they oscillate over many orders as BoundedOscillation does, from Arb's
+// values afresh for the minimal one; at a working precision raised until every ball is narrow
 // enough; the few a recurrence leaves too wide are taken from Arb alone. False if no working
 // precision up to kMaxTruthBits gets there. Throws Stopped once `stop` is asked for (polled at
 // every order).
@@ -45,6 +47,16 @@ bool TrueBessel(const BesselFunction& function, mpfr_srcptr x, long last, long a
 // Order m of the table (f_m, and g_m when `companion`) again from Arb alone, to at least
 // accurate_bits; false past kMaxDirectBits.
 bool RefineOrder(BesselTable& table, mpfr_srcptr x, size_t m, long accurate_bits, bool companion);
+
+// How TrueBessel computes the orders 0 ... last of J, Y, j or y where they oscillate over many
+// orders (x above 111), alone: both solutions in plain MPFR at `bits` from Arb's values at orders 0
+// and 1 (the dominant one, upwards) and last and last - 1 (the minimal one, downwards), each
+// value's error bounded afterwards from each step's rounding, carried by the recurrence's Green's
+// function (|J_n(x)| <= 1 bounding the minimal solution meanwhile). The balls hold the values as
+// computed and their bounds, not rounded to fewer bits. False for the other functions, below
+// order 1, or where Arb cannot give a start.
+bool BoundedOscillation(const BesselFunction& function, mpfr_srcptr x, long last, long bits,
+                        BesselTable& table);
 
 // The bits beyond a format's precision to which the truth is asked to be right, so that every
 // error measured or predicted against it is right to far more digits than are printed.
