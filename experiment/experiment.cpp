@@ -523,57 +523,85 @@ bool EveryDigitLost(const ArbBall& measured, const std::string& digits, const Co
 // One seed format's forward recurrence, run as it is measured, one order at a time, its parts
 // (the seeds', the rounding's and its bound) following it order by order: the column's errors
 // and its summary, and what their balls leave undecided. Nothing of the column but its errors
-// is kept. Where values are `given`, they are measured in the recurrence's place.
-void MeasureColumn(const BesselTable& truth, const IeeeNumber& x, bool seeds_settled,
-                   const std::vector<IeeeNumber>* given, SeedColumn& column, Imprecise& imprecise,
-                   const std::stop_token& stop) {
-  const IeeeFormat& arithmetic = x.format();
-  const size_t rows = truth.f.size(), last = rows - 1;
-  const SeedsPart seeds(truth, column.start_0.get(), column.start_1.get());
-  RoundingPart rounding_part(truth, x.get());
-  RoundingBound bound(truth, x.get(), arithmetic.precision, arithmetic.min_exponent,
-                      arithmetic.max_exponent);
-  for (auto* part : {&column.measured, &column.predicted, &column.rounding, &column.rounding_bound})
-    part->reserve(rows);
-  long lost_at = -1;
-  ShortNumber measured_end[2], predicted_end[2], rounding_end;  // at M - 1 and M
-  ForwardRecurrence forward(*truth.function, x, column);
-  const IeeeNumber zero(arithmetic);  // before c_0 and c_1, where no step reads it
-  const auto before = [&](size_t m, size_t k) -> const IeeeNumber& {
-    return !given ? forward.Before(k) : m >= k ? (*given)[m - k] : zero;
-  };
-  for (size_t m = 0; m < rows; ++m) {
-    StopIfAsked(stop);
-    const IeeeNumber& c = given ? (*given)[m] : forward.Next();
-    const ArbBall measured = RelativeError(c.get(), truth.f[m]);
+// is kept. Where values are `given`, they are measured in the recurrence's place. `Next` takes
+// the truth's rows m = 0, 1, ... in turn; `Summarize` ends the column.
+class ColumnMeasure {
+ public:
+  ColumnMeasure(const BesselTable& truth, const IeeeNumber& x, bool seeds_settled,
+                const std::vector<IeeeNumber>* given, SeedColumn& column)
+      : truth_(truth),
+        seeds_settled_(seeds_settled),
+        given_(given),
+        column_(column),
+        seeds_(truth, column.start_0.get(), column.start_1.get()),
+        rounding_part_(truth, x.get()),
+        bound_(truth, x.get(), x.format().precision, x.format().min_exponent,
+               x.format().max_exponent),
+        forward_(*truth.function, x, column),
+        zero_(x.format()) {
+    for (auto* part :
+         {&column.measured, &column.predicted, &column.rounding, &column.rounding_bound}) {
+      part->reserve(truth.f.size());
+    }
+  }
+
+  void Next(const TruthRow& row, Imprecise& imprecise) {
+    const size_t m = row.m, last = truth_.f.size() - 1;
+    SeedColumn& column = column_;
+    const IeeeNumber& c = given_ ? (*given_)[m] : forward_.Next();
+    const ArbBall measured = RelativeError(c.get(), truth_.f[m]);
     const std::string measured_digits = DigitsNoting(measured, {m}, imprecise);
     column.measured.push_back(Kept<CompactNumber>(measured, measured_digits));
     // f_0 and f_1 first; f_m and g_m once the seeds' errors are settled.
-    const ArbBall predicted = seeds.At(m);
-    const std::string predicted_digits = seeds_settled
+    const ArbBall predicted = seeds_.At(row);
+    const std::string predicted_digits = seeds_settled_
                                              ? DigitsNoting(predicted, {0, 1, m}, imprecise, true)
                                              : DigitsNoting(predicted, {0, 1}, imprecise);
     column.predicted.push_back(Kept<CompactNumber>(predicted, predicted_digits));
-    column.rounding_bound.push_back(CompactBound(bound.Next(predicted)));
-    const ArbBall rounding = rounding_part.Next(c.get(), before(m, 1).get(), before(m, 2).get());
+    column.rounding_bound.push_back(CompactBound(bound_.Next(row, predicted)));
+    const ArbBall rounding =
+        rounding_part_.Next(row, c.get(), Before(m, 1).get(), Before(m, 2).get());
     const std::string rounding_digits = SevenDigits(rounding);
     if (!Settled(rounding, rounding_digits)) imprecise.whole = true;
     column.rounding.push_back(Kept<CompactNumber>(rounding, rounding_digits));
-    if (lost_at < 0 && EveryDigitLost(measured, measured_digits, column.measured.back())) {
-      lost_at = static_cast<long>(m);
+    if (lost_at_ < 0 && EveryDigitLost(measured, measured_digits, column.measured.back())) {
+      lost_at_ = static_cast<long>(m);
     }
     if (m + 1 >= last) {
       const size_t end = m + 1 - last;
-      measured_end[end] = Kept<ShortNumber>(measured, measured_digits);
-      predicted_end[end] = Kept<ShortNumber>(predicted, predicted_digits);
-      rounding_end = Kept<ShortNumber>(rounding, rounding_digits);
+      measured_end_[end] = Kept<ShortNumber>(measured, measured_digits);
+      predicted_end_[end] = Kept<ShortNumber>(predicted, predicted_digits);
+      rounding_end_ = Kept<ShortNumber>(rounding, rounding_digits);
     }
   }
-  column.summary = SummarizeColumn(truth, lost_at, measured_end, predicted_end, rounding_end);
-}
+
+  void Summarize() {
+    column_.summary =
+        SummarizeColumn(truth_, lost_at_, measured_end_, predicted_end_, rounding_end_);
+  }
+
+ private:
+  // c_(m-k): the recurrence's, or the given values' (0 before c_0, where no step reads it).
+  const IeeeNumber& Before(size_t m, size_t k) const {
+    return !given_ ? forward_.Before(k) : m >= k ? (*given_)[m - k] : zero_;
+  }
+
+  const BesselTable& truth_;
+  bool seeds_settled_;
+  const std::vector<IeeeNumber>* given_;
+  SeedColumn& column_;
+  SeedsPart seeds_;
+  RoundingPart rounding_part_;
+  RoundingBound bound_;
+  ForwardRecurrence forward_;
+  IeeeNumber zero_;
+  long lost_at_ = -1;
+  ShortNumber measured_end_[2], predicted_end_[2], rounding_end_;  // at M - 1 and M
+};
 
 // The errors of the computed values against `truth`, into `outcome`'s columns and backward
-// errors, and what their balls leave undecided.
+// errors, and what their balls leave undecided. The columns are measured together, order by
+// order, so that what they take of the truth at each order is computed once.
 Imprecise MeasureAgainst(const BesselTable& truth, Computed&& computed,
                          const std::vector<IeeeNumber>& given, Outcome& outcome,
                          const std::stop_token& stop) {
@@ -582,11 +610,18 @@ Imprecise MeasureAgainst(const BesselTable& truth, Computed&& computed,
   outcome.backward = MeasureBackward(truth, computed.backward, imprecise, stop);
   std::vector<IeeeNumber>().swap(computed.backward);
   outcome.columns = std::move(computed.columns);
+  std::vector<ColumnMeasure> columns;
+  columns.reserve(outcome.columns.size());
   for (SeedColumn& column : outcome.columns) {
     const bool seeds_settled = MeasureSeeds(truth, column, imprecise);
-    MeasureColumn(truth, outcome.x, seeds_settled, column.given ? &given : nullptr, column,
-                  imprecise, stop);
+    columns.emplace_back(truth, outcome.x, seeds_settled, column.given ? &given : nullptr, column);
   }
+  for (size_t m = 0; m < truth.f.size(); ++m) {
+    StopIfAsked(stop);
+    const TruthRow row(truth, m);
+    for (ColumnMeasure& column : columns) column.Next(row, imprecise);
+  }
+  for (ColumnMeasure& column : columns) column.Summarize();
   return imprecise;
 }
 

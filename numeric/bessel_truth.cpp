@@ -688,6 +688,13 @@ mpfr_prec_t SpanningBits(std::initializer_list<mpfr_srcptr> values) {
 
 }  // namespace
 
+TruthRow::TruthRow(const BesselTable& truth, size_t m) : m(m) {
+  arb_div(g_over_f.get(), truth.g[m].get(), truth.f[m].get(), truth.bits + kPartsGuardBits);
+  UpperAbs(abs_f_up.get(), truth.f[m]);
+  LowerAbs(abs_f_low.get(), truth.f[m]);
+  UpperAbs(abs_g_up.get(), truth.g[m]);
+}
+
 // sum_k G(m, k) d_k = f_m P_m - g_m Q_m with P_m = sum_k d_k g_(k-1) / C_k and
 // Q_m = sum_k d_k f_(k-1) / C_k: two running sums, no recurrence whose balls could widen;
 // C_k = C_1 for t = -1, (-1)^(k-1) C_1 for t = +1.
@@ -726,7 +733,8 @@ bool RoundingPart::Unrounded(size_t m, mpfr_srcptr c_m) {
   return mpfr_equal_p(scaled.get(), exact_.get()) != 0;
 }
 
-ArbBall RoundingPart::Next(mpfr_srcptr c_next, mpfr_srcptr c, mpfr_srcptr c_before) {
+ArbBall RoundingPart::Next(const TruthRow& row, mpfr_srcptr c_next, mpfr_srcptr c,
+                           mpfr_srcptr c_before) {
   const BesselFunction& function = *truth_.function;
   const size_t m = m_++;
   // The exact recurrence's start: c_0, and x c_1, with x^1.
@@ -769,8 +777,7 @@ ArbBall RoundingPart::Next(mpfr_srcptr c_next, mpfr_srcptr c, mpfr_srcptr c_befo
   if (!finite_) {
     arb_indeterminate(r.get());
   } else {  // P_m - (g_m / f_m) Q_m; an exact 0 where nothing was rounded
-    arb_div(r.get(), truth_.g[m].get(), truth_.f[m].get(), bits_);
-    arb_mul(r.get(), r.get(), q_.get(), bits_);
+    arb_mul(r.get(), row.g_over_f.get(), q_.get(), bits_);
     arb_sub(r.get(), p_.get(), r.get(), bits_);
     if (m >= 2 && !arb_is_exact(r.get()) && arb_contains_zero(r.get()) && Unrounded(m, c_next)) {
       arb_zero(r.get());
@@ -794,16 +801,13 @@ RoundingBound::RoundingBound(const BesselTable& truth, mpfr_srcptr x, int precis
   mpfr_set_ui_2exp(largest_.get(), 1, max_exponent + 1, MPFR_RNDD);
 }
 
-ShortNumber RoundingBound::Next(const ArbBall& predicted) {
+ShortNumber RoundingBound::Next(const TruthRow& row, const ArbBall& predicted) {
   const auto up = MPFR_RNDU;
   const size_t m = m_++;
-  MPFR_DECL_INIT(f, kBits);
-  MPFR_DECL_INIT(g, kBits);
+  mpfr_srcptr f = row.abs_f_up.get(), g = row.abs_g_up.get();
   MPFR_DECL_INIT(w, kBits);  // |c_m| <= |f_m| + |seed part| + R_m, completed below
   MPFR_DECL_INIT(t, kBits);
   MPFR_DECL_INIT(r, kBits);
-  UpperAbs(f, truth_.f[m]);
-  UpperAbs(g, truth_.g[m]);
   UpperAbs(t, predicted);
   mpfr_mul(w, t, f, up);
   if (m >= 2 && !may_overflow_) {
@@ -849,9 +853,7 @@ ShortNumber RoundingBound::Next(const ArbBall& predicted) {
   mpfr_set(abs_f_.get(), f, up);
   mpfr_set(abs_g_.get(), g, up);
   MPFR_DECL_INIT(relative, kBits);
-  MPFR_DECL_INIT(f_low, kBits);  // against a lower bound of |f_m|
-  LowerAbs(f_low, truth_.f[m]);
-  mpfr_div(relative, r, f_low, up);
+  mpfr_div(relative, r, row.abs_f_low.get(), up);  // against a lower bound of |f_m|
   if (may_overflow_) mpfr_set_inf(relative, 1);
   return ShortNumber(relative);
 }
@@ -876,11 +878,10 @@ SeedsPart::SeedsPart(const BesselTable& truth, mpfr_srcptr seed_0, mpfr_srcptr s
   arb_div(b_.get(), b_.get(), det.get(), bits_);
 }
 
-ArbBall SeedsPart::At(size_t m) const {
-  if (m < 2) return seed_errors_[m];
+ArbBall SeedsPart::At(const TruthRow& row) const {
+  if (row.m < 2) return seed_errors_[row.m];
   ArbBall p;  // A + B g_m / f_m
-  arb_div(p.get(), truth_.g[m].get(), truth_.f[m].get(), bits_);
-  arb_mul(p.get(), p.get(), b_.get(), bits_);
+  arb_mul(p.get(), row.g_over_f.get(), b_.get(), bits_);
   arb_add(p.get(), p.get(), a_.get(), bits_);
   return p;
 }
@@ -890,6 +891,6 @@ std::vector<ArbBall> PredictedRelativeErrors(const BesselTable& truth, mpfr_srcp
   const SeedsPart part(truth, seed_0, seed_1);
   std::vector<ArbBall> predicted;
   predicted.reserve(truth.f.size());
-  for (size_t m = 0; m < truth.f.size(); ++m) predicted.push_back(part.At(m));
+  for (size_t m = 0; m < truth.f.size(); ++m) predicted.push_back(part.At(TruthRow(truth, m)));
   return predicted;
 }

@@ -88,6 +88,17 @@ std::string BackwardStartRule(const BesselFunction& function);
 // (computed - f) / f for the truth's ball f, a ball itself.
 ArbBall RelativeError(mpfr_srcptr computed, const ArbBall& truth);
 
+// What the parts below take of the truth at order m, the same for every seed format: computed
+// once an order where many formats are measured. g_m / f_m at the parts' bits, and |f_m| and
+// |g_m| bounded at 64 bits.
+struct TruthRow {
+  TruthRow(const BesselTable& truth, size_t m);
+
+  size_t m;
+  ArbBall g_over_f;
+  MpfrNumber abs_f_up{64}, abs_f_low{64}, abs_g_up{64};
+};
+
 // The relative errors (A f_m + B g_m) / f_m, m = 0 ... last, that seeds off by e_0 = seed_0 - f_0
 // and e_1 = seed_1 - f_1 give the forward recurrence in exact arithmetic: the recurrence is
 // linear, so the errors travel as A f_m + B g_m, with A, B from e_0 = A f_0 + B g_0,
@@ -100,7 +111,7 @@ ArbBall RelativeError(mpfr_srcptr computed, const ArbBall& truth);
 class SeedsPart {
  public:
   SeedsPart(const BesselTable& truth, mpfr_srcptr seed_0, mpfr_srcptr seed_1);
-  ArbBall At(size_t m) const;
+  ArbBall At(const TruthRow& row) const;
 
  private:
   const BesselTable& truth_;
@@ -129,12 +140,12 @@ std::vector<ArbBall> PredictedRelativeErrors(const BesselTable& truth, mpfr_srcp
 // t x^2 x^(m-2) c'_(m-2), every product and sum in the bits that hold it, and rounding_m is an
 // exact 0 where x^m c_m equals it: c_m is then what no rounding at all would have given. Up to
 // kMaxExactBits; beyond, the ball is left as it is.
-// `Next` takes c_m for m = 0, 1, ... in turn, with c_(m-1) and c_(m-2) (unused for c_0 and c_1),
-// and gives rounding_m; the truth and x must outlive the object.
+// `Next` takes c_m for m = 0, 1, ... in turn (the truth's row m), with c_(m-1) and c_(m-2)
+// (unused for c_0 and c_1), and gives rounding_m; the truth and x must outlive the object.
 class RoundingPart {
  public:
   RoundingPart(const BesselTable& truth, mpfr_srcptr x);
-  ArbBall Next(mpfr_srcptr c_next, mpfr_srcptr c, mpfr_srcptr c_before);
+  ArbBall Next(const TruthRow& row, mpfr_srcptr c_next, mpfr_srcptr c, mpfr_srcptr c_before);
 
   static constexpr mpfr_prec_t kMaxExactBits = mpfr_prec_t{1} << 20;
 
@@ -164,12 +175,13 @@ class RoundingPart {
 // up to. Every bound rounded upwards from the balls' ends; relative to |f_m|. Once a step's
 // factor, product or sum may pass the format's largest value (below 2^(max_exponent + 1)), no
 // bound holds: from there on it is infinite. `Next` takes predicted_0, predicted_1, ... in
-// turn and gives each order's bound; the truth and x must outlive the object.
+// turn, with the truth's row m, and gives each order's bound; the truth and x must outlive the
+// object.
 class RoundingBound {
  public:
   RoundingBound(const BesselTable& truth, mpfr_srcptr x, int precision, int min_exponent,
                 int max_exponent);
-  ShortNumber Next(const ArbBall& predicted);
+  ShortNumber Next(const TruthRow& row, const ArbBall& predicted);
 
  private:
   static constexpr mpfr_prec_t kBits = 64;  // bounds need no more, each rounded upwards

@@ -375,7 +375,9 @@ TEST(RoundingBound, HoldsForEveryValueInTheTruthsBalls) {
       RoundingBound bound(table, x.get(), row.format->precision, row.format->min_exponent,
                           row.format->max_exponent);
       std::vector<ShortNumber> each;
-      for (const ArbBall& p : predicted) each.push_back(bound.Next(p));
+      for (size_t m = 0; m < predicted.size(); ++m) {
+        each.push_back(bound.Next(TruthRow(table, m), predicted[m]));
+      }
       return each;
     };
     const std::vector<ShortNumber> over_wide = bounds(wide), at_low = bounds(low),
