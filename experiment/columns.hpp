@@ -12,30 +12,28 @@
 // One part of a seed format's relative error, a column of every seed format: `name` is the
 // SeedColumn member it reads, the CSV's heading after the format's name ("binary32_measured"),
 // the JSON's and Python's key; the table heads it `table_heading` ("": not in the table). Its
-// text has `digits` significant digits in exponent form, rounded as `rounding` says. The CSV has
-// the parts added later after "backward", behind the columns tools already read.
+// text is the column's as printed (SeedColumn). The CSV has the parts added later after
+// "backward", behind the columns tools already read.
 struct ErrorPart {
   std::string_view name;
-  std::vector<CompactNumber> SeedColumn::*values;
-  int digits;
-  DigitRounding rounding;
+  std::vector<PrintedNumber> SeedColumn::*values;
   std::string_view table_heading;
   bool csv_after_backward;
 };
 
-// In the order every output gives them: errors correctly rounded, the bound rounded up.
+// In the order every output gives them.
 inline constexpr ErrorPart kErrorParts[] = {
-    {"measured", &SeedColumn::measured, 7, DigitRounding::kNearest, "measured", false},
-    {"predicted", &SeedColumn::predicted, 7, DigitRounding::kNearest, "predicted", false},
-    {"rounding", &SeedColumn::rounding, 7, DigitRounding::kNearest, "rounding", true},
-    {"rounding_bound", &SeedColumn::rounding_bound, 3, DigitRounding::kUp, "", true},
+    {"measured", &SeedColumn::measured, "measured", false},
+    {"predicted", &SeedColumn::predicted, "predicted", false},
+    {"rounding", &SeedColumn::rounding, "rounding", true},
+    {"rounding_bound", &SeedColumn::rounding_bound, "", true},
 };
 inline constexpr const ErrorPart &kMeasured = kErrorParts[0], &kPredicted = kErrorParts[1],
                                  &kRoundingBound = kErrorParts[3];
 
 // The part's text at order m: "-1.297000e-07", a bound "1.61e-08", "inf", "nan".
 inline std::string PartText(const ErrorPart& part, const SeedColumn& column, size_t m) {
-  return ExponentText((column.*part.values)[m].get(), part.digits, part.rounding);
+  return (column.*part.values)[m].Text();
 }
 
 // A row's own numbers besides m: f_m(x), with 17 significant digits, named by the function's

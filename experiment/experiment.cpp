@@ -243,9 +243,8 @@ bool HasSeries(const BesselFunction& function) {
 }
 
 bool Overflowed(const Outcome& outcome, size_t m) {
-  return std::any_of(outcome.columns.begin(), outcome.columns.end(), [m](const SeedColumn& column) {
-    return !mpfr_number_p(column.measured[m].get());
-  });
+  return std::any_of(outcome.columns.begin(), outcome.columns.end(),
+                     [m](const SeedColumn& column) { return !column.measured[m].finite(); });
 }
 
 Summary Summarize(const Outcome& outcome) {
@@ -395,33 +394,29 @@ bool Settled(const ArbBall& ball, const std::string& digits) {
   return !arf_is_finite(arb_midref(ball.get())) || !digits.empty();
 }
 
-// The value kept of a settled ball: its midpoint rounded to the number's bits (64, enough for
-// every ratio taken of it, or 26, enough for its digits), and rounded towards the midpoint's side
-// of a rounding boundary of its digits where the nearest value lies on the other (the
-// boundaries lie 10^-7 apart, so one of the two directions stays on the midpoint's side).
-template <class Number>
-Number Kept(const ArbBall& ball, const std::string& digits) {
-  MPFR_DECL_INIT(mid, Number::kBits);
+// The value kept of a settled ball: its midpoint rounded to 64 bits, enough for every ratio
+// taken of it, and rounded towards the midpoint's side of a rounding boundary of its digits where
+// the nearest value lies on the other (the boundaries lie 10^-7 apart, so one of the two
+// directions stays on the midpoint's side).
+ShortNumber Kept(const ArbBall& ball, const std::string& digits) {
+  MPFR_DECL_INIT(mid, ShortNumber::kBits);
   for (const mpfr_rnd_t rounding : {MPFR_RNDN, MPFR_RNDZ, MPFR_RNDA}) {
     arf_get_mpfr(mid, arb_midref(ball.get()), rounding);
-    if (digits.empty() || ExponentText(mid, 7) == digits) return Number(mid);
+    if (digits.empty() || ExponentText(mid, 7) == digits) return ShortNumber(mid);
   }
   // Cannot be: the digits' boundaries lie too far apart.
-  throw std::logic_error("no value of " + std::to_string(Number::kBits) +
-                         " bits on the midpoint's side of " + digits);
+  throw std::logic_error("no value of 64 bits on the midpoint's side of " + digits);
 }
 
-// A bound's 26-bit value: it prints, rounded up to 3 digits, what the 64-bit bound prints
-// (rounded up, else down, to 26 bits: the 3-digit boundaries lie far wider apart). Rounded down
-// where the bound lies within a 26-bit step under a boundary, which the rounded-up one passes.
-CompactNumber CompactBound(const ShortNumber& bound) {
-  const std::string digits = ExponentText(bound.get(), 3, DigitRounding::kUp);
-  for (const mpfr_rnd_t rounding : {MPFR_RNDU, MPFR_RNDD}) {
-    const CompactNumber compact(bound.get(), rounding);
-    if (ExponentText(compact.get(), 3, DigitRounding::kUp) == digits) return compact;
-  }
-  // Cannot be: the 3-digit boundaries lie far wider apart than a 26-bit step.
-  throw std::logic_error("no 26-bit bound prints " + digits);
+// A ball as it prints: its digits, or, where its ends print different ones or it holds an
+// infinity or NaN, its midpoint's.
+PrintedNumber Printed(const ArbBall& ball, const std::string& digits) {
+  return PrintedNumber(digits.empty() ? MidpointText(ball, 7) : digits);
+}
+
+// A bound as it prints, rounded up to 3 digits.
+PrintedNumber PrintedBound(const ShortNumber& bound) {
+  return PrintedNumber(ExponentText(bound.get(), 3, DigitRounding::kUp));
 }
 
 // What the summary says of a seed format's column, from the 64-bit values of its errors at the
@@ -483,7 +478,7 @@ bool KeepError(const IeeeNumber& value, const BesselTable& truth, size_t n, Impr
                ShortNumber& kept) {
   const ArbBall error = RelativeError(value.get(), truth.f[n]);
   const std::string digits = DigitsNoting(error, {n}, imprecise);
-  kept = Kept<ShortNumber>(error, digits);
+  kept = Kept(error, digits);
   return Settled(error, digits);
 }
 
@@ -511,13 +506,13 @@ bool MeasureSeeds(const BesselTable& truth, SeedColumn& column, Imprecise& impre
 }
 
 // Whether a measured error has lost every digit, |measured| >= 1: as its 64-bit value says where
-// the 26-bit one kept lies near 1.
-bool EveryDigitLost(const ArbBall& measured, const std::string& digits, const CompactNumber& kept) {
-  const CompactNumber::View value = kept.get();
-  if (mpfr_regular_p(value) && std::labs(mpfr_get_exp(value)) <= 1) {
-    return mpfr_cmpabs_ui(Kept<ShortNumber>(measured, digits).get(), 1) >= 0;
+// the printed one lies near 1.
+bool EveryDigitLost(const ArbBall& measured, const std::string& digits,
+                    const PrintedNumber& printed) {
+  if (printed.regular() && (printed.exponent() == -1 || printed.exponent() == 0)) {
+    return mpfr_cmpabs_ui(Kept(measured, digits).get(), 1) >= 0;
   }
-  return !mpfr_number_p(value) || mpfr_cmpabs_ui(value, 1) >= 0;
+  return !printed.finite() || (printed.regular() && printed.exponent() >= 0);
 }
 
 // One seed format's forward recurrence, run as it is measured, one order at a time, its parts
@@ -551,27 +546,27 @@ class ColumnMeasure {
     const IeeeNumber& c = given_ ? (*given_)[m] : forward_.Next();
     const ArbBall measured = RelativeError(c.get(), truth_.f[m]);
     const std::string measured_digits = DigitsNoting(measured, {m}, imprecise);
-    column.measured.push_back(Kept<CompactNumber>(measured, measured_digits));
+    column.measured.push_back(Printed(measured, measured_digits));
     // f_0 and f_1 first; f_m and g_m once the seeds' errors are settled.
     const ArbBall predicted = seeds_.At(row);
     const std::string predicted_digits = seeds_settled_
                                              ? DigitsNoting(predicted, {0, 1, m}, imprecise, true)
                                              : DigitsNoting(predicted, {0, 1}, imprecise);
-    column.predicted.push_back(Kept<CompactNumber>(predicted, predicted_digits));
-    column.rounding_bound.push_back(CompactBound(bound_.Next(row, predicted)));
+    column.predicted.push_back(Printed(predicted, predicted_digits));
+    column.rounding_bound.push_back(PrintedBound(bound_.Next(row, predicted)));
     const ArbBall rounding =
         rounding_part_.Next(row, c.get(), Before(m, 1).get(), Before(m, 2).get());
     const std::string rounding_digits = SevenDigits(rounding);
     if (!Settled(rounding, rounding_digits)) imprecise.whole = true;
-    column.rounding.push_back(Kept<CompactNumber>(rounding, rounding_digits));
+    column.rounding.push_back(Printed(rounding, rounding_digits));
     if (lost_at_ < 0 && EveryDigitLost(measured, measured_digits, column.measured.back())) {
       lost_at_ = static_cast<long>(m);
     }
     if (m + 1 >= last) {
       const size_t end = m + 1 - last;
-      measured_end_[end] = Kept<ShortNumber>(measured, measured_digits);
-      predicted_end_[end] = Kept<ShortNumber>(predicted, predicted_digits);
-      rounding_end_ = Kept<ShortNumber>(rounding, rounding_digits);
+      measured_end_[end] = Kept(measured, measured_digits);
+      predicted_end_[end] = Kept(predicted, predicted_digits);
+      rounding_end_ = Kept(rounding, rounding_digits);
     }
   }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "numeric/bessel_truth.hpp"
+#include "numeric/exponent_text.hpp"
 #include "numeric/ieee_number.hpp"
 #include "numeric/short_number.hpp"
 #include "numeric/stop.hpp"
@@ -68,17 +69,17 @@ struct SeedColumn {
   ShortNumber start_0_error{}, start_1_error{};
   // Series seeds: each series' largest term, in magnitude (0 for rounded seeds).
   IeeeNumber largest_term_0, largest_term_1;
-  // Each error 26-bit, enough for its 7 printed digits (a bound's 3, rounded up), 8 bytes an
-  // order. A bound is the bound as printed: its 26-bit value may lie a step below the 64-bit
-  // bound where that lies just under a 3-digit boundary, and prints that boundary all the same.
-  std::vector<CompactNumber> measured{}, predicted{}, rounding{}, rounding_bound{};
+  // Each error as printed, 8 bytes an order: 7 digits, correctly rounded; a bound's 3, rounded
+  // up.
+  std::vector<PrintedNumber> measured{}, predicted{}, rounding{}, rounding_bound{};
   ColumnSummary summary{};  // from the errors' 64-bit values
   bool given = false;       // the column of the experiment's given values
 };
 
 // Every number printed is proven: each error is a ball around the truth's, and is kept only once
 // both ends of its ball print the same digits; the values kept are the balls' midpoints rounded
-// to 64 bits (26 in a seed format's columns), towards whichever side still prints those digits.
+// to 64 bits, towards whichever side still prints those digits (a seed format's columns keep
+// the digits themselves).
 struct Outcome {
   IeeeNumber x{kBinary128};  // the argument, rounded once to the arithmetic format
   BesselTable truth;         // at that value of x: f_m and the companion g_m

@@ -131,8 +131,7 @@ void Blocks(const Outcome& outcome, int width, ChunkedText& text) {
     widen(truth_width, TruthText(outcome, m).size());
     for (size_t g = 0; g < formats; ++g) {
       for (const ErrorPart* part : parts) {
-        const CompactNumber::View value = (outcome.columns[g].*part->values)[m].get();
-        widen(column_width[g], ExponentTextLength(value, part->digits));
+        widen(column_width[g], (outcome.columns[g].*part->values)[m].TextLength());
       }
     }
     widen(column_width.back(), ExponentTextLength(outcome.backward[m].get(), 7));
@@ -560,9 +559,28 @@ double AtEdge(mpfr_srcptr x, const PictureRange& range) {
   return range.low;
 }
 
+// The same of a kept error, and of a printed one, read back from its digits.
+MpfrNumber ValueOf(const PrintedNumber& number) {
+  MpfrNumber value(ShortNumber::kBits);
+  mpfr_set_str(value.get(), number.Text().c_str(), 10, MPFR_RNDN);
+  return value;
+}
+double InRange(const ShortNumber& number) {
+  return InRange(number.get());
+}
+double InRange(const PrintedNumber& number) {
+  return InRange(ValueOf(number).get());
+}
+double AtEdge(const ShortNumber& number, const PictureRange& range) {
+  return AtEdge(number.get(), range);
+}
+double AtEdge(const PrintedNumber& number, const PictureRange& range) {
+  return AtEdge(ValueOf(number).get(), range);
+}
+
 PictureRange RangeOf(const Outcome& outcome) {
   double least = 1, most = 1;
-  const auto take = [&](mpfr_srcptr x) {
+  const auto take = [&](const auto& x) {
     const double magnitude = InRange(x);
     if (std::isnan(magnitude)) return;
     least = std::min(least, magnitude);
@@ -570,10 +588,10 @@ PictureRange RangeOf(const Outcome& outcome) {
   };
   for (size_t m = 0; m < outcome.backward.size(); ++m) {
     for (const SeedColumn& column : outcome.columns) {
-      take(column.measured[m].get());
-      take(column.predicted[m].get());
+      take(column.measured[m]);
+      take(column.predicted[m]);
     }
-    take(outcome.backward[m].get());
+    take(outcome.backward[m]);
   }
   return {std::max(least / 10, kDoubleLow), std::min(most * 10, kDoubleHigh)};
 }
@@ -602,10 +620,10 @@ std::vector<Series> PictureSeries(const Outcome& outcome, PictureRange range) {
   static constexpr const char* kColours[] = {"#1f77b4", "#d62728", "#2ca02c", "#9467bd",
                                              "#ff7f0e", "#8c564b", "#e377c2"};
   const auto in_range = [](const auto& values) {
-    return [&values](size_t m) { return InRange(values[m].get()); };
+    return [&values](size_t m) { return InRange(values[m]); };
   };
   const auto at_edge = [range](const auto& values) {
-    return [&values, range](size_t m) { return AtEdge(values[m].get(), range); };
+    return [&values, range](size_t m) { return AtEdge(values[m], range); };
   };
   const auto at_bottom = [&](const RowMark& mark) {
     return [&outcome, range, &mark](size_t m) {

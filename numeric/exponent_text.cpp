@@ -6,6 +6,9 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <stdexcept>
 
 #include "numeric/mpfr_number.hpp"
 
@@ -267,4 +270,90 @@ size_t ExponentTextLength(mpfr_srcptr x, int digits) {
   // "-d.ddd" "e+" and the exponent's digits.
   return (mpfr_signbit(x) ? 1 : 0) + 1 + (digits > 1 ? 1 + static_cast<size_t>(digits - 1) : 0) +
          2 + width;
+}
+
+namespace {
+
+// The parts of "[-]d[.d...]e(+|-)dd...", at most 7 digits and 11 in the exponent: false for
+// any other text.
+bool ReadExponentForm(std::string_view text, bool& negative, uint64_t& digits, int& count,
+                      int64_t& exponent) {
+  const auto digit = [&](size_t at) {
+    return at < text.size() && text[at] >= '0' && text[at] <= '9';
+  };
+  const auto value = [&](size_t at) { return static_cast<uint64_t>(text[at] - '0'); };
+  negative = text.starts_with('-');
+  if (negative) text.remove_prefix(1);
+  if (!digit(0)) return false;
+  digits = value(0);
+  count = 1;
+  size_t i = 1;
+  if (i < text.size() && text[i] == '.') {
+    for (++i; digit(i) && count < 7; ++i, ++count) digits = 10 * digits + value(i);
+    if (count == 1) return false;
+  }
+  const size_t exponent_digits = text.size() - std::min(text.size(), i + 2);
+  if (text.substr(i, 1) != "e" || exponent_digits < 2 || exponent_digits > 11 ||
+      (text[i + 1] != '+' && text[i + 1] != '-') || (digits != 0 && value(0) == 0)) {
+    return false;
+  }
+  exponent = 0;
+  for (size_t j = i + 2; j < text.size(); ++j) {
+    if (!digit(j)) return false;
+    exponent = 10 * exponent + static_cast<int64_t>(value(j));
+  }
+  if (text[i + 1] == '-') exponent = -exponent;
+  return true;
+}
+
+}  // namespace
+
+PrintedNumber::PrintedNumber(std::string_view text) {
+  if (text == "nan" || text == "inf" || text == "-inf") {
+    negative_ = text == "-inf";
+    kind_ = text == "nan" ? kNaN : kInfinity;
+    return;
+  }
+  bool negative = false;
+  uint64_t digits = 0;
+  int count = 0;
+  int64_t exponent = 0;
+  if (!ReadExponentForm(text, negative, digits, count, exponent) ||
+      exponent < -(int64_t{1} << 36) || exponent >= int64_t{1} << 36) {
+    throw std::invalid_argument("not a number in exponent form: '" + std::string(text) + "'");
+  }
+  negative_ = negative;
+  kind_ = digits == 0 ? kZero : kRegular;
+  significand_ = digits == 0 ? static_cast<uint64_t>(count) : digits;
+  exponent_ = exponent;
+}
+
+int PrintedNumber::Digits() const {
+  int digits = 1;
+  for (uint64_t rest = significand_; rest >= 10; rest /= 10) ++digits;
+  return digits;
+}
+
+std::string PrintedNumber::Text() const {
+  switch (kind_) {
+    case kNaN:
+      return "nan";
+    case kInfinity:
+      return negative_ ? "-inf" : "inf";
+    case kZero:
+      return Assembled(negative_, 0, std::max(1, static_cast<int>(significand_)), 0);
+    default:
+      break;
+  }
+  return Assembled(negative_, significand_, Digits(), exponent_);
+}
+
+double PrintedNumber::Magnitude() const {
+  if (kind_ != kRegular) return kind_ == kNaN ? std::nan("") : kind_ == kZero ? 0 : HUGE_VAL;
+  // The exponent beyond the doubles' range is clamped: the text still overflows or underflows.
+  const int64_t exponent = std::clamp<int64_t>(exponent_, -400, 400);
+  char text[48];
+  std::snprintf(text, sizeof text, "%llue%lld", static_cast<unsigned long long>(significand_),
+                static_cast<long long>(exponent - Digits() + 1));
+  return std::strtod(text, nullptr);
 }

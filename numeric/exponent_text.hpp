@@ -8,7 +8,9 @@
 #include <mpfr.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
+#include <string_view>
 
 // How the last digit is rounded: to nearest, ties to even ("%Re"), or towards +infinity
 // ("%RUe").
@@ -27,3 +29,35 @@ size_t ExponentTextLength(mpfr_srcptr x, int digits);
 // `text`. False otherwise: perhaps some print differently.
 bool CommonExponentText(mpfr_srcptr x, long accuracy, int digits, DigitRounding rounding,
                         std::string& text);
+
+// A number as ExponentText prints it with at most 7 significant digits ("-1.297000e-07",
+// "1.61e-08", "0.000000e+00", "inf", "nan"), kept in 8 bytes: its sign, its digits as one
+// integer and its decimal exponent, from -2^36 to 2^36 - 1 (what the laboratory keeps of each
+// error it prints: the most extreme, at binary256's smallest x and M = 100000, lie near
+// 10^(+-1.6e10)). So a number converted once to decimal is printed again from its digits.
+class PrintedNumber {
+ public:
+  PrintedNumber() = default;  // "0e+00", +0 with no digits
+  // The number of such a text; std::invalid_argument for any other text, or an exponent beyond
+  // the range.
+  explicit PrintedNumber(std::string_view text);
+
+  std::string Text() const;  // the text it was made from
+  size_t TextLength() const { return Text().size(); }
+  bool finite() const { return kind_ < kInfinity; }
+  bool regular() const { return kind_ == kRegular; }
+  bool negative() const { return negative_; }
+  // The decimal exponent of a regular number: 10^exponent <= |value| < 10^(exponent + 1).
+  int64_t exponent() const { return exponent_; }
+  // |value| rounded to the nearest double (0 or infinity beyond the doubles' range); NaN for NaN.
+  double Magnitude() const;
+
+ private:
+  int Digits() const;  // of a regular number
+
+  enum Kind : uint64_t { kRegular, kZero, kInfinity, kNaN };
+  uint64_t negative_ : 1 = 0;
+  uint64_t kind_ : 2 = kZero;
+  uint64_t significand_ : 24 = 0;  // the digits; for 0, how many are printed
+  int64_t exponent_ : 37 = 0;
+};

@@ -1,7 +1,5 @@
-// The 16- and 8-byte numbers and their MPFR views.
+// The 16-byte number and its MPFR view.
 #include "numeric/short_number.hpp"
-
-#include <stdexcept>
 
 #include "numeric/mpfr_number.hpp"
 
@@ -54,38 +52,4 @@ ShortNumber::View ShortNumber::get() const {
     return View(sign * MPFR_REGULAR_KIND, static_cast<mpfr_exp_t>(e), significand_);
   }
   return View(sign * NonRegularKind(significand_), 0, 0);
-}
-
-CompactNumber::CompactNumber(mpfr_srcptr x, mpfr_rnd_t rounding) {
-  const uint64_t sign = mpfr_signbit(x) != 0 ? uint64_t{1} << 63 : 0;
-  uint64_t field = NonRegular::kZero, fraction = 0;
-  if (!mpfr_regular_p(x)) {
-    field = NonRegularCode(x);
-  } else {
-    MPFR_DECL_INIT(rounded, kBits);
-    const mpfr_srcptr held = Held(x, rounded, rounding);
-    const int64_t exponent = mpfr_get_exp(held);
-    if (exponent <= static_cast<int64_t>(NonRegular::kNaN) - static_cast<int64_t>(kBias) ||
-        exponent >= static_cast<int64_t>(kBias) - 1) {
-      // No error of the lab's comes near it.
-      throw std::range_error("a number beyond 2^(+-2^37) cannot be held in 26 bits");
-    }
-    uint64_t high = 0, low = 0;
-    FirstSignificandBits(held, high, low);
-    field = static_cast<uint64_t>(exponent + static_cast<int64_t>(kBias));
-    fraction = (high >> (64 - kBits)) & ((uint64_t{1} << kFractionBits) - 1);
-  }
-  bits_ = sign | (field << kFractionBits) | fraction;
-}
-
-CompactNumber::View CompactNumber::get() const {
-  const int sign = (bits_ >> 63) != 0 ? -1 : 1;
-  const uint64_t field = (bits_ >> kFractionBits) & ((uint64_t{1} << kFieldBits) - 1);
-  if (field > NonRegular::kNaN) {
-    const uint64_t fraction = bits_ & ((uint64_t{1} << kFractionBits) - 1);
-    const int64_t exponent = static_cast<int64_t>(field) - static_cast<int64_t>(kBias);
-    return View(sign * MPFR_REGULAR_KIND, static_cast<mpfr_exp_t>(exponent),
-                ((uint64_t{1} << kFractionBits) | fraction) << (64 - kBits));
-  }
-  return View(sign * NonRegularKind(field), 0, 0);
 }

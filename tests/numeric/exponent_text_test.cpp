@@ -8,7 +8,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <random>
+#include <stdexcept>
 #include <string>
 
 #include "numeric/mpfr_number.hpp"
@@ -21,6 +23,20 @@ std::string MpfrText(mpfr_srcptr x, int digits, DigitRounding rounding) {
                 rounding == DigitRounding::kUp ? "U" : "");
   mpfr_snprintf(text, sizeof text, format, x);
   return text;
+}
+
+// A text of 7 digits or fewer, kept as a PrintedNumber, prints again as it is, and its magnitude
+// is what strtod reads of it.
+void ExpectPrintedAgain(const std::string& text) {
+  const PrintedNumber printed(text);
+  EXPECT_EQ(printed.Text(), text);
+  EXPECT_EQ(printed.TextLength(), text.size());
+  const double magnitude = std::fabs(std::strtod(text.c_str(), nullptr));
+  if (std::isnan(magnitude)) {
+    EXPECT_TRUE(std::isnan(printed.Magnitude())) << text;
+  } else {
+    EXPECT_EQ(printed.Magnitude(), magnitude) << text;
+  }
 }
 
 struct Row {
@@ -88,6 +104,7 @@ TEST(ExponentText, MatchesMpfrOnTheBoundaryRows) {
       EXPECT_EQ(ExponentTextLength(x.get(), row.digits),
                 MpfrText(x.get(), row.digits, DigitRounding::kNearest).size())
           << row.value;
+      if (row.digits <= 7) ExpectPrintedAgain(ExponentText(x.get(), row.digits, rounding));
     }
   }
 }
@@ -136,6 +153,7 @@ TEST(ExponentText, MatchesMpfrOnRandomValues) {
     ASSERT_EQ(ExponentText(x.get(), digits, rounding), MpfrText(x.get(), digits, rounding))
         << "value " << MpfrText(x.get(), 40, DigitRounding::kNearest) << " at " << bits << " bits, "
         << digits << " digits";
+    if (digits <= 7 && i % 16 == 0) ExpectPrintedAgain(ExponentText(x.get(), digits, rounding));
   }
   gmp_randclear(state);
   EXPECT_GT(quick, total * 3 / 4);  // the quick way is the usual one
@@ -178,6 +196,24 @@ TEST(ExponentText, CommonTextHoldsAtTheEndsOfTheInterval) {
   }
   gmp_randclear(state);
   EXPECT_GT(decided, 5000);
+}
+
+// The texts a PrintedNumber keeps, at the ends of its exponents' range and its special values,
+// and those it refuses: anything ExponentText does not write with 7 digits or fewer.
+TEST(PrintedNumber, KeepsExponentFormsOfSevenDigitsAndRefusesTheRest) {
+  static_assert(sizeof(PrintedNumber) == 8);
+  for (const char* text : {"0.000000e+00", "-0.00e+00", "0e+00", "inf", "-inf", "nan", "1e+00",
+                           "-9.999999e-68719476736", "1.61e+68719476735", "2.500000e-6001"}) {
+    ExpectPrintedAgain(text);
+  }
+  EXPECT_EQ(PrintedNumber().Text(), "0e+00");
+  EXPECT_EQ(PrintedNumber("-1.297000e-07").exponent(), -7);
+  for (const char* text :
+       {"", "1", "1.2345678e+00", "01.0e+00", "0.1e+00", "1.e+00", "1.0e+0", "1.0e00", "1.0f+00",
+        "+1.0e+00", "1,0e+00", "1.0e+123456789012", "1.0e+68719476736", "1.0e-68719476737", "-nan",
+        "infinity", "1.0e+00 ", " 1.0e+00", "1.0e+0x"}) {
+    EXPECT_THROW(PrintedNumber{text}, std::invalid_argument) << "'" << text << "'";
+  }
 }
 
 }  // namespace
