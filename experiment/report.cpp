@@ -128,7 +128,7 @@ void Blocks(const Outcome& outcome, int width, ChunkedText& text) {
   const auto widen = [](size_t& to, size_t length) { to = std::max(to, length + 1); };
   for (size_t m = 0; m < rows; ++m) {
     widen(order_width, std::to_string(m).size());
-    widen(truth_width, TruthText(outcome, m).size());
+    widen(truth_width, ExponentTextLength(Mid(outcome.truth.f[m]).get(), kTruthDigits));
     for (size_t g = 0; g < formats; ++g) {
       for (const ErrorPart* part : parts) {
         widen(column_width[g], (outcome.columns[g].*part->values)[m].TextLength());
@@ -280,7 +280,7 @@ std::string ErrorText(const ShortNumber& error) {
 }
 
 std::string TruthText(const Outcome& outcome, size_t m) {
-  return MidpointText(outcome.truth.f[m], 17);
+  return MidpointText(outcome.truth.f[m], kTruthDigits);
 }
 
 bool WriteTable(const Experiment& experiment, const Outcome& outcome, int width,

@@ -245,6 +245,16 @@ std::string ExponentText(mpfr_srcptr x, int digits, DigitRounding rounding) {
   }
   std::string text;
   if (CommonExponentText(x, 1L << 20, digits, rounding, text)) return text;
+  // An integer of `digits` digits or fewer is its own text, exactly on a boundary that the quick
+  // way leaves to MPFR (-1, the relative error of every value that underflowed to 0, is common).
+  if (digits >= 1 && digits <= 18 && mpfr_integer_p(x) && mpfr_get_exp(x) <= 53 &&
+      std::fabs(mpfr_get_d(x, MPFR_RNDN)) < static_cast<double>(kPowersOfTen[digits])) {
+    const auto n = static_cast<uint64_t>(std::fabs(mpfr_get_d(x, MPFR_RNDN)));  // exact
+    int length = 1;
+    while (length < digits && n >= kPowersOfTen[static_cast<size_t>(length)]) ++length;
+    return Assembled(mpfr_signbit(x) != 0, n * kPowersOfTen[static_cast<size_t>(digits - length)],
+                     digits, length - 1);
+  }
   char out[128];
   mpfr_snprintf(out, sizeof out, "%.*R*e", digits - 1,
                 rounding == DigitRounding::kUp ? MPFR_RNDU : MPFR_RNDN, x);
