@@ -23,6 +23,9 @@ bool QuickText(const ArbBall& ball, long accuracy, int digits, std::string& text
 }  // namespace
 
 std::string MidpointText(const ArbBall& ball, int digits) {
+  arf_srcptr mid = arb_midref(ball.get());
+  if (arf_is_nan(mid)) return "nan";
+  if (arf_is_inf(mid)) return arf_sgn(mid) < 0 ? "-inf" : "inf";
   // The midpoint lies within 2^-128 of its first 128 bits rounded, relatively.
   std::string text;
   if (QuickText(ball, 126, digits, text)) return text;

@@ -804,6 +804,9 @@ RoundingBound::RoundingBound(const BesselTable& truth, mpfr_srcptr x, int precis
 ShortNumber RoundingBound::Next(const TruthRow& row, const ArbBall& predicted) {
   const auto up = MPFR_RNDU;
   const size_t m = m_++;
+  MPFR_DECL_INIT(relative, kBits);
+  mpfr_set_inf(relative, 1);
+  if (may_overflow_) return ShortNumber(relative);  // and so on to the end
   mpfr_srcptr f = row.abs_f_up.get(), g = row.abs_g_up.get();
   MPFR_DECL_INIT(w, kBits);  // |c_m| <= |f_m| + |seed part| + R_m, completed below
   MPFR_DECL_INIT(t, kBits);
@@ -852,7 +855,6 @@ ShortNumber RoundingBound::Next(const TruthRow& row, const ArbBall& predicted) {
   mpfr_set(w_.get(), t, up);  // exact: 64 bits
   mpfr_set(abs_f_.get(), f, up);
   mpfr_set(abs_g_.get(), g, up);
-  MPFR_DECL_INIT(relative, kBits);
   mpfr_div(relative, r, row.abs_f_low.get(), up);  // against a lower bound of |f_m|
   if (may_overflow_) mpfr_set_inf(relative, 1);
   return ShortNumber(relative);
