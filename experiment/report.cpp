@@ -26,8 +26,12 @@ std::string Decimals(double value, int places) {
 class ChunkedText {
  public:
   explicit ChunkedText(const TextSink& sink) : sink_(sink) {}
-  ChunkedText& operator+=(std::string_view piece) {
+  ChunkedText& operator+=(std::string_view piece) { return Cell(piece, 0); }
+  // The piece right-aligned in `width` columns, a blank before it at least (as Padded lays it
+  // out), with no text made for it.
+  ChunkedText& Cell(std::string_view piece, size_t width) {
     if (!failed_) {
+      if (width > 0) buffer_.append(piece.size() >= width ? 1 : width - piece.size(), ' ');
       buffer_ += piece;
       if (buffer_.size() >= kChunk) Flush();
     }
@@ -159,18 +163,17 @@ void Blocks(const Outcome& outcome, int width, ChunkedText& text) {
     }
     text += "\n" + names + "\n" + heads + "\n";
     for (size_t m = 0; m < rows; ++m) {
-      text += Padded(std::to_string(m), order_width) + Padded(TruthText(outcome, m), truth_width);
+      text.Cell(std::to_string(m), order_width).Cell(TruthText(outcome, m), truth_width);
       for (size_t g = first; g < end; ++g) {
         const size_t w = column_width[g];
         if (g < formats) {
-          for (const ErrorPart* part : parts) {
-            text += Padded(PartText(*part, outcome.columns[g], m), w);
-          }
+          for (const ErrorPart* part : parts) text.Cell(PartText(*part, outcome.columns[g], m), w);
         } else {
-          text += Padded(ErrorText(outcome.backward[m]), w);
+          text.Cell(ErrorText(outcome.backward[m]), w);
         }
       }
-      text += Marks(outcome, m) + "\n";
+      text += Marks(outcome, m);
+      text += "\n";
     }
     first = end;
   }
