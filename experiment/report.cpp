@@ -453,6 +453,8 @@ std::string XUsedDecimalText(const IeeeNumber& x) {
 }
 
 std::string HexadecimalText(const IeeeNumber& value) {
+  if (mpfr_nan_p(value.get())) return "nan";  // as MPFR prints them, at once
+  if (mpfr_inf_p(value.get())) return mpfr_signbit(value.get()) ? "-inf" : "inf";
   // "-0x" and the first digit, a point, 60 digits for binary256's 237 bits, "p" and a 64-bit
   // exponent with its sign: 86 bytes at most.
   char hexadecimal[96];

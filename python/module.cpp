@@ -50,11 +50,22 @@ constexpr std::chrono::milliseconds kSignalPoll{20};
 
 // The nearest float64 to a decimal text in exponent form, "inf" or "nan": std::from_chars
 // (correctly rounded, whatever the locale), and where its result falls out of float64's range,
-// the text read by MPFR and rounded once into binary64, to 0 or infinity as IEEE rounds.
+// 0 or infinity as IEEE rounds: at once where the decimal exponent lies far beyond the range
+// (J_m(10000) at m = 100000 is near 10^-130000), else the text read by MPFR and rounded once into
+// binary64.
 double NearestDouble(const std::string& text) {
   double value = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
   if (error == std::errc() && end == text.data() + text.size()) return value;
+  const size_t e = text.find('e');
+  long long exponent = 0;
+  if (e != std::string::npos &&
+      std::from_chars(text.data() + e + 1 + (text[e + 1] == '+' ? 1 : 0), text.data() + text.size(),
+                      exponent)
+              .ptr == text.data() + text.size() &&
+      (exponent > 400 || exponent < -400)) {
+    return std::copysign(exponent > 0 ? HUGE_VAL : 0.0, text[0] == '-' ? -1.0 : 1.0);
+  }
   IeeeNumber rounded(kBinary64);
   rounded.Set([&](mpfr_ptr v) { return mpfr_strtofr(v, text.c_str(), nullptr, 10, MPFR_RNDN); });
   return rounded.ToDouble();
