@@ -5,9 +5,10 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <csignal>
 #include <cstring>
+
+#include "runtime/file_io.hpp"
 
 namespace {
 
@@ -68,12 +69,7 @@ void EndForLackOfMemory() {
     const EndingSignalsHeld held;
     Undo();
   }
-  for (size_t written = 0; written < memory_line_length;) {
-    const ssize_t count = write(STDERR_FILENO, memory_line + written, memory_line_length - written);
-    if (count < 0 && errno == EINTR) continue;
-    if (count <= 0) break;
-    written += static_cast<size_t>(count);
-  }
+  WriteDiagnostic(std::string_view(memory_line, memory_line_length));
   _exit(1);
 }
 

@@ -120,8 +120,7 @@ std::string UnreplaceableNames(int directory_fd, const std::vector<std::string>&
     return "cannot write " + Printable(names.front()) + ": " + std::strerror(errno);
   }
   for (const std::string& name : names) {
-    std::string refusal = Unreplaceable(directory_fd, name);
-    if (!refusal.empty()) return refusal;
+    if (std::string refusal = Unreplaceable(directory_fd, name); !refusal.empty()) return refusal;
   }
   return "";
 }

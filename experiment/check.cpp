@@ -4,12 +4,14 @@
 #include <algorithm>
 #include <bit>
 #include <cctype>
+#include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
 
 #include "cli/messages.hpp"
 #include "experiment/experiment.hpp"
+#include "numeric/bessel_function.hpp"
 #include "numeric/exponent_text.hpp"
 
 namespace {
@@ -48,9 +50,13 @@ std::string TooMany() {
          std::to_string(kMaxGivenValues - 1) + ")";
 }
 
-std::string LineText(long line) {
-  return "line " + std::to_string(line) + ": ";
+// Where a value stood, before a complaint about it: "line 12: ", "item 3: ".
+std::string Placed(std::string_view place, long line) {
+  return std::string(place) + " " + std::to_string(line) + ": ";
 }
+
+constexpr const char* kNotANumber =
+    " is not a number (decimal, or C99 hexadecimal such as 0x1.8p-3)";
 
 // Whether the text is one a number may be written with: digits, hexadecimal ones, a sign, a
 // point, and the letters of an exponent or of "0x".
@@ -72,13 +78,11 @@ bool DecimalPlaces(std::string_view text, long& after_point, long& exponent) {
   exponent = 0;
   if (e == std::string_view::npos) return true;
   std::string_view digits = text.substr(e + 1);
-  const bool negative = !digits.empty() && digits.front() == '-';
-  if (!digits.empty() && (digits.front() == '-' || digits.front() == '+')) digits.remove_prefix(1);
-  if (digits.empty() || digits.size() > 9) return false;
-  for (const char c : digits) {
-    if (c < '0' || c > '9') return false;
-    exponent = exponent * 10 + (c - '0');
-  }
+  const bool negative = digits.starts_with('-');
+  if (negative || digits.starts_with('+')) digits.remove_prefix(1);
+  const auto is_digit = [](char c) { return c >= '0' && c <= '9'; };
+  if (digits.empty() || digits.size() > 9 || !std::ranges::all_of(digits, is_digit)) return false;
+  std::from_chars(digits.data(), digits.data() + digits.size(), exponent);
   if (negative) exponent = -exponent;
   return true;
 }
@@ -107,13 +111,12 @@ std::string SplitGivenValues(std::string_view content, std::string_view column,
     if (text.ends_with('\r')) text.remove_suffix(1);
     text = Trimmed(text);
     if (text.empty() || text.front() == '#') continue;
-    if (text.find('\0') != std::string_view::npos) return LineText(line) + "holds a NUL byte";
+    const std::string at = Placed("line", line);
+    if (text.find('\0') != std::string_view::npos) return at + "holds a NUL byte";
     std::string_view value = text;
     if (column.empty()) {
       if (text.find(',') != std::string_view::npos) {
-        return LineText(line) +
-               "holds several values separated by commas: name the column to "
-               "read";
+        return at + "holds several values separated by commas: name the column to read";
       }
     } else {
       const std::vector<std::string_view> fields = Fields(text);
@@ -124,19 +127,18 @@ std::string SplitGivenValues(std::string_view content, std::string_view column,
           for (const std::string_view name : fields) {
             names += (names.empty() ? "" : ", ") + Printable(name);
           }
-          return LineText(line) + "no column is named '" + Printable(column) +
-                 "'; the columns are " + names;
+          return at + "no column is named '" + Printable(column) + "'; the columns are " + names;
         }
         index = named - fields.begin();
         continue;
       }
       if (static_cast<size_t>(index) >= fields.size()) {
-        return LineText(line) + "has no value in the column '" + Printable(column) + "'";
+        return at + "has no value in the column '" + Printable(column) + "'";
       }
       value = fields[static_cast<size_t>(index)];
     }
-    if (value.size() > kMaxValueText) return LineText(line) + TooLong();
-    if (values.size() == kMaxGivenValues) return LineText(line) + TooMany();
+    if (value.size() > kMaxValueText) return at + TooLong();
+    if (values.size() == kMaxGivenValues) return at + TooMany();
     values.push_back({line, std::string(value)});
   }
   if (index < 0 && !column.empty()) return "no line names the columns";
@@ -158,16 +160,14 @@ std::string ReadGivenValue(const std::string& text, const IeeeFormat& format, Gi
   long after_point = 0, exponent = 0;
   if (text.empty() || !NumberCharacters(text) || unsigned_text.starts_with("0b") ||
       (!hexadecimal && !DecimalPlaces(lower, after_point, exponent))) {
-    return shown + " is not a number (decimal, or C99 hexadecimal such as 0x1.8p-3)";
+    return shown + kNotANumber;
   }
   // Its exact value, or bounds on it for a decimal: every digit counts, hexadecimal ones 4 bits.
   const mpfr_prec_t bits = static_cast<mpfr_prec_t>(4 * text.size()) + 2 * format.precision + 64;
   MpfrNumber below(bits), above(bits);
   char* end = nullptr;
   mpfr_strtofr(below.get(), text.c_str(), &end, 0, MPFR_RNDD);
-  if (*end != '\0' || end == text.c_str()) {
-    return shown + " is not a number (decimal, or C99 hexadecimal such as 0x1.8p-3)";
-  }
+  if (*end != '\0' || end == text.c_str()) return shown + kNotANumber;
   mpfr_strtofr(above.get(), text.c_str(), nullptr, 0, MPFR_RNDU);
   value.value = IeeeNumber(format);
   value.value.Set([&](mpfr_ptr v) { return mpfr_strtofr(v, text.c_str(), nullptr, 0, MPFR_RNDN); });
@@ -200,17 +200,18 @@ std::string ReadGivenTexts(const std::vector<GivenText>& texts, const IeeeFormat
   if (texts.size() > kMaxGivenValues) return TooMany();
   values.assign(texts.size(), GivenValue{IeeeNumber(format), MpfrNumber(2), MpfrNumber(2)});
   for (size_t i = 0; i < texts.size(); ++i) {
-    if (texts[i].text.size() > kMaxValueText) {
-      return std::string(place) + " " + std::to_string(texts[i].line) + ": " + TooLong();
-    }
-    if (std::string complaint = ReadGivenValue(texts[i].text, format, values[i]);
-        !complaint.empty()) {
-      return std::string(place) + " " + std::to_string(texts[i].line) + ": " + complaint;
-    }
+    const std::string complaint = texts[i].text.size() > kMaxValueText
+                                      ? TooLong()
+                                      : ReadGivenValue(texts[i].text, format, values[i]);
+    if (!complaint.empty()) return Placed(place, texts[i].line) + complaint;
   }
   return "";
 }
 
+namespace {
+
+// Whether `computed` is what the student's text says: the same bits where the text names one
+// value of the format, else a number within its printed digits.
 bool Agrees(const GivenValue& given, const IeeeNumber& computed) {
   const mpfr_srcptr c = computed.get();
   if (!mpfr_number_p(c)) return false;
@@ -220,6 +221,8 @@ bool Agrees(const GivenValue& given, const IeeeNumber& computed) {
   return mpfr_greaterequal_p(c, given.low.get()) && mpfr_lessequal_p(c, given.high.get());
 }
 
+// The format a variant's `wider` computes in, or null where there is none wider at hand (x87,
+// binary128, binary256).
 const IeeeFormat* WiderFormat(const IeeeFormat& format) {
   if (&format == &kBinary16 || &format == &kBfloat16) return &kBinary32;
   if (&format == &kBinary32) return &kBinary64;
@@ -227,29 +230,11 @@ const IeeeFormat* WiderFormat(const IeeeFormat& format) {
   return nullptr;
 }
 
-std::string VariantName(const StepVariant& variant, const IeeeFormat& format) {
-  std::vector<std::string> parts;
-  if (variant.product_first) parts.push_back("(n_m f_m) / x in place of (n_m / x) f_m");
-  if (variant.fused) parts.push_back("a fused multiply-add");
-  if (variant.binary64_x) parts.push_back("x as a binary64 literal");
-  if (variant.wider_x) {
-    const IeeeFormat* wider = WiderFormat(format);
-    const std::string name(wider ? wider->name : "wider");
-    parts.push_back("x as " + std::string(name.starts_with('x') ? "an " : "a ") + name +
-                    " literal");
-  }
-  if (variant.wider) {
-    const IeeeFormat* wider = WiderFormat(format);
-    parts.push_back(std::string(wider ? wider->name : "a wider format") + " intermediates");
-  }
-  if (parts.empty()) return "the lab's (n_m / x) f_m";
-  std::string name;
-  for (size_t i = 0; i < parts.size(); ++i) {
-    name += (i == 0 ? "" : i + 1 == parts.size() ? " and " : ", ") + parts[i];
-  }
-  return name;
-}
-
+// x as a student's code may hold it: read from its decimal into the format, into binary64 and
+// into the wider format (the format's own where none is wider).
+struct XReadings {
+  IeeeNumber in_format, binary64, wider;
+};
 XReadings ReadXs(const std::string& text, const IeeeFormat& format) {
   const IeeeFormat* wider = WiderFormat(format);
   XReadings x{IeeeNumber(format), IeeeNumber(kBinary64), IeeeNumber(wider ? *wider : format)};
@@ -260,6 +245,7 @@ XReadings ReadXs(const std::string& text, const IeeeFormat& format) {
   return x;
 }
 
+// One step, f_(m+1) from f_m and f_(m-1) (values of the format), as `variant` computes it.
 IeeeNumber VariantStep(const BesselFunction& function, const StepVariant& variant, long m,
                        const XReadings& x, const IeeeNumber& f_m, const IeeeNumber& f_before) {
   const IeeeFormat& format = x.in_format.format();
@@ -295,6 +281,8 @@ IeeeNumber VariantStep(const BesselFunction& function, const StepVariant& varian
   return IeeeNumber(format, result);
 }
 
+// (value - reference) / ulp(reference) in the reference's format, ulp taken where the reference
+// lies (the subnormals' spacing below its normal range); infinite where either is not finite.
 ShortNumber UlpsApart(const IeeeNumber& value, const IeeeNumber& reference) {
   const IeeeFormat& format = reference.format();
   MpfrNumber apart(2 * kMaxIeeePrecision + 64);
@@ -311,6 +299,8 @@ ShortNumber UlpsApart(const IeeeNumber& value, const IeeeNumber& reference) {
   return ShortNumber(apart.get());
 }
 
+// Compares `given` (f_0 ... f_M, M >= 1) with `lab` (the lab's recurrence in the same format,
+// from its own seeds) and tries every variant on each step.
 CheckComparison CompareWithLab(const BesselFunction& function, const XReadings& x,
                                const std::vector<GivenValue>& given,
                                const std::vector<IeeeNumber>& lab) {
@@ -318,21 +308,18 @@ CheckComparison CompareWithLab(const BesselFunction& function, const XReadings& 
   const bool has_wider = WiderFormat(x.in_format.format()) != nullptr;
   VariantSet open = 0;  // the variants that reproduce every step of the current run
   for (size_t m = 0; m < given.size(); ++m) {
-    CheckRow row;
-    row.same = Agrees(given[m], lab[m]);
+    const long order = static_cast<long>(m);
+    CheckRow row{.same = Agrees(given[m], lab[m])};
     if (!given[m].unique) ++comparison.short_values;
     if (!row.same) row.ulps = UlpsApart(given[m].value, lab[m]);
-    if (!row.same && comparison.first_difference < 0) {
-      comparison.first_difference = static_cast<long>(m);
-    }
+    if (!row.same && comparison.first_difference < 0) comparison.first_difference = order;
     if (m >= 2) {
       for (size_t i = 0; i < kStepVariantCount; ++i) {
         if (kStepVariants[i].wider && !has_wider) continue;
-        const IeeeNumber step = VariantStep(function, kStepVariants[i], static_cast<long>(m) - 1, x,
+        const IeeeNumber step = VariantStep(function, kStepVariants[i], order - 1, x,
                                             given[m - 1].value, given[m - 2].value);
         if (Agrees(given[m], step)) row.steps |= VariantSet{1} << i;
       }
-      const long order = static_cast<long>(m);
       // A run goes on while a variant gives every step of it; steps that none gives make a
       // run of their own.
       const bool unexplained = open == 0 && row.steps == 0;
@@ -350,6 +337,8 @@ CheckComparison CompareWithLab(const BesselFunction& function, const XReadings& 
   return comparison;
 }
 
+// The summary in words: "your values equal the lab's binary64 recurrence exactly", or where
+// they depart from it, which seeds and which steps explain them.
 std::string CheckVerdict(const IeeeFormat& format, const CheckComparison& comparison) {
   const std::string lab = "the lab's " + std::string(format.name) + " recurrence";
   const long differ = comparison.first_difference;
@@ -362,20 +351,17 @@ std::string CheckVerdict(const IeeeFormat& format, const CheckComparison& compar
            " of them name no single " + std::string(format.name) + " number (print " +
            std::to_string(digits) + " significant digits, or hexadecimal, to compare bit for bit)";
   }
-  std::string verdict;
-  if (differ == 0) {
-    verdict = "your values differ from " + lab + " from m = 0 on";
-  } else {
-    verdict = "your values equal " + lab + " up to m = " + std::to_string(differ - 1) +
-              "; from m = " + std::to_string(differ) + " on they differ";
-  }
+  std::string verdict =
+      differ == 0 ? "your values differ from " + lab + " from m = 0 on"
+                  : "your values equal " + lab + " up to m = " + std::to_string(differ - 1) +
+                        "; from m = " + std::to_string(differ) + " on they differ";
   const std::vector<CheckRow>& rows = comparison.rows;
   if (!rows[0].same || (rows.size() > 1 && !rows[1].same)) {
-    verdict += "; your seeds are not the lab's (f_0 ";
-    verdict += rows[0].same ? "the same" : ExponentText(rows[0].ulps.get(), 3) + " ulps off";
-    verdict += ", f_1 ";
-    verdict += rows[1].same ? "the same" : ExponentText(rows[1].ulps.get(), 3) + " ulps off";
-    verdict += ")";
+    const auto seed = [](const CheckRow& row) {
+      return row.same ? std::string("the same") : ExponentText(row.ulps.get(), 3) + " ulps off";
+    };
+    verdict +=
+        "; your seeds are not the lab's (f_0 " + seed(rows[0]) + ", f_1 " + seed(rows[1]) + ")";
   }
   for (size_t i = 0; i < comparison.runs.size(); ++i) {
     const StepRun& run = comparison.runs[i];
@@ -387,6 +373,30 @@ std::string CheckVerdict(const IeeeFormat& format, const CheckComparison& compar
                                : " equals " + VariantName(kStepVariants[run.variant], format);
   }
   return verdict;
+}
+
+}  // namespace
+
+std::string VariantName(const StepVariant& variant, const IeeeFormat& format) {
+  const IeeeFormat* wider = WiderFormat(format);
+  std::vector<std::string> parts;
+  if (variant.product_first) parts.push_back("(n_m f_m) / x in place of (n_m / x) f_m");
+  if (variant.fused) parts.push_back("a fused multiply-add");
+  if (variant.binary64_x) parts.push_back("x as a binary64 literal");
+  if (variant.wider_x) {
+    const std::string name(wider ? wider->name : "wider");
+    parts.push_back("x as " + std::string(name.starts_with('x') ? "an " : "a ") + name +
+                    " literal");
+  }
+  if (variant.wider) {
+    parts.push_back(std::string(wider ? wider->name : "a wider format") + " intermediates");
+  }
+  if (parts.empty()) return "the lab's (n_m / x) f_m";
+  std::string name;
+  for (size_t i = 0; i < parts.size(); ++i) {
+    name += (i == 0 ? "" : i + 1 == parts.size() ? " and " : ", ") + parts[i];
+  }
+  return name;
 }
 
 std::string VariantCode(const StepVariant& variant) {

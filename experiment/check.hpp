@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "experiment/experiment.hpp"
-#include "numeric/bessel_function.hpp"
 #include "numeric/ieee_number.hpp"
 #include "numeric/mpfr_number.hpp"
 #include "numeric/short_number.hpp"
@@ -23,8 +22,8 @@ inline constexpr size_t kMaxGivenValues = 100001;
 inline constexpr size_t kMaxValueText = 200;
 inline constexpr size_t kMaxGivenBytes = 32 * 1024 * 1024;
 
-// One value as the student gave it: its text, where it stood (the line of a file, from 1; or
-// the position in a list, from 0), and the number it is read as.
+// One value as the student gave it: its text, and where it stood (the line of a file, from 1;
+// or the position in a list, from 0).
 struct GivenText {
   long line = 0;
   std::string text;
@@ -57,10 +56,6 @@ std::string ReadGivenValue(const std::string& text, const IeeeFormat& format, Gi
 // after where its text stood: "line 12: " (`place` "line"), "item 3: ".
 std::string ReadGivenTexts(const std::vector<GivenText>& texts, const IeeeFormat& format,
                            std::string_view place, std::vector<GivenValue>& values);
-
-// Whether `computed` is what the student's text says: the same bits where the text names one
-// value of the format, else a number within its printed digits.
-bool Agrees(const GivenValue& given, const IeeeNumber& computed);
 
 // How a step may be computed: the lab's way, f_(m+1) = s ((n_m / x) f_m) + t f_(m-1), the
 // factor, the product and the sum each rounded in the format, with x rounded to the format, or
@@ -101,27 +96,8 @@ inline constexpr size_t kStepVariantCount = std::size(kStepVariants);
 using VariantSet = uint32_t;  // bit i: kStepVariants[i]
 static_assert(kStepVariantCount <= 32);
 
-// The format a variant's `wider` computes in, or null where there is none wider at hand (x87,
-// binary128, binary256).
-const IeeeFormat* WiderFormat(const IeeeFormat& format);
-
 // The variant in words, for the format: "the lab's (2m / x) f_m", "a fused multiply-add", ...
 std::string VariantName(const StepVariant& variant, const IeeeFormat& format);
-
-// x as a student's code may hold it: read from its decimal into the format, into binary64 and
-// into the wider format (the format's own where none is wider).
-struct XReadings {
-  IeeeNumber in_format, binary64, wider;
-};
-XReadings ReadXs(const std::string& text, const IeeeFormat& format);
-
-// One step, f_(m+1) from f_m and f_(m-1) (values of the format), as `variant` computes it.
-IeeeNumber VariantStep(const BesselFunction& function, const StepVariant& variant, long m,
-                       const XReadings& x, const IeeeNumber& f_m, const IeeeNumber& f_before);
-
-// (value - reference) / ulp(reference) in the reference's format, ulp taken where the reference
-// lies (the subnormals' spacing below its normal range); infinite where either is not finite.
-ShortNumber UlpsApart(const IeeeNumber& value, const IeeeNumber& reference);
 
 // How the student's values compare with the lab's recurrence, order by order, and which
 // variants reproduce each of their steps from their own two values before it.
@@ -143,16 +119,6 @@ struct CheckComparison {
   long short_values = 0;       // how many texts name no single value of the format
   std::vector<StepRun> runs;   // m = 2 ... M, the fewest runs, each its first variant
 };
-
-// Compares `given` (f_0 ... f_M, M >= 1) with `lab` (the lab's recurrence in the same format,
-// from its own seeds) and tries every variant on each step.
-CheckComparison CompareWithLab(const BesselFunction& function, const XReadings& x,
-                               const std::vector<GivenValue>& given,
-                               const std::vector<IeeeNumber>& lab);
-
-// The summary in words: "your values equal the lab's binary64 recurrence exactly", or where
-// they depart from it, which seeds and which steps explain them.
-std::string CheckVerdict(const IeeeFormat& format, const CheckComparison& comparison);
 
 // A short name of the variant for a table's column: "lab", "fma", "nf/x", "x64", "wide", "xw",
 // or several joined by "+".

@@ -3,16 +3,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 #include <set>
 
 #include "experiment/columns.hpp"
 
 namespace {
-
-// The student's column of the outcome: the last.
-const SeedColumn& Yours(const CheckOutcome& check) {
-  return check.outcome.columns.back();
-}
 
 // The code of the variant that order m's step is shown with: its run's; "seed" for the seeds,
 // "none" where no variant tried reproduces the step.
@@ -63,11 +59,11 @@ std::string StepKey(const CheckOutcome& check, int width) {
 }  // namespace
 
 std::vector<std::string> CheckRowTexts(const CheckOutcome& check, size_t m) {
-  const CheckRow& row = check.comparison.rows[m];
   std::vector<std::string> texts = {std::to_string(m), XUsedDecimalText(check.yours[m]),
-                                    XUsedDecimalText(check.lab[m]), UlpsText(row),
-                                    StepCode(check, m)};
-  for (const ErrorPart& part : kErrorParts) texts.push_back(PartText(part, Yours(check), m));
+                                    XUsedDecimalText(check.lab[m]),
+                                    UlpsText(check.comparison.rows[m]), StepCode(check, m)};
+  const SeedColumn& yours = check.outcome.columns.back();  // the student's: the last
+  for (const ErrorPart& part : kErrorParts) texts.push_back(PartText(part, yours, m));
   return texts;
 }
 
@@ -100,16 +96,15 @@ bool WriteCheckTable(const Experiment& experiment, const CheckOutcome& check, in
   text += "\n";
   const std::vector<std::string> headings = {"m",    "yours",    "lab",       "ulps apart",
                                              "step", "measured", "predicted", "rounding"};
-  std::vector<size_t> widths(headings.size());
-  for (size_t i = 0; i < headings.size(); ++i) widths[i] = headings[i].size();
+  std::vector<size_t> widths;
+  for (const std::string& heading : headings) widths.push_back(heading.size());
   for (size_t m = 0; m < rows; ++m) {
     const std::vector<std::string> texts = CheckRowTexts(check, m);
     for (size_t i = 0; i < widths.size(); ++i) widths[i] = std::max(widths[i], texts[i].size());
   }
-  // One block of all the columns where they fit the width; else the comparison with the lab,
-  // then the errors, each after m.
-  size_t total = 0;
-  for (const size_t column_width : widths) total += column_width + 1;
+  // One block of all the columns, each after a blank, where they fit the width; else the
+  // comparison with the lab, then the errors, each after m.
+  const size_t total = std::accumulate(widths.begin(), widths.end(), widths.size());
   const std::vector<std::vector<size_t>> blocks =
       total <= static_cast<size_t>(width)
           ? std::vector<std::vector<size_t>>{{0, 1, 2, 3, 4, 5, 6, 7}}
@@ -133,13 +128,11 @@ bool WriteCheckTable(const Experiment& experiment, const CheckOutcome& check, in
 bool WriteCheckCsv(const CheckOutcome& check, const TextSink& sink) {
   std::string text;
   for (const CheckColumn& column : kCheckColumns) text += std::string(column.name) + ",";
-  for (const ErrorPart& part : kErrorParts) {
-    text += std::string(part.name) + (&part == &std::end(kErrorParts)[-1] ? "\n" : ",");
-  }
+  for (const ErrorPart& part : kErrorParts) text += std::string(part.name) + ",";
+  text.back() = '\n';  // each line's last comma ends it
   for (size_t m = 0; m < check.yours.size(); ++m) {
-    const std::vector<std::string> texts = CheckRowTexts(check, m);
-    for (size_t i = 0; i < texts.size(); ++i) text += (i == 0 ? "" : ",") + texts[i];
-    text += "\n";
+    for (const std::string& field : CheckRowTexts(check, m)) text += field + ",";
+    text.back() = '\n';
     if (!Flushed(text, sink, false)) return false;
   }
   return Flushed(text, sink, true);

@@ -144,18 +144,18 @@ std::string PlotDirectory(const std::string& prefix) {
   return slash == std::string::npos ? "." : prefix.substr(0, slash + 1);
 }
 
-// What --check refuses beside it: the orders come from its values, its one format is the
-// arithmetic, and it draws no picture.
+// The options --check refuses beside it, and why.
+constexpr std::pair<int, const char*> kNotWithCheck[] = {
+    {kOrders, "--orders does not go with --check: the orders are those of its values"},
+    {kFormats, "--formats does not go with --check: the values are in the --arithmetic format"},
+    {kPlot, "--plot does not go with --check: a check draws no picture"},
+};
+
+// The complaint about the first of them given, or "".
 std::string CheckOptions(const ReadCommandLine& line) {
   for (const ReadOption& option : line.options) {
-    for (const auto& [code, name] :
-         {std::pair{kOrders, "--orders"}, {kFormats, "--formats"}, {kPlot, "--plot"}}) {
-      if (option.code == code) {
-        return std::string(name) + " does not go with --check: " +
-               (code == kOrders    ? "the orders are those of its values"
-                : code == kFormats ? "the values are in the --arithmetic format"
-                                   : "a check draws no picture");
-      }
+    for (const auto& [code, complaint] : kNotWithCheck) {
+      if (option.code == code) return complaint;
     }
   }
   return "";
@@ -170,9 +170,7 @@ int Check(const Experiment& experiment, const std::string& file, const std::stri
   std::vector<GivenText> texts;
   std::vector<GivenValue> values;
   complaint = SplitGivenValues(bytes, column, texts);
-  if (complaint.empty()) {
-    complaint = ReadGivenTexts(texts, *experiment.arithmetic, "line", values);
-  }
+  if (complaint.empty()) complaint = ReadGivenTexts(texts, *experiment.arithmetic, "line", values);
   if (!complaint.empty()) {
     const std::string name = file == "-" ? "standard input" : Printable(file);
     return Failure(kProgram, kExitFailure, name + ": " + complaint);

@@ -159,12 +159,9 @@ GnuplotRun RunGnuplot(const std::string& script) {
     run.drawn = error == ENOENT ? Drawn::kNoGnuplot : Drawn::kGnuplotFailed;
     return failed(std::string("cannot start gnuplot: ") + std::strerror(error));
   }
-  if (std::string failure = AwaitGnuplot(pid, run.drawn); !failure.empty()) {
-    return failed(std::move(failure));
-  }
-  if (std::string failure = ReadPicture(output.get(), run.output); !failure.empty()) {
-    return failed(std::move(failure));
-  }
+  std::string failure = AwaitGnuplot(pid, run.drawn);
+  if (failure.empty()) failure = ReadPicture(output.get(), run.output);
+  if (!failure.empty()) return failed(std::move(failure));
   run.drawn = Drawn::kDone;
   return run;
 }
@@ -177,11 +174,8 @@ std::string OrderIsX(const std::string& x) {
 }
 
 Pictures DrawPictures(const PlotScriptFor& script) {
-  Pictures pictures;
-  const auto failed = [&pictures](Drawn drawn, std::string failure) {
-    pictures.drawn = drawn;
-    pictures.failure = std::move(failure);
-    return pictures;
+  const auto failed = [](Drawn drawn, std::string failure) {
+    return Pictures{drawn, "", "", std::move(failure)};
   };
   GnuplotRun svg = RunGnuplot(script(kSvgTerminal));
   if (svg.drawn != Drawn::kDone) return failed(svg.drawn, std::move(svg.failure));

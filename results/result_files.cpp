@@ -73,14 +73,7 @@ void WriteRecurrenceLine(int32_t unit, EditList list, int32_t m) {
 }  // namespace
 
 const RecurrenceTable& RecurrenceTableOf(int32_t file) {
-  switch (file) {
-    case 1:
-      return TableOf<Single>();
-    case 2:
-      return TableOf<Double>();
-    default:
-      return TableOf<Quad>();
-  }
+  return file == 1 ? TableOf<Single>() : file == 2 ? TableOf<Double>() : TableOf<Quad>();
 }
 
 std::string ResultFileName(int32_t file) {

@@ -84,57 +84,50 @@ struct Refusal {
   std::string fix = kWriteAnew;
 };
 
-// The whole file, when it is a regular file of at most kMaxResultFileBytes; else the refusal of
-// the file as a whole.
-struct Contents {
-  std::string bytes;
-  std::optional<Refusal> refusal;
-};
-Contents ReadBounded(int directory_fd, const std::string& name) {
-  Contents contents;
+// The whole file into `bytes`, when it is a regular file of at most kMaxResultFileBytes; else
+// the refusal of the file as a whole.
+std::optional<Refusal> ReadBounded(int directory_fd, const std::string& name, std::string& bytes) {
   const int fd = openat(directory_fd, name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) {
     const int error = errno;
-    contents.refusal = Refusal{
-        0, std::string("cannot be opened: ") + std::strerror(error),
-        error == ENOENT   ? "run bessel-recurrence first: it writes the result files into its "
-                            "working directory"
-        : error == EACCES ? "make it readable (chmod u+r " + name + ")"
-                          : ""};
-    return contents;
+    return Refusal{0, std::string("cannot be opened: ") + std::strerror(error),
+                   error == ENOENT
+                       ? "run bessel-recurrence first: it writes the result files into its "
+                         "working directory"
+                   : error == EACCES ? "make it readable (chmod u+r " + name + ")"
+                                     : ""};
   }
   const std::string too_large = "is larger than a result file can be (at most " +
                                 std::to_string(kMaxResultFileBytes) + " bytes)";
   const auto unreadable = [] {
     return Refusal{0, std::string("cannot be read: ") + std::strerror(errno), ""};
   };
-  std::string& bytes = contents.bytes;
+  std::optional<Refusal> refusal;
   struct stat status;
   if (fstat(fd, &status) != 0) {
-    contents.refusal = unreadable();
+    refusal = unreadable();
   } else if (!S_ISREG(status.st_mode)) {
-    contents.refusal =
-        Refusal{0,
-                std::string("is ") + KindOf(status.st_mode) +
-                    ", not a regular file: only the file bessel-recurrence writes is read",
-                "remove it, then " + std::string(kWriteAnew)};
+    refusal = Refusal{0,
+                      std::string("is ") + KindOf(status.st_mode) +
+                          ", not a regular file: only the file bessel-recurrence writes is read",
+                      "remove it, then " + std::string(kWriteAnew)};
   } else if (status.st_size > kMaxResultFileBytes) {
-    contents.refusal = Refusal{0, too_large};
+    refusal = Refusal{0, too_large};
   } else {
     bytes.resize(kMaxResultFileBytes + 1);
     size_t got = 0;
     while (got < bytes.size()) {
       const ssize_t n = read(fd, bytes.data() + got, bytes.size() - got);
       if (n < 0 && errno == EINTR) continue;
-      if (n < 0) contents.refusal = unreadable();
+      if (n < 0) refusal = unreadable();
       if (n <= 0) break;
       got += static_cast<size_t>(n);
     }
     bytes.resize(got);
-    if (got > kMaxResultFileBytes) contents.refusal = Refusal{0, too_large};
+    if (got > kMaxResultFileBytes) refusal = Refusal{0, too_large};
   }
   close(fd);
-  return contents;
+  return refusal;
 }
 
 // A word of the file in a message: printable already, but cut to a readable length.
@@ -176,57 +169,48 @@ std::string ReadRow(const std::vector<std::string>& words, size_t columns, long 
 // The first byte of `line` that no result file holds, said as "column 43 holds the byte \033:
 // ..."; "" when the line is printable ASCII.
 std::string ForeignByte(const std::string& line) {
-  for (size_t column = 0; column < line.size(); ++column) {
-    const char c = line[column];
-    if (c < 0x20 || c > 0x7e) {
-      return "column " + std::to_string(column + 1) + " holds the byte " +
-             Printable(std::string(1, c)) + ": a result file holds printable ASCII only";
-    }
-  }
-  return "";
+  const auto foreign = std::ranges::find_if(line, [](char c) { return c < 0x20 || c > 0x7e; });
+  if (foreign == line.end()) return "";
+  return "column " + std::to_string(foreign - line.begin() + 1) + " holds the byte " +
+         Printable(std::string(1, *foreign)) + ": a result file holds printable ASCII only";
 }
 
-// The file's lines without their CR LF, when there are kResultFileLineCount of them and each is
-// printable ASCII ending in CR LF; else the refusal, at the first line that is not so, or at
-// the line after the last for a file cut short ("x\r\n" alone is refused at line 2).
-struct Lines {
-  std::vector<std::string> text;
-  std::optional<Refusal> refusal;
-};
-Lines SplitLines(const std::string& bytes, const std::string& name) {
-  Lines lines;
-  for (size_t start = 0; start < bytes.size() && !lines.refusal;) {
+// The file's lines without their CR LF, into `lines`, when there are kResultFileLineCount of them
+// and each is printable ASCII ending in CR LF; else the refusal, at the first line that is not
+// so, or at the line after the last for a file cut short ("x\r\n" alone is refused at line 2).
+std::optional<Refusal> SplitLines(const std::string& bytes, const std::string& name,
+                                  std::vector<std::string>& lines) {
+  for (size_t start = 0; start < bytes.size();) {
     const size_t newline = bytes.find('\n', start);
     const size_t end = newline == std::string::npos ? bytes.size() : newline;
     const bool carriage_return =
         newline != std::string::npos && end > start && bytes[end - 1] == '\r';
     const std::string line = bytes.substr(start, end - (carriage_return ? 1 : 0) - start);
-    const int number = static_cast<int>(lines.text.size()) + 1;
+    const int number = static_cast<int>(lines.size()) + 1;
     // A byte that no result file holds comes first: a file that is not text at all (compressed,
     // a program, UTF-16) is named for it, not taken for text with other line ends.
     if (std::string foreign = ForeignByte(line); !foreign.empty()) {
-      lines.refusal = Refusal{number, std::move(foreign)};
-    } else if (newline == std::string::npos) {
-      lines.refusal = Refusal{number, "the line has no end: the file is cut short"};
-    } else if (!carriage_return) {
-      // Saved by an editor or a tool that keeps Unix line ends: the contents may be intact.
-      lines.refusal = Refusal{
-          number, "the line ends in LF alone, not CR LF: the file was saved with Unix line ends",
-          "restore CR LF with: sed -i 's/$/\\r/' " + name + " (or " + kWriteAnew + ")"};
-    } else {
-      lines.text.push_back(line);
-      start = end + 1;
+      return Refusal{number, std::move(foreign)};
     }
+    if (newline == std::string::npos) {
+      return Refusal{number, "the line has no end: the file is cut short"};
+    }
+    if (!carriage_return) {
+      // Saved by an editor or a tool that keeps Unix line ends: the contents may be intact.
+      return Refusal{number,
+                     "the line ends in LF alone, not CR LF: the file was saved with Unix line ends",
+                     "restore CR LF with: sed -i 's/$/\\r/' " + name + " (or " + kWriteAnew + ")"};
+    }
+    lines.push_back(line);
+    start = end + 1;
   }
   constexpr size_t kLines = kResultFileLineCount;
-  const size_t count = lines.text.size();
-  if (!lines.refusal && count != kLines) {
-    lines.refusal = Refusal{
-        static_cast<int>(count) + (count < kLines ? 1 : 0),
-        "the file has " + std::to_string(count) + (count == 1 ? " line, not " : " lines, not ") +
-            std::to_string(kLines) + (count < kLines ? ": it is cut short" : ": lines were added")};
-  }
-  return lines;
+  const size_t count = lines.size();
+  if (count == kLines) return std::nullopt;
+  return Refusal{static_cast<int>(count) + (count < kLines ? 1 : 0),
+                 "the file has " + std::to_string(count) +
+                     (count == 1 ? " line, not " : " lines, not ") + std::to_string(kLines) +
+                     (count < kLines ? ": it is cut short" : ": lines were added")};
 }
 
 // Line `number`, the digits line: kDigitsLabel, then `expected_digits` as its one word; else
@@ -276,15 +260,15 @@ ResultTable ReadResultTable(int directory_fd, const std::string& name, int expec
     }
     return table;
   };
-  Contents contents = ReadBounded(directory_fd, name);
-  if (contents.refusal) return fail(std::move(*contents.refusal));
-  Lines lines = SplitLines(contents.bytes, name);
-  if (lines.refusal) return fail(std::move(*lines.refusal));
+  std::string bytes;
+  if (auto refusal = ReadBounded(directory_fd, name, bytes)) return fail(std::move(*refusal));
+  std::vector<std::string> lines;
+  if (auto refusal = SplitLines(bytes, name, lines)) return fail(std::move(*refusal));
 
   table.significant_digits = expected_digits;
-  for (size_t i = 0; i < lines.text.size(); ++i) {
+  for (size_t i = 0; i < lines.size(); ++i) {
     const int number = static_cast<int>(i) + 1;
-    const std::string& text = lines.text[i];
+    const std::string& text = lines[i];
     const ResultLine& expected = kResultFileLines[i];
     std::optional<Refusal> refusal;
     switch (expected.kind) {

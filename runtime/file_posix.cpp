@@ -201,10 +201,8 @@ OpenOutcome OpenReadWrite(const std::string& path) {
 bool WriteToFile(FileHandle handle, std::string_view bytes) {
   while (!bytes.empty()) {
     const ssize_t written = write(static_cast<int>(handle), bytes.data(), bytes.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
     bytes.remove_prefix(static_cast<size_t>(written));
   }
   return true;

@@ -131,16 +131,10 @@ ApiAnswer RunApi(const Experiment& experiment, ApiOutput output, ApiAnswer* summ
       200, "text/plain; charset=utf-8",
       std::make_shared<std::string>(SummaryText(outcome, kSummaryWidth).substr(1))};
   if (summary != nullptr) *summary = summary_answer;
-  switch (output) {
-    case ApiOutput::kCsv:
-      return {200, "text/csv; charset=utf-8", std::make_shared<std::string>(CsvText(outcome))};
-    case ApiOutput::kSummary:
-      return summary_answer;
-    case ApiOutput::kJson:
-    case ApiOutput::kCheckJson:  // RunCheckApi's
-    case ApiOutput::kCheckCsv:
-      break;
+  if (output == ApiOutput::kCsv) {
+    return {200, "text/csv; charset=utf-8", std::make_shared<std::string>(CsvText(outcome))};
   }
+  if (output == ApiOutput::kSummary) return summary_answer;
   return {200, kJsonType, std::make_shared<std::string>(JsonText(experiment, outcome))};
 }
 

@@ -129,8 +129,7 @@ int Main(int argc, char* argv[]) {
               (Wildcard(host)
                    ? " (port " + std::to_string(port) + " on every address of this machine)"
                    : "") +
-              "\nOpen that address in a web browser; Ctrl-C or SIGTERM stops the "
-              "server.\n");
+              "\nOpen that address in a web browser; Ctrl-C or SIGTERM stops the server.\n");
       },
       complaint);
   if (status != kExitSuccess) return Failure(kProgram, status, complaint);

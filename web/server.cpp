@@ -435,13 +435,10 @@ void Session::Send(http::status status, std::string_view content_type,
                   "attachment; filename=\"bessel-recurrence-lab.csv\"");
   }
   response_.keep_alive(keep_alive_);
-  if (status == http::status::not_modified) {
-    response_.body() = {};
-  } else {
+  // The body stays empty, as the reset left it, for a 304, a HEAD and an answer without one.
+  if (status != http::status::not_modified) {
     response_.content_length(size);
-    response_.body() = head_ || !body_
-                           ? http::span_body<const char>::value_type()
-                           : http::span_body<const char>::value_type(body_->data(), body_->size());
+    if (!head_ && body_) response_.body() = {body_->data(), body_->size()};
   }
   stream_.expires_after(kWriteTimeout);
   http::async_write(stream_, response_,

@@ -397,14 +397,17 @@ def _x_text(x: _XValue) -> bytes:
     raise TypeError(f"x must be a str, int, float or Decimal, not {type(x).__name__}")
 
 
-def _format_columns(parts: _typing.Dict[str, _typing.Tuple[_Floats, _Texts]]) -> FormatColumns:
-    return FormatColumns(
-        measured=parts["measured"][0], measured_text=parts["measured"][1],
-        predicted=parts["predicted"][0], predicted_text=parts["predicted"][1],
-        rounding=parts["rounding"][0], rounding_text=parts["rounding"][1],
-        rounding_bound=parts["rounding_bound"][0],
-        rounding_bound_text=parts["rounding_bound"][1],
-        values=parts["values"][0], values_text=parts["values"][1])
+# The error parts, as `FormatColumns` and `Check` have them.
+_ERROR_PARTS = ("measured", "predicted", "rounding", "rounding_bound")
+
+
+def _columns(raw: _typing.Mapping[str, _typing.Any],
+             *names: str) -> _typing.Dict[str, _typing.Any]:
+    # Each column the core gives as (float64s, texts): under its name, and its name + "_text".
+    columns: _typing.Dict[str, _typing.Any] = {}
+    for name in names:
+        columns[name], columns[name + "_text"] = raw[name]
+    return columns
 
 
 def run(
@@ -477,15 +480,13 @@ def run(
     return Result(
         parameters=raw["parameters"],
         m=raw["m"],
-        truth=raw["truth"][0],
-        truth_text=raw["truth"][1],
         near_zero=raw["near_zero"],
         below_range=raw["below_range"],
         overflowed=raw["overflowed"],
-        backward=raw["backward"][0],
-        backward_text=raw["backward"][1],
-        formats={name: _format_columns(parts) for name, parts in raw["formats"].items()},
+        formats={name: FormatColumns(**_columns(parts, *_ERROR_PARTS, "values"))
+                 for name, parts in raw["formats"].items()},
         summary=raw["summary"],
+        **_columns(raw, "truth", "backward"),
     )
 
 
@@ -628,16 +629,9 @@ def check(
         seeds=_text("seeds", seeds),
     )
     return Check(
-        parameters=raw["parameters"], m=raw["m"],
-        yours=raw["yours"][0], yours_text=raw["yours"][1],
-        lab=raw["lab"][0], lab_text=raw["lab"][1], same=raw["same"],
-        ulps_apart=raw["ulps_apart"][0], ulps_apart_text=raw["ulps_apart"][1],
-        step=raw["step"],
-        measured=raw["measured"][0], measured_text=raw["measured"][1],
-        predicted=raw["predicted"][0], predicted_text=raw["predicted"][1],
-        rounding=raw["rounding"][0], rounding_text=raw["rounding"][1],
-        rounding_bound=raw["rounding_bound"][0], rounding_bound_text=raw["rounding_bound"][1],
+        parameters=raw["parameters"], m=raw["m"], same=raw["same"], step=raw["step"],
         verdict=raw["verdict"],
+        **_columns(raw, "yours", "lab", "ulps_apart", *_ERROR_PARTS),
     )
 
 

@@ -23,6 +23,7 @@
   };
   const BACKWARD_COLOUR = '#111111';
   const BOUND_COLOUR = '#666666';
+  const NO_POINTS = { show: false };  // a series drawn as a line alone
   const ROWS_PER_PAGE = 100;
   const TYPING_DELAY_MS = 300;
 
@@ -98,10 +99,8 @@
     }));
     const name = ('bessel-recurrence-' + params.function + '-x' + params.x + '-M' + params.orders)
       .replace(/[^A-Za-z0-9_.+-]/g, '_');
-    $('download-csv').href = '/api/run.csv?' + query;
-    $('download-csv').download = name + '.csv';
-    $('download-json').href = '/api/run?' + query;
-    $('download-json').download = name + '.json';
+    Object.assign($('download-csv'), { href: '/api/run.csv?' + query, download: name + '.csv' });
+    Object.assign($('download-json'), { href: '/api/run?' + query, download: name + '.json' });
   }
 
   // ---- The server ----
@@ -173,7 +172,7 @@
         throw new ServerError("The server's answer could not be read: " + error.message);
       }
       if (controller.signal.aborted) return;
-      showMessage('');
+      showMessage('message', '');
       shown = { query, params, data };
       page = 1;
       drawChart();
@@ -184,7 +183,7 @@
       document.body.dataset.state = 'ready';
     } catch (error) {
       if (error.name === 'AbortError' || controller.signal.aborted) return;
-      showMessage(error instanceof ServerError ? error.message
+      showMessage('message', error instanceof ServerError ? error.message
         : 'The server could not be reached: ' + error.message);
       setStatus(shown ? 'Still showing the last result that could be computed.' : '');
       document.body.dataset.state = 'error';
@@ -200,9 +199,9 @@
     $('status').textContent = text;
   }
 
-  function showMessage(text) {
-    $('message').textContent = text;
-    $('message').hidden = text === '';
+  // A message in the element `id`, hidden while there is none.
+  function showMessage(id, text) {
+    Object.assign($(id), { textContent: text, hidden: text === '' });
   }
 
   // ---- The chart ----
@@ -263,26 +262,23 @@
   }
 
   function chartSeries(layout, fn) {
-    const noPoints = { show: false };
     return layout.map(({ kind, format }) => {
       const colour = format ? STYLE[format].colour : BOUND_COLOUR;
       switch (kind) {
         case 'm': return { label: 'm' };
-        case 'measured': return { label: format + ' measured', stroke: colour, paths: () => null, points: noPoints };
-        case 'predicted': return { label: format + ' predicted', stroke: colour, width: 2, points: noPoints };
-        case 'bound': return { label: (format ? format + ' ' : '') + 'rounding bound', stroke: colour, width: 2, dash: [8, 5], points: noPoints };
-        default: return { label: backwardName(fn), stroke: BACKWARD_COLOUR, width: 1.5, points: noPoints };
+        case 'measured': return { label: format + ' measured', stroke: colour, paths: () => null, points: NO_POINTS };
+        case 'predicted': return { label: format + ' predicted', stroke: colour, width: 2, points: NO_POINTS };
+        case 'bound': return { label: (format ? format + ' ' : '') + 'rounding bound', stroke: colour, width: 2, dash: [8, 5], points: NO_POINTS };
+        default: return { label: backwardName(fn), stroke: BACKWARD_COLOUR, width: 1.5, points: NO_POINTS };
       }
     });
   }
 
   const LANE_HEIGHT = 16;   // CSS pixels of one lane of marks along the bottom
 
-  // The marks the rows carry, as the table writes them, each drawn in a lane of its own.
-  function markLanes(rows) {
-    return [['near_zero', '*'], ['below_range', 'u'], ['overflowed', 'o']]
-      .filter(([key]) => rows.some((row) => row[key]));
-  }
+  // The marks a row may carry, as the table writes them; those the rows carry are each drawn in a
+  // lane of their own.
+  const MARKS = [['near_zero', '*'], ['below_range', 'u'], ['overflowed', 'o']];
 
   // Whole decades, 0 always in sight, and room below the data for the lanes of marks.
   function yRange(u, min, max) {
@@ -451,7 +447,7 @@
     const { data } = shown;
     const { columns, layout } = chartColumns(data);
     shown.layout = layout;
-    shown.lanes = markLanes(data.rows);
+    shown.lanes = MARKS.filter(([key]) => data.rows.some((row) => row[key]));
     if (chart) chart.destroy();
     const axisFont = '15px system-ui, sans-serif';
     const labelFont = 'bold 16px system-ui, sans-serif';
@@ -522,18 +518,10 @@
     const fn = data.parameters.function;
     const top = document.createElement('tr');
     const bottom = document.createElement('tr');
-    const spanning = (text) => {
-      const th = cell('th', text);
-      th.rowSpan = 2;
-      th.scope = 'col';
-      return th;
-    };
+    const spanning = (text) => Object.assign(cell('th', text), { rowSpan: 2, scope: 'col' });
     top.append(spanning('m'), spanning(fn + '_m(x)'), spanning('marks'));
     for (const format of data.parameters.formats) {
-      const th = cell('th', format + ' seeds');
-      th.colSpan = 4;
-      th.scope = 'colgroup';
-      top.append(th);
+      top.append(Object.assign(cell('th', format + ' seeds'), { colSpan: 4, scope: 'colgroup' }));
       for (const name of ['measured', 'predicted', 'rounding', 'bound']) bottom.append(cell('th', name));
     }
     top.append(cell('th', 'JIj'.includes(fn) ? 'Miller' : 'unstable'));
@@ -542,7 +530,7 @@
   }
 
   function marksOf(row) {
-    return (row.near_zero ? '*' : '') + (row.below_range ? 'u' : '') + (row.overflowed ? 'o' : '');
+    return MARKS.filter(([key]) => row[key]).map(([, mark]) => mark).join('');
   }
 
   function pageCount() {
@@ -569,8 +557,7 @@
     });
     $('table').tBodies[0].replaceChildren(...rows);
     const count = pageCount();
-    $('page').max = String(count);
-    $('page').value = String(page);
+    Object.assign($('page'), { max: String(count), value: String(page) });
     $('page-count').textContent = `of ${count}`;
     $('page-first').disabled = $('page-prev').disabled = page <= 1;
     $('page-next').disabled = $('page-last').disabled = page >= count;
@@ -587,26 +574,20 @@
   // What this page sends of a student's values: they travel in the request's query, which
   // the server takes up to 8 KiB; the command line takes files of any size.
   const MAX_CHECK_QUERY = 7800;
-  const CHECK_COLUMNS = [['m', 'm'], ['yours', 'yours'], ['lab', 'lab'], ['ulps_apart', 'ulps apart'],
-    ['step', 'step'], ['measured', 'measured'], ['predicted', 'predicted'], ['rounding', 'rounding']];
+  const CHECK_COLUMNS = ['m', 'yours', 'lab', 'ulps_apart', 'step', 'measured', 'predicted', 'rounding'];
   let checkChart = null;
   let checking = null;   // AbortController of the check in flight
-
-  function showCheckMessage(text) {
-    $('check-message').textContent = text;
-    $('check-message').hidden = text === '';
-  }
 
   async function openValuesFile() {
     const file = $('values-file').files[0];
     if (!file) return;
     if (file.size > MAX_CHECK_QUERY) {
-      showCheckMessage(`${file.name} holds ${file.size} bytes; this page sends at most ` +
+      showMessage('check-message', `${file.name} holds ${file.size} bytes; this page sends at most ` +
         `${MAX_CHECK_QUERY}. For more, run: bessel-recurrence-lab --check ${file.name}`);
       return;
     }
     $('values').value = await file.text();
-    showCheckMessage('');
+    showMessage('check-message', '');
   }
 
   function checkQuery() {
@@ -621,7 +602,7 @@
   async function check() {
     const query = checkQuery();
     if (query.length > MAX_CHECK_QUERY) {
-      showCheckMessage(`Your values take ${query.length} bytes in the request; this page sends ` +
+      showMessage('check-message', `Your values take ${query.length} bytes in the request; this page sends ` +
         `at most ${MAX_CHECK_QUERY}. Send fewer orders, or run bessel-recurrence-lab --check.`);
       return;
     }
@@ -633,14 +614,14 @@
     try {
       const data = parseKeepingNumberTexts(await fetchText('/api/check?' + query, controller.signal));
       if (controller.signal.aborted) return;
-      showCheckMessage('');
+      showMessage('check-message', '');
       $('check-verdict').textContent = 'Verdict: ' + data.verdict + '.';
       showCheckTable(data);
       drawCheckChart(data);
       document.body.dataset.check = 'ready';
     } catch (error) {
       if (error.name === 'AbortError' || controller.signal.aborted) return;
-      showCheckMessage(error instanceof ServerError ? error.message
+      showMessage('check-message', error instanceof ServerError ? error.message
         : 'The server could not be reached: ' + error.message);
       $('check-verdict').textContent = '';
       document.body.dataset.check = 'error';
@@ -651,12 +632,12 @@
 
   function showCheckTable(data) {
     const head = document.createElement('tr');
-    head.append(...CHECK_COLUMNS.map(([, title]) => cell('th', title)));
+    head.append(...CHECK_COLUMNS.map((key) => cell('th', key.replace('_', ' '))));
     $('check-table').tHead.replaceChildren(head);
     $('check-table').tBodies[0].replaceChildren(...data.rows.map((row) => {
       const tr = document.createElement('tr');
       if (!row.same) tr.className = 'differs';
-      tr.append(...CHECK_COLUMNS.map(([key]) => cell('td', shownText(row[key]), key)));
+      tr.append(...CHECK_COLUMNS.map((key) => cell('td', shownText(row[key]), key)));
       return tr;
     }));
   }
@@ -665,7 +646,6 @@
   function drawCheckChart(data) {
     $('check-chart').hidden = false;
     if (checkChart) checkChart.destroy();
-    const noPoints = { show: false };
     const colour = STYLE[data.parameters.arithmetic].colour;
     checkChart = new uPlot({
       width: Math.max(280, $('check-chart').clientWidth),
@@ -677,7 +657,7 @@
         { label: 'log₁₀ |relative error|' }],
       series: [{ label: 'm' },
         { label: 'your values, measured', stroke: colour, points: { show: true, size: 6 } },
-        { label: 'predicted from your seeds', stroke: BOUND_COLOUR, width: 2, dash: [8, 5], points: noPoints }],
+        { label: 'predicted from your seeds', stroke: BOUND_COLOUR, width: 2, dash: [8, 5], points: NO_POINTS }],
       cursor: { drag: { x: true, y: false } },
     }, [data.rows.map((row) => Number(row.m)),
       data.rows.map((row) => log10Abs(row.measured)),
