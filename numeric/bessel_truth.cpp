@@ -227,6 +227,83 @@ void SetBall(ArbBall& ball, mpfr_srcptr mid, mpfr_srcptr radius) {
   arf_clear(r);
 }
 
+// A start of RecurBounded: the ball's midpoint rounded to `bits`, its radius grown by the
+// rounding, as `value` and an upper bound `radius`.
+void TakeStart(ArbBall& ball, long bits, mpfr_ptr value, mpfr_ptr radius) {
+  arb_set_round(ball.get(), ball.get(), bits);
+  arf_get_mpfr(value, arb_midref(ball.get()), MPFR_RNDN);  // exact
+  arf_t r;
+  arf_init(r);
+  arf_set_mag(r, arb_radref(ball.get()));
+  arf_get_mpfr(radius, r, MPFR_RNDU);
+  arf_clear(r);
+}
+
+// |y| + error, rounded upwards: a bound of the magnitude of the value y stands for.
+void Magnitude(mpfr_ptr out, mpfr_srcptr y, mpfr_srcptr error) {
+  mpfr_abs(out, y, MPFR_RNDU);
+  mpfr_add(out, out, error, MPFR_RNDU);
+}
+
+// sum += a b, rounded upwards (a, b >= 0).
+void AddProduct(mpfr_ptr sum, mpfr_srcptr a, mpfr_srcptr b) {
+  MPFR_DECL_INIT(t, kBoundBits);
+  mpfr_mul(t, a, b, MPFR_RNDU);
+  mpfr_add(sum, sum, t, MPFR_RNDU);
+}
+
+// One step in plain MPFR, as StepUp and StepDown take it in balls: `next` from `here` and
+// `before`, with a = n_m / x and p = a here, each rounded to nearest.
+void PlainStep(const BesselFunction& function, long m, mpfr_srcptr x, bool upwards,
+               mpfr_srcptr here, mpfr_srcptr before, mpfr_ptr a, mpfr_ptr p, mpfr_ptr next) {
+  mpfr_si_div(a, 2 * m + function.offset, x, MPFR_RNDN);
+  mpfr_mul(p, a, here, MPFR_RNDN);
+  if (upwards) {
+    if (function.factor_sign < 0) mpfr_neg(p, p, MPFR_RNDN);
+    if (function.previous_sign < 0) {
+      mpfr_sub(next, p, before, MPFR_RNDN);
+    } else {
+      mpfr_add(next, p, before, MPFR_RNDN);
+    }
+  } else {
+    if (function.factor_sign > 0) {
+      mpfr_sub(next, before, p, MPFR_RNDN);
+    } else {
+      mpfr_add(next, before, p, MPFR_RNDN);
+    }
+    if (function.previous_sign < 0) mpfr_neg(next, next, MPFR_RNDN);
+  }
+}
+
+// The bound of a plain step's rounding: u (|next| + |p| + |a| |here|).
+void StepRounding(mpfr_ptr d, mpfr_srcptr u, mpfr_srcptr a, mpfr_srcptr here, mpfr_srcptr p,
+                  mpfr_srcptr next) {
+  MPFR_DECL_INIT(t, kBoundBits);
+  mpfr_abs(d, a, MPFR_RNDU);
+  mpfr_abs(t, here, MPFR_RNDU);
+  mpfr_mul(d, d, t, MPFR_RNDU);
+  mpfr_abs(t, p, MPFR_RNDU);
+  mpfr_add(d, d, t, MPFR_RNDU);
+  mpfr_abs(t, next, MPFR_RNDU);
+  mpfr_add(d, d, t, MPFR_RNDU);
+  mpfr_mul(d, d, u, MPFR_RNDU);
+}
+
+// E_j = (|y_j| B + |other_j| A) / (|C| - B), rounded upwards; infinite unless |C| > B.
+void ErrorBound(mpfr_ptr error, mpfr_srcptr y, mpfr_srcptr other_j, mpfr_srcptr sum_own,
+                mpfr_srcptr sum_other, mpfr_srcptr c_low) {
+  MPFR_DECL_INIT(t, kBoundBits);
+  mpfr_abs(error, y, MPFR_RNDU);
+  mpfr_mul(error, error, sum_other, MPFR_RNDU);
+  AddProduct(error, other_j, sum_own);
+  mpfr_sub(t, c_low, sum_other, MPFR_RNDD);
+  if (mpfr_sgn(t) > 0) {
+    mpfr_div(error, error, t, MPFR_RNDU);
+  } else {
+    mpfr_set_inf(error, 1);
+  }
+}
+
 // The oscillating orders of a solution of J's or j's recurrence, from its balls at orders
 // `first` and first +- 1 to order `end`, in plain MPFR at `bits`, each value's error bounded
 // afterwards: there a ball recurrence would lose about 0.7 bits a step to its radii, which grow
@@ -244,7 +321,6 @@ void SetBall(ArbBall& ball, mpfr_srcptr mid, mpfr_srcptr radius) {
 bool RecurBounded(const BesselFunction& function, mpfr_srcptr x, long first, long end, long bits,
                   const OtherBound& other, mpfr_srcptr c_low, std::vector<ArbBall>& values,
                   const std::stop_token& stop) {
-  const auto up = MPFR_RNDU;
   const long step = end > first ? 1 : -1;
   MpfrNumber before(bits), here(bits), next(bits), a(bits), p(bits);
   MPFR_DECL_INIT(u, kBoundBits);
@@ -254,92 +330,43 @@ bool RecurBounded(const BesselFunction& function, mpfr_srcptr x, long first, lon
   MPFR_DECL_INIT(other_here, kBoundBits);
   MPFR_DECL_INIT(error, kBoundBits);
   MPFR_DECL_INIT(d, kBoundBits);
-  MPFR_DECL_INIT(t, kBoundBits);
-  mpfr_set_ui_2exp(u, 1, -bits, up);
+  mpfr_set_ui_2exp(u, 1, -bits, MPFR_RNDU);
   const auto other_at = [&](mpfr_ptr out, long m) {
     if (other.balls != nullptr) {
       UpperAbs(out, (*other.balls)[static_cast<size_t>(m)]);
     } else {
-      mpfr_set(out, other.everywhere, up);
+      mpfr_set(out, other.everywhere, MPFR_RNDU);
     }
   };
-  // The starts: their midpoints at `bits`, the rounding added to their radii.
-  const auto take_start = [&](long m, mpfr_ptr value, mpfr_ptr radius) {
-    ArbBall& ball = values[static_cast<size_t>(m)];
-    arb_set_round(ball.get(), ball.get(), bits);
-    arf_get_mpfr(value, arb_midref(ball.get()), MPFR_RNDN);  // exact
-    arf_t r;
-    arf_init(r);
-    arf_set_mag(r, arb_radref(ball.get()));
-    arf_get_mpfr(radius, r, up);
-    arf_clear(r);
-  };
-  MPFR_DECL_INIT(e_first, kBoundBits);
-  take_start(first, before.get(), e_first);
-  take_start(first + step, here.get(), error);
-  // A = e_second |own_first| + e_first |own_second|, B the same of the other.
-  mpfr_abs(t, before.get(), up);
-  mpfr_add(t, t, e_first, up);
-  mpfr_mul(sum_own, error, t, up);
-  mpfr_abs(t, here.get(), up);
-  mpfr_add(own_here, t, error, up);
-  mpfr_mul(t, e_first, own_here, up);
-  mpfr_add(sum_own, sum_own, t, up);
-  other_at(t, first);
-  mpfr_mul(sum_other, error, t, up);
-  other_at(other_here, first + step);
-  mpfr_mul(t, e_first, other_here, up);
-  mpfr_add(sum_other, sum_other, t, up);
+  {  // A = e_second |own_first| + e_first |own_second|, B the same of the other.
+    MPFR_DECL_INIT(e_first, kBoundBits);
+    MPFR_DECL_INIT(own_first, kBoundBits);
+    MPFR_DECL_INIT(other_first, kBoundBits);
+    TakeStart(values[static_cast<size_t>(first)], bits, before.get(), e_first);
+    TakeStart(values[static_cast<size_t>(first + step)], bits, here.get(), error);
+    Magnitude(own_first, before.get(), e_first);
+    Magnitude(own_here, here.get(), error);
+    other_at(other_first, first);
+    other_at(other_here, first + step);
+    mpfr_set_zero(sum_own, 1);
+    mpfr_set_zero(sum_other, 1);
+    AddProduct(sum_own, error, own_first);
+    AddProduct(sum_own, e_first, own_here);
+    AddProduct(sum_other, error, other_first);
+    AddProduct(sum_other, e_first, other_here);
+  }
   mpfr_clear_flags();
   for (long m = first + step; m != end; m += step) {
     StopIfAsked(stop);
-    // The step, as StepUp and StepDown take it.
-    mpfr_si_div(a.get(), 2 * m + function.offset, x, MPFR_RNDN);
-    mpfr_mul(p.get(), a.get(), here.get(), MPFR_RNDN);
-    if (step > 0) {
-      if (function.factor_sign < 0) mpfr_neg(p.get(), p.get(), MPFR_RNDN);
-      if (function.previous_sign < 0) {
-        mpfr_sub(next.get(), p.get(), before.get(), MPFR_RNDN);
-      } else {
-        mpfr_add(next.get(), p.get(), before.get(), MPFR_RNDN);
-      }
-    } else {
-      if (function.factor_sign > 0) {
-        mpfr_sub(next.get(), before.get(), p.get(), MPFR_RNDN);
-      } else {
-        mpfr_add(next.get(), before.get(), p.get(), MPFR_RNDN);
-      }
-      if (function.previous_sign < 0) mpfr_neg(next.get(), next.get(), MPFR_RNDN);
-    }
-    // |d| <= u (|y_next| + |p| + |a| |y_here|), entered with |own_here| and |other_here|.
-    mpfr_abs(d, a.get(), up);
-    mpfr_mul(d, d, here.get(), up);
-    mpfr_abs(d, d, up);
-    mpfr_abs(t, p.get(), up);
-    mpfr_add(d, d, t, up);
-    mpfr_abs(t, next.get(), up);
-    mpfr_add(d, d, t, up);
-    mpfr_mul(d, d, u, up);
-    mpfr_mul(t, d, own_here, up);
-    mpfr_add(sum_own, sum_own, t, up);
-    mpfr_mul(t, d, other_here, up);
-    mpfr_add(sum_other, sum_other, t, up);
-    // E_next = (|y_next| B + |other_next| A) / (|C| - B).
+    PlainStep(function, m, x, step > 0, here.get(), before.get(), a.get(), p.get(), next.get());
+    StepRounding(d, u, a.get(), here.get(), p.get(), next.get());
+    AddProduct(sum_own, d, own_here);
+    AddProduct(sum_other, d, other_here);
     const long n = m + step;
     other_at(other_here, n);
-    mpfr_abs(error, next.get(), up);
-    mpfr_mul(error, error, sum_other, up);
-    mpfr_mul(t, other_here, sum_own, up);
-    mpfr_add(error, error, t, up);
-    mpfr_sub(t, c_low, sum_other, MPFR_RNDD);
-    if (mpfr_sgn(t) > 0) {
-      mpfr_div(error, error, t, up);
-    } else {
-      mpfr_set_inf(error, 1);
-    }
+    ErrorBound(error, next.get(), other_here, sum_own, sum_other, c_low);
     SetBall(values[static_cast<size_t>(n)], next.get(), error);
-    mpfr_abs(own_here, next.get(), up);
-    mpfr_add(own_here, own_here, error, up);
+    Magnitude(own_here, next.get(), error);
     mpfr_swap(before.get(), here.get());
     mpfr_swap(here.get(), next.get());
   }
@@ -365,6 +392,40 @@ bool BoundsOf(const BesselFunction& function, mpfr_srcptr x, OscillationBounds& 
   return CasoratianLowerBound(function, x, bounds.c_low.get());
 }
 
+// The working precisions of a recurrence: `bits` where it keeps its width, `wide_bits` for the
+// orders up to `split`, which oscillate, and `kept_bits` for the balls kept.
+struct Precisions {
+  long bits, wide_bits, kept_bits, split;
+};
+
+// Balls from order `from` to `to` (exclusive), each from the two before it in the direction of
+// travel. Beyond split, where J, Y, j and y are monotone, through the ratio of consecutive
+// values, which the step shrinks: the recurrence itself subtracts, and its balls would widen by
+// about 1 / (2 ln 2) bits for each unit of x (7,200 bits at x = 10000).
+void RecurBalls(const BesselFunction& function, bool upwards, const ArbBall& x, long from, long to,
+                long at_bits, const Precisions& precisions, std::vector<ArbBall>& values,
+                const std::stop_token& stop) {
+  const long d = upwards ? 1 : -1, split = precisions.split;
+  ArbBall ratio;  // here / the order before, along the direction of travel
+  bool by_ratio = false;
+  for (long m = from; m != to; m += d) {
+    StopIfAsked(stop);
+    const size_t i = static_cast<size_t>(m), next = static_cast<size_t>(m + d);
+    const long step_bits = upwards && m < split ? precisions.wide_bits : at_bits;
+    if (function.has_zeros && (upwards ? m >= split : m > split)) {
+      if (!by_ratio) arb_div(ratio.get(), values[i].get(), values[i - d].get(), step_bits);
+      by_ratio = true;
+      RatioStep(ratio.get(), function, m, x, upwards, step_bits);
+      arb_mul(values[next].get(), ratio.get(), values[i].get(), step_bits);
+    } else if (upwards) {
+      StepUp(values[next].get(), function, m, x, values[i].get(), values[i - 1].get(), step_bits);
+    } else {
+      StepDown(values[next].get(), function, m, x, values[i].get(), values[i + 1].get(), step_bits);
+    }
+    Keep(values[i - d], precisions.kept_bits);  // done with it
+  }
+}
+
 // The recurrence, upwards (f_(m+1) = s (n_m / x) f_m + t f_(m-1)) from the values at 0 and 1,
 // or downwards (f_(m-1) = t (f_(m+1) - s (n_m / x) f_m)) from those at last and last - 1, in
 // ball arithmetic at `bits`, except for the orders up to `split`, which oscillate: there, from
@@ -372,9 +433,9 @@ bool BoundsOf(const BesselFunction& function, mpfr_srcptr x, OscillationBounds& 
 // in plain MPFR with a bound proven afterwards where the other solution is bounded (`other`),
 // else in balls. `stop` is polled at every order.
 bool Recur(const BesselFunction& function, Solution solution, bool upwards, mpfr_srcptr x,
-           long last, long bits, long wide_bits, long split, long kept_bits,
-           const OtherBound* other, mpfr_srcptr c_low, std::vector<ArbBall>& values,
-           const std::stop_token& stop) {
+           long last, const Precisions& precisions, const OtherBound* other, mpfr_srcptr c_low,
+           std::vector<ArbBall>& values, const std::stop_token& stop) {
+  const long bits = precisions.bits, wide_bits = precisions.wide_bits, split = precisions.split;
   values.assign(static_cast<size_t>(last) + 1, ArbBall());
   const ArbBall x_ball(x);
   const auto start = [&](long n, long accuracy) {
@@ -382,32 +443,8 @@ bool Recur(const BesselFunction& function, Solution solution, bool upwards, mpfr
     return SolutionValue(solution.kind, solution.alternates, n, x, accuracy,
                          values[static_cast<size_t>(n)]);
   };
-  // Balls from order `from` on, each from the two before it in the direction of travel. Beyond
-  // split, where J, Y, j and y are monotone, through the ratio of consecutive values, which the
-  // step shrinks: the recurrence itself subtracts, and its balls would widen by about
-  // 1 / (2 ln 2) bits for each unit of x (7,200 bits at x = 10000).
   const auto balls = [&](long from, long to, long at_bits) {
-    const long d = upwards ? 1 : -1;
-    ArbBall ratio;  // here / the order before, along the direction of travel
-    bool by_ratio = false;
-    for (long m = from; m != to; m += d) {
-      StopIfAsked(stop);
-      const size_t i = static_cast<size_t>(m), next = static_cast<size_t>(m + d);
-      const long step_bits = upwards && m < split ? wide_bits : at_bits;
-      if (function.has_zeros && (upwards ? m >= split : m > split)) {
-        if (!by_ratio) arb_div(ratio.get(), values[i].get(), values[i - d].get(), step_bits);
-        by_ratio = true;
-        RatioStep(ratio.get(), function, m, x_ball, upwards, step_bits);
-        arb_mul(values[next].get(), ratio.get(), values[i].get(), step_bits);
-      } else if (upwards) {
-        StepUp(values[next].get(), function, m, x_ball, values[i].get(), values[i - 1].get(),
-               step_bits);
-      } else {
-        StepDown(values[next].get(), function, m, x_ball, values[i].get(), values[i + 1].get(),
-                 step_bits);
-      }
-      Keep(values[i - d], kept_bits);  // done with it
-    }
+    RecurBalls(function, upwards, x_ball, from, to, at_bits, precisions, values, stop);
   };
   if (upwards) {
     if (!start(0, wide_bits) || (last >= 1 && !start(1, wide_bits))) return false;
@@ -442,7 +479,7 @@ bool Recur(const BesselFunction& function, Solution solution, bool upwards, mpfr
   }
   for (ArbBall& value : values) {
     StopIfAsked(stop);
-    Keep(value, kept_bits);
+    Keep(value, precisions.kept_bits);
   }
   return true;
 }
@@ -496,9 +533,10 @@ bool TrueBessel(const BesselFunction& function, mpfr_srcptr x, long last, long a
     // The dominant solution first: the minimal one's bound needs its magnitudes.
     const OtherBound bounded_minimal{nullptr, bounds.minimal.get()},
         bounded_dominant{&dominant, nullptr};
-    if (!Recur(function, DominantOf(function), true, x, last, quiet_bits, bits, split, kept_bits,
+    const Precisions precisions{quiet_bits, bits, kept_bits, split};
+    if (!Recur(function, DominantOf(function), true, x, last, precisions,
                bounded ? &bounded_minimal : nullptr, bounds.c_low.get(), dominant, stop) ||
-        !Recur(function, MinimalOf(function), false, x, last, quiet_bits, bits, split, kept_bits,
+        !Recur(function, MinimalOf(function), false, x, last, precisions,
                bounded ? &bounded_dominant : nullptr, bounds.c_low.get(), minimal, stop)) {
       return false;
     }
