@@ -475,24 +475,36 @@ std::string DigitsNoting(const ArbBall& ball, std::initializer_list<size_t> orde
 // The relative error of `value` against f_n, kept as a 64-bit number in `kept`; whether its
 // digits were certain.
 bool KeepError(const IeeeNumber& value, const BesselTable& truth, size_t n, Imprecise& imprecise,
-               ShortNumber& kept) {
+               ShortNumber& kept, PrintedNumber* printed = nullptr) {
   const ArbBall error = RelativeError(value.get(), truth.f[n]);
   const std::string digits = DigitsNoting(error, {n}, imprecise);
   kept = Kept(error, digits);
+  if (printed != nullptr) *printed = Printed(error, digits);
   return Settled(error, digits);
 }
 
 // The backward recurrence's errors, each order's truth needing its 17 printed digits too.
-std::vector<ShortNumber> MeasureBackward(const BesselTable& truth,
-                                         const std::vector<IeeeNumber>& backward,
-                                         Imprecise& imprecise, const std::stop_token& stop) {
-  std::vector<ShortNumber> errors(backward.size());
+// f_m(x) as printed, for certain: its text added to `texts` (its midpoint's where its ends
+// print different digits, and the order noted in `imprecise`).
+void NoteTruthText(const BesselTable& truth, size_t m, TextColumn& texts, Imprecise& imprecise) {
+  std::string digits = Decided(truth.f[m], kTruthDigits);
+  if (digits.empty()) {
+    imprecise.orders.insert(m);
+    digits = MidpointText(truth.f[m], kTruthDigits);
+  }
+  texts.Add(digits);
+}
+
+void MeasureBackward(const BesselTable& truth, const std::vector<IeeeNumber>& backward,
+                     Outcome& outcome, Imprecise& imprecise, const std::stop_token& stop) {
+  outcome.backward.assign(backward.size(), ShortNumber());
+  outcome.backward_text.assign(backward.size(), PrintedNumber());
+  outcome.truth_text = TextColumn();
   for (size_t m = 0; m < backward.size(); ++m) {
     StopIfAsked(stop);
-    KeepError(backward[m], truth, m, imprecise, errors[m]);
-    if (Decided(truth.f[m], 17).empty()) imprecise.orders.insert(m);  // the truth as printed
+    KeepError(backward[m], truth, m, imprecise, outcome.backward[m], &outcome.backward_text[m]);
+    NoteTruthText(truth, m, outcome.truth_text, imprecise);
   }
-  return errors;
 }
 
 // The seeds' and the starts' errors of a column; whether all four were certain, on which every
@@ -602,7 +614,7 @@ Imprecise MeasureAgainst(const BesselTable& truth, Computed&& computed,
                          const std::stop_token& stop) {
   Imprecise imprecise;
   // The backward recurrence first, whose values are then given back.
-  outcome.backward = MeasureBackward(truth, computed.backward, imprecise, stop);
+  MeasureBackward(truth, computed.backward, outcome, imprecise, stop);
   std::vector<IeeeNumber>().swap(computed.backward);
   outcome.columns = std::move(computed.columns);
   std::vector<ColumnMeasure> columns;
@@ -750,10 +762,11 @@ bool RunTruth(const Experiment& experiment, Outcome& outcome, const std::stop_to
   // Run's accuracy for binary64 (17 digits need 57 bits), refined as Run refines it.
   const auto undecided = [&] {
     Imprecise imprecise;
+    outcome.truth_text = TextColumn();
     for (size_t m = 0; m < outcome.truth.f.size(); ++m) {
       StopIfAsked(stop);
-      const ArbBall& f_m = outcome.truth.f[m];
-      if (Decided(f_m, 17).empty() || !RoundsAlike(f_m, kBinary64)) imprecise.orders.insert(m);
+      NoteTruthText(outcome.truth, m, outcome.truth_text, imprecise);
+      if (!RoundsAlike(outcome.truth.f[m], kBinary64)) imprecise.orders.insert(m);
     }
     return imprecise;
   };

@@ -80,6 +80,28 @@ struct SeedColumn {
 // both ends of its ball print the same digits; the values kept are the balls' midpoints rounded
 // to 64 bits, towards whichever side still prints those digits (a seed format's columns keep
 // the digits themselves).
+// Texts one after another in one buffer: a column of up to millions of them without an
+// allocation each.
+class TextColumn {
+ public:
+  void Add(std::string_view text) {
+    chars_ += text;
+    ends_.push_back(chars_.size());
+  }
+  std::string_view operator[](size_t i) const {
+    const size_t begin = i == 0 ? 0 : ends_[i - 1];
+    return std::string_view(chars_).substr(begin, ends_[i] - begin);
+  }
+  size_t size() const { return ends_.size(); }
+
+ private:
+  std::string chars_;
+  std::vector<size_t> ends_;
+};
+
+// The truth's significant digits, as every output prints f_m(x).
+inline constexpr int kTruthDigits = 17;
+
 struct Outcome {
   IeeeNumber x{kBinary128};  // the argument, rounded once to the arithmetic format
   BesselTable truth;         // at that value of x: f_m and the companion g_m
@@ -87,7 +109,9 @@ struct Outcome {
   // Miller's start N for a minimal function; for a dominant one M, where its backward
   // recurrence starts from f_M and f_(M-1) rounded to the arithmetic format.
   long backward_start = 0;
-  std::vector<ShortNumber> backward;  // its relative error, m = 0 ... M
+  std::vector<ShortNumber> backward;         // its relative error, m = 0 ... M
+  std::vector<PrintedNumber> backward_text;  // the same as printed, 7 digits
+  TextColumn truth_text;                     // f_m(x) as printed, kTruthDigits digits
   // |f_m(x)| below a tenth of its amplitude sqrt(f_m^2 + g_m^2), for the functions with zeros,
   // and (J and j) x at or past the first zero of f_m: near a zero. J_m and j_m have none before
   // their first zero, where they are tiny against Y_m and y_m.

@@ -132,13 +132,13 @@ void Blocks(const Outcome& outcome, int width, ChunkedText& text) {
   const auto widen = [](size_t& to, size_t length) { to = std::max(to, length + 1); };
   for (size_t m = 0; m < rows; ++m) {
     widen(order_width, std::to_string(m).size());
-    widen(truth_width, ExponentTextLength(Mid(outcome.truth.f[m]).get(), kTruthDigits));
+    widen(truth_width, outcome.truth_text[m].size());
     for (size_t g = 0; g < formats; ++g) {
       for (const ErrorPart* part : parts) {
         widen(column_width[g], (outcome.columns[g].*part->values)[m].TextLength());
       }
     }
-    widen(column_width.back(), ExponentTextLength(outcome.backward[m].get(), 7));
+    widen(column_width.back(), outcome.backward_text[m].TextLength());
   }
   const auto group_width = [&](size_t g) {
     return (g < formats ? parts.size() : 1) * column_width[g];
@@ -169,7 +169,7 @@ void Blocks(const Outcome& outcome, int width, ChunkedText& text) {
         if (g < formats) {
           for (const ErrorPart* part : parts) text.Cell(PartText(*part, outcome.columns[g], m), w);
         } else {
-          text.Cell(ErrorText(outcome.backward[m]), w);
+          text.Cell(BackwardText(outcome, m), w);
         }
       }
       text += Marks(outcome, m);
@@ -271,7 +271,7 @@ std::string CsvLine(const Outcome& outcome, std::optional<size_t> m) {
     }
   };
   parts(false);
-  line += "," + (m ? ErrorText(outcome.backward[*m]) : std::string(kBackward));
+  line += "," + (m ? BackwardText(outcome, *m) : std::string(kBackward));
   parts(true);
   return line + "\n";
 }
@@ -283,7 +283,11 @@ std::string ErrorText(const ShortNumber& error) {
 }
 
 std::string TruthText(const Outcome& outcome, size_t m) {
-  return MidpointText(outcome.truth.f[m], kTruthDigits);
+  return std::string(outcome.truth_text[m]);
+}
+
+std::string BackwardText(const Outcome& outcome, size_t m) {
+  return outcome.backward_text[m].Text();
 }
 
 bool WriteTable(const Experiment& experiment, const Outcome& outcome, int width,
@@ -405,7 +409,7 @@ Field RowOf(const Outcome& outcome, size_t m) {
   for (const RowMark& mark : kRowMarks) {
     row.members.push_back(ScalarField(kBoolean, mark.name, mark.of(outcome, m) ? "true" : "false"));
   }
-  row.members.push_back(ScalarField(kNumber, kBackward, ErrorText(outcome.backward[m])));
+  row.members.push_back(ScalarField(kNumber, kBackward, BackwardText(outcome, m)));
   Field& formats = row.members.emplace_back(GroupField(kObject, "formats", kInline));
   for (const SeedColumn& column : outcome.columns) {
     Field& parts = formats.members.emplace_back(GroupField(kObject, column.format->name, kInline));

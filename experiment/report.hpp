@@ -26,8 +26,8 @@ std::string Wrapped(const std::string& text, int width, const std::string& first
 // rounded in exponent form ("inf", "nan" as they are): an error with 7 significant digits
 // ("-1.297000e-07"), the truth f_m(x) with 17, named "J_m" in the CSV and the JSON.
 std::string ErrorText(const ShortNumber& error);
-inline constexpr int kTruthDigits = 17;
 std::string TruthText(const Outcome& outcome, size_t m);
+std::string BackwardText(const Outcome& outcome, size_t m);
 
 // x as the binary value computed with, in decimal, the JSON's "x_used" "decimal": to as many
 // significant digits as tell it apart from its neighbours in its format, ceil(p log10 2) + 1

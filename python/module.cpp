@@ -269,7 +269,7 @@ LabArrays ComputeLab(const std::string& function, const std::string& x, const st
     arrays.marks.emplace_back(mark.name, std::move(flags));
   }
   arrays.backward = PrintedColumn(
-      arrays.rows, [&](size_t m) { return ErrorText(outcome.backward[m]); }, stop);
+      arrays.rows, [&](size_t m) { return BackwardText(outcome, m); }, stop);
   for (const SeedColumn& column : outcome.columns) {
     FormatArrays& format = arrays.formats.emplace_back();
     format.name = column.format->name;

@@ -642,7 +642,7 @@ def test_other_threads_run_while_the_core_works():
     noter.start()
     assert noting.wait(timeout=10)
     began = time.perf_counter()
-    br.run(x=1000, orders=20000, formats=("binary32", "binary64", "binary128"))
+    br.run(x=1000, orders=80000, formats=("binary32", "binary64", "binary128"))
     ended = time.perf_counter()
     working.clear()
     noter.join()
