@@ -109,6 +109,15 @@ PowerOfTen Normalised(const U256& product, long exponent) {
 // truncations by less than 2^-126: the product by less than 16 x 2^-127 of itself, 32 units of
 // top at most.
 PowerOfTen PowerOfTenAt(long s) {
+  // The powers asked for lately, by s modulo 256: the numbers of a column lie within a few
+  // decades of the row before's, and so within reach of the other columns'.
+  struct Recent {
+    long s = 0;
+    PowerOfTen power;  // not regular: not yet known
+  };
+  thread_local std::array<Recent, 256> recent;
+  Recent& slot = recent[static_cast<size_t>(s) & 255];
+  if (slot.power.regular && slot.s == s) return slot.power;
   struct Cached {
     bool known = false;
     PowerOfTen power;
@@ -134,6 +143,7 @@ PowerOfTen PowerOfTenAt(long s) {
                             : entry.power;
   }
   if (rest != 0) return {};  // beyond 64^6
+  slot = {s, result};
   return result;
 }
 
