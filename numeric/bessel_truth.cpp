@@ -20,11 +20,12 @@ namespace {
 //   ball still too wide doubles the precision);
 constexpr long kDirectGuardBits = 32;
 // - the truth's balls are kept there: rounding a midpoint to them widens its ball by no more
-//   than 2^-64 of the accuracy asked, and what is computed from them needs no more;
+//   than 2^-64 of the accuracy asked, and what is computed from them needs no more (g_m / f_m
+//   and the seeds' part A + B g_m / f_m at every order are computed there too);
 constexpr long kKeptGuardBits = 64;
-// - the seeds' part, the rounding part and the relative errors are computed there beyond the
-//   truth's bits: the seeds' errors and each step's rounding error enter exactly, and the
-//   arithmetic's own roundings stay far below the truth's radii, even where a truth's midpoint
+// - the seeds' part's A and B, the rounding part and the relative errors are computed there
+//   beyond the truth's bits: the seeds' errors and each step's rounding error enter exactly, and
+//   the arithmetic's own roundings stay far below the truth's radii, even where a truth's midpoint
 //   is short (J_0 of a tiny x is 1 to thousands of bits).
 constexpr long kPartsGuardBits = 256;
 // - a product c n_k, n_k a long, is exact in c's bits and a long's.
@@ -727,7 +728,7 @@ mpfr_prec_t SpanningBits(std::initializer_list<mpfr_srcptr> values) {
 }  // namespace
 
 TruthRow::TruthRow(const BesselTable& truth, size_t m) : m(m) {
-  arb_div(g_over_f.get(), truth.g[m].get(), truth.f[m].get(), truth.bits + kPartsGuardBits);
+  arb_div(g_over_f.get(), truth.g[m].get(), truth.f[m].get(), truth.bits + kKeptGuardBits);
   UpperAbs(abs_f_up.get(), truth.f[m]);
   LowerAbs(abs_f_low.get(), truth.f[m]);
   UpperAbs(abs_g_up.get(), truth.g[m]);
@@ -916,13 +917,15 @@ SeedsPart::SeedsPart(const BesselTable& truth, mpfr_srcptr seed_0, mpfr_srcptr s
   arb_mul(t.get(), f[1].get(), e0.get(), bits_);
   arb_sub(b_.get(), b_.get(), t.get(), bits_);
   arb_div(b_.get(), b_.get(), det.get(), bits_);
+  arb_set_round(a_.get(), a_.get(), truth.bits + kKeptGuardBits);
+  arb_set_round(b_.get(), b_.get(), truth.bits + kKeptGuardBits);
 }
 
 ArbBall SeedsPart::At(const TruthRow& row) const {
   if (row.m < 2) return seed_errors_[row.m];
   ArbBall p;  // A + B g_m / f_m
-  arb_mul(p.get(), row.g_over_f.get(), b_.get(), bits_);
-  arb_add(p.get(), p.get(), a_.get(), bits_);
+  arb_mul(p.get(), row.g_over_f.get(), b_.get(), truth_.bits + kKeptGuardBits);
+  arb_add(p.get(), p.get(), a_.get(), truth_.bits + kKeptGuardBits);
   return p;
 }
 
