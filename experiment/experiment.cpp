@@ -212,6 +212,11 @@ IeeeNumber StepSum(const BesselFunction& function, const IeeeNumber& product,
 
 IeeeNumber ForwardStep(const BesselFunction& function, long m, const IeeeNumber& x,
                        const IeeeNumber& f_m, const IeeeNumber& f_before) {
+  if (mpfr_nan_p(f_m.get()) || mpfr_nan_p(f_before.get())) {  // as every operation gives it
+    MPFR_DECL_INIT(nan, MPFR_PREC_MIN);
+    mpfr_set_nan(nan);
+    return IeeeNumber(x.format(), nan);
+  }
   return StepSum(function, StepFactor(function, m, x) * f_m, f_before);
 }
 
