@@ -386,37 +386,38 @@ Computed ComputeInFormats(const Experiment& experiment, const IeeeNumber& x,
   return computed;
 }
 
-// The digits a ball is printed with, for certain: both its ends print them; "" where they do
+// The digits a ball is printed with, for certain: both its ends print them; none where they do
 // not.
-std::string SevenDigits(const ArbBall& ball) {
-  return Decided(ball, 7);
+using Digits = std::optional<PrintedNumber>;
+Digits SevenDigits(const ArbBall& ball) {
+  return DecidedNumber(ball, 7);
 }
 
 // Whether a ball gives its printed digits for certain: it has them, or it holds an infinity or
 // NaN, which only a value computed in a format that overflowed brings (the truth's balls are
 // never wide enough to hold 0).
-bool Settled(const ArbBall& ball, const std::string& digits) {
-  return !arf_is_finite(arb_midref(ball.get())) || !digits.empty();
+bool Settled(const ArbBall& ball, const Digits& digits) {
+  return !arf_is_finite(arb_midref(ball.get())) || digits.has_value();
 }
 
 // The value kept of a settled ball: its midpoint rounded to 64 bits, enough for every ratio
 // taken of it, and rounded towards the midpoint's side of a rounding boundary of its digits where
 // the nearest value lies on the other (the boundaries lie 10^-7 apart, so one of the two
 // directions stays on the midpoint's side).
-ShortNumber Kept(const ArbBall& ball, const std::string& digits) {
+ShortNumber Kept(const ArbBall& ball, const Digits& digits) {
   MPFR_DECL_INIT(mid, ShortNumber::kBits);
   for (const mpfr_rnd_t rounding : {MPFR_RNDN, MPFR_RNDZ, MPFR_RNDA}) {
     arf_get_mpfr(mid, arb_midref(ball.get()), rounding);
-    if (digits.empty() || ExponentText(mid, 7) == digits) return ShortNumber(mid);
+    if (!digits || ExponentText(mid, 7) == digits->Text()) return ShortNumber(mid);
   }
   // Cannot be: the digits' boundaries lie too far apart.
-  throw std::logic_error("no value of 64 bits on the midpoint's side of " + digits);
+  throw std::logic_error("no value of 64 bits on the midpoint's side of " + digits->Text());
 }
 
 // A ball as it prints: its digits, or, where its ends print different ones or it holds an
 // infinity or NaN, its midpoint's.
-PrintedNumber Printed(const ArbBall& ball, const std::string& digits) {
-  return PrintedNumber(digits.empty() ? MidpointText(ball, 7) : digits);
+PrintedNumber Printed(const ArbBall& ball, const Digits& digits) {
+  return digits ? *digits : PrintedNumber(MidpointText(ball, 7));
 }
 
 // A bound as it prints, rounded up to 3 digits.
@@ -465,9 +466,9 @@ struct Imprecise {
 // A ball's digits, for certain ("" where its ends print different ones), noting in
 // `imprecise` the orders it hangs on where they are not yet certain (with their companion's too
 // where `companion`).
-std::string DigitsNoting(const ArbBall& ball, std::initializer_list<size_t> orders,
-                         Imprecise& imprecise, bool companion = false) {
-  std::string digits = SevenDigits(ball);
+Digits DigitsNoting(const ArbBall& ball, std::initializer_list<size_t> orders, Imprecise& imprecise,
+                    bool companion = false) {
+  Digits digits = SevenDigits(ball);
   if (!Settled(ball, digits)) {
     for (const size_t m : orders) {
       imprecise.orders.insert(m);
@@ -482,7 +483,7 @@ std::string DigitsNoting(const ArbBall& ball, std::initializer_list<size_t> orde
 bool KeepError(const IeeeNumber& value, const BesselTable& truth, size_t n, Imprecise& imprecise,
                ShortNumber& kept, PrintedNumber* printed = nullptr) {
   const ArbBall error = RelativeError(value.get(), truth.f[n]);
-  const std::string digits = DigitsNoting(error, {n}, imprecise);
+  const Digits digits = DigitsNoting(error, {n}, imprecise);
   kept = Kept(error, digits);
   if (printed != nullptr) *printed = Printed(error, digits);
   return Settled(error, digits);
@@ -524,8 +525,7 @@ bool MeasureSeeds(const BesselTable& truth, SeedColumn& column, Imprecise& impre
 
 // Whether a measured error has lost every digit, |measured| >= 1: as its 64-bit value says where
 // the printed one lies near 1.
-bool EveryDigitLost(const ArbBall& measured, const std::string& digits,
-                    const PrintedNumber& printed) {
+bool EveryDigitLost(const ArbBall& measured, const Digits& digits, const PrintedNumber& printed) {
   if (printed.regular() && (printed.exponent() == -1 || printed.exponent() == 0)) {
     return mpfr_cmpabs_ui(Kept(measured, digits).get(), 1) >= 0;
   }
@@ -562,18 +562,18 @@ class ColumnMeasure {
     SeedColumn& column = column_;
     const IeeeNumber& c = given_ ? (*given_)[m] : forward_.Next();
     const ArbBall measured = RelativeError(c.get(), truth_.f[m]);
-    const std::string measured_digits = DigitsNoting(measured, {m}, imprecise);
+    const Digits measured_digits = DigitsNoting(measured, {m}, imprecise);
     column.measured.push_back(Printed(measured, measured_digits));
     // f_0 and f_1 first; f_m and g_m once the seeds' errors are settled.
     const ArbBall predicted = seeds_.At(row);
-    const std::string predicted_digits = seeds_settled_
-                                             ? DigitsNoting(predicted, {0, 1, m}, imprecise, true)
-                                             : DigitsNoting(predicted, {0, 1}, imprecise);
+    const Digits predicted_digits = seeds_settled_
+                                        ? DigitsNoting(predicted, {0, 1, m}, imprecise, true)
+                                        : DigitsNoting(predicted, {0, 1}, imprecise);
     column.predicted.push_back(Printed(predicted, predicted_digits));
     column.rounding_bound.push_back(PrintedBound(bound_.Next(row, predicted)));
     const ArbBall rounding =
         rounding_part_.Next(row, c.get(), Before(m, 1).get(), Before(m, 2).get());
-    const std::string rounding_digits = SevenDigits(rounding);
+    const Digits rounding_digits = SevenDigits(rounding);
     if (!Settled(rounding, rounding_digits)) imprecise.whole = true;
     column.rounding.push_back(Printed(rounding, rounding_digits));
     if (lost_at_ < 0 && EveryDigitLost(measured, measured_digits, column.measured.back())) {

@@ -20,6 +20,11 @@ bool QuickText(const ArbBall& ball, long accuracy, int digits, std::string& text
   return CommonExponentText(mid, accuracy, digits, DigitRounding::kNearest, text);
 }
 
+// The accuracy to which the ball's ends lie within its midpoint's first 128 bits, relatively.
+long EndsAccuracy(const ArbBall& ball) {
+  return std::min<long>(arb_rel_accuracy_bits(ball.get()), 126) - 1;
+}
+
 }  // namespace
 
 std::string MidpointText(const ArbBall& ball, int digits) {
@@ -34,16 +39,27 @@ std::string MidpointText(const ArbBall& ball, int digits) {
 
 std::string Decided(const ArbBall& ball, int digits) {
   if (!arb_is_finite(ball.get())) return "";
-  // The ends lie within 2^-(accuracy - 1) of the midpoint's first 128 bits, relatively.
   std::string text;
-  if (!arb_is_zero(ball.get()) &&
-      QuickText(ball, std::min<long>(arb_rel_accuracy_bits(ball.get()), 126) - 1, digits, text)) {
-    return text;
-  }
+  if (!arb_is_zero(ball.get()) && QuickText(ball, EndsAccuracy(ball), digits, text)) return text;
   const mpfr_prec_t bits =
       std::max<mpfr_prec_t>(MPFR_PREC_MIN, arb_bits(ball.get()) + 2 * MAG_BITS);
   MpfrNumber low(bits), high(bits);
   arb_get_interval_mpfr(low.get(), high.get(), ball.get());
   const std::string low_text = ExponentText(low.get(), digits);
   return low_text == ExponentText(high.get(), digits) ? low_text : "";
+}
+
+std::optional<PrintedNumber> DecidedNumber(const ArbBall& ball, int digits) {
+  if (!arb_is_finite(ball.get())) return std::nullopt;
+  if (!arb_is_zero(ball.get())) {
+    MPFR_DECL_INIT(mid, 128);
+    arf_get_mpfr(mid, arb_midref(ball.get()), MPFR_RNDN);
+    ExponentDigits parts;
+    if (CommonExponentDigits(mid, EndsAccuracy(ball), digits, DigitRounding::kNearest, parts)) {
+      return PrintedNumber(parts);
+    }
+  }
+  const std::string text = Decided(ball, digits);
+  if (text.empty()) return std::nullopt;
+  return PrintedNumber(text);
 }

@@ -6,8 +6,10 @@
 #include <arb.h>
 #include <mpfr.h>
 
+#include <optional>
 #include <string>
 
+#include "numeric/exponent_text.hpp"
 #include "numeric/mpfr_number.hpp"
 
 // Gives back what FLINT and Arb keep for the calling thread (their caches of constants and
@@ -55,3 +57,5 @@ std::string MidpointText(const ArbBall& ball, int digits);
 // narrow beside the place of its last digit is mostly decided from its midpoint's first 128 bits
 // alone (CommonExponentText); near a boundary, from both ends.
 std::string Decided(const ArbBall& ball, int digits);
+// The same kept as its digits, at most 7; none where the ends print different ones.
+std::optional<PrintedNumber> DecidedNumber(const ArbBall& ball, int digits);

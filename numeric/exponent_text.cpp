@@ -195,8 +195,8 @@ std::string Assembled(bool negative, uint64_t significand, int digits, long expo
 
 }  // namespace
 
-bool CommonExponentText(mpfr_srcptr x, long accuracy, int digits, DigitRounding rounding,
-                        std::string& text) {
+bool CommonExponentDigits(mpfr_srcptr x, long accuracy, int digits, DigitRounding rounding,
+                          ExponentDigits& parts) {
   if (!mpfr_regular_p(x) || accuracy < 40 || digits < 1 || digits > 18) return false;
   // 2^(e-1) <= |x| < 2^e; beyond 2^40 (only where MPFR's exponents are 64-bit), q below
   // would be too rough.
@@ -240,10 +240,18 @@ bool CommonExponentText(mpfr_srcptr x, long accuracy, int digits, DigitRounding 
       n = first;
       ++exponent;
     }
-    text = Assembled(negative, n, digits, exponent);
+    parts = {negative, n, digits, exponent};
     return true;
   }
   return false;
+}
+
+bool CommonExponentText(mpfr_srcptr x, long accuracy, int digits, DigitRounding rounding,
+                        std::string& text) {
+  ExponentDigits parts;
+  if (!CommonExponentDigits(x, accuracy, digits, rounding, parts)) return false;
+  text = Assembled(parts.negative, parts.significand, parts.digits, parts.exponent);
+  return true;
 }
 
 std::string ExponentText(mpfr_srcptr x, int digits, DigitRounding rounding) {
@@ -346,6 +354,17 @@ PrintedNumber::PrintedNumber(std::string_view text) {
   kind_ = digits == 0 ? kZero : kRegular;
   significand_ = digits == 0 ? static_cast<uint64_t>(count) : digits;
   exponent_ = exponent;
+}
+
+PrintedNumber::PrintedNumber(const ExponentDigits& parts)
+    : negative_(parts.negative ? 1 : 0),
+      kind_(kRegular),
+      significand_(parts.significand),
+      exponent_(parts.exponent) {
+  if (parts.digits > 7 || parts.exponent < -(int64_t{1} << 36) ||
+      parts.exponent >= int64_t{1} << 36) {
+    throw std::invalid_argument("a number of more than 7 digits or beyond 10^(+-2^36)");
+  }
 }
 
 int PrintedNumber::Digits() const {

@@ -24,6 +24,19 @@ std::string ExponentText(mpfr_srcptr x, int digits,
 // decimal exponent it may print with has the same number of digits.
 size_t ExponentTextLength(mpfr_srcptr x, int digits);
 
+// A regular number in exponent form by its parts: "-1.297000e-07" is negative, 1297000 (all
+// `digits` of them) and the exponent -7.
+struct ExponentDigits {
+  bool negative = false;
+  uint64_t significand = 0;
+  int digits = 0;
+  long exponent = 0;
+};
+
+// CommonExponentText's digits, before they are written out.
+bool CommonExponentDigits(mpfr_srcptr x, long accuracy, int digits, DigitRounding rounding,
+                          ExponentDigits& parts);
+
 // The text that every number y with |y - x| < 2^-accuracy |x| prints as, when they all print
 // the same and the quick way can tell it (x regular, accuracy >= 40): true, and the text in
 // `text`. False otherwise: perhaps some print differently.
@@ -41,6 +54,8 @@ class PrintedNumber {
   // The number of such a text; std::invalid_argument for any other text, or an exponent beyond
   // the range.
   explicit PrintedNumber(std::string_view text);
+  // A regular number by its parts, at most 7 digits.
+  explicit PrintedNumber(const ExponentDigits& parts);
 
   std::string Text() const;  // the text it was made from
   size_t TextLength() const { return Text().size(); }

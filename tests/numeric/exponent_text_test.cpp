@@ -161,6 +161,10 @@ TEST(ExponentText, MatchesMpfrOnRandomValues) {
         << "value " << MpfrText(x.get(), 40, DigitRounding::kNearest) << " at " << bits << " bits, "
         << digits << " digits";
     if (digits <= 7 && i % 16 == 0) ExpectPrintedAgain(ExponentText(x.get(), digits, rounding));
+    ExponentDigits parts;
+    if (digits <= 7 && CommonExponentDigits(x.get(), 1 << 20, digits, rounding, parts)) {
+      ASSERT_EQ(PrintedNumber(parts).Text(), text);  // kept by its digits, the same text
+    }
   }
   gmp_randclear(state);
   EXPECT_GT(quick, total * 3 / 4);  // the quick way is the usual one
