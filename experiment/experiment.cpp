@@ -422,6 +422,10 @@ PrintedNumber Printed(const ArbBall& ball, const Digits& digits) {
 
 // A bound as it prints, rounded up to 3 digits.
 PrintedNumber PrintedBound(const ShortNumber& bound) {
+  ExponentDigits parts;
+  if (CommonExponentDigits(bound.get(), 1L << 20, 3, DigitRounding::kUp, parts)) {
+    return PrintedNumber(parts);
+  }
   return PrintedNumber(ExponentText(bound.get(), 3, DigitRounding::kUp));
 }
 

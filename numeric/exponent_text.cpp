@@ -387,6 +387,21 @@ std::string PrintedNumber::Text() const {
   return Assembled(negative_, significand_, Digits(), exponent_);
 }
 
+size_t PrintedNumber::TextLength() const {
+  if (kind_ == kNaN) return 3;
+  if (kind_ == kInfinity) return negative_ ? 4 : 3;
+  // "-d.ddde+XX": the digits, the point after the first, "e", the sign, two exponent digits at
+  // least.
+  const int digits = kind_ == kZero ? std::max(1, static_cast<int>(significand_)) : Digits();
+  size_t exponent_digits = 2;
+  for (uint64_t rest = static_cast<uint64_t>(exponent_ < 0 ? -exponent_ : exponent_) / 100;
+       rest > 0; rest /= 10) {
+    ++exponent_digits;
+  }
+  return (negative_ ? 1 : 0) + static_cast<size_t>(digits) + (digits > 1 ? 1 : 0) + 2 +
+         exponent_digits;
+}
+
 double PrintedNumber::Magnitude() const {
   if (kind_ != kRegular) return kind_ == kNaN ? std::nan("") : kind_ == kZero ? 0 : HUGE_VAL;
   // The exponent beyond the doubles' range is clamped: the text still overflows or underflows.

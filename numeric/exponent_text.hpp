@@ -58,7 +58,7 @@ class PrintedNumber {
   explicit PrintedNumber(const ExponentDigits& parts);
 
   std::string Text() const;  // the text it was made from
-  size_t TextLength() const { return Text().size(); }
+  size_t TextLength() const;
   bool finite() const { return kind_ < kInfinity; }
   bool regular() const { return kind_ == kRegular; }
   bool negative() const { return negative_; }
