@@ -367,7 +367,7 @@ PrintedNumber::PrintedNumber(const ExponentDigits& parts)
   }
 }
 
-int PrintedNumber::Digits() const {
+int PrintedNumber::digits() const {
   int digits = 1;
   for (uint64_t rest = significand_; rest >= 10; rest /= 10) ++digits;
   return digits;
@@ -384,7 +384,7 @@ std::string PrintedNumber::Text() const {
     default:
       break;
   }
-  return Assembled(negative_, significand_, Digits(), exponent_);
+  return Assembled(negative_, significand_, digits(), exponent_);
 }
 
 size_t PrintedNumber::TextLength() const {
@@ -392,13 +392,13 @@ size_t PrintedNumber::TextLength() const {
   if (kind_ == kInfinity) return negative_ ? 4 : 3;
   // "-d.ddde+XX": the digits, the point after the first, "e", the sign, two exponent digits at
   // least.
-  const int digits = kind_ == kZero ? std::max(1, static_cast<int>(significand_)) : Digits();
+  const int count = kind_ == kZero ? std::max(1, static_cast<int>(significand_)) : digits();
   size_t exponent_digits = 2;
   for (uint64_t rest = static_cast<uint64_t>(exponent_ < 0 ? -exponent_ : exponent_) / 100;
        rest > 0; rest /= 10) {
     ++exponent_digits;
   }
-  return (negative_ ? 1 : 0) + static_cast<size_t>(digits) + (digits > 1 ? 1 : 0) + 2 +
+  return (negative_ ? 1 : 0) + static_cast<size_t>(count) + (count > 1 ? 1 : 0) + 2 +
          exponent_digits;
 }
 
@@ -408,6 +408,6 @@ double PrintedNumber::Magnitude() const {
   const int64_t exponent = std::clamp<int64_t>(exponent_, -400, 400);
   char text[48];
   std::snprintf(text, sizeof text, "%llue%lld", static_cast<unsigned long long>(significand_),
-                static_cast<long long>(exponent - Digits() + 1));
+                static_cast<long long>(exponent - digits() + 1));
   return std::strtod(text, nullptr);
 }

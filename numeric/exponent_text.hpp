@@ -62,14 +62,15 @@ class PrintedNumber {
   bool finite() const { return kind_ < kInfinity; }
   bool regular() const { return kind_ == kRegular; }
   bool negative() const { return negative_; }
+  // The digits of a regular number as one integer ("-1.297000e-07": 1297000), and how many.
+  uint64_t significand() const { return significand_; }
+  int digits() const;
   // The decimal exponent of a regular number: 10^exponent <= |value| < 10^(exponent + 1).
   int64_t exponent() const { return exponent_; }
   // |value| rounded to the nearest double (0 or infinity beyond the doubles' range); NaN for NaN.
   double Magnitude() const;
 
  private:
-  int Digits() const;  // of a regular number
-
   enum Kind : uint64_t { kRegular, kZero, kInfinity, kNaN };
   uint64_t negative_ : 1 = 0;
   uint64_t kind_ : 2 = kZero;

@@ -13,6 +13,7 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <cfloat>
 #include <charconv>
 #include <chrono>
 #include <cmath>
@@ -71,21 +72,41 @@ double NearestDouble(const std::string& text) {
   return rounded.ToDouble();
 }
 
+// The same of a printed number: where its digits and the power of ten that scales them are both
+// exact in float64 (10^22 the largest), one correctly rounded operation, as fast as it gets
+// (where float64 arithmetic is not carried out wider, which would round twice); elsewhere its
+// text read.
+double NearestDouble(const PrintedNumber& number) {
+  static constexpr double kExactPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                            1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                            1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  const int64_t scale = number.exponent() - number.digits() + 1;
+  if (FLT_EVAL_METHOD == 0 && number.regular() && scale >= -22 && scale <= 22) {
+    const auto digits = static_cast<double>(number.significand());  // exact: below 10^7
+    const double power = kExactPowers[scale < 0 ? -scale : scale];
+    const double magnitude = scale < 0 ? digits / power : digits * power;
+    return number.negative() ? -magnitude : magnitude;
+  }
+  return NearestDouble(number.Text());
+}
+
 // Texts as numpy holds an array of str: `width` UCS-4 characters a row (the longest text's),
-// NUL-padded. Every text is ASCII.
+// NUL-padded, each character written once (for the large runs, hundreds of megabytes). Every
+// text is ASCII.
 struct TextColumn {
   size_t width = 1;
-  std::vector<char32_t> chars;
+  std::unique_ptr<char32_t[]> chars;
 };
 
 TextColumn Packed(const std::vector<std::string>& texts) {
   TextColumn packed;
   for (const std::string& text : texts) packed.width = std::max(packed.width, text.size());
-  packed.chars.assign(texts.size() * packed.width, U'\0');
+  packed.chars = std::make_unique_for_overwrite<char32_t[]>(texts.size() * packed.width);
   for (size_t i = 0; i < texts.size(); ++i) {
-    for (size_t k = 0; k < texts[i].size(); ++k) {
-      packed.chars[i * packed.width + k] = static_cast<unsigned char>(texts[i][k]);
-    }
+    char32_t* row = packed.chars.get() + i * packed.width;
+    char32_t* end = std::transform(texts[i].begin(), texts[i].end(), row,
+                                   [](char c) { return static_cast<unsigned char>(c); });
+    std::fill(end, row + packed.width, U'\0');
   }
   return packed;
 }
@@ -122,6 +143,16 @@ Column PrintedColumn(size_t rows, const std::function<std::string(size_t)>& text
         std::string text = text_of(m);
         const double value = NearestDouble(text);
         return std::pair{std::move(text), value};
+      },
+      stop);
+}
+
+// A column of printed numbers: their texts, and as float64 their nearest values.
+Column PrintedColumn(const std::vector<PrintedNumber>& numbers, const std::stop_token& stop) {
+  return ColumnOf(
+      numbers.size(),
+      [&](size_t m) {
+        return std::pair{numbers[m].Text(), NearestDouble(numbers[m])};
       },
       stop);
 }
@@ -268,15 +299,12 @@ LabArrays ComputeLab(const std::string& function, const std::string& x, const st
     for (size_t m = 0; m < arrays.rows; ++m) flags[m] = mark.of(outcome, m) ? 1 : 0;
     arrays.marks.emplace_back(mark.name, std::move(flags));
   }
-  arrays.backward = PrintedColumn(
-      arrays.rows, [&](size_t m) { return BackwardText(outcome, m); }, stop);
+  arrays.backward = PrintedColumn(outcome.backward_text, stop);
   for (const SeedColumn& column : outcome.columns) {
     FormatArrays& format = arrays.formats.emplace_back();
     format.name = column.format->name;
     for (const ErrorPart& part : kErrorParts) {
-      format.parts.emplace_back(
-          part.name, PrintedColumn(
-                         arrays.rows, [&](size_t m) { return PartText(part, column, m); }, stop));
+      format.parts.emplace_back(part.name, PrintedColumn(column.*part.values, stop));
     }
     format.values = ForwardColumn(outcome, column, arrays.rows, stop);
   }
@@ -320,7 +348,10 @@ py::array Adopted(std::vector<T>&& data, const py::dtype& dtype, size_t rows) {
 }
 
 py::array TextArray(TextColumn&& texts, size_t rows) {
-  return Adopted(std::move(texts.chars), py::dtype("U" + std::to_string(texts.width)), rows);
+  py::capsule base(texts.chars.get(), [](void* chars) { delete[] static_cast<char32_t*>(chars); });
+  void* start = texts.chars.release();
+  return py::array(py::dtype("U" + std::to_string(texts.width)), {static_cast<py::ssize_t>(rows)},
+                   {}, start, base);
 }
 
 // (float64 values, str texts).
