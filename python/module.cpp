@@ -54,21 +54,22 @@ constexpr std::chrono::milliseconds kSignalPoll{20};
 // 0 or infinity as IEEE rounds: at once where the decimal exponent lies far beyond the range
 // (J_m(10000) at m = 100000 is near 10^-130000), else the text read by MPFR and rounded once into
 // binary64.
-double NearestDouble(const std::string& text) {
+double NearestDouble(std::string_view text) {
   double value = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
   if (error == std::errc() && end == text.data() + text.size()) return value;
   const size_t e = text.find('e');
   long long exponent = 0;
-  if (e != std::string::npos &&
+  if (e != std::string_view::npos && e + 1 < text.size() &&
       std::from_chars(text.data() + e + 1 + (text[e + 1] == '+' ? 1 : 0), text.data() + text.size(),
                       exponent)
               .ptr == text.data() + text.size() &&
       (exponent > 400 || exponent < -400)) {
     return std::copysign(exponent > 0 ? HUGE_VAL : 0.0, text[0] == '-' ? -1.0 : 1.0);
   }
+  const std::string whole(text);
   IeeeNumber rounded(kBinary64);
-  rounded.Set([&](mpfr_ptr v) { return mpfr_strtofr(v, text.c_str(), nullptr, 10, MPFR_RNDN); });
+  rounded.Set([&](mpfr_ptr v) { return mpfr_strtofr(v, whole.c_str(), nullptr, 10, MPFR_RNDN); });
   return rounded.ToDouble();
 }
 
@@ -93,28 +94,33 @@ double NearestDouble(const PrintedNumber& number) {
 // Texts as numpy holds an array of str: `width` UCS-4 characters a row (the longest text's),
 // NUL-padded, each character written once (for the large runs, hundreds of megabytes). Every
 // text is ASCII.
-struct TextColumn {
-  size_t width = 1;
+struct PackedTexts {
+  PackedTexts(size_t rows, size_t longest)
+      : width(std::max<size_t>(1, longest)),
+        chars(std::make_unique_for_overwrite<char32_t[]>(rows * width)) {}
+  void Put(size_t row, std::string_view text) {
+    char32_t* start = chars.get() + row * width;
+    char32_t* end = std::transform(text.begin(), text.end(), start,
+                                   [](char c) { return static_cast<unsigned char>(c); });
+    std::fill(end, start + width, U'\0');
+  }
+
+  size_t width;
   std::unique_ptr<char32_t[]> chars;
 };
 
-TextColumn Packed(const std::vector<std::string>& texts) {
-  TextColumn packed;
-  for (const std::string& text : texts) packed.width = std::max(packed.width, text.size());
-  packed.chars = std::make_unique_for_overwrite<char32_t[]>(texts.size() * packed.width);
-  for (size_t i = 0; i < texts.size(); ++i) {
-    char32_t* row = packed.chars.get() + i * packed.width;
-    char32_t* end = std::transform(texts[i].begin(), texts[i].end(), row,
-                                   [](char c) { return static_cast<unsigned char>(c); });
-    std::fill(end, row + packed.width, U'\0');
-  }
+PackedTexts Packed(const std::vector<std::string>& texts) {
+  size_t longest = 0;
+  for (const std::string& text : texts) longest = std::max(longest, text.size());
+  PackedTexts packed(texts.size(), longest);
+  for (size_t i = 0; i < texts.size(); ++i) packed.Put(i, texts[i]);
   return packed;
 }
 
 // One column, row by row: float64 values and their texts.
 struct Column {
   std::vector<double> values;
-  TextColumn texts;
+  PackedTexts texts{0, 0};
 };
 
 // A column row by row, each row's text and float64 from `row`, in order; `stop` is polled a row.
@@ -147,14 +153,34 @@ Column PrintedColumn(size_t rows, const std::function<std::string(size_t)>& text
       stop);
 }
 
-// A column of printed numbers: their texts, and as float64 their nearest values.
-Column PrintedColumn(const std::vector<PrintedNumber>& numbers, const std::stop_token& stop) {
-  return ColumnOf(
-      numbers.size(),
-      [&](size_t m) {
-        return std::pair{numbers[m].Text(), NearestDouble(numbers[m])};
-      },
-      stop);
+// A printed number's text, and its length, found without writing it; a text's own.
+std::string TextOf(const PrintedNumber& number) {
+  return number.Text();
+}
+std::string_view TextOf(std::string_view text) {
+  return text;
+}
+size_t LengthOf(const PrintedNumber& number) {
+  return number.TextLength();
+}
+size_t LengthOf(std::string_view text) {
+  return text.size();
+}
+
+// A column of printed numbers (PrintedNumber), or texts (the truth's TextColumn): their texts,
+// packed as they are written, and as float64 their nearest values.
+template <class Printed>
+Column PrintedColumn(const Printed& printed, const std::stop_token& stop) {
+  size_t longest = 0;
+  for (size_t m = 0; m < printed.size(); ++m) longest = std::max(longest, LengthOf(printed[m]));
+  Column column{{}, PackedTexts(printed.size(), longest)};
+  column.values.reserve(printed.size());
+  for (size_t m = 0; m < printed.size(); ++m) {
+    StopIfAsked(stop);
+    column.texts.Put(m, TextOf(printed[m]));
+    column.values.push_back(NearestDouble(printed[m]));
+  }
+  return column;
 }
 
 // A seed format's forward values, computed again as Run computed them: exactly in hexadecimal,
@@ -292,8 +318,7 @@ LabArrays ComputeLab(const std::string& function, const std::string& x, const st
   LabArrays arrays;
   arrays.rows = outcome.backward.size();
   arrays.parameters = ParametersOf(experiment, outcome);
-  arrays.truth = PrintedColumn(
-      arrays.rows, [&](size_t m) { return TruthText(outcome, m); }, stop);
+  arrays.truth = PrintedColumn(outcome.truth_text, stop);
   for (const RowMark& mark : kRowMarks) {
     std::vector<uint8_t> flags(arrays.rows);
     for (size_t m = 0; m < arrays.rows; ++m) flags[m] = mark.of(outcome, m) ? 1 : 0;
@@ -347,7 +372,7 @@ py::array Adopted(std::vector<T>&& data, const py::dtype& dtype, size_t rows) {
   return py::array(dtype, {static_cast<py::ssize_t>(rows)}, {}, start, base);
 }
 
-py::array TextArray(TextColumn&& texts, size_t rows) {
+py::array TextArray(PackedTexts&& texts, size_t rows) {
   py::capsule base(texts.chars.get(), [](void* chars) { delete[] static_cast<char32_t*>(chars); });
   void* start = texts.chars.release();
   return py::array(py::dtype("U" + std::to_string(texts.width)), {static_cast<py::ssize_t>(rows)},
@@ -421,7 +446,7 @@ struct CheckArrays {
   Field parameters;
   size_t rows = 0;
   std::vector<std::pair<std::string_view, Column>> columns;
-  TextColumn steps;
+  PackedTexts steps{0, 0};
   std::vector<uint8_t> same;
   std::string verdict;
 };
