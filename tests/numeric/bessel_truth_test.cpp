@@ -163,11 +163,13 @@ TEST(TrueBessel, HoldsArbsOwnValuesWhereItsErrorIsBoundedAfterwards) {
     long bits;
   };
   const Row rows[] = {
-      {&kBesselJ, "1000", 2500, 0},   {&kBesselY, "300.5", 900, 0},
-      {&kSphericalJ, "700", 1400, 0}, {&kSphericalY, "150", 400, 0},
-      {&kBesselJ, "129.25", 129, 0},  // the oscillating orders alone, none beyond
-      {&kBesselJ, "1000", 1000, 96},  {&kBesselY, "2000.25", 1990, 96},
-      {&kSphericalJ, "500", 510, 96}, {&kSphericalY, "300", 300, 96},
+      {&kBesselJ, "1000", 2500, 0},     {&kBesselY, "300.5", 900, 0},
+      {&kSphericalJ, "700", 1400, 0},   {&kSphericalY, "150", 400, 0},
+      {&kBesselJ, "129.25", 129, 0},    // the oscillating orders alone, none beyond
+      {&kBesselY, "111", 200, 0},       // 127 oscillating orders: balls all through
+      {&kSphericalY, "111.5", 200, 0},  // 128: bounded
+      {&kBesselY, "2000.25", 1990, 96}, {&kSphericalJ, "500", 510, 96},
+      {&kSphericalY, "300", 300, 96},
   };
   for (const Row& row : rows) {
     MpfrNumber x(64);

@@ -214,7 +214,8 @@ TEST(ExponentText, CommonTextHoldsAtTheEndsOfTheInterval) {
 TEST(PrintedNumber, KeepsExponentFormsOfSevenDigitsAndRefusesTheRest) {
   static_assert(sizeof(PrintedNumber) == 8);
   for (const char* text : {"0.000000e+00", "-0.00e+00", "0e+00", "inf", "-inf", "nan", "1e+00",
-                           "-9.999999e-68719476736", "1.61e+68719476735", "2.500000e-6001"}) {
+                           "-9.999999e-68719476736", "1.61e+68719476735", "2.500000e-6001",
+                           "1.797693e+308", "1.797694e+308", "-2.5e-324", "2.4e-324", "1.0e+400"}) {
     ExpectPrintedAgain(text);
   }
   EXPECT_EQ(PrintedNumber().Text(), "0e+00");
