@@ -1,11 +1,13 @@
 // How long the laboratory's experiment takes, in the process and without writing its outputs: the
-// default run, and two large ones with every format; and the truth alone for the large ones (J_m
-// and Y_m, proven to 24 bits beyond binary256, the widest format).
+// default run, and two large ones with every format; and, for the large ones, the truth alone
+// (J_m and Y_m, proven to 24 bits beyond binary256, the widest format) and the table alone; and
+// the least that each printed error costs.
 #include <benchmark/benchmark.h>
 
 #include <string>
 
 #include "experiment/experiment.hpp"
+#include "experiment/report.hpp"
 #include "numeric/bessel_truth.hpp"
 
 namespace {
@@ -29,6 +31,39 @@ void LargeWithEveryFormat(benchmark::State& state) {
   }
 }
 
+// The table of a large run written alone, from an outcome already proven (its numbers' digits
+// kept): the floor the text sets under any run that prints it. x and M as the ranges.
+void TableAlone(benchmark::State& state) {
+  Experiment experiment;
+  experiment.x_text = std::to_string(state.range(0));
+  experiment.orders = state.range(1);
+  experiment.seed_formats.assign(kIeeeFormats.begin(), kIeeeFormats.end());
+  Outcome outcome;
+  if (!Run(experiment, outcome)) state.SkipWithError("the run failed");
+  size_t bytes = 0;
+  const TextSink count = [&](std::string_view piece) {
+    bytes += piece.size();
+    return true;
+  };
+  for (auto _ : state) benchmark::DoNotOptimize(WriteTable(experiment, outcome, 80, count));
+  state.counters["bytes"] = static_cast<double>(bytes) / static_cast<double>(state.iterations());
+}
+
+// What every printed error costs at least: one ball division, (c - f) / f, at the bits the errors
+// are computed with for binary256's truth (325 and 256 beyond), and one decision of its 7 digits.
+void OneErrorBall(benchmark::State& state) {
+  const long bits = 325 + 256;
+  ArbBall f, c, error;
+  arb_set_d(f.get(), 0.7651976865579666);
+  arb_add_error_2exp_si(f.get(), -300);
+  arb_set_d(c.get(), 0.765197686557967);
+  for (auto _ : state) {
+    arb_sub(error.get(), c.get(), f.get(), bits);
+    arb_div(error.get(), error.get(), f.get(), bits);
+    benchmark::DoNotOptimize(DecidedNumber(error, 7));
+  }
+}
+
 // The argument given as a decimal text, the highest order as the range.
 void TruthAlone(benchmark::State& state, const char* x_text) {
   WidenMpfrExponents();
@@ -46,6 +81,8 @@ void TruthAlone(benchmark::State& state, const char* x_text) {
 BENCHMARK_CAPTURE(TruthAlone, x1000, "1000")->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(TruthAlone, x10000, "10000")->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(Default)->Unit(benchmark::kMillisecond);
+BENCHMARK(OneErrorBall);
+BENCHMARK(TableAlone)->Args({1000, 10000})->Args({10000, 100000})->Unit(benchmark::kMillisecond);
 BENCHMARK(LargeWithEveryFormat)
     ->Args({1000, 10000})
     ->Args({10000, 100000})
