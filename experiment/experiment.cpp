@@ -388,15 +388,15 @@ Computed ComputeInFormats(const Experiment& experiment, const IeeeNumber& x,
 
 // The digits a ball is printed with, for certain: both its ends print them; none where they do
 // not.
-using Digits = std::optional<PrintedNumber>;
-Digits SevenDigits(const ArbBall& ball) {
+using DecidedDigits = std::optional<PrintedNumber>;
+DecidedDigits SevenDigits(const ArbBall& ball) {
   return DecidedNumber(ball, 7);
 }
 
 // Whether a ball gives its printed digits for certain: it has them, or it holds an infinity or
 // NaN, which only a value computed in a format that overflowed brings (the truth's balls are
 // never wide enough to hold 0).
-bool Settled(const ArbBall& ball, const Digits& digits) {
+bool Settled(const ArbBall& ball, const DecidedDigits& digits) {
   return !arf_is_finite(arb_midref(ball.get())) || digits.has_value();
 }
 
@@ -404,7 +404,7 @@ bool Settled(const ArbBall& ball, const Digits& digits) {
 // taken of it, and rounded towards the midpoint's side of a rounding boundary of its digits where
 // the nearest value lies on the other (the boundaries lie 10^-7 apart, so one of the two
 // directions stays on the midpoint's side).
-ShortNumber Kept(const ArbBall& ball, const Digits& digits) {
+ShortNumber Kept(const ArbBall& ball, const DecidedDigits& digits) {
   MPFR_DECL_INIT(mid, ShortNumber::kBits);
   for (const mpfr_rnd_t rounding : {MPFR_RNDN, MPFR_RNDZ, MPFR_RNDA}) {
     arf_get_mpfr(mid, arb_midref(ball.get()), rounding);
@@ -416,7 +416,7 @@ ShortNumber Kept(const ArbBall& ball, const Digits& digits) {
 
 // A ball as it prints: its digits, or, where its ends print different ones or it holds an
 // infinity or NaN, its midpoint's.
-PrintedNumber Printed(const ArbBall& ball, const Digits& digits) {
+PrintedNumber Printed(const ArbBall& ball, const DecidedDigits& digits) {
   return digits ? *digits : PrintedNumber(MidpointText(ball, 7));
 }
 
@@ -467,12 +467,12 @@ struct Imprecise {
   bool whole = false;
 };
 
-// A ball's digits, for certain ("" where its ends print different ones), noting in
+// A ball's digits, for certain (none where its ends print different ones), noting in
 // `imprecise` the orders it hangs on where they are not yet certain (with their companion's too
 // where `companion`).
-Digits DigitsNoting(const ArbBall& ball, std::initializer_list<size_t> orders, Imprecise& imprecise,
-                    bool companion = false) {
-  Digits digits = SevenDigits(ball);
+DecidedDigits DigitsNoting(const ArbBall& ball, std::initializer_list<size_t> orders,
+                           Imprecise& imprecise, bool companion = false) {
+  DecidedDigits digits = SevenDigits(ball);
   if (!Settled(ball, digits)) {
     for (const size_t m : orders) {
       imprecise.orders.insert(m);
@@ -487,13 +487,12 @@ Digits DigitsNoting(const ArbBall& ball, std::initializer_list<size_t> orders, I
 bool KeepError(const IeeeNumber& value, const BesselTable& truth, size_t n, Imprecise& imprecise,
                ShortNumber& kept, PrintedNumber* printed = nullptr) {
   const ArbBall error = RelativeError(value.get(), truth.f[n]);
-  const Digits digits = DigitsNoting(error, {n}, imprecise);
+  const DecidedDigits digits = DigitsNoting(error, {n}, imprecise);
   kept = Kept(error, digits);
   if (printed != nullptr) *printed = Printed(error, digits);
   return Settled(error, digits);
 }
 
-// The backward recurrence's errors, each order's truth needing its 17 printed digits too.
 // f_m(x) as printed, for certain: its text added to `texts` (its midpoint's where its ends
 // print different digits, and the order noted in `imprecise`).
 void NoteTruthText(const BesselTable& truth, size_t m, TextColumn& texts, Imprecise& imprecise) {
@@ -505,6 +504,8 @@ void NoteTruthText(const BesselTable& truth, size_t m, TextColumn& texts, Imprec
   texts.Add(digits);
 }
 
+// The backward recurrence's errors as kept and as printed, each order's truth needing its 17
+// printed digits too.
 void MeasureBackward(const BesselTable& truth, const std::vector<IeeeNumber>& backward,
                      Outcome& outcome, Imprecise& imprecise, const std::stop_token& stop) {
   outcome.backward.assign(backward.size(), ShortNumber());
@@ -529,7 +530,8 @@ bool MeasureSeeds(const BesselTable& truth, SeedColumn& column, Imprecise& impre
 
 // Whether a measured error has lost every digit, |measured| >= 1: as its 64-bit value says where
 // the printed one lies near 1.
-bool EveryDigitLost(const ArbBall& measured, const Digits& digits, const PrintedNumber& printed) {
+bool EveryDigitLost(const ArbBall& measured, const DecidedDigits& digits,
+                    const PrintedNumber& printed) {
   if (printed.regular() && (printed.exponent() == -1 || printed.exponent() == 0)) {
     return mpfr_cmpabs_ui(Kept(measured, digits).get(), 1) >= 0;
   }
@@ -566,18 +568,18 @@ class ColumnMeasure {
     SeedColumn& column = column_;
     const IeeeNumber& c = given_ ? (*given_)[m] : forward_.Next();
     const ArbBall measured = RelativeError(c.get(), truth_.f[m]);
-    const Digits measured_digits = DigitsNoting(measured, {m}, imprecise);
+    const DecidedDigits measured_digits = DigitsNoting(measured, {m}, imprecise);
     column.measured.push_back(Printed(measured, measured_digits));
     // f_0 and f_1 first; f_m and g_m once the seeds' errors are settled.
     const ArbBall predicted = seeds_.At(row);
-    const Digits predicted_digits = seeds_settled_
-                                        ? DigitsNoting(predicted, {0, 1, m}, imprecise, true)
-                                        : DigitsNoting(predicted, {0, 1}, imprecise);
+    const DecidedDigits predicted_digits = seeds_settled_
+                                               ? DigitsNoting(predicted, {0, 1, m}, imprecise, true)
+                                               : DigitsNoting(predicted, {0, 1}, imprecise);
     column.predicted.push_back(Printed(predicted, predicted_digits));
     column.rounding_bound.push_back(PrintedBound(bound_.Next(row, predicted)));
     const ArbBall rounding =
         rounding_part_.Next(row, c.get(), Before(m, 1).get(), Before(m, 2).get());
-    const Digits rounding_digits = SevenDigits(rounding);
+    const DecidedDigits rounding_digits = SevenDigits(rounding);
     if (!Settled(rounding, rounding_digits)) imprecise.whole = true;
     column.rounding.push_back(Printed(rounding, rounding_digits));
     if (lost_at_ < 0 && EveryDigitLost(measured, measured_digits, column.measured.back())) {

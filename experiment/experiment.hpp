@@ -76,10 +76,6 @@ struct SeedColumn {
   bool given = false;       // the column of the experiment's given values
 };
 
-// Every number printed is proven: each error is a ball around the truth's, and is kept only once
-// both ends of its ball print the same digits; the values kept are the balls' midpoints rounded
-// to 64 bits, towards whichever side still prints those digits (a seed format's columns keep
-// the digits themselves).
 // Texts one after another in one buffer: a column of up to millions of them without an
 // allocation each.
 class TextColumn {
@@ -102,6 +98,10 @@ class TextColumn {
 // The truth's significant digits, as every output prints f_m(x).
 inline constexpr int kTruthDigits = 17;
 
+// Every number printed is proven: each error is a ball around the truth's, and is kept only once
+// both ends of its ball print the same digits; the values kept are the balls' midpoints rounded
+// to 64 bits, towards whichever side still prints those digits (a seed format's columns keep
+// the digits themselves).
 struct Outcome {
   IeeeNumber x{kBinary128};  // the argument, rounded once to the arithmetic format
   BesselTable truth;         // at that value of x: f_m and the companion g_m

@@ -120,7 +120,7 @@ std::string Marks(const Outcome& outcome, size_t m) {
 // narrow the width): every block repeats m and f_m(x), then holds whole groups, the table's
 // parts of each seed format and the backward column last; blocks are separated by a blank line.
 void Blocks(const Outcome& outcome, int width, ChunkedText& text) {
-  std::vector<const ErrorPart*> parts;  // those with a column: errors, ExponentTextLength's kind
+  std::vector<const ErrorPart*> parts;  // those with a column
   for (const ErrorPart& part : kErrorParts) {
     if (!part.table_heading.empty()) parts.push_back(&part);
   }

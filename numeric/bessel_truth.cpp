@@ -21,7 +21,8 @@ namespace {
 constexpr long kDirectGuardBits = 32;
 // - the truth's balls are kept there: rounding a midpoint to them widens its ball by no more
 //   than 2^-64 of the accuracy asked, and what is computed from them needs no more (g_m / f_m
-//   and the seeds' part A + B g_m / f_m at every order are computed there too);
+//   and the seeds' part A + B g_m / f_m at every order are computed there too, beyond the bits
+//   of the balls they come from, so that an order refined from Arb narrows them);
 constexpr long kKeptGuardBits = 64;
 // - the seeds' part's A and B, the rounding part and the relative errors are computed there
 //   beyond the truth's bits: the seeds' errors and each step's rounding error enter exactly, and
@@ -500,13 +501,24 @@ constexpr long kBoundedOrders = 128;
 
 // The bits the oscillating orders take from their working precision, asked for at once, so
 // that the first precision tried usually suffices: a ball recurrence loses about 0.7 a step to
-// the growth of its radii; the bound proven afterwards a few for each doubling of their number
-// (each step's rounding adds to it), with room for the orders near a zero, where it is large
+// the growth of its radii; the bound proven afterwards (`bounded`) a few for each doubling of their
+// number (each step's rounding adds to it), with room for the orders near a zero, where it is large
 // beside the value.
-long OscillationLoss(const BesselFunction& function, mpfr_srcptr x, long last) {
+long OscillationLoss(const BesselFunction& function, mpfr_srcptr x, long last, bool bounded) {
   const long orders = OscillatingOrders(function, x, last);
-  const double loss = orders >= kBoundedOrders ? std::log2(orders + 1.0) + 16 : 0.7 * orders;
+  const double loss = bounded ? std::log2(orders + 1.0) + 16 : 0.7 * orders;
   return static_cast<long>(std::ceil(loss));
+}
+
+// The bits the table's balls at these orders hold, the table's own at least: more where an order
+// was refined from Arb alone.
+long BitsOf(const BesselTable& truth, std::initializer_list<size_t> orders) {
+  long bits = truth.bits;
+  for (const size_t m : orders) {
+    bits = std::max({bits, static_cast<long>(arb_bits(truth.f[m].get())),
+                     static_cast<long>(arb_bits(truth.g[m].get()))});
+  }
+  return bits;
 }
 
 // The Casoratian C = f_1 g_0 - g_1 f_0 of the table's two solutions, at `bits`.
@@ -522,10 +534,11 @@ ArbBall Casoratian(const BesselTable& truth, long bits) {
 
 bool TrueBessel(const BesselFunction& function, mpfr_srcptr x, long last, long accurate_bits,
                 BesselTable& table, const std::stop_token& stop) {
-  const long loss = OscillationLoss(function, x, last);
+  // Balls all through where the orders that oscillate are few, or the bounds cannot be had.
   OscillationBounds bounds;
-  const bool bounded = OscillatingOrders(function, x, last) >= kBoundedOrders;
-  if (bounded && !BoundsOf(function, x, bounds)) return false;
+  const bool bounded =
+      OscillatingOrders(function, x, last) >= kBoundedOrders && BoundsOf(function, x, bounds);
+  const long loss = OscillationLoss(function, x, last, bounded);
   for (long bits = accurate_bits + kKeptGuardBits + loss; bits <= kMaxTruthBits + loss; bits *= 2) {
     const long kept_bits = accurate_bits + kKeptGuardBits;
     std::vector<ArbBall> minimal, dominant;
@@ -727,8 +740,9 @@ mpfr_prec_t SpanningBits(std::initializer_list<mpfr_srcptr> values) {
 
 }  // namespace
 
-TruthRow::TruthRow(const BesselTable& truth, size_t m) : m(m) {
-  arb_div(g_over_f.get(), truth.g[m].get(), truth.f[m].get(), truth.bits + kKeptGuardBits);
+TruthRow::TruthRow(const BesselTable& truth, size_t m)
+    : m(m), bits(BitsOf(truth, {m}) + kKeptGuardBits) {
+  arb_div(g_over_f.get(), truth.g[m].get(), truth.f[m].get(), bits);
   UpperAbs(abs_f_up.get(), truth.f[m]);
   LowerAbs(abs_f_low.get(), truth.f[m]);
   UpperAbs(abs_g_up.get(), truth.g[m]);
@@ -852,7 +866,7 @@ ShortNumber RoundingBound::Next(const TruthRow& row, const ArbBall& predicted) {
   MPFR_DECL_INIT(r, kBits);
   UpperAbs(t, predicted);
   mpfr_mul(w, t, f, up);
-  if (m >= 2 && !may_overflow_) {
+  if (m >= 2) {
     // The step from c_k and c_(k-1) to c_m, k = m - 1: W_k is w_, W_(k-1) w_before_.
     const unsigned long k = m - 1;
     MPFR_DECL_INIT(factor, kBits);
@@ -902,6 +916,7 @@ ShortNumber RoundingBound::Next(const TruthRow& row, const ArbBall& predicted) {
 SeedsPart::SeedsPart(const BesselTable& truth, mpfr_srcptr seed_0, mpfr_srcptr seed_1)
     : truth_(truth),
       bits_(truth.bits + kPartsGuardBits),  // the seeds' errors exactly
+      ab_bits_(BitsOf(truth, {0, 1}) + kKeptGuardBits),
       seed_errors_{RelativeError(seed_0, truth.f[0]), RelativeError(seed_1, truth.f[1])} {
   const auto& f = truth.f;
   const auto& g = truth.g;
@@ -917,15 +932,16 @@ SeedsPart::SeedsPart(const BesselTable& truth, mpfr_srcptr seed_0, mpfr_srcptr s
   arb_mul(t.get(), f[1].get(), e0.get(), bits_);
   arb_sub(b_.get(), b_.get(), t.get(), bits_);
   arb_div(b_.get(), b_.get(), det.get(), bits_);
-  arb_set_round(a_.get(), a_.get(), truth.bits + kKeptGuardBits);
-  arb_set_round(b_.get(), b_.get(), truth.bits + kKeptGuardBits);
+  arb_set_round(a_.get(), a_.get(), ab_bits_);
+  arb_set_round(b_.get(), b_.get(), ab_bits_);
 }
 
 ArbBall SeedsPart::At(const TruthRow& row) const {
   if (row.m < 2) return seed_errors_[row.m];
   ArbBall p;  // A + B g_m / f_m
-  arb_mul(p.get(), row.g_over_f.get(), b_.get(), truth_.bits + kKeptGuardBits);
-  arb_add(p.get(), p.get(), a_.get(), truth_.bits + kKeptGuardBits);
+  const long bits = std::max(row.bits, ab_bits_);
+  arb_mul(p.get(), row.g_over_f.get(), b_.get(), bits);
+  arb_add(p.get(), p.get(), a_.get(), bits);
   return p;
 }
 

@@ -89,12 +89,13 @@ std::string BackwardStartRule(const BesselFunction& function);
 ArbBall RelativeError(mpfr_srcptr computed, const ArbBall& truth);
 
 // What the parts below take of the truth at order m, the same for every seed format: computed
-// once an order where many formats are measured. g_m / f_m at the parts' bits, and |f_m| and
-// |g_m| bounded at 64 bits.
+// once an order where many formats are measured. g_m / f_m at `bits`, 64 beyond those of the
+// balls of f_m and g_m, and |f_m| and |g_m| bounded at 64 bits.
 struct TruthRow {
   TruthRow(const BesselTable& truth, size_t m);
 
   size_t m;
+  long bits;
   ArbBall g_over_f;
   MpfrNumber abs_f_up{64}, abs_f_low{64}, abs_g_up{64};
 };
@@ -103,7 +104,7 @@ struct TruthRow {
 // and e_1 = seed_1 - f_1 give the forward recurrence in exact arithmetic: the recurrence is
 // linear, so the errors travel as A f_m + B g_m, with A, B from e_0 = A f_0 + B g_0,
 // e_1 = A f_1 + B g_1 (Cramer's rule; the determinant is the Casoratian, -2 / (pi x) for J and
-// Y). The seeds are taken exactly; the balls carry every rounding. `At(m)` gives order m's;
+// Y). The seeds are taken exactly; the balls carry every rounding. `At` gives order m's;
 // the truth must outlive the object. At orders 0 and 1 it is the seed's own relative error
 // e_m / f_m, which A and B give back there by their definition: so a finite seed keeps its
 // finite error beside one that overflowed (Y_0(1e-6) = -8.87 fits binary16, Y_1(1e-6) = -6.4e5
@@ -116,6 +117,7 @@ class SeedsPart {
  private:
   const BesselTable& truth_;
   long bits_;
+  long ab_bits_;  // A and B kept to 64 beyond the balls of orders 0 and 1
   ArbBall a_, b_;
   ArbBall seed_errors_[2];  // e_0 / f_0, e_1 / f_1
 };

@@ -6,8 +6,6 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <stdexcept>
 
 #include "numeric/mpfr_number.hpp"
@@ -279,27 +277,6 @@ std::string ExponentText(mpfr_srcptr x, int digits, DigitRounding rounding) {
   return out;
 }
 
-size_t ExponentTextLength(mpfr_srcptr x, int digits) {
-  if (!mpfr_regular_p(x)) return ExponentText(x, digits).size();
-  const long long e = static_cast<long long>(mpfr_get_exp(x));  // 2^(e-1) <= |x| < 2^e
-  if (e > (1LL << 40) || e < -(1LL << 40)) return ExponentText(x, digits).size();
-  // The printed exponent lies in [floor((e - 1) log10 2), floor(e log10 2)]: a carry into a new
-  // leading digit reaches 10^k only from below 2^e, so 10^k < 2^e too. A margin either side
-  // covers the doubles' rounding.
-  const long low = static_cast<long>(std::floor(static_cast<double>(e - 1) * kLog10Of2 - 1e-3));
-  const long high = static_cast<long>(std::floor(static_cast<double>(e) * kLog10Of2 + 1e-3));
-  const auto exponent_digits = [](long exponent) {  // two at least
-    return std::max<size_t>(2, std::to_string(exponent < 0 ? -exponent : exponent).size());
-  };
-  const size_t width = exponent_digits(low);
-  for (long exponent = low + 1; exponent <= high; ++exponent) {
-    if (exponent_digits(exponent) != width) return ExponentText(x, digits).size();
-  }
-  // "-d.ddd" "e+" and the exponent's digits.
-  return (mpfr_signbit(x) ? 1 : 0) + 1 + (digits > 1 ? 1 + static_cast<size_t>(digits - 1) : 0) +
-         2 + width;
-}
-
 namespace {
 
 // The parts of "[-]d[.d...]e(+|-)dd...", at most 7 digits and 11 in the exponent: false for
@@ -347,7 +324,8 @@ PrintedNumber::PrintedNumber(std::string_view text) {
   int count = 0;
   int64_t exponent = 0;
   if (!ReadExponentForm(text, negative, digits, count, exponent) ||
-      exponent < -(int64_t{1} << 36) || exponent >= int64_t{1} << 36) {
+      (digits == 0 && exponent != 0) || exponent < -(int64_t{1} << 36) ||
+      exponent >= int64_t{1} << 36) {
     throw std::invalid_argument("not a number in exponent form: '" + std::string(text) + "'");
   }
   negative_ = negative;
@@ -400,14 +378,4 @@ size_t PrintedNumber::TextLength() const {
   }
   return (negative_ ? 1 : 0) + static_cast<size_t>(count) + (count > 1 ? 1 : 0) + 2 +
          exponent_digits;
-}
-
-double PrintedNumber::Magnitude() const {
-  if (kind_ != kRegular) return kind_ == kNaN ? std::nan("") : kind_ == kZero ? 0 : HUGE_VAL;
-  // The exponent beyond the doubles' range is clamped: the text still overflows or underflows.
-  const int64_t exponent = std::clamp<int64_t>(exponent_, -400, 400);
-  char text[48];
-  std::snprintf(text, sizeof text, "%llue%lld", static_cast<unsigned long long>(significand_),
-                static_cast<long long>(exponent - digits() + 1));
-  return std::strtod(text, nullptr);
 }

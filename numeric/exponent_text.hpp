@@ -20,10 +20,6 @@ enum class DigitRounding { kNearest, kUp };
 std::string ExponentText(mpfr_srcptr x, int digits,
                          DigitRounding rounding = DigitRounding::kNearest);
 
-// ExponentText(x, digits, kNearest).size(), found from x's binary exponent alone wherever every
-// decimal exponent it may print with has the same number of digits.
-size_t ExponentTextLength(mpfr_srcptr x, int digits);
-
 // A regular number in exponent form by its parts: "-1.297000e-07" is negative, 1297000 (all
 // `digits` of them) and the exponent -7.
 struct ExponentDigits {
@@ -67,8 +63,6 @@ class PrintedNumber {
   int digits() const;
   // The decimal exponent of a regular number: 10^exponent <= |value| < 10^(exponent + 1).
   int64_t exponent() const { return exponent_; }
-  // |value| rounded to the nearest double (0 or infinity beyond the doubles' range); NaN for NaN.
-  double Magnitude() const;
 
  private:
   enum Kind : uint64_t { kRegular, kZero, kInfinity, kNaN };

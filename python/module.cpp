@@ -22,6 +22,7 @@
 #include <future>
 #include <memory>
 #include <new>
+#include <stdexcept>
 #include <stop_token>
 #include <string>
 #include <string_view>
@@ -99,6 +100,7 @@ struct PackedTexts {
       : width(std::max<size_t>(1, longest)),
         chars(std::make_unique_for_overwrite<char32_t[]>(rows * width)) {}
   void Put(size_t row, std::string_view text) {
+    if (text.size() > width) throw std::logic_error("a text longer than its column was counted");
     char32_t* start = chars.get() + row * width;
     char32_t* end = std::transform(text.begin(), text.end(), start,
                                    [](char c) { return static_cast<unsigned char>(c); });

@@ -25,18 +25,12 @@ std::string MpfrText(mpfr_srcptr x, int digits, DigitRounding rounding) {
   return text;
 }
 
-// A text of 7 digits or fewer, kept as a PrintedNumber, prints again as it is, and its magnitude
-// is what strtod reads of it.
+// A text of 7 digits or fewer, kept as a PrintedNumber, prints again as it is, its length
+// counted without writing it.
 void ExpectPrintedAgain(const std::string& text) {
   const PrintedNumber printed(text);
   EXPECT_EQ(printed.Text(), text);
   EXPECT_EQ(printed.TextLength(), text.size());
-  const double magnitude = std::fabs(std::strtod(text.c_str(), nullptr));
-  if (std::isnan(magnitude)) {
-    EXPECT_TRUE(std::isnan(printed.Magnitude())) << text;
-  } else {
-    EXPECT_EQ(printed.Magnitude(), magnitude) << text;
-  }
 }
 
 struct Row {
@@ -108,9 +102,6 @@ TEST(ExponentText, MatchesMpfrOnTheBoundaryRows) {
       EXPECT_EQ(ExponentText(x.get(), row.digits, rounding),
                 MpfrText(x.get(), row.digits, rounding))
           << row.value << " at " << row.bits << " bits, " << row.digits << " digits";
-      EXPECT_EQ(ExponentTextLength(x.get(), row.digits),
-                MpfrText(x.get(), row.digits, DigitRounding::kNearest).size())
-          << row.value;
       if (row.digits <= 7) ExpectPrintedAgain(ExponentText(x.get(), row.digits, rounding));
     }
   }
@@ -155,8 +146,6 @@ TEST(ExponentText, MatchesMpfrOnRandomValues) {
     std::string text;
     quick += CommonExponentText(x.get(), 1 << 20, digits, rounding, text) ? 1 : 0;
     ++total;
-    ASSERT_EQ(ExponentTextLength(x.get(), digits),
-              MpfrText(x.get(), digits, DigitRounding::kNearest).size());
     ASSERT_EQ(ExponentText(x.get(), digits, rounding), MpfrText(x.get(), digits, rounding))
         << "value " << MpfrText(x.get(), 40, DigitRounding::kNearest) << " at " << bits << " bits, "
         << digits << " digits";
@@ -220,10 +209,26 @@ TEST(PrintedNumber, KeepsExponentFormsOfSevenDigitsAndRefusesTheRest) {
   }
   EXPECT_EQ(PrintedNumber().Text(), "0e+00");
   EXPECT_EQ(PrintedNumber("-1.297000e-07").exponent(), -7);
-  for (const char* text :
-       {"", "1", "1.2345678e+00", "01.0e+00", "0.1e+00", "1.e+00", "1.0e+0", "1.0e00", "1.0f+00",
-        "+1.0e+00", "1,0e+00", "1.0e+123456789012", "1.0e+68719476736", "1.0e-68719476737", "-nan",
-        "infinity", "1.0e+00 ", " 1.0e+00", "1.0e+0x"}) {
+  for (const char* text : {"",
+                           "1",
+                           "1.2345678e+00",
+                           "01.0e+00",
+                           "0.1e+00",
+                           "1.e+00",
+                           "1.0e+0",
+                           "1.0e00",
+                           "1.0f+00",
+                           "+1.0e+00",
+                           "1,0e+00",
+                           "1.0e+123456789012",
+                           "1.0e+68719476736",
+                           "1.0e-68719476737",
+                           "-nan",
+                           "infinity",
+                           "1.0e+00 ",
+                           " 1.0e+00",
+                           "1.0e+0x",
+                           "0.0e+05"}) {
     EXPECT_THROW(PrintedNumber{text}, std::invalid_argument) << "'" << text << "'";
   }
 }
