@@ -168,7 +168,7 @@ uint64_t RoundedAlike(U128 low, U128 high, DigitRounding rounding, bool negative
 }
 
 // "-d.ddde+XX": the significand's digits, the exponent with two digits at least.
-std::string Assembled(bool negative, uint64_t significand, int digits, long exponent) {
+std::string Assembled(bool negative, uint64_t significand, int digits, int64_t exponent) {
   char text[48];
   char* end = text + sizeof text;
   char* p = end;

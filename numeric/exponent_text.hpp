@@ -26,7 +26,7 @@ struct ExponentDigits {
   bool negative = false;
   uint64_t significand = 0;
   int digits = 0;
-  long exponent = 0;
+  int64_t exponent = 0;  // 64 bits where a long has 32
 };
 
 // CommonExponentText's digits, before they are written out.
