@@ -222,6 +222,31 @@ TEST(PredictedRelativeErrors, GivesWhatEachSolutionCarries) {
   }
 }
 
+// Where a prediction's digits are not yet certain, orders 0, 1 and m are taken from Arb alone at
+// a higher accuracy: the prediction must then be narrower, not held to the table's bits (seeds
+// off by 2^-40 Y, at x = 10, order 20, refined to 600 bits: from 161 bits to 453, the parts'
+// own 256 guard bits beyond the table's).
+TEST(SeedsPart, NarrowsWithTheOrdersRefined) {
+  const BesselTable truth = Truth("10", 30);
+  MpfrNumber x(64), s0(truth.bits + 64), s1(truth.bits + 64), t(truth.bits + 64);
+  mpfr_set_str(x.get(), "10", 10, MPFR_RNDN);
+  mpfr_mul_d(t.get(), Mid(truth.g[0]).get(), 0x1p-40, MPFR_RNDN);
+  mpfr_add(s0.get(), Mid(truth.f[0]).get(), t.get(), MPFR_RNDN);
+  mpfr_mul_d(t.get(), Mid(truth.g[1]).get(), 0x1p-40, MPFR_RNDN);
+  mpfr_add(s1.get(), Mid(truth.f[1]).get(), t.get(), MPFR_RNDN);
+  const size_t m = 20;
+  const long before =
+      arb_rel_accuracy_bits(SeedsPart(truth, s0.get(), s1.get()).At(TruthRow(truth, m)).get());
+  BesselTable refined = truth;
+  for (const size_t n : {size_t{0}, size_t{1}, m}) {
+    ASSERT_TRUE(RefineOrder(refined, x.get(), n, 600, true));
+  }
+  const long after =
+      arb_rel_accuracy_bits(SeedsPart(refined, s0.get(), s1.get()).At(TruthRow(refined, m)).get());
+  EXPECT_LT(before, truth.bits + 64);
+  EXPECT_GT(after, truth.bits + 128) << "before: " << before << ", after: " << after;
+}
+
 // Whether Miller's start N keeps every term of its rule (BackwardStartRule's words) within
 // 2^-(bits + 2), evaluated anew from the truth's balls at 256 bits: e = f_(N+1) / g_(N+1), and
 // the normalising sums of |g| up to order N.
