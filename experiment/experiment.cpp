@@ -422,11 +422,7 @@ PrintedNumber Printed(const ArbBall& ball, const DecidedDigits& digits) {
 
 // A bound as it prints, rounded up to 3 digits.
 PrintedNumber PrintedBound(const ShortNumber& bound) {
-  ExponentDigits parts;
-  if (CommonExponentDigits(bound.get(), 1L << 20, 3, DigitRounding::kUp, parts)) {
-    return PrintedNumber(parts);
-  }
-  return PrintedNumber(ExponentText(bound.get(), 3, DigitRounding::kUp));
+  return PrintedOf(bound.get(), 3, DigitRounding::kUp);
 }
 
 // What the summary says of a seed format's column, from the 64-bit values of its errors at the

@@ -568,29 +568,20 @@ double AtEdge(mpfr_srcptr x, const PictureRange& range) {
   return range.low;
 }
 
-// The same of a kept error, and of a printed one, read back from its digits.
+// A kept error's value, and a printed one's, read back from its digits.
+MpfrNumber ValueOf(const ShortNumber& number) {
+  return MpfrNumber::Of(number.get());
+}
 MpfrNumber ValueOf(const PrintedNumber& number) {
   MpfrNumber value(ShortNumber::kBits);
   mpfr_set_str(value.get(), number.Text().c_str(), 10, MPFR_RNDN);
   return value;
 }
-double InRange(const ShortNumber& number) {
-  return InRange(number.get());
-}
-double InRange(const PrintedNumber& number) {
-  return InRange(ValueOf(number).get());
-}
-double AtEdge(const ShortNumber& number, const PictureRange& range) {
-  return AtEdge(number.get(), range);
-}
-double AtEdge(const PrintedNumber& number, const PictureRange& range) {
-  return AtEdge(ValueOf(number).get(), range);
-}
 
 PictureRange RangeOf(const Outcome& outcome) {
   double least = 1, most = 1;
   const auto take = [&](const auto& x) {
-    const double magnitude = InRange(x);
+    const double magnitude = InRange(ValueOf(x).get());
     if (std::isnan(magnitude)) return;
     least = std::min(least, magnitude);
     most = std::max(most, magnitude);
@@ -629,10 +620,10 @@ std::vector<Series> PictureSeries(const Outcome& outcome, PictureRange range) {
   static constexpr const char* kColours[] = {"#1f77b4", "#d62728", "#2ca02c", "#9467bd",
                                              "#ff7f0e", "#8c564b", "#e377c2"};
   const auto in_range = [](const auto& values) {
-    return [&values](size_t m) { return InRange(values[m]); };
+    return [&values](size_t m) { return InRange(ValueOf(values[m]).get()); };
   };
   const auto at_edge = [range](const auto& values) {
-    return [&values, range](size_t m) { return AtEdge(values[m], range); };
+    return [&values, range](size_t m) { return AtEdge(ValueOf(values[m]).get(), range); };
   };
   const auto at_bottom = [&](const RowMark& mark) {
     return [&outcome, range, &mark](size_t m) {

@@ -142,25 +142,19 @@ void StepDown(arb_ptr out, const BesselFunction& function, long m, const ArbBall
   if (function.previous_sign < 0) arb_neg(out, out);
 }
 
-// The ratio of the next value to this one from the ratio of this one to the one before, upwards
+// The ratio of the next value to this one from the ratio of this one to the one before, in
+// place: the step itself with this value taken as 1 and the one before as 1 / ratio, upwards
 // f_(m+1) / f_m = s (n_m / x) + t / (f_m / f_(m-1)), or downwards
-// f_(m-1) / f_m = t (1 / (f_m / f_(m+1)) - s (n_m / x)), in place.
+// f_(m-1) / f_m = t (1 / (f_m / f_(m+1)) - s (n_m / x)).
 void RatioStep(arb_ptr ratio, const BesselFunction& function, long m, const ArbBall& x,
                bool upwards, long bits) {
-  ArbBall factor;
-  Factor(factor.get(), function, m, x, bits);
-  arb_inv(ratio, ratio, bits);
+  ArbBall one, before;
+  arb_one(one.get());
+  arb_inv(before.get(), ratio, bits);
   if (upwards) {
-    if (function.previous_sign < 0) arb_neg(ratio, ratio);
-    if (function.factor_sign < 0) arb_neg(factor.get(), factor.get());
-    arb_add(ratio, ratio, factor.get(), bits);
+    StepUp(ratio, function, m, x, one.get(), before.get(), bits);
   } else {
-    if (function.factor_sign > 0) {
-      arb_sub(ratio, ratio, factor.get(), bits);
-    } else {
-      arb_add(ratio, ratio, factor.get(), bits);
-    }
-    if (function.previous_sign < 0) arb_neg(ratio, ratio);
+    StepDown(ratio, function, m, x, one.get(), before.get(), bits);
   }
 }
 
@@ -200,22 +194,31 @@ struct OtherBound {
   mpfr_srcptr everywhere;
 };
 
+// The Casoratian C = f_1 g_0 - g_1 f_0 of the table's two solutions, at `bits`.
+ArbBall Casoratian(const BesselTable& truth, long bits) {
+  ArbBall c, t;
+  arb_mul(c.get(), truth.f[1].get(), truth.g[0].get(), bits);
+  arb_mul(t.get(), truth.g[1].get(), truth.f[0].get(), bits);
+  arb_sub(c.get(), c.get(), t.get(), bits);
+  return c;
+}
+
 // The lower bound of |C|, the magnitude of the Casoratian of the minimal and the dominant
 // solution (the same at every order: t = +-1), from Arb's values at orders 0 and 1.
 bool CasoratianLowerBound(const BesselFunction& function, mpfr_srcptr x, mpfr_ptr out) {
   constexpr long kWork = 64;
   const Solution minimal = MinimalOf(function), dominant = DominantOf(function);
-  ArbBall f_0, f_1, g_0, g_1, c, t;
-  if (!SolutionValue(minimal.kind, minimal.alternates, 0, x, kWork, f_0) ||
-      !SolutionValue(minimal.kind, minimal.alternates, 1, x, kWork, f_1) ||
-      !SolutionValue(dominant.kind, dominant.alternates, 0, x, kWork, g_0) ||
-      !SolutionValue(dominant.kind, dominant.alternates, 1, x, kWork, g_1)) {
-    return false;
+  BesselTable starts;  // orders 0 and 1
+  starts.f.resize(2);
+  starts.g.resize(2);
+  for (const long n : {0L, 1L}) {
+    const size_t i = static_cast<size_t>(n);
+    if (!SolutionValue(minimal.kind, minimal.alternates, n, x, kWork, starts.f[i]) ||
+        !SolutionValue(dominant.kind, dominant.alternates, n, x, kWork, starts.g[i])) {
+      return false;
+    }
   }
-  arb_mul(c.get(), f_1.get(), g_0.get(), kWork);
-  arb_mul(t.get(), g_1.get(), f_0.get(), kWork);
-  arb_sub(c.get(), c.get(), t.get(), kWork);
-  LowerAbs(out, c);
+  LowerAbs(out, Casoratian(starts, kWork));
   return mpfr_sgn(out) > 0;
 }
 
@@ -519,15 +522,6 @@ long BitsOf(const BesselTable& truth, std::initializer_list<size_t> orders) {
                      static_cast<long>(arb_bits(truth.g[m].get()))});
   }
   return bits;
-}
-
-// The Casoratian C = f_1 g_0 - g_1 f_0 of the table's two solutions, at `bits`.
-ArbBall Casoratian(const BesselTable& truth, long bits) {
-  ArbBall c, t;
-  arb_mul(c.get(), truth.f[1].get(), truth.g[0].get(), bits);
-  arb_mul(t.get(), truth.g[1].get(), truth.f[0].get(), bits);
-  arb_sub(c.get(), c.get(), t.get(), bits);
-  return c;
 }
 
 }  // namespace

@@ -279,10 +279,13 @@ std::string ExponentText(mpfr_srcptr x, int digits, DigitRounding rounding) {
 
 namespace {
 
-// The parts of "[-]d[.d...]e(+|-)dd...", at most 7 digits and 11 in the exponent: false for
-// any other text.
-bool ReadExponentForm(std::string_view text, bool& negative, uint64_t& digits, int& count,
-                      int64_t& exponent) {
+// The parts of "[-]d[.d...]e(+|-)dd...", at most 7 digits and 11 in the exponent (a zero's
+// significand 0): false for any other text.
+bool ReadExponentForm(std::string_view text, ExponentDigits& parts) {
+  bool& negative = parts.negative;
+  uint64_t& digits = parts.significand;
+  int& count = parts.digits;
+  int64_t& exponent = parts.exponent;
   const auto digit = [&](size_t at) {
     return at < text.size() && text[at] >= '0' && text[at] <= '9';
   };
@@ -311,6 +314,11 @@ bool ReadExponentForm(std::string_view text, bool& negative, uint64_t& digits, i
   return true;
 }
 
+// Whether a decimal exponent lies in the range a PrintedNumber holds.
+bool Held(int64_t exponent) {
+  return exponent >= -(int64_t{1} << 36) && exponent < int64_t{1} << 36;
+}
+
 }  // namespace
 
 PrintedNumber::PrintedNumber(std::string_view text) {
@@ -319,19 +327,18 @@ PrintedNumber::PrintedNumber(std::string_view text) {
     kind_ = text == "nan" ? kNaN : kInfinity;
     return;
   }
-  bool negative = false;
-  uint64_t digits = 0;
-  int count = 0;
-  int64_t exponent = 0;
-  if (!ReadExponentForm(text, negative, digits, count, exponent) ||
-      (digits == 0 && exponent != 0) || exponent < -(int64_t{1} << 36) ||
-      exponent >= int64_t{1} << 36) {
+  ExponentDigits parts;
+  if (!ReadExponentForm(text, parts) || (parts.significand == 0 && parts.exponent != 0) ||
+      !Held(parts.exponent)) {
     throw std::invalid_argument("not a number in exponent form: '" + std::string(text) + "'");
   }
-  negative_ = negative;
-  kind_ = digits == 0 ? kZero : kRegular;
-  significand_ = digits == 0 ? static_cast<uint64_t>(count) : digits;
-  exponent_ = exponent;
+  if (parts.significand != 0) {
+    *this = PrintedNumber(parts);
+    return;
+  }
+  negative_ = parts.negative;
+  kind_ = kZero;
+  significand_ = static_cast<uint64_t>(parts.digits);
 }
 
 PrintedNumber::PrintedNumber(const ExponentDigits& parts)
@@ -339,10 +346,15 @@ PrintedNumber::PrintedNumber(const ExponentDigits& parts)
       kind_(kRegular),
       significand_(parts.significand),
       exponent_(parts.exponent) {
-  if (parts.digits > 7 || parts.exponent < -(int64_t{1} << 36) ||
-      parts.exponent >= int64_t{1} << 36) {
+  if (parts.digits > 7 || !Held(parts.exponent)) {
     throw std::invalid_argument("a number of more than 7 digits or beyond 10^(+-2^36)");
   }
+}
+
+PrintedNumber PrintedOf(mpfr_srcptr x, int digits, DigitRounding rounding) {
+  ExponentDigits parts;
+  if (CommonExponentDigits(x, 1L << 20, digits, rounding, parts)) return PrintedNumber(parts);
+  return PrintedNumber(ExponentText(x, digits, rounding));
 }
 
 int PrintedNumber::digits() const {

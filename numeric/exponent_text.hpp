@@ -71,3 +71,7 @@ class PrintedNumber {
   uint64_t significand_ : 24 = 0;  // the digits; for 0, how many are printed
   int64_t exponent_ : 37 = 0;
 };
+
+// x as ExponentText prints it with `digits` digits (7 at most), kept by its digits.
+PrintedNumber PrintedOf(mpfr_srcptr x, int digits,
+                        DigitRounding rounding = DigitRounding::kNearest);

@@ -142,19 +142,6 @@ Column ColumnOf(size_t rows, const std::function<std::pair<std::string, double>(
   return column;
 }
 
-// A printed column: the texts, and as float64 their nearest values.
-Column PrintedColumn(size_t rows, const std::function<std::string(size_t)>& text_of,
-                     const std::stop_token& stop) {
-  return ColumnOf(
-      rows,
-      [&](size_t m) {
-        std::string text = text_of(m);
-        const double value = NearestDouble(text);
-        return std::pair{std::move(text), value};
-      },
-      stop);
-}
-
 // A printed number's text, and its length, found without writing it; a text's own.
 std::string TextOf(const PrintedNumber& number) {
   return number.Text();
@@ -169,7 +156,8 @@ size_t LengthOf(std::string_view text) {
   return text.size();
 }
 
-// A column of printed numbers (PrintedNumber), or texts (the truth's TextColumn): their texts,
+// A column of printed numbers (PrintedNumber), or texts (the truth's TextColumn, the check's
+// columns): their texts,
 // packed as they are written, and as float64 their nearest values.
 template <class Printed>
 Column PrintedColumn(const Printed& printed, const std::stop_token& stop) {
@@ -490,8 +478,9 @@ CheckArrays ComputeCheck(const std::string& function, const std::string& x,
         stop);
   };
   const auto printed = [&](size_t i) {
-    return PrintedColumn(
-        arrays.rows, [&](size_t m) { return rows[m][i]; }, stop);
+    std::vector<std::string> texts;
+    for (const std::vector<std::string>& row : rows) texts.push_back(row[i]);
+    return PrintedColumn(texts, stop);
   };
   arrays.columns.emplace_back(kCheckColumns[1].name, exact(check.yours, 1));
   arrays.columns.emplace_back(kCheckColumns[2].name, exact(check.lab, 2));
