@@ -9,7 +9,7 @@
 #include <unordered_map>
 #include <utility>
 
-#include "web/api.hpp"
+#include "experiment/api.hpp"
 
 class ResponseCache {
  public:

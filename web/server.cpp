@@ -18,8 +18,8 @@
 
 #include "cli/messages.hpp"
 #include "cli/version.hpp"
+#include "experiment/api.hpp"
 #include "numeric/stop.hpp"
-#include "web/api.hpp"
 #include "web/assets.hpp"
 #include "web/compute_lane.hpp"
 #include "web/response_cache.hpp"

@@ -1,5 +1,5 @@
 // The query read as the lab's options, its canonical form (the cache's key), and the cache.
-#include "web/api.hpp"
+#include "experiment/api.hpp"
 
 #include <string>
 #include <vector>

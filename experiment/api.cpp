@@ -1,4 +1,4 @@
-#include "web/api.hpp"
+#include "experiment/api.hpp"
 
 #include <charconv>
 #include <functional>
