@@ -157,6 +157,35 @@ ApiAnswer RunCheckApi(const Experiment& experiment, const std::vector<GivenValue
   return {200, kJsonType, std::make_shared<std::string>(std::move(text))};
 }
 
+std::optional<ApiOutput> ApiOutputAt(std::string_view path) {
+  constexpr std::pair<std::string_view, ApiOutput> kPaths[] = {
+      {"/api/run", ApiOutput::kJson},           {"/api/run.csv", ApiOutput::kCsv},
+      {"/api/summary", ApiOutput::kSummary},    {"/api/check", ApiOutput::kCheckJson},
+      {"/api/check.csv", ApiOutput::kCheckCsv},
+  };
+  for (const auto& [at, output] : kPaths) {
+    if (at == path) return output;
+  }
+  return std::nullopt;
+}
+
+ApiAnswer AnswerQuery(ApiOutput output, std::string_view query, ApiAnswer* summary,
+                      const std::stop_token& stop) {
+  Experiment experiment;
+  if (!IsCheck(output)) {
+    if (std::string complaint = ReadQuery(query, experiment); !complaint.empty()) {
+      return ErrorAnswer(400, complaint);
+    }
+    return RunApi(experiment, output, summary, stop);
+  }
+  std::vector<GivenValue> values;
+  std::string key;
+  if (std::string complaint = ReadCheckQuery(query, experiment, values, key); !complaint.empty()) {
+    return ErrorAnswer(400, complaint);
+  }
+  return RunCheckApi(experiment, values, output, stop);
+}
+
 ApiAnswer ErrorAnswer(int status, std::string_view complaint) {
   const Field error = GroupField(Field::kObject, "", JsonLayout::kInline,
                                  {ScalarField(Field::kString, "error", complaint)});

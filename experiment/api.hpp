@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <stop_token>
 #include <string>
 #include <string_view>
@@ -17,6 +18,10 @@ enum class ApiOutput { kJson, kCsv, kSummary, kCheckJson, kCheckCsv };
 constexpr bool IsCheck(ApiOutput output) {
   return output == ApiOutput::kCheckJson || output == ApiOutput::kCheckCsv;
 }
+
+// What each path of the API answers with ("/api/run": the JSON, "/api/run.csv", "/api/summary",
+// "/api/check", "/api/check.csv"); nullopt for any other path.
+std::optional<ApiOutput> ApiOutputAt(std::string_view path);
 
 // A query ("function=J&x=1&orders=30&formats=binary32,binary64&arithmetic=binary128
 // &seeds=rounded") applied to `experiment` as the lab applies its options: each name a long
@@ -55,6 +60,11 @@ ApiAnswer RunApi(const Experiment& experiment, ApiOutput output, ApiAnswer* summ
 // RunApi; Stopped as RunApi.
 ApiAnswer RunCheckApi(const Experiment& experiment, const std::vector<GivenValue>& values,
                       ApiOutput output, const std::stop_token& stop = {});
+
+// The answer to a query of `output`'s path, read and run: 400 with the complaint where the query
+// is refused, else RunApi's or RunCheckApi's answer (with `summary` as RunApi's).
+ApiAnswer AnswerQuery(ApiOutput output, std::string_view query, ApiAnswer* summary = nullptr,
+                      const std::stop_token& stop = {});
 
 // {"error": "<complaint>"}, with `status`.
 ApiAnswer ErrorAnswer(int status, std::string_view complaint);

@@ -79,13 +79,6 @@ std::string CacheKey(ApiOutput output, const Experiment& experiment) {
   return std::to_string(static_cast<int>(output)) + "?" + CanonicalQuery(experiment);
 }
 
-// What each path of the API answers with.
-constexpr std::pair<std::string_view, ApiOutput> kApiPaths[] = {
-    {"/api/run", ApiOutput::kJson},           {"/api/run.csv", ApiOutput::kCsv},
-    {"/api/summary", ApiOutput::kSummary},    {"/api/check", ApiOutput::kCheckJson},
-    {"/api/check.csv", ApiOutput::kCheckCsv},
-};
-
 // The assets as answers, made once: their bodies shared by every answer, their tags their
 // fingerprints.
 struct AssetAnswer {
@@ -318,8 +311,8 @@ void Session::Answer(const http::request<http::empty_body>& request) {
   const std::string_view path = target.substr(0, question);
   const std::string_view query =
       question == std::string_view::npos ? std::string_view() : target.substr(question + 1);
-  for (const auto& [api_path, output] : kApiPaths) {
-    if (path == api_path) return AnswerApi(request, query, output);
+  if (const std::optional<ApiOutput> output = ApiOutputAt(path)) {
+    return AnswerApi(request, query, *output);
   }
   const AssetAnswer* answer = AssetAnswerAt(path);
   if (answer == nullptr) {

@@ -1,10 +1,14 @@
 // The page served by bessel-recurrence-web, in a browser: it loads cleanly, draws what the
 // controls ask for, shows the API's numbers character for character, downloads the lab's
-// bytes, keeps its state in the URL and survives the server's refusals.
+// bytes, keeps its state in the URL and survives the server's refusals. With
+// BESSEL_STATIC_SITE naming a folder that scripts/static-site wrote, the same tests run on that
+// folder served by a plain file server, the laboratory in the browser's own worker; and a few of
+// its own besides.
 const fs = require('fs');
-const { execFileSync } = require('child_process');
+const path = require('path');
+const { execFileSync, spawnSync } = require('child_process');
 const { test, expect } = require('@playwright/test');
-const { startServer, stopServer, requiredProgram } = require('./server');
+const { startServer, stopServer, requiredProgram, STATIC_SITE } = require('./server');
 
 let server;
 
@@ -35,8 +39,25 @@ function labArguments(query) {
   return args;
 }
 
-function runLab(args) {
-  return execFileSync(requiredProgram('BESSEL_LAB_PROGRAM'), args, { maxBuffer: 1 << 30 });
+function runLab(args, input) {
+  return execFileSync(requiredProgram('BESSEL_LAB_PROGRAM'), args, { input, maxBuffer: 1 << 30 });
+}
+
+// The API's JSON for a query: the lab's --json, byte for byte (the API's own tests and the
+// WebAssembly's hold it so), which serves the server and the static site alike.
+const apiJson = (query) => runLab([...labArguments(query), '--json']).toString();
+
+// The complaint the API gives for a refused query: the server's 400, or where there is no
+// server the lab's own words, which the worker gives.
+async function refusal(page, query) {
+  if (!STATIC_SITE) {
+    const answer = await page.request.get(url('/api/run?' + query));
+    expect(answer.status()).toBe(400);
+    return (await answer.json()).error;
+  }
+  const ran = spawnSync(requiredProgram('BESSEL_LAB_PROGRAM'), labArguments(query));
+  expect(ran.status).toBe(2);
+  return ran.stderr.toString().split('\n')[0].replace(/^bessel-recurrence-lab: /, '');
 }
 
 // Row m of the API's JSON, with the texts of its numbers as the lab printed them (null stays
@@ -93,7 +114,7 @@ test('the page loads with no console error and no failed request', async ({ page
     if (response.status() >= 400) problems.push(`status ${response.status()}: ${response.url()}`);
   });
   const response = await page.goto(url('/'));
-  expect(response.headers()['content-security-policy']).toContain("default-src 'self'");
+  if (!STATIC_SITE) expect(response.headers()['content-security-policy']).toContain("default-src 'self'");
   await ready(page);
 
   // The lab's defaults, every control found by its label.
@@ -137,7 +158,7 @@ test('changing x and M redraws the chart', async ({ page }) => {
 test('the table shows the numbers of the API, character for character, on every page', async ({ page }) => {
   const formats = ['binary32', 'binary64'];
   const query = 'function=J&x=30&orders=150&formats=binary32,binary64&arithmetic=binary128&seeds=rounded';
-  const jsonText = await (await page.request.get(url('/api/run?' + query))).text();
+  const jsonText = apiJson(query);
   await open(page, query);
   await expect(page.locator('#page-count')).toHaveText('of 2');
   for (const m of [0, 1, 6, 50, 99]) await expectRowShown(page, jsonText, m, formats);
@@ -154,7 +175,7 @@ test('the table shows the numbers of the API, character for character, on every 
 
 test('overflowed and below-range rows show their marks and dashes as the API has them', async ({ page }) => {
   const query = 'function=I&x=1&orders=60&formats=binary32&arithmetic=binary32&seeds=rounded';
-  const jsonText = await (await page.request.get(url('/api/run?' + query))).text();
+  const jsonText = apiJson(query);
   await open(page, query);
   for (const m of [0, 20, 34, 35, 60]) await expectRowShown(page, jsonText, m, ['binary32']);
   await expect(page.locator('#table tbody tr:has(th:text-is("60")) [data-key="marks"]')).toHaveText('uo');
@@ -204,9 +225,7 @@ test('the URL holds the parameters: a reload restores them, the back button the 
 });
 
 test('a refused x shows the server\'s message, and the page works again once it is corrected', async ({ page }) => {
-  const refusal = await page.request.get(url('/api/run?x=abc'));
-  expect(refusal.status()).toBe(400);
-  const { error } = await refusal.json();
+  const error = await refusal(page, 'x=abc');
   expect(error).toContain('abc');
 
   await open(page, '');
@@ -221,10 +240,11 @@ test('a refused x shows the server\'s message, and the page works again once it 
   await expect(page.locator('#message')).toBeHidden();
   await expect(page.locator('#chart')).toHaveAttribute('data-drawn', /&x=2&/);
   await expect(page.locator('#table tbody tr:has(th:text-is("0")) [data-key="value"]'))
-    .toHaveText(jsonRow(await (await page.request.get(url('/api/run?x=2'))).text(), 0, []).value);
+    .toHaveText(jsonRow(apiJson('x=2'), 0, []).value);
 });
 
 test('a busy server is asked again after its Retry-After', async ({ page }) => {
+  test.skip(!!STATIC_SITE, 'a static site has no server');
   let refused = 0;
   await page.route((address) => address.pathname === '/api/run', async (route) => {
     if (refused++ === 0) {
@@ -271,8 +291,8 @@ const FMA_VALUES = [
 ].join('\n') + '\n';
 
 test('your own values, pasted or opened from a file, are checked as the lab checks them', async ({ page }, testInfo) => {
-  const query = 'function=J&x=1.3&arithmetic=binary32&seeds=rounded&values=' + encodeURIComponent(FMA_VALUES);
-  const answer = await (await page.request.get(url('/api/check?' + query))).json();
+  const answer = JSON.parse(runLab(['--check', '-', '--x', '1.3', '--arithmetic', 'binary32', '--json'],
+    FMA_VALUES));
   expect(answer.rows).toHaveLength(5);
 
   await open(page, 'function=J&x=1.3&orders=4&formats=binary32&arithmetic=binary32&seeds=rounded');
@@ -297,4 +317,39 @@ test('your own values, pasted or opened from a file, are checked as the lab chec
   await expect(page.locator('#check-message')).toHaveText(
     "values: line 6: 'abc' is not a number (decimal, or C99 hexadecimal such as 0x1.8p-3)");
   await expect(page.locator('body')).toHaveAttribute('data-check', 'error');
+});
+
+test('opened straight from disk, the page runs the laboratory in the browser', async ({ page }) => {
+  test.skip(!STATIC_SITE, 'the server\'s page is not a file');
+  const query = 'function=Y&x=7.5&orders=30&formats=binary16,binary64&arithmetic=binary64&seeds=rounded';
+  const problems = [];
+  page.on('pageerror', (error) => problems.push(error.message));
+  await page.goto('file://' + path.resolve(STATIC_SITE, 'index.html') + '?' + query);
+  await ready(page);
+  for (const m of [0, 7, 30]) await expectRowShown(page, apiJson(query), m, ['binary16', 'binary64']);
+  expect(problems).toEqual([]);
+});
+
+test('a long run can be stopped, and the page answers while it runs', async ({ page }) => {
+  test.skip(!STATIC_SITE, 'a server\'s run is stopped by the server');
+  await open(page, '');
+  await page.getByLabel(/^x\b/).fill('10000');
+  await page.getByLabel(/^M\b/).fill('100000');
+  for (const format of ['binary16', 'bfloat16', 'x87', 'binary256']) {
+    await page.getByLabel(format, { exact: true }).check();
+  }
+  await expect(page.locator('#stop')).toBeVisible();
+  await expect(page.locator('#status')).toHaveText(/^Computing… \d+ s$/);
+  // The page's own thread is free: the controls answer at once.
+  await page.getByLabel('Function').focus();
+  await page.getByRole('button', { name: 'Stop' }).click();
+  await expect(page.locator('body')).toHaveAttribute('data-state', 'stopped');
+  await expect(page.locator('#status')).toHaveText('Stopped; still showing the last result.');
+  await expect(page.locator('#stop')).toBeHidden();
+  await expect(page.locator('#table tbody tr')).toHaveCount(11);
+
+  // The next run starts a new worker and is answered.
+  await page.getByLabel(/^M\b/).fill('12');
+  await ready(page);
+  await expect(page.locator('#table tbody tr')).toHaveCount(13);
 });

@@ -1,6 +1,9 @@
 // Starts bessel-recurrence-web on a free port of the loopback and stops it: the server the
-// tests of one worker talk to.
+// tests of one worker talk to. With BESSEL_STATIC_SITE naming a folder of scripts/static-site,
+// a plain file server of that folder instead (Python's), with no laboratory behind it.
 const { spawn } = require('child_process');
+
+const STATIC_SITE = process.env.BESSEL_STATIC_SITE || '';
 
 const START_DEADLINE_MS = 30 * 1000;
 const STOP_DEADLINE_MS = 10 * 1000;
@@ -13,8 +16,10 @@ function requiredProgram(variable) {
 
 // Resolves to {url, child} once the server prints its URL ("http://127.0.0.1:PORT/").
 function startServer() {
-  const program = requiredProgram('BESSEL_WEB_PROGRAM');
-  const child = spawn(program, ['--listen', '127.0.0.1:0'], { stdio: ['ignore', 'pipe', 'inherit'] });
+  const [program, args] = STATIC_SITE
+    ? ['python3', ['-u', '-m', 'http.server', '--bind', '127.0.0.1', '--directory', STATIC_SITE, '0']]
+    : [requiredProgram('BESSEL_WEB_PROGRAM'), ['--listen', '127.0.0.1:0']];
+  const child = spawn(program, args, { stdio: ['ignore', 'pipe', 'inherit'] });
   return new Promise((resolve, reject) => {
     let pending = '';
     let found = false;
@@ -60,4 +65,4 @@ function stopServer(server) {
   });
 }
 
-module.exports = { startServer, stopServer, requiredProgram };
+module.exports = { startServer, stopServer, requiredProgram, STATIC_SITE };

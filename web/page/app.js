@@ -1,6 +1,8 @@
 // The page of bessel-recurrence-web: reads the controls, asks the server for the lab's
 // JSON and summary, and shows them as a chart, the summary's sentences and a paged table.
 // The table and the readout show every number with the characters the lab printed.
+// Opened as static files (scripts/static-site), the page asks the same of the laboratory
+// compiled to WebAssembly, in a worker of its own: lab.js, loaded before this file, carries it.
 'use strict';
 
 (() => {
@@ -99,11 +101,11 @@
     }));
     const name = ('bessel-recurrence-' + params.function + '-x' + params.x + '-M' + params.orders)
       .replace(/[^A-Za-z0-9_.+-]/g, '_');
-    Object.assign($('download-csv'), { href: '/api/run.csv?' + query, download: name + '.csv' });
-    Object.assign($('download-json'), { href: '/api/run?' + query, download: name + '.json' });
+    Object.assign($('download-csv'), { href: 'api/run.csv?' + query, download: name + '.csv' });
+    Object.assign($('download-json'), { href: 'api/run?' + query, download: name + '.json' });
   }
 
-  // ---- The server ----
+  // ---- The laboratory: the server, or a worker in this browser ----
 
   // JSON.parse with every number kept as the text the lab printed: each number is quoted
   // first. Every value of JSON follows ':', ',' or '[', so the quick pattern finds them all; a
@@ -128,6 +130,69 @@
         reject(new DOMException('aborted', 'AbortError'));
       }, { once: true });
     });
+  }
+
+  // The laboratory compiled to WebAssembly, where lab.js brought it: the source of a worker that
+  // answers the API's paths ({id, path, query} -> {id, status, type, body}). One worker per
+  // lane (the run, the check), so that ending one lane's run leaves the other's alone.
+  const WORKER_SOURCE = typeof BESSEL_LAB_WORKER === 'string' ? BESSEL_LAB_WORKER : null;
+  const lanes = {};
+  let asked = 0;
+
+  function workerLane(name) {
+    if (lanes[name]) return lanes[name];
+    // A blob, so that a page opened from disk (file://) can start it too.
+    const source = URL.createObjectURL(new Blob([WORKER_SOURCE], { type: 'text/javascript' }));
+    const lane = { worker: new Worker(source), waiting: new Map() };
+    lane.worker.onmessage = ({ data }) => {
+      const waiter = lane.waiting.get(data.id);
+      lane.waiting.delete(data.id);
+      if (waiter) waiter.resolve(data);
+    };
+    // The module failed to start, or ran out of memory: every request waiting on it fails.
+    lane.worker.onerror = (event) => {
+      event.preventDefault();
+      endLane(name, new ServerError('The laboratory stopped: ' + (event.message || 'it failed to start') +
+        '. Ask for fewer orders, or run bessel-recurrence-lab.'));
+    };
+    lanes[name] = lane;
+    return lane;
+  }
+
+  // A run cannot be stopped inside the worker: the worker itself is ended, with what it was
+  // asked, and the lane's next request starts another.
+  function endLane(name, reason) {
+    const lane = lanes[name];
+    if (!lane) return;
+    delete lanes[name];
+    lane.worker.terminate();
+    for (const waiter of lane.waiting.values()) waiter.reject(reason);
+  }
+
+  // {status, type, body} of one path of the API, from the lane's worker.
+  function askWorker(lane, path, query, signal) {
+    if (signal.aborted) return Promise.reject(new DOMException('aborted', 'AbortError'));
+    const { worker, waiting } = workerLane(lane);
+    const id = ++asked;
+    return new Promise((resolve, reject) => {
+      waiting.set(id, { resolve, reject });
+      signal.addEventListener('abort', () => endLane(lane, new DOMException('aborted', 'AbortError')),
+        { once: true });
+      worker.postMessage({ id, path, query });
+    });
+  }
+
+  // The body of an API path ('api/run') for a query, from the worker or the server; the
+  // answer's own complaint where it is refused.
+  async function askLab(lane, path, query, signal) {
+    if (!WORKER_SOURCE) return fetchText(path + '?' + query, signal);
+    const answer = await askWorker(lane, '/' + path, query, signal);
+    if (answer.status === 200) return answer.body;
+    let message = `${answer.status}`;
+    try {
+      message = JSON.parse(answer.body).error || message;
+    } catch (ignored) { /* not JSON: keep the status */ }
+    throw new ServerError(message);
   }
 
   // The body of a GET; a busy server (503) is asked again after its Retry-After.
@@ -161,10 +226,16 @@
     document.body.dataset.state = 'loading';
     $('chart').setAttribute('aria-busy', 'true');
     setStatus('Computing…');
+    // A long run says how long it has taken so far, and can be stopped.
+    const began = Date.now();
+    const ticker = setInterval(() => {
+      $('stop').hidden = false;
+      setStatus(`Computing… ${Math.round((Date.now() - began) / 1000)} s`);
+    }, 1000);
     try {
       // One after the other: the server keeps the summary of the run it has just computed.
-      const json = await fetchText('/api/run?' + query, controller.signal);
-      const summary = await fetchText('/api/summary?' + query, controller.signal);
+      const json = await askLab('run', 'api/run', query, controller.signal);
+      const summary = await askLab('run', 'api/summary', query, controller.signal);
       let data;
       try {
         data = parseKeepingNumberTexts(json);
@@ -188,10 +259,41 @@
       setStatus(shown ? 'Still showing the last result that could be computed.' : '');
       document.body.dataset.state = 'error';
     } finally {
+      clearInterval(ticker);
       if (loading === controller) {
         loading = null;
+        $('stop').hidden = true;
         $('chart').removeAttribute('aria-busy');
       }
+    }
+  }
+
+  // The run in flight abandoned (in this browser, its worker ended); the last result stays.
+  function stopLoading() {
+    if (!loading) return;
+    loading.abort();
+    requested = '';  // the same parameters may be asked for again
+    setStatus(shown ? 'Stopped; still showing the last result.' : 'Stopped.');
+    document.body.dataset.state = 'stopped';
+  }
+
+  // In this browser there is no server to download from: a link's bytes are asked of the
+  // worker and saved from memory under the link's name.
+  async function downloadFromWorker(event) {
+    if (!WORKER_SOURCE) return;
+    event.preventDefault();
+    const link = event.currentTarget;
+    const [path, query] = link.getAttribute('href').split('?');
+    try {
+      const body = await askLab('download', path, query, new AbortController().signal);
+      const type = path.endsWith('.csv') ? 'text/csv' : 'application/json';
+      const saved = Object.assign(document.createElement('a'), {
+        href: URL.createObjectURL(new Blob([body], { type })), download: link.download,
+      });
+      saved.click();
+      setTimeout(() => URL.revokeObjectURL(saved.href), 60 * 1000);
+    } catch (error) {
+      showMessage('message', error.message);
     }
   }
 
@@ -612,7 +714,7 @@
     document.body.dataset.check = 'loading';
     $('check-verdict').textContent = 'Checking…';
     try {
-      const data = parseKeepingNumberTexts(await fetchText('/api/check?' + query, controller.signal));
+      const data = parseKeepingNumberTexts(await askLab('check', 'api/check', query, controller.signal));
       if (controller.signal.aborted) return;
       showMessage('check-message', '');
       $('check-verdict').textContent = 'Verdict: ' + data.verdict + '.';
@@ -707,6 +809,9 @@
     $('page-last').addEventListener('click', () => goToPage(Infinity));
     $('page').addEventListener('change', () => goToPage(Number($('page').value)));
     $('copy').addEventListener('click', copyCommand);
+    $('stop').addEventListener('click', stopLoading);
+    $('download-csv').addEventListener('click', downloadFromWorker);
+    $('download-json').addEventListener('click', downloadFromWorker);
     $('values-file').addEventListener('change', openValuesFile);
     $('check-form').addEventListener('submit', (event) => { event.preventDefault(); check(); });
     new ResizeObserver(() => {
