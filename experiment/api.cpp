@@ -124,7 +124,7 @@ std::string CanonicalQuery(const Experiment& experiment) {
 }
 
 ApiAnswer RunApi(const Experiment& experiment, ApiOutput output, ApiAnswer* summary,
-                 const std::stop_token& stop) {
+                 const StopToken& stop) {
   Outcome outcome;
   if (!Run(experiment, outcome, stop)) return ErrorAnswer(500, UnprovenTruthText(experiment));
   const ApiAnswer summary_answer = {
@@ -139,7 +139,7 @@ ApiAnswer RunApi(const Experiment& experiment, ApiOutput output, ApiAnswer* summ
 }
 
 ApiAnswer RunCheckApi(const Experiment& experiment, const std::vector<GivenValue>& values,
-                      ApiOutput output, const std::stop_token& stop) {
+                      ApiOutput output, const StopToken& stop) {
   CheckOutcome check;
   if (!RunCheck(experiment, values, check, stop)) {
     return ErrorAnswer(500, UnprovenTruthText(experiment));
@@ -170,7 +170,7 @@ std::optional<ApiOutput> ApiOutputAt(std::string_view path) {
 }
 
 ApiAnswer AnswerQuery(ApiOutput output, std::string_view query, ApiAnswer* summary,
-                      const std::stop_token& stop) {
+                      const StopToken& stop) {
   Experiment experiment;
   if (!IsCheck(output)) {
     if (std::string complaint = ReadQuery(query, experiment); !complaint.empty()) {

@@ -4,13 +4,13 @@
 
 #include <memory>
 #include <optional>
-#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "experiment/check.hpp"
 #include "experiment/experiment.hpp"
+#include "numeric/stop.hpp"
 
 // What the API answers with: the lab's --json, its --csv, or the summary that ends its table;
 // or a check of a student's values, as --check --json or --check --csv writes it.
@@ -54,17 +54,17 @@ struct ApiAnswer {
 // the summary of the same run as well (a page asks for it next), unless the run failed.
 // Throws Stopped once `stop` is asked for (an answer no longer wanted).
 ApiAnswer RunApi(const Experiment& experiment, ApiOutput output, ApiAnswer* summary = nullptr,
-                 const std::stop_token& stop = {});
+                 const StopToken& stop = {});
 
 // The check of `values` as --check --json (kCheckJson) or --check --csv writes it, or 500 as
 // RunApi; Stopped as RunApi.
 ApiAnswer RunCheckApi(const Experiment& experiment, const std::vector<GivenValue>& values,
-                      ApiOutput output, const std::stop_token& stop = {});
+                      ApiOutput output, const StopToken& stop = {});
 
 // The answer to a query of `output`'s path, read and run: 400 with the complaint where the query
 // is refused, else RunApi's or RunCheckApi's answer (with `summary` as RunApi's).
 ApiAnswer AnswerQuery(ApiOutput output, std::string_view query, ApiAnswer* summary = nullptr,
-                      const std::stop_token& stop = {});
+                      const StopToken& stop = {});
 
 // {"error": "<complaint>"}, with `status`.
 ApiAnswer ErrorAnswer(int status, std::string_view complaint);

@@ -81,7 +81,8 @@ bool DecimalPlaces(std::string_view text, long& after_point, long& exponent) {
   const bool negative = digits.starts_with('-');
   if (negative || digits.starts_with('+')) digits.remove_prefix(1);
   const auto is_digit = [](char c) { return c >= '0' && c <= '9'; };
-  if (digits.empty() || digits.size() > 9 || !std::ranges::all_of(digits, is_digit)) return false;
+  if (digits.empty() || digits.size() > 9 || !std::all_of(digits.begin(), digits.end(), is_digit))
+    return false;
   std::from_chars(digits.data(), digits.data() + digits.size(), exponent);
   if (negative) exponent = -exponent;
   return true;
@@ -413,7 +414,7 @@ std::string VariantCode(const StepVariant& variant) {
 }
 
 bool RunCheck(Experiment experiment, const std::vector<GivenValue>& given, CheckOutcome& check,
-              const std::stop_token& stop) {
+              const StopToken& stop) {
   experiment.orders = static_cast<long>(given.size()) - 1;
   experiment.seed_formats = {experiment.arithmetic};
   check.yours.clear();

@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <iterator>
-#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,6 +14,7 @@
 #include "numeric/ieee_number.hpp"
 #include "numeric/mpfr_number.hpp"
 #include "numeric/short_number.hpp"
+#include "numeric/stop.hpp"
 
 // The most values a check reads (orders 0 ... 100000), the longest text a value may have, and
 // the most bytes of a file of them: what is read is bounded before it is read.
@@ -140,4 +140,4 @@ struct CheckOutcome {
 // its orders and seed formats are set from the values. False when the truth could not be
 // proven, as Run; Stopped as Run.
 bool RunCheck(Experiment experiment, const std::vector<GivenValue>& given, CheckOutcome& check,
-              const std::stop_token& stop = {});
+              const StopToken& stop = {});

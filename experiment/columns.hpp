@@ -31,6 +31,17 @@ inline constexpr ErrorPart kErrorParts[] = {
 inline constexpr const ErrorPart &kMeasured = kErrorParts[0], &kPredicted = kErrorParts[1],
                                  &kRoundingBound = kErrorParts[3];
 
+// "J", "Y", ...: the function's letter, as every output names it.
+inline std::string Letter(const Outcome& outcome) {
+  return std::string(outcome.truth.function->letter);
+}
+
+// The backward column's name: Miller's algorithm for a minimal function, the unstable
+// direction for a dominant one.
+inline std::string BackwardName(const Outcome& outcome) {
+  return outcome.truth.function->minimal ? "Miller" : "unstable";
+}
+
 // The part's text at order m: "-1.297000e-07", a bound "1.61e-08", "inf", "nan".
 inline std::string PartText(const ErrorPart& part, const SeedColumn& column, size_t m) {
   return (column.*part.values)[m].Text();
@@ -50,8 +61,10 @@ struct RowMark {
 };
 
 inline constexpr RowMark kRowMarks[] = {
-    {"near_zero", '*', [](const Outcome& outcome, size_t m) { return outcome.near_zero[m]; }},
-    {"below_range", 'u', [](const Outcome& outcome, size_t m) { return outcome.below_range[m]; }},
+    {"near_zero", '*',
+     [](const Outcome& outcome, size_t m) -> bool { return outcome.near_zero[m]; }},
+    {"below_range", 'u',
+     [](const Outcome& outcome, size_t m) -> bool { return outcome.below_range[m]; }},
     {"overflowed", 'o', Overflowed},
 };
 inline constexpr const RowMark &kNearZero = kRowMarks[0], &kBelowRange = kRowMarks[1];

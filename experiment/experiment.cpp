@@ -45,7 +45,7 @@ IeeeNumber CombineBackward(const BesselFunction& function, const IeeeNumber& pro
 // f_(last-1) (rounded to the format) down to f_0, each operation rounded as forwards.
 std::vector<IeeeNumber> UnstableBackward(const BesselFunction& function, const IeeeNumber& x,
                                          const IeeeNumber& f_last, const IeeeNumber& f_before,
-                                         long last, const std::stop_token& stop) {
+                                         long last, const StopToken& stop) {
   std::vector<IeeeNumber> f(static_cast<size_t>(last) + 1, f_last);
   f[static_cast<size_t>(last) - 1] = f_before;
   for (long m = last - 1; m >= 1; --m) {
@@ -119,7 +119,7 @@ IeeeNumber SphericalJ(const IeeeNumber& x, size_t n) {
 // that came before it, and is scaled back at the end, in the one rounding of its result. So no
 // value overflows, whatever x and N.
 std::vector<IeeeNumber> Backward(const BesselFunction& function, const IeeeNumber& x, long last,
-                                 long start, const std::stop_token& stop) {
+                                 long start, const StopToken& stop) {
   const IeeeFormat& format = x.format();
   const Normaliser normaliser = NormaliserOf(function);
   const long step = format.max_exponent / 2;
@@ -343,8 +343,7 @@ struct Computed {
 };
 
 Computed ComputeInFormats(const Experiment& experiment, const IeeeNumber& x,
-                          const BesselTable& truth, long backward_start,
-                          const std::stop_token& stop) {
+                          const BesselTable& truth, long backward_start, const StopToken& stop) {
   const BesselFunction& function = *experiment.function;
   const IeeeFormat& arithmetic = x.format();
   Computed computed;
@@ -503,7 +502,7 @@ void NoteTruthText(const BesselTable& truth, size_t m, TextColumn& texts, Imprec
 // The backward recurrence's errors as kept and as printed, each order's truth needing its 17
 // printed digits too.
 void MeasureBackward(const BesselTable& truth, const std::vector<IeeeNumber>& backward,
-                     Outcome& outcome, Imprecise& imprecise, const std::stop_token& stop) {
+                     Outcome& outcome, Imprecise& imprecise, const StopToken& stop) {
   outcome.backward.assign(backward.size(), ShortNumber());
   outcome.backward_text.assign(backward.size(), PrintedNumber());
   outcome.truth_text = TextColumn();
@@ -618,7 +617,7 @@ class ColumnMeasure {
 // order, so that what they take of the truth at each order is computed once.
 Imprecise MeasureAgainst(const BesselTable& truth, Computed&& computed,
                          const std::vector<IeeeNumber>& given, Outcome& outcome,
-                         const std::stop_token& stop) {
+                         const StopToken& stop) {
   Imprecise imprecise;
   // The backward recurrence first, whose values are then given back.
   MeasureBackward(truth, computed.backward, outcome, imprecise, stop);
@@ -681,7 +680,7 @@ bool Refine(size_t m, bool with_companion, mpfr_srcptr x, BesselTable& truth) {
 // kMaxRefinedOrders of them or for the whole table, the table at the next precision. False
 // where no precision up to kMaxTruthBits gets there; Stopped as for Run.
 bool ProveTruth(const Experiment& experiment, long accurate, Outcome& outcome,
-                const std::function<Imprecise()>& imprecise, const std::stop_token& stop) {
+                const std::function<Imprecise()>& imprecise, const StopToken& stop) {
   for (; accurate <= kMaxTruthBits; accurate *= 2) {
     if (!TrueBessel(*experiment.function, outcome.x.get(), experiment.orders, accurate,
                     outcome.truth, stop)) {
@@ -703,7 +702,7 @@ bool ProveTruth(const Experiment& experiment, long accurate, Outcome& outcome,
 }
 
 // The marks of each row, from the truth.
-void MarkRows(const BesselTable& truth, Outcome& outcome, const std::stop_token& stop) {
+void MarkRows(const BesselTable& truth, Outcome& outcome, const StopToken& stop) {
   const BesselFunction& function = *truth.function;
   const IeeeFormat& arithmetic = outcome.x.format();
   MpfrNumber smallest(2), modulus(truth.bits), t(truth.bits);
@@ -730,7 +729,7 @@ void MarkRows(const BesselTable& truth, Outcome& outcome, const std::stop_token&
 
 }  // namespace
 
-bool Run(const Experiment& experiment, Outcome& outcome, const std::stop_token& stop) {
+bool Run(const Experiment& experiment, Outcome& outcome, const StopToken& stop) {
   const IeeeFormat& arithmetic = *experiment.arithmetic;
   const BesselFunction& function = *experiment.function;
   if (ReadX(experiment.x_text, arithmetic, outcome.x) != XReading::kValid) return false;
@@ -762,7 +761,7 @@ bool Run(const Experiment& experiment, Outcome& outcome, const std::stop_token& 
   return true;
 }
 
-bool RunTruth(const Experiment& experiment, Outcome& outcome, const std::stop_token& stop) {
+bool RunTruth(const Experiment& experiment, Outcome& outcome, const StopToken& stop) {
   if (ReadX(experiment.x_text, *experiment.arithmetic, outcome.x) != XReading::kValid) {
     return false;
   }

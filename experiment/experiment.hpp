@@ -5,7 +5,6 @@
 // (Y, K, y) their own unstable direction.
 #pragma once
 
-#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -145,7 +144,7 @@ bool Overflowed(const Outcome& outcome, size_t m);
 // 1 <= orders <= 100000). Throws Stopped once `stop` is asked for, polled at every order of
 // every loop over the orders (the truth's, the recurrences', the measurements'): `outcome` is
 // then incomplete. The lab passes none; the web server stops an answer past its time.
-bool Run(const Experiment& experiment, Outcome& outcome, const std::stop_token& stop = {});
+bool Run(const Experiment& experiment, Outcome& outcome, const StopToken& stop = {});
 
 // The truth alone, as Run computes it for the same function, x, M and arithmetic: f_m(x),
 // m = 0 ... M, at x rounded once into the arithmetic format, into outcome.x and outcome.truth
@@ -153,7 +152,7 @@ bool Run(const Experiment& experiment, Outcome& outcome, const std::stop_token& 
 // 17 digits (TruthText prints Run's own text) and round to the same binary64, so that its
 // midpoint's nearest binary64 is f_m(x)'s. The seed formats and kind play no part. False and
 // Stopped as for Run.
-bool RunTruth(const Experiment& experiment, Outcome& outcome, const std::stop_token& stop = {});
+bool RunTruth(const Experiment& experiment, Outcome& outcome, const StopToken& stop = {});
 
 // One forward step, f_(m+1) = s (n_m / x) f_m + t f_(m-1), in x's format: the factor n_m / x
 // (n_m = 2m + offset rounded to the format first), the product and the sum each rounded. And

@@ -10,7 +10,6 @@
 #include <sstream>
 
 #include "numeric/exponent_text.hpp"
-#include "picture/gnuplot.hpp"
 
 namespace {
 
@@ -79,10 +78,7 @@ std::string DigitsLost(const IeeeNumber& largest_term, const IeeeNumber& sum) {
   return said + text;
 }
 
-// "J", "Y", ...: the function's letter, and its companion's.
-std::string Letter(const Outcome& outcome) {
-  return std::string(outcome.truth.function->letter);
-}
+// The function's companion's letter.
 std::string CompanionLetter(const Outcome& outcome) {
   return std::string(BesselFunctionOf(outcome.truth.function->companion).letter);
 }
@@ -97,12 +93,6 @@ std::string SeedName(const Experiment& experiment) {
   return experiment.seeds == SeedKind::kRounded
              ? "rounded:\n  " + f + "_0(x) and " + f + "_1(x) correctly rounded to each format"
              : "series:\n  the power series of " + f + "_0 and " + f + "_1 summed in each format";
-}
-
-// The backward column's name: Miller's algorithm for a minimal function, the unstable
-// direction for a dominant one.
-std::string BackwardName(const Outcome& outcome) {
-  return outcome.truth.function->minimal ? "Miller" : "unstable";
 }
 
 constexpr size_t kOrderWidth = 6, kTruthWidth = 24, kErrorWidth = 14, kMarksWidth = 4;
@@ -538,199 +528,4 @@ bool WriteJson(const Experiment& experiment, const Outcome& outcome, const TextS
 
 std::string JsonText(const Experiment& experiment, const Outcome& outcome) {
   return Gathered([&](const TextSink& sink) { return WriteJson(experiment, outcome, sink); });
-}
-
-namespace {
-
-// A picture's vertical range: from a tenth of the least magnitude drawn to ten times the
-// largest, within double's range (gnuplot's numbers are doubles), the line at 1 always inside.
-// Magnitudes beyond it are drawn at its edges, with their own markers, not dropped.
-struct PictureRange {
-  double low, high;
-};
-
-constexpr double kDoubleLow = 1e-300, kDoubleHigh = 1e300;
-
-// |x| as a double, when it lies in double's range; NaN otherwise (0, infinite, NaN, too large,
-// too small).
-double InRange(mpfr_srcptr x) {
-  if (!mpfr_regular_p(x)) return std::nan("");
-  const double magnitude = std::fabs(mpfr_get_d(x, MPFR_RNDN));
-  return magnitude >= kDoubleLow && magnitude <= kDoubleHigh ? magnitude : std::nan("");
-}
-
-// Where a magnitude beyond the range goes: the top edge (too large, infinite, NaN: overflowed)
-// or the bottom one (too small); NaN for a magnitude drawn as it is, or a zero.
-double AtEdge(mpfr_srcptr x, const PictureRange& range) {
-  if (mpfr_zero_p(x) || !std::isnan(InRange(x))) return std::nan("");
-  // Regular and out of range: too large if at least 1, too small otherwise.
-  if (!mpfr_number_p(x) || mpfr_get_exp(x) > 0) return range.high;
-  return range.low;
-}
-
-// A kept error's value, and a printed one's, read back from its digits.
-MpfrNumber ValueOf(const ShortNumber& number) {
-  return MpfrNumber::Of(number.get());
-}
-MpfrNumber ValueOf(const PrintedNumber& number) {
-  MpfrNumber value(ShortNumber::kBits);
-  mpfr_set_str(value.get(), number.Text().c_str(), 10, MPFR_RNDN);
-  return value;
-}
-
-PictureRange RangeOf(const Outcome& outcome) {
-  double least = 1, most = 1;
-  const auto take = [&](const auto& x) {
-    const double magnitude = InRange(ValueOf(x).get());
-    if (std::isnan(magnitude)) return;
-    least = std::min(least, magnitude);
-    most = std::max(most, magnitude);
-  };
-  for (size_t m = 0; m < outcome.backward.size(); ++m) {
-    for (const SeedColumn& column : outcome.columns) {
-      take(column.measured[m]);
-      take(column.predicted[m]);
-    }
-    take(outcome.backward[m]);
-  }
-  return {std::max(least / 10, kDoubleLow), std::min(most * 10, kDoubleHigh)};
-}
-
-std::string Plotted(double value) {
-  if (std::isnan(value)) return "NaN";
-  char text[32];
-  std::snprintf(text, sizeof text, "%.6e", value);
-  return text;
-}
-
-// One series of the picture: its column of PlotData, named `heading`, and how gnuplot draws it,
-// named `title` in the key ("": not there).
-struct Series {
-  std::string heading;
-  std::function<double(size_t m)> value;  // NaN: nothing to draw
-  std::string style, title;
-};
-
-// The picture's series, in PlotData's order after m (each reads `outcome`, which must outlive it):
-// each seed format's measured errors, predicted ones and measured ones beyond the range, at its
-// edge; backward's errors and those beyond the range; the rows near a zero and below the range, at
-// the bottom edge. The key names each format once, the arithmetic once (as the key's title), and a
-// mark only where one is drawn.
-std::vector<Series> PictureSeries(const Outcome& outcome, PictureRange range) {
-  static constexpr const char* kColours[] = {"#1f77b4", "#d62728", "#2ca02c", "#9467bd",
-                                             "#ff7f0e", "#8c564b", "#e377c2"};
-  const auto in_range = [](const auto& values) {
-    return [&values](size_t m) { return InRange(ValueOf(values[m]).get()); };
-  };
-  const auto at_edge = [range](const auto& values) {
-    return [&values, range](size_t m) { return AtEdge(ValueOf(values[m]).get(), range); };
-  };
-  const auto at_bottom = [&](const RowMark& mark) {
-    return [&outcome, range, &mark](size_t m) {
-      return mark.of(outcome, m) ? range.low : std::nan("");
-    };
-  };
-  // The key names a mark only where the picture has one.
-  const auto drawn = [&](const std::function<double(size_t m)>& value) {
-    for (size_t m = 0; m < outcome.backward.size(); ++m) {
-      if (!std::isnan(value(m))) return true;
-    }
-    return false;
-  };
-  bool beyond = drawn(at_edge(outcome.backward));
-  for (const SeedColumn& column : outcome.columns) {
-    beyond = beyond || drawn(at_edge(column.*kMeasured.values));
-  }
-  const std::string f = Letter(outcome), backward(kBackward);
-  std::vector<Series> series;
-  for (size_t i = 0; i < outcome.columns.size(); ++i) {
-    const SeedColumn& column = outcome.columns[i];
-    const std::string name(column.format->name),
-        measured = name + "_" + std::string(kMeasured.name);
-    const std::string colour = std::string(" lc rgb '") + kColours[i % 7] + "'";
-    series.push_back({measured, in_range(column.*kMeasured.values), "points pt 7 ps 1.2" + colour,
-                      name + " seeds"});
-    series.push_back({name + "_" + std::string(kPredicted.name),
-                      in_range(column.*kPredicted.values), "lines dt 2 lw 3" + colour,
-                      "  predicted"});
-    series.push_back({measured + "_at_edge", at_edge(column.*kMeasured.values),
-                      "points pt 8 ps 1.6" + colour,
-                      i == 0 && beyond ? "beyond the range, at its edge" : ""});
-  }
-  series.push_back({backward, in_range(outcome.backward), "linespoints pt 6 lw 3 lc rgb 'black'",
-                    backward + " (" + BackwardName(outcome) + ")"});
-  series.push_back(
-      {backward + "_at_edge", at_edge(outcome.backward), "points pt 8 ps 1.6 lc rgb 'black'", ""});
-  series.push_back({std::string(kNearZero.name), at_bottom(kNearZero),
-                    "points pt 9 ps 1.6 lc rgb '#555555'",
-                    drawn(at_bottom(kNearZero)) ? "near a zero of " + f + "_m" : ""});
-  series.push_back({std::string(kBelowRange.name), at_bottom(kBelowRange),
-                    "points pt 5 ps 0.8 lc rgb '#aaaaaa'",
-                    drawn(at_bottom(kBelowRange)) ? f + "_m below the range (shaded)" : ""});
-  return series;
-}
-
-}  // namespace
-
-std::string PlotData(const Outcome& outcome) {
-  const std::vector<Series> series = PictureSeries(outcome, RangeOf(outcome));
-  std::string text = "# m";
-  for (const Series& each : series) text += "  " + each.heading;
-  text +=
-      "  (|relative error|; at_edge: beyond the picture's range, drawn at its edge; NaN: nothing "
-      "to draw)\n";
-  for (size_t m = 0; m < outcome.backward.size(); ++m) {
-    text += std::to_string(m);
-    for (const Series& each : series) text += " " + Plotted(each.value(m));
-    text += "\n";
-  }
-  return text;
-}
-
-std::string PlotScript(const Outcome& outcome, const std::string& terminal) {
-  const PictureRange range = RangeOf(outcome);
-  const std::vector<Series> series = PictureSeries(outcome, range);  // PlotData's columns
-  const std::string arithmetic(outcome.x.format().name);
-  // The x of the title is the program's own rendering of the number, never the text given.
-  char x_text[64], x_value[64];
-  mpfr_snprintf(x_text, sizeof x_text, "%.6Rg", outcome.x.get());
-  mpfr_snprintf(x_value, sizeof x_value, "%.17Rg", outcome.x.get());
-  std::string script = "$errors << EOD\n" + PlotData(outcome) + "EOD\n";
-  script += "set title '" + Letter(outcome) + "_m(x) forward in " + arithmetic + ", x = " + x_text +
-            "'\n";
-  script +=
-      "set xlabel 'order m'\n"
-      "set ylabel '|relative error|'\n"
-      "set logscale y\n"
-      "set format y '10^{%L}'\n"
-      "set grid ytics xtics lc rgb '#dddddd'\n"
-      "set key outside right top vertical Left reverse font ',15' spacing 1\n";
-  script += "set key title 'in " + arithmetic + "'\n";
-  script += "set xrange [-0.5:" + std::to_string(outcome.backward.size() - 1) + ".5]\n";
-  script += "set yrange [" + Plotted(range.low) + ":" + Plotted(range.high) + "]\n";
-  // The rows below the arithmetic's range, shaded: no value of the format holds f_m there.
-  int shaded = 0;
-  for (size_t m = 0; m < outcome.backward.size() && shaded < 50;) {
-    if (!outcome.below_range[m]) {
-      ++m;
-      continue;
-    }
-    size_t end = m;
-    while (end + 1 < outcome.backward.size() && outcome.below_range[end + 1]) ++end;
-    script += "set object " + std::to_string(++shaded) + " rectangle from " + std::to_string(m) +
-              "-0.5, graph 0 to " + std::to_string(end) +
-              "+0.5, graph 1 behind fillcolor rgb '#e8e8e8' fillstyle solid noborder\n";
-    m = end + 1;
-  }
-  if (mpfr_cmp_ui(outcome.x.get(), static_cast<unsigned long>(outcome.backward.size() - 1)) <= 0) {
-    script += OrderIsX(x_value);
-  }
-  script += "set terminal " + terminal + "\nplot ";
-  // One entry a series, drawn from its column: m is the first, the series follow in order.
-  for (size_t i = 0; i < series.size(); ++i) {
-    const std::string& title = series[i].title;
-    script += "$errors using 1:" + std::to_string(i + 2) + " with " + series[i].style +
-              (title.empty() ? " notitle" : " title '" + title + "'") + ", \\\n     ";
-  }
-  return script + kEveryDigitLost + "\nunset output\n";
 }

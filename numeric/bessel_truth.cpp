@@ -325,7 +325,7 @@ void ErrorBound(mpfr_ptr error, mpfr_srcptr y, mpfr_srcptr other_j, mpfr_srcptr 
 // become the balls from `first` to `end`. `c_low` bounds |C| from below.
 bool RecurBounded(const BesselFunction& function, mpfr_srcptr x, long first, long end, long bits,
                   const OtherBound& other, mpfr_srcptr c_low, std::vector<ArbBall>& values,
-                  const std::stop_token& stop) {
+                  const StopToken& stop) {
   const long step = end > first ? 1 : -1;
   MpfrNumber before(bits), here(bits), next(bits), a(bits), p(bits);
   MPFR_DECL_INIT(u, kBoundBits);
@@ -409,7 +409,7 @@ struct Precisions {
 // about 1 / (2 ln 2) bits for each unit of x (7,200 bits at x = 10000).
 void RecurBalls(const BesselFunction& function, bool upwards, const ArbBall& x, long from, long to,
                 long at_bits, const Precisions& precisions, std::vector<ArbBall>& values,
-                const std::stop_token& stop) {
+                const StopToken& stop) {
   const long d = upwards ? 1 : -1, split = precisions.split;
   ArbBall ratio;  // here / the order before, along the direction of travel
   bool by_ratio = false;
@@ -439,7 +439,7 @@ void RecurBalls(const BesselFunction& function, bool upwards, const ArbBall& x, 
 // else in balls. `stop` is polled at every order.
 bool Recur(const BesselFunction& function, Solution solution, bool upwards, mpfr_srcptr x,
            long last, const Precisions& precisions, const OtherBound* other, mpfr_srcptr c_low,
-           std::vector<ArbBall>& values, const std::stop_token& stop) {
+           std::vector<ArbBall>& values, const StopToken& stop) {
   const long bits = precisions.bits, wide_bits = precisions.wide_bits, split = precisions.split;
   values.assign(static_cast<size_t>(last) + 1, ArbBall());
   const ArbBall x_ball(x);
@@ -527,7 +527,7 @@ long BitsOf(const BesselTable& truth, std::initializer_list<size_t> orders) {
 }  // namespace
 
 bool TrueBessel(const BesselFunction& function, mpfr_srcptr x, long last, long accurate_bits,
-                BesselTable& table, const std::stop_token& stop) {
+                BesselTable& table, const StopToken& stop) {
   // Balls all through where the orders that oscillate are few, or the bounds cannot be had.
   OscillationBounds bounds;
   const bool bounded =
@@ -611,7 +611,7 @@ double Log2Of(const ArbBall& ball) {
 }  // namespace
 
 std::optional<long> BackwardStart(const BesselFunction& function, mpfr_srcptr x, long last,
-                                  long bits, const std::stop_token& stop) {
+                                  long bits, const StopToken& stop) {
   // Ratios are all that is needed: 64 bits, g by its upward recurrence (stable there), f from
   // Arb at the few orders asked.
   constexpr long kWork = 64;
@@ -908,8 +908,7 @@ ShortNumber RoundingBound::Next(const TruthRow& row, const ArbBall& predicted) {
 }
 
 SeedsPart::SeedsPart(const BesselTable& truth, mpfr_srcptr seed_0, mpfr_srcptr seed_1)
-    : truth_(truth),
-      bits_(truth.bits + kPartsGuardBits),  // the seeds' errors exactly
+    : bits_(truth.bits + kPartsGuardBits),  // the seeds' errors exactly
       ab_bits_(BitsOf(truth, {0, 1}) + kKeptGuardBits),
       seed_errors_{RelativeError(seed_0, truth.f[0]), RelativeError(seed_1, truth.f[1])} {
   const auto& f = truth.f;

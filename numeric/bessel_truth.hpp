@@ -8,7 +8,6 @@
 #include <mpfr.h>
 
 #include <optional>
-#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -42,7 +41,7 @@ inline constexpr long kMaxTruthBits = 16384;
 // is computed anew at a higher precision.
 inline constexpr size_t kMaxRefinedOrders = 64;
 bool TrueBessel(const BesselFunction& function, mpfr_srcptr x, long last, long accurate_bits,
-                BesselTable& table, const std::stop_token& stop = {});
+                BesselTable& table, const StopToken& stop = {});
 
 // Order m of the table (f_m, and g_m when `companion`) again from Arb alone, to at least
 // accurate_bits; false past kMaxDirectBits.
@@ -81,7 +80,7 @@ inline Normaliser NormaliserOf(const BesselFunction& function) {
 // g_n at those few orders from Arb, g by its upward recurrence). None where Arb cannot give
 // one of those values within kMaxDirectBits. Throws Stopped once `stop` is asked for.
 std::optional<long> BackwardStart(const BesselFunction& function, mpfr_srcptr x, long last,
-                                  long bits, const std::stop_token& stop = {});
+                                  long bits, const StopToken& stop = {});
 // The rule, said in words, for a reader of the output.
 std::string BackwardStartRule(const BesselFunction& function);
 
@@ -104,18 +103,17 @@ struct TruthRow {
 // and e_1 = seed_1 - f_1 give the forward recurrence in exact arithmetic: the recurrence is
 // linear, so the errors travel as A f_m + B g_m, with A, B from e_0 = A f_0 + B g_0,
 // e_1 = A f_1 + B g_1 (Cramer's rule; the determinant is the Casoratian, -2 / (pi x) for J and
-// Y). The seeds are taken exactly; the balls carry every rounding. `At` gives order m's;
-// the truth must outlive the object. At orders 0 and 1 it is the seed's own relative error
-// e_m / f_m, which A and B give back there by their definition: so a finite seed keeps its
-// finite error beside one that overflowed (Y_0(1e-6) = -8.87 fits binary16, Y_1(1e-6) = -6.4e5
-// does not), where A and B, and every order from 2 on, are infinite or NaN.
+// Y). The seeds are taken exactly; the balls carry every rounding. `At` gives order m's. At
+// orders 0 and 1 it is the seed's own relative error e_m / f_m, which A and B give back there
+// by their definition: so a finite seed keeps its finite error beside one that overflowed
+// (Y_0(1e-6) = -8.87 fits binary16, Y_1(1e-6) = -6.4e5 does not), where A and B, and every
+// order from 2 on, are infinite or NaN.
 class SeedsPart {
  public:
   SeedsPart(const BesselTable& truth, mpfr_srcptr seed_0, mpfr_srcptr seed_1);
   ArbBall At(const TruthRow& row) const;
 
  private:
-  const BesselTable& truth_;
   long bits_;
   long ab_bits_;  // A and B kept to 64 beyond the balls of orders 0 and 1
   ArbBall a_, b_;
