@@ -148,11 +148,12 @@
       const waiter = lane.waiting.get(data.id);
       lane.waiting.delete(data.id);
       if (waiter) waiter.resolve(data);
+      if (data.ended) endLane(name, lane, new ServerError(JSON.parse(data.body).error));
     };
     // The module failed to start, or ran out of memory: every request waiting on it fails.
     lane.worker.onerror = (event) => {
       event.preventDefault();
-      endLane(name, new ServerError('The laboratory stopped: ' + (event.message || 'it failed to start') +
+      endLane(name, lane, new ServerError('The laboratory stopped: ' + (event.message || 'it failed to start') +
         '. Ask for fewer orders, or run bessel-recurrence-lab.'));
     };
     lanes[name] = lane;
@@ -161,10 +162,8 @@
 
   // A run cannot be stopped inside the worker: the worker itself is ended, with what it was
   // asked, and the lane's next request starts another.
-  function endLane(name, reason) {
-    const lane = lanes[name];
-    if (!lane) return;
-    delete lanes[name];
+  function endLane(name, lane, reason) {
+    if (lanes[name] === lane) delete lanes[name];
     lane.worker.terminate();
     for (const waiter of lane.waiting.values()) waiter.reject(reason);
   }
@@ -172,13 +171,14 @@
   // {status, type, body} of one path of the API, from the lane's worker.
   function askWorker(lane, path, query, signal) {
     if (signal.aborted) return Promise.reject(new DOMException('aborted', 'AbortError'));
-    const { worker, waiting } = workerLane(lane);
+    const running = workerLane(lane);
     const id = ++asked;
     return new Promise((resolve, reject) => {
-      waiting.set(id, { resolve, reject });
-      signal.addEventListener('abort', () => endLane(lane, new DOMException('aborted', 'AbortError')),
-        { once: true });
-      worker.postMessage({ id, path, query });
+      running.waiting.set(id, { resolve, reject });
+      signal.addEventListener('abort', () => {
+        if (running.waiting.has(id)) endLane(lane, running, new DOMException('aborted', 'AbortError'));
+      }, { once: true });
+      running.worker.postMessage({ id, path, query });
     });
   }
 
