@@ -230,7 +230,10 @@
     const began = Date.now();
     const ticker = setInterval(() => {
       $('stop').hidden = false;
-      setStatus(`Computing… ${Math.round((Date.now() - began) / 1000)} s`);
+      // A busy server's message stays until its retry.
+      if ($('status').textContent.startsWith('Computing')) {
+        setStatus(`Computing… ${Math.round((Date.now() - began) / 1000)} s`);
+      }
     }, 1000);
     try {
       // One after the other: the server keeps the summary of the run it has just computed.
