@@ -9,8 +9,8 @@
 'use strict';
 
 const path = require('path');
-const { spawnSync } = require('child_process');
 const { chromium } = require('playwright-core');
+const { labArguments, runLab } = require('../tests/support/lab_cli');
 
 const [site, lab, roundsText] = process.argv.slice(2);
 if (!site || !lab) {
@@ -29,10 +29,8 @@ const CASES = [
 const median = (values) => [...values].sort((a, b) => a - b)[Math.floor(values.length / 2)];
 
 function nativeSeconds(query) {
-  const args = [];
-  for (const [name, value] of new URLSearchParams(query)) args.push('--' + name, value);
   const began = process.hrtime.bigint();
-  const ran = spawnSync(lab, [...args, '--json'], { maxBuffer: 1 << 30 });
+  const ran = runLab(lab, [...labArguments(query), '--json']);
   const seconds = Number(process.hrtime.bigint() - began) / 1e9;
   if (ran.status !== 0) throw new Error(`${lab} failed: ${ran.stderr}`);
   return { seconds, bytes: ran.stdout.length };

@@ -6,9 +6,9 @@
 // its own besides.
 const fs = require('fs');
 const path = require('path');
-const { execFileSync, spawnSync } = require('child_process');
 const { test, expect } = require('@playwright/test');
 const { startServer, stopServer, requiredProgram, STATIC_SITE } = require('./server');
+const { labArguments, runLab: runProgram, labComplaint } = require('../support/lab_cli');
 
 let server;
 
@@ -32,15 +32,11 @@ async function open(page, query) {
   await ready(page);
 }
 
-// The lab's own arguments for a query of the API.
-function labArguments(query) {
-  const args = [];
-  for (const [name, value] of new URLSearchParams(query)) args.push('--' + name, value);
-  return args;
-}
-
+// The lab's standard output; its failure fails the test.
 function runLab(args, input) {
-  return execFileSync(requiredProgram('BESSEL_LAB_PROGRAM'), args, { input, maxBuffer: 1 << 30 });
+  const ran = runProgram(requiredProgram('BESSEL_LAB_PROGRAM'), args, input);
+  if (ran.status !== 0) throw new Error(`the lab failed (${ran.status}): ${ran.stderr}`);
+  return ran.stdout;
 }
 
 // The API's JSON for a query: the lab's --json, byte for byte (the API's own tests and the
@@ -55,9 +51,9 @@ async function refusal(page, query) {
     expect(answer.status()).toBe(400);
     return (await answer.json()).error;
   }
-  const ran = spawnSync(requiredProgram('BESSEL_LAB_PROGRAM'), labArguments(query));
+  const ran = runProgram(requiredProgram('BESSEL_LAB_PROGRAM'), labArguments(query));
   expect(ran.status).toBe(2);
-  return ran.stderr.toString().split('\n')[0].replace(/^bessel-recurrence-lab: /, '');
+  return labComplaint(ran.stderr);
 }
 
 // Row m of the API's JSON, with the texts of its numbers as the lab printed them (null stays

@@ -148,7 +148,7 @@
       const waiter = lane.waiting.get(data.id);
       lane.waiting.delete(data.id);
       if (waiter) waiter.resolve(data);
-      if (data.ended) endLane(name, lane, new ServerError(JSON.parse(data.body).error));
+      if (data.ended) endLane(name, lane, new ServerError(complaintOf(data.body, 'the laboratory stopped')));
     };
     // The module failed to start, or ran out of memory: every request waiting on it fails.
     lane.worker.onerror = (event) => {
@@ -188,11 +188,16 @@
     if (!WORKER_SOURCE) return fetchText(path + '?' + query, signal);
     const answer = await askWorker(lane, '/' + path, query, signal);
     if (answer.status === 200) return answer.body;
-    let message = `${answer.status}`;
+    throw new ServerError(complaintOf(answer.body, `${answer.status}`));
+  }
+
+  // The complaint of a refusal's body ({"error": "..."}); `otherwise` where it has none.
+  function complaintOf(body, otherwise) {
     try {
-      message = JSON.parse(answer.body).error || message;
-    } catch (ignored) { /* not JSON: keep the status */ }
-    throw new ServerError(message);
+      return JSON.parse(body).error || otherwise;
+    } catch (ignored) {
+      return otherwise;  // not JSON
+    }
   }
 
   // The body of a GET; a busy server (503) is asked again after its Retry-After.
@@ -208,11 +213,7 @@
       }
       const body = await response.text();
       if (response.ok) return body;
-      let message = `${response.status} ${response.statusText}`;
-      try {
-        message = JSON.parse(body).error || message;
-      } catch (ignored) { /* not JSON: keep the status line */ }
-      throw new ServerError(message);
+      throw new ServerError(complaintOf(body, `${response.status} ${response.statusText}`));
     }
   }
 
