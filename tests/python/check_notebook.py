@@ -10,8 +10,12 @@
       other cell of the teacher's copy is tagged "answer".
 
 Exits 1 with one line per fault, 0 when all is well.
+
+run_notebook.py has the kernel call watch_figures() first: from then on every plt.show() checks
+the figures it shows (figure_faults) and raises AssertionError naming each fault.
 """
 import json
+import math
 import sys
 
 FORBIDDEN = ("Warning", "Traceback", "Error")
@@ -74,6 +78,56 @@ def check_stored(student_path, teacher_path, faults):
         if "answer" not in other.get("metadata", {}).get("tags", []):
             faults.append(f"{teacher_path}: cell {other.get('id')} is neither the student's "
                           "nor tagged answer")
+
+
+def figure_faults(figure):
+    """What is wrong with a figure of errors: orders (x) ticked anywhere but at integers; on a
+    logarithmic y axis, a tick anywhere but at a power of ten, or none labelled at 10^0; no line
+    at 1 or no text naming it "every digit lost" (on the plot or in its legend)."""
+    figure.canvas.draw()  # the tick labels are made when the figure is drawn
+    faults = []
+    for number, ax in enumerate(figure.axes, start=1):
+        where = f"plot {number} ({ax.get_title()!r})"
+        low, high = sorted(ax.get_xlim())
+        orders = [tick for tick in ax.xaxis.get_majorticklocs() if low <= tick <= high]
+        if any(tick != round(tick) for tick in orders):
+            faults.append(f"{where}: orders ticked at {orders}")
+        if ax.get_yscale() != "log":
+            continue
+        low, high = sorted(ax.get_ylim())
+        ticks = [tick for tick in ax.yaxis.get_major_ticks() if low <= tick.get_loc() <= high]
+        exponents = [math.log10(tick.get_loc()) for tick in ticks]
+        if any(abs(e - round(e)) > 1e-9 for e in exponents):
+            faults.append(f"{where}: y ticked between powers of ten, at 10^{exponents}")
+        if not any(abs(tick.get_loc() - 1) < 1e-12 and tick.label1.get_text()
+                   for tick in ticks):
+            faults.append(f"{where}: no labelled y tick at 10^0")
+        if not any(list(line.get_ydata()) == [1, 1] for line in ax.get_lines()):
+            faults.append(f"{where}: no line at |relative error| = 1")
+        legend = ax.get_legend()
+        texts = [text.get_text() for text in ax.texts]
+        texts += [text.get_text() for text in legend.get_texts()] if legend else []
+        if not any("every digit lost" in text for text in texts):
+            faults.append(f"{where}: the line at 1 is not named \"every digit lost\"")
+    return faults
+
+
+def watch_figures():
+    """In the notebook's kernel: every plt.show() from now on first checks the figures it is to
+    show, and raises AssertionError naming each fault."""
+    import matplotlib.pyplot as plt
+    from matplotlib._pylab_helpers import Gcf
+
+    show = plt.show
+
+    def checked_show(*args, **kwargs):
+        faults = [fault for manager in Gcf.get_all_fig_managers()
+                  for fault in figure_faults(manager.canvas.figure)]
+        if faults:
+            raise AssertionError("; ".join(faults))
+        return show(*args, **kwargs)
+
+    plt.show = checked_show
 
 
 def main(argv):
