@@ -49,6 +49,7 @@ TEST(Install, IntoADestDirPutsEachFileInItsGnuDirectory) {
   EXPECT_TRUE(fs::exists(usr / "bin/bessel-recurrence-lab"));
   EXPECT_TRUE(fs::exists(usr / "share/man/man1/bessel-recurrence-lab.1.gz"));
   EXPECT_TRUE(fs::exists(usr / "share/doc/bessel-recurrence/README.md"));
+  EXPECT_TRUE(fs::exists(usr / "share/doc/bessel-recurrence/REFERENCE.md"));
   EXPECT_TRUE(fs::exists(usr / "share/doc/bessel-recurrence/LICENSE"));
   ExpectWorkingProgram(usr / "bin/bessel-recurrence");
 }
