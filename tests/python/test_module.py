@@ -424,7 +424,7 @@ def test_reprs_are_short():
     assert shown.startswith("Result(function='J', x='1.0000") and "orders=12" in shown
     assert "arithmetic='binary256'" in shown
     default = repr(br.run())
-    # Where binary32 and binary64 seeds at x = 1 lose every digit (the README's table).
+    # Where binary32 and binary64 seeds at x = 1 lose every digit (the README's first lesson).
     assert default.endswith(
         "every digit lost at m = 6 (binary32), 10 (binary64), never (binary128))"), default
     columns = repr(result.formats["binary256"])
