@@ -107,9 +107,10 @@ Field SummaryOf(const Outcome& outcome);
 std::string JsonOf(const Field& field, size_t depth = 0);
 
 // For gnuplot, blank-separated under a line naming the columns: m, then the picture's series in
-// the order PlotScript draws them: each seed format's |measured| and |predicted|, and its
-// measured beyond the picture's range, at the edge; |backward| and the same at the edge; the
-// rows near a zero and below the range, at the bottom edge. "NaN" where there is nothing to draw.
+// this order (PlotScript draws them in layers, points before lines): each seed format's |measured|
+// and |predicted|, and its measured beyond the picture's range, at the edge; |backward| and the
+// same at the edge; the rows near a zero and below the range, at the bottom edge. "NaN" where there
+// is nothing to draw.
 std::string PlotData(const Outcome& outcome);
 
 // The gnuplot script for one picture of PlotData, inline, for `terminal`.

@@ -2,7 +2,10 @@
 #include <mpfr.h>
 
 #include <cmath>
+#include <cstdio>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "experiment/columns.hpp"
@@ -72,22 +75,36 @@ std::string Plotted(double value) {
   return text;
 }
 
-// One series of the picture: its column of PlotData, named `heading`, and how gnuplot draws it,
-// named `title` in the key ("": not there).
+// Where a series is drawn, in the picture's order: the measured points first, the largest
+// markers first; backward's line over them, then the marks at the range's edges; the predicted
+// lines last, so that no marker hides them.
+enum class Layer { kMeasured, kBackward, kAtEdge, kMarks, kPredicted };
+
+// One series of the picture: its column of PlotData, named `heading`, how gnuplot draws it,
+// named `title` in the key ("": not there), and in which layer.
 struct Series {
   std::string heading;
   std::function<double(size_t m)> value;  // NaN: nothing to draw
   std::string style, title;
+  Layer layer;
 };
+
+// A style's point size, "ps 1.7".
+std::string PointSize(double size) {
+  char text[16];
+  std::snprintf(text, sizeof text, "ps %.2g", size);
+  return text;
+}
 
 // The picture's series, in PlotData's order after m (each reads `outcome`, which must outlive it):
 // each seed format's measured errors, predicted ones and measured ones beyond the range, at its
 // edge; backward's errors and those beyond the range; the rows near a zero and below the range, at
-// the bottom edge. The key names each format once, the arithmetic once (as the key's title), and a
-// mark only where one is drawn.
+// the bottom edge. Each format has its colour, its measured points their own shape and size (the
+// first format's the largest), its predicted line its width (the first format's the widest), its
+// marks at the edge the same triangle, nested as its points are, 0.5 apart. The key names
+// each format once and a mark only where one is drawn (the title names the arithmetic);
+// the predicted lines and the marks at the edge are named once for all (PlotScript's key entries).
 std::vector<Series> PictureSeries(const Outcome& outcome, PictureRange range) {
-  static constexpr const char* kColours[] = {"#1f77b4", "#d62728", "#2ca02c", "#9467bd",
-                                             "#ff7f0e", "#8c564b", "#e377c2"};
   const auto in_range = [](const auto& values) {
     return [&values](size_t m) { return InRange(ValueOf(values[m]).get()); };
   };
@@ -106,37 +123,99 @@ std::vector<Series> PictureSeries(const Outcome& outcome, PictureRange range) {
     }
     return false;
   };
-  bool beyond = drawn(at_edge(outcome.backward));
-  for (const SeedColumn& column : outcome.columns) {
-    beyond = beyond || drawn(at_edge(column.*kMeasured.values));
-  }
   const std::string f = Letter(outcome), backward(kBackward);
+  const size_t formats = outcome.columns.size();
   std::vector<Series> series;
-  for (size_t i = 0; i < outcome.columns.size(); ++i) {
+  for (size_t i = 0; i < formats; ++i) {
     const SeedColumn& column = outcome.columns[i];
     const std::string name(column.format->name),
         measured = name + "_" + std::string(kMeasured.name);
-    const std::string colour = std::string(" lc rgb '") + kColours[i % 7] + "'";
-    series.push_back({measured, in_range(column.*kMeasured.values), "points pt 7 ps 1.2" + colour,
-                      name + " seeds"});
+    const std::string colour = std::string(" lc rgb '") + kSeriesColours[i % 7] + "'";
+    series.push_back({measured, in_range(column.*kMeasured.values),
+                      "points " + NestedPoints(i, formats) + colour, name + " seeds",
+                      Layer::kMeasured});
     series.push_back({name + "_" + std::string(kPredicted.name),
-                      in_range(column.*kPredicted.values), "lines dt 2 lw 3" + colour,
-                      "  predicted"});
+                      in_range(column.*kPredicted.values),
+                      "lines dt 2 " + NestedWidth(i, formats) + colour, "", Layer::kPredicted});
     series.push_back({measured + "_at_edge", at_edge(column.*kMeasured.values),
-                      "points pt 8 ps 1.6" + colour,
-                      i == 0 && beyond ? "beyond the range, at its edge" : ""});
+                      "points pt 8 " + PointSize(1.2 + 0.5 * static_cast<double>(formats - 1 - i)) +
+                          " lw 2" + colour,
+                      "", Layer::kAtEdge});
   }
   series.push_back({backward, in_range(outcome.backward), "linespoints pt 6 lw 3 lc rgb 'black'",
-                    backward + " (" + BackwardName(outcome) + ")"});
+                    backward + " (" + BackwardName(outcome) + ")", Layer::kBackward});
+  series.push_back({backward + "_at_edge", at_edge(outcome.backward),
+                    "points pt 8 ps 1.6 lw 2 lc rgb 'black'", "", Layer::kAtEdge});
   series.push_back(
-      {backward + "_at_edge", at_edge(outcome.backward), "points pt 8 ps 1.6 lc rgb 'black'", ""});
-  series.push_back({std::string(kNearZero.name), at_bottom(kNearZero),
-                    "points pt 9 ps 1.6 lc rgb '#555555'",
-                    drawn(at_bottom(kNearZero)) ? "near a zero of " + f + "_m" : ""});
-  series.push_back({std::string(kBelowRange.name), at_bottom(kBelowRange),
-                    "points pt 5 ps 0.8 lc rgb '#aaaaaa'",
-                    drawn(at_bottom(kBelowRange)) ? f + "_m below the range (shaded)" : ""});
+      {std::string(kNearZero.name), at_bottom(kNearZero), "points pt 9 ps 1.6 lc rgb '#555555'",
+       drawn(at_bottom(kNearZero)) ? "near a zero of " + f + "_m" : "", Layer::kMarks});
+  series.push_back(
+      {std::string(kBelowRange.name), at_bottom(kBelowRange), "points pt 5 ps 0.8 lc rgb '#aaaaaa'",
+       drawn(at_bottom(kBelowRange)) ? f + "_m below the range (shaded)" : "", Layer::kMarks});
   return series;
+}
+
+// The key's entries for what several series share, "keyentry ..." (none: ""): the predicted
+// lines, after the measured points, and the marks beyond the range, where there are any.
+std::string SharedKeyEntry(Layer after, const std::vector<Series>& series, const Outcome& outcome) {
+  if (after == Layer::kMeasured && !outcome.columns.empty()) {
+    return "keyentry with lines dt 2 lw 3 lc rgb '#777777' title 'predicted (dashed)'";
+  }
+  if (after != Layer::kAtEdge) return "";
+  for (const Series& each : series) {
+    if (each.layer != Layer::kAtEdge) continue;
+    for (size_t m = 0; m < outcome.backward.size(); ++m) {
+      if (!std::isnan(each.value(m))) {
+        return "keyentry with points pt 8 ps 1.6 lw 2 lc rgb 'black' title 'beyond the range, at "
+               "its edge'";
+      }
+    }
+  }
+  return "";
+}
+
+// Where "every digit lost" is written along the line at 1: of right above, left above, right
+// below and left below, the first under whose words the fewest values are drawn. The words span
+// a quarter of the orders and 8 % of the decades, and reach a quarter of that across the line (a
+// marker's half), inside the plot. On the left they start after the line at m = x where that
+// would cross them.
+std::string LabelOfTheLineAtOne(const Outcome& outcome, PictureRange range, double x) {
+  const double right = static_cast<double>(outcome.backward.size()) - 0.5;  // the right edge
+  const double width = right / 4 + 0.25, height = 0.08 * std::log10(range.high / range.low);
+  const double left = x > -0.5 && x < -0.5 + width ? x : -0.5;
+  const auto covered = [&](bool at_right, bool above) {
+    const double from = at_right ? right - width : left;
+    const double low = above ? -height / 4 : -height, high = above ? height : height / 4;
+    // Words beyond the plot's edge hide more than any value: never there.
+    if (high > std::log10(range.high) || low < std::log10(range.low)) return 1 << 30;
+    int count = 0;
+    const auto take = [&](size_t m, const auto& value) {
+      const double decades = std::log10(InRange(ValueOf(value).get()));  // NaN: not drawn
+      const double order = static_cast<double>(m);
+      if (order >= from && order <= from + width && decades >= low && decades <= high) ++count;
+    };
+    for (size_t m = 0; m < outcome.backward.size(); ++m) {
+      for (const SeedColumn& column : outcome.columns) {
+        take(m, column.measured[m]);
+        take(m, column.predicted[m]);
+      }
+      take(m, outcome.backward[m]);
+    }
+    return count;
+  };
+  bool at_right = true, above = true;
+  int least = covered(true, true);
+  for (const auto& [right_side, upper] : {std::pair{false, true}, {true, false}, {false, false}}) {
+    const int count = covered(right_side, upper);
+    if (count < least) {
+      least = count;
+      at_right = right_side;
+      above = upper;
+    }
+  }
+  char m[32];
+  std::snprintf(m, sizeof m, "%.6g", at_right ? right : left);
+  return EveryDigitLostLabel(m, at_right, above);
 }
 
 }  // namespace
@@ -164,18 +243,19 @@ std::string PlotScript(const Outcome& outcome, const std::string& terminal) {
   char x_text[64], x_value[64];
   mpfr_snprintf(x_text, sizeof x_text, "%.6Rg", outcome.x.get());
   mpfr_snprintf(x_value, sizeof x_value, "%.17Rg", outcome.x.get());
+  const long last = static_cast<long>(outcome.backward.size()) - 1;
   std::string script = "$errors << EOD\n" + PlotData(outcome) + "EOD\n";
   script += "set title '" + Letter(outcome) + "_m(x) forward in " + arithmetic + ", x = " + x_text +
             "'\n";
+  // The key below the plot, its entries in rows, so that the plot keeps the picture's width.
   script +=
       "set xlabel 'order m'\n"
       "set ylabel '|relative error|'\n"
       "set logscale y\n"
       "set format y '10^{%L}'\n"
       "set grid ytics xtics lc rgb '#dddddd'\n"
-      "set key outside right top vertical Left reverse font ',15' spacing 1\n";
-  script += "set key title 'in " + arithmetic + "'\n";
-  script += "set xrange [-0.5:" + std::to_string(outcome.backward.size() - 1) + ".5]\n";
+      "set key below center horizontal Left reverse font ',15' spacing 1 width 1 height 1\n";
+  script += "set xrange [-0.5:" + std::to_string(last) + ".5]\n" + OrderTics(last);
   script += "set yrange [" + Plotted(range.low) + ":" + Plotted(range.high) + "]\n";
   // The rows below the arithmetic's range, shaded: no value of the format holds f_m there.
   int shaded = 0;
@@ -191,15 +271,24 @@ std::string PlotScript(const Outcome& outcome, const std::string& terminal) {
               "+0.5, graph 1 behind fillcolor rgb '#e8e8e8' fillstyle solid noborder\n";
     m = end + 1;
   }
-  if (mpfr_cmp_ui(outcome.x.get(), static_cast<unsigned long>(outcome.backward.size() - 1)) <= 0) {
+  const double x = mpfr_get_d(outcome.x.get(), MPFR_RNDN);
+  if (mpfr_cmp_ui(outcome.x.get(), static_cast<unsigned long>(last)) <= 0) {
     script += OrderIsX(x_value);
   }
-  script += "set terminal " + terminal + "\nplot ";
-  // One entry a series, drawn from its column: m is the first, the series follow in order.
-  for (size_t i = 0; i < series.size(); ++i) {
-    const std::string& title = series[i].title;
-    script += "$errors using 1:" + std::to_string(i + 2) + " with " + series[i].style +
-              (title.empty() ? " notitle" : " title '" + title + "'") + ", \\\n     ";
+  script += LabelOfTheLineAtOne(outcome, range, x <= static_cast<double>(last) ? x : -1);
+  // The line at 1 behind everything; then each layer, each series drawn from its column (m is
+  // the first, the series follow in PlotData's order).
+  script += "set terminal " + terminal + "\nplot " + kEveryDigitLost;
+  for (const Layer layer :
+       {Layer::kMeasured, Layer::kBackward, Layer::kAtEdge, Layer::kMarks, Layer::kPredicted}) {
+    for (size_t i = 0; i < series.size(); ++i) {
+      if (series[i].layer != layer) continue;
+      const std::string& title = series[i].title;
+      script += ", \\\n     $errors using 1:" + std::to_string(i + 2) + " with " + series[i].style +
+                (title.empty() ? " notitle" : " title '" + title + "'");
+    }
+    const std::string shared = SharedKeyEntry(layer, series, outcome);
+    if (!shared.empty()) script += ", \\\n     " + shared;
   }
-  return script + kEveryDigitLost + "\nunset output\n";
+  return script + "\nunset output\n";
 }

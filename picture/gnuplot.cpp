@@ -170,7 +170,46 @@ std::string OrderIsX(const std::string& x) {
   return "set arrow from " + x + ", graph 0 to " + x +
          ", graph 1 nohead dt 4 lw 3 lc rgb '#555555'\n"
          "set label 'm = x' at " +
-         x + ", graph 0.96 offset 0.6, 0 tc rgb '#555555'\n";
+         x +
+         ", graph 0.96 offset 0.6, 0 front boxed tc rgb '#555555'\n"
+         "set style textbox opaque noborder margins 1, 1\n";
+}
+
+std::string EveryDigitLostLabel(const std::string& m, bool at_right, bool above) {
+  return "set label 'every digit lost' at " + m + ", first 1 " + (at_right ? "right" : "left") +
+         " offset " + (at_right ? "-0.5" : "0.5") + ", " + (above ? "0.8" : "-0.8") +
+         " front tc rgb '#000000'\n";
+}
+
+std::string OrderTics(long last) {
+  long step = 1;
+  for (long decade = 1; last / step > 12; decade *= 10) {
+    for (const long times : {1, 2, 5}) {
+      step = times * decade;
+      if (last / step <= 12) break;
+    }
+  }
+  // A minor tic at each order where there are at most 10 between major ones.
+  return "set xtics 0, " + std::to_string(step) + "\n" +
+         (step > 1 && step <= 10 ? "set mxtics " + std::to_string(step) : "unset mxtics") + "\n";
+}
+
+std::string NestedPoints(size_t i, size_t n) {
+  // Open circle, square, diamond, pentagon and downward triangle, a cross, a plus: none the
+  // upward triangle that marks a value beyond the range.
+  static constexpr int kShapes[] = {6, 4, 12, 14, 10, 2, 1};
+  char text[48];
+  std::snprintf(text, sizeof text, "pt %d ps %.2g lw 2", kShapes[i % 7],
+                1.2 + 0.25 * static_cast<double>(n - 1 - i));
+  return text;
+}
+
+std::string NestedWidth(size_t i, size_t n) {
+  char text[16];
+  const double width =
+      n < 2 ? 3 : 2.5 + 2 * static_cast<double>(n - 1 - i) / static_cast<double>(n - 1);
+  std::snprintf(text, sizeof text, "lw %.2g", width);
+  return text;
 }
 
 Pictures DrawPictures(const PlotScriptFor& script) {

@@ -2,6 +2,7 @@
 // nothing but a script of the program's own making, and opens no file by name.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
 
@@ -28,17 +29,40 @@ struct Pictures {
   std::string failure;  // as in GnuplotRun
 };
 // The conventions every picture follows, written once: a size and fonts a class can read from
-// the back of the room (kSvgTerminal, kPngTerminal, which DrawPictures uses), the line where
-// every digit is lost as visible as the data, and a line at m = x, where the forward
-// recurrence turns unstable.
+// the back of the room (kSvgTerminal, kPngTerminal, which DrawPictures uses), integer orders on
+// the m axis, the line where every digit is lost as visible as the data and named on the line
+// itself, a line at m = x, where the forward recurrence turns unstable, and markers that stay
+// visible where two series coincide.
 inline constexpr const char* kSvgTerminal =
     "svg size 1200,800 enhanced font 'Sans,20' background rgb 'white'";
 inline constexpr const char* kPngTerminal =
     "pngcairo size 1200,800 enhanced font 'Sans,16' background rgb 'white'";
-inline constexpr const char* kEveryDigitLost =
-    "1 with lines dt 2 lw 3 lc rgb '#000000' title 'relative error 1: every digit lost'";
-// "set arrow ..." and its label, for x as gnuplot reads a number.
+// The line at relative error 1, as a plot entry: solid, unlike the dashed predictions, and out
+// of the key, for EveryDigitLostLabel names it where it is drawn.
+inline constexpr const char* kEveryDigitLost = "1 with lines lw 2 lc rgb '#000000' notitle";
+// "set label ...": "every digit lost" written along the line at 1, starting (or, at_right,
+// ending) at order `m`, just above it (or below).
+std::string EveryDigitLostLabel(const std::string& m, bool at_right, bool above);
+// "set arrow ..." and its label, for x as gnuplot reads a number; the label on a white box, for
+// a curve may pass under it.
 std::string OrderIsX(const std::string& x);
+// "set xtics ...": tics from 0 at a whole step of 1, 2 or 5 times a power of 10, the least
+// that puts at most 12 steps up to `last` (10 -> 1, 30 -> 5, 60 -> 5, 100 -> 10, 1000 -> 100),
+// and a minor tic at each order where at most 10 lie between two tics.
+std::string OrderTics(long last);
+
+// The colours of a picture's series, one a seed format, in order.
+inline constexpr const char* kSeriesColours[] = {"#1f77b4", "#d62728", "#2ca02c", "#9467bd",
+                                                 "#ff7f0e", "#8c564b", "#e377c2"};
+// How series `i` of `n` drawn as points marks them ("pt 6 ps 1.7 lw 2"): each its own open
+// shape, the first the largest, each next one 0.25 smaller, the last 1.2. Drawn in order, a
+// later series' marker lies inside an earlier one's where their values coincide, and both stay
+// visible.
+std::string NestedPoints(size_t i, size_t n);
+// How series `i` of `n` drawn as lines draws them ("lw 3.5"): the first the widest (4.5), the
+// last the narrowest (2.5; one alone: 3), so that a later line shows inside an earlier one where
+// they coincide.
+std::string NestedWidth(size_t i, size_t n);
 
 // `script(terminal)` is the whole script for one gnuplot terminal.
 using PlotScriptFor = std::function<std::string(const std::string& terminal)>;

@@ -8,8 +8,6 @@
 
 namespace {
 
-constexpr const char* kColours[3] = {"#1f77b4", "#d62728", "#2ca02c"};
-
 std::string Scientific(double x) {
   char text[32];
   std::snprintf(text, sizeof text, "%.6e", x);
@@ -27,7 +25,10 @@ std::string Quoted(const std::string& text) {
 }  // namespace
 
 // The script for one picture; `terminal` is a gnuplot terminal with its options. The numbers
-// travel inside the script, as a data block, so gnuplot reads no file.
+// travel inside the script, as a data block, so gnuplot reads no file. The line at 1 is drawn
+// first, behind all, and named where it is drawn (the 7-digit errors cross it at m = 6, the others
+// at m = 10: its left end is clear); then each table's measured points, the first the largest,
+// and the predicted lines over them, so that no point hides a line.
 std::string SeriesScript(const AllSeries& series, const std::string& terminal) {
   std::ostringstream script;
   script << "$errors << EOD\n" << DataText(series) << "EOD\n";
@@ -38,24 +39,27 @@ std::string SeriesScript(const AllSeries& series, const std::string& terminal) {
             "set logscale y\n"
             "set format y '10^{%L}'\n"
             "set xrange [0.5:10.5]\n"
-            "set xtics 1, 1, 10\n"
-            "set yrange [1e-36:1e12]\n"
+         << OrderTics(10)
+         << "set yrange [1e-36:1e12]\n"
             "set ytics 1e-36, 1e6, 1e12\n"
             "set grid ytics xtics lc rgb '#dddddd'\n"
             "set key inside right bottom vertical Left reverse spacing 1.1 opaque font ',15'\n"
             "set key title 'in binary128'\n"
-         << OrderIsX("1") << "set terminal " << terminal << "\n"
-         << "plot ";
+         << OrderIsX("1") << EveryDigitLostLabel("1", false, true) << "set terminal " << terminal
+         << "\n"
+         << "plot " << kEveryDigitLost;
   for (size_t i = 0; i < series.size(); ++i) {
-    const std::string colour = Quoted(kColours[i]);
-    const size_t measured_column = 2 + 2 * i;
-    script << "$errors using 1:" << measured_column << " with points pt 7 ps 1.3 lc rgb " << colour
-           << " title " << Quoted(series[i].label + ", measured")
-           << ", \\\n     $errors using 1:" << measured_column + 1
-           << " with lines dt 2 lw 2 lc rgb " << colour << " title " << Quoted("predicted")
-           << ", \\\n     ";
+    script << ", \\\n     $errors using 1:" << 2 + 2 * i << " with points "
+           << NestedPoints(i, series.size()) << " lc rgb " << Quoted(kSeriesColours[i]) << " title "
+           << Quoted(series[i].label + ", measured");
   }
-  script << kEveryDigitLost << "\nunset output\n";
+  script << ", \\\n     keyentry with lines dt 2 lw 3 lc rgb '#777777' title 'predicted (dashed)'";
+  for (size_t i = 0; i < series.size(); ++i) {
+    script << ", \\\n     $errors using 1:" << 3 + 2 * i << " with lines dt 2 "
+           << NestedWidth(i, series.size()) << " lc rgb " << Quoted(kSeriesColours[i])
+           << " notitle";
+  }
+  script << "\nunset output\n";
   return script.str();
 }
 

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <iterator>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -476,13 +477,16 @@ TEST(Lab, TheTableFitsItsWidthAndSaysWhatToTakeAway) {
 
 // The picture carries the table's warnings: in binary16 at x = 10 the forward values overflow
 // (drawn at the top edge, not dropped), J_m falls below the range from m = 24 (shaded, marked at
-// the bottom edge), m = 6 is near a zero; the arithmetic is named, m = x drawn.
+// the bottom edge), m = 6 is near a zero; the arithmetic is named, m = x drawn, the line at 1
+// named where it is drawn; the key below the plot, which keeps the picture's width; whole orders
+// only (0, 5, ..., 40).
 TEST(Lab, ThePictureCarriesTheTablesWarnings) {
   const Outcome outcome = Ran(ExperimentOf("10", 40, {&kBinary16}, &kBinary16));
   const std::string script = PlotScript(outcome, "svg");
   for (const char* part :
-       {"set key title 'in binary16'\n", "set arrow from 10, graph 0 to 10, graph 1 nohead",
-        "rectangle from 24-0.5, graph 0 to 40+0.5, graph 1", "every digit lost"}) {
+       {"forward in binary16, x = 10'\n", "set arrow from 10, graph 0 to 10, graph 1 nohead",
+        "rectangle from 24-0.5, graph 0 to 40+0.5, graph 1", "set label 'every digit lost' at ",
+        "set key below", "set xtics 0, 5\n"}) {
     EXPECT_NE(script.find(part), std::string::npos) << part;
   }
   // The key names each mark the picture has, and only those: at x = 1, M = 10, in binary128,
@@ -545,6 +549,39 @@ TEST(Lab, TableColumnsStaySeparated) {
     ++m;
   }
   EXPECT_EQ(m, 3001);
+}
+
+// Where formats coincide (binary32 seeds rounded to binary16 are binary16's), each stays
+// visible: every series of points is drawn before the first dashed prediction, each format's
+// points have a shape of their own, and the values beyond the range at the edge each format's
+// colour.
+TEST(Lab, EachFormatStaysVisibleWhereTheyCoincide) {
+  const std::string script = PlotScript(
+      Ran(ExperimentOf("10", 30, {&kBinary16, &kBfloat16, &kBinary32}, &kBinary16)), "svg");
+  const std::string plot = script.substr(script.find("\nplot "));
+  std::set<std::string> shapes, edge_colours;
+  int drawn = 0, last_points = -1, first_dashed = -1;
+  std::istringstream lines(plot);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.find("$errors using") == std::string::npos) continue;  // the line at 1, a key entry
+    const auto after = [&line](const std::string& mark, size_t length) {
+      const std::string::size_type at = line.find(mark);
+      return at == std::string::npos ? std::string() : line.substr(at, mark.size() + length);
+    };
+    if (line.find(" with points ") != std::string::npos) last_points = drawn;
+    if (line.find(" with lines dt 2 ") != std::string::npos && first_dashed < 0) {
+      first_dashed = drawn;
+    }
+    if (line.find(" seeds'") != std::string::npos) shapes.insert(after(" pt ", 3));
+    if (line.find(" pt 8 ") != std::string::npos && line.find("'black'") == std::string::npos) {
+      edge_colours.insert(after("lc rgb '", 8));
+    }
+    ++drawn;
+  }
+  EXPECT_GE(first_dashed, 0) << plot;
+  EXPECT_LT(last_points, first_dashed) << plot;
+  EXPECT_EQ(shapes.size(), 3u) << plot;
+  EXPECT_EQ(edge_colours.size(), 3u) << plot;
 }
 
 // Every column named once, by hand for two sets of seed formats: the CSV's error parts before

@@ -1,6 +1,6 @@
 // gnuplot run safely: what it printed or why there is nothing, how it is started (from PATH,
 // without its init files or its variables, stopping at the first error), and the two pictures
-// checked complete.
+// checked complete; the conventions every picture shares, as gnuplot draws them.
 #include "picture/gnuplot.hpp"
 
 #include <gtest/gtest.h>
@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -233,6 +235,81 @@ TEST(DrawPictures, DrawsTheSvgThenThePngBothComplete) {
     } else {
       EXPECT_EQ(pictures.svg, "") << row.name;
       EXPECT_EQ(pictures.png, "") << row.name;
+    }
+  }
+}
+
+// The labels of the m axis in an SVG picture of gnuplot's, blank-separated: the numbers it writes
+// centred (the y axis's are written flush right, and this picture has no other centred number).
+std::string XTicLabels(const std::string& svg) {
+  const std::string centred = "text-anchor=\"middle\">", text = "<tspan ";
+  std::string labels;
+  for (size_t at = svg.find(centred); at != std::string::npos; at = svg.find(centred, at + 1)) {
+    const size_t begin = svg.find('>', svg.find(text, at)) + 1;
+    std::istringstream label(svg.substr(begin, svg.find('<', begin) - begin));
+    std::string number;
+    label >> number;
+    if (number.find_first_not_of("0123456789.-") == std::string::npos) {
+      labels += (labels.empty() ? "" : " ") + number;
+    }
+  }
+  return labels;
+}
+
+// The m axis of a picture of orders 0 ... last, drawn from -0.5 to last + 0.5, is labelled at
+// whole orders only, at most 13 of them; left to itself gnuplot puts tics at 0.5, 1.5 and 2.5
+// there for two or three orders.
+TEST(OrderTics, LabelsWholeOrdersOnly) {
+  const struct Row {
+    long last;
+    std::string labels;
+  } rows[] = {
+      {1, "0 1"},
+      {2, "0 1 2"},
+      {3, "0 1 2 3"},
+      {12, "0 1 2 3 4 5 6 7 8 9 10 11 12"},
+      {13, "0 2 4 6 8 10 12"},
+      {15, "0 2 4 6 8 10 12 14"},
+      {30, "0 5 10 15 20 25 30"},
+      {60, "0 5 10 15 20 25 30 35 40 45 50 55 60"},
+      {64, "0 5 10 15 20 25 30 35 40 45 50 55 60"},
+      {65, "0 10 20 30 40 50 60"},
+      {1000, "0 100 200 300 400 500 600 700 800 900 1000"},
+      {99999, "0 10000 20000 30000 40000 50000 60000 70000 80000 90000"},
+  };
+  for (const Row& row : rows) {
+    const std::string last = std::to_string(row.last);
+    const GnuplotRun run = RunGnuplot("set xrange [-0.5:" + last + ".5]\n" + OrderTics(row.last) +
+                                      "unset key\nset terminal " + kSvgTerminal + "\nplot x\n");
+    ASSERT_EQ(run.drawn, Drawn::kDone) << run.failure;
+    EXPECT_EQ(XTicLabels(run.output), row.labels) << "orders 0 ... " << last;
+  }
+}
+
+// Series drawn as points or lines one after another stay visible where their values coincide:
+// each marker its own shape, each smaller than the one before (never the triangle that marks a
+// value beyond the range), each line narrower than the one before.
+TEST(Nested, EachSeriesShowsInsideTheOneBefore) {
+  const struct Row { size_t series; } rows[] = {{1}, {2}, {3}, {7}};
+  for (const Row& row : rows) {
+    std::set<int> shapes;
+    double size_before = 1e9, width_before = 1e9;
+    for (size_t i = 0; i < row.series; ++i) {
+      int shape = 0, line = 0;
+      double size = 0, width = 0;
+      ASSERT_EQ(std::sscanf(NestedPoints(i, row.series).c_str(), "pt %d ps %lf lw %d", &shape,
+                            &size, &line),
+                3)
+          << NestedPoints(i, row.series);
+      ASSERT_EQ(std::sscanf(NestedWidth(i, row.series).c_str(), "lw %lf", &width), 1);
+      EXPECT_TRUE(shapes.insert(shape).second) << "series " << i << " of " << row.series;
+      EXPECT_NE(shape, 8) << "the upward triangle marks a value beyond the range";
+      EXPECT_LT(size, size_before) << "series " << i << " of " << row.series;
+      EXPECT_LT(width, width_before) << "series " << i << " of " << row.series;
+      EXPECT_GE(size, 1.2);
+      EXPECT_GE(width, 2.5);
+      size_before = size;
+      width_before = width;
     }
   }
 }

@@ -9,10 +9,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "numeric/series.hpp"
+#include "picture/gnuplot.hpp"
+#include "plot/drawing.hpp"
 #include "plot/prediction.hpp"
 #include "results/result_table.hpp"
 #include "tests/support/child.hpp"
@@ -87,6 +91,68 @@ void CopyGoldenFiles(const fs::path& directory) {
   }
 }
 
+// The three tables' series as the tool draws them from the expected files, to two digits
+// (measured, and predicted, as they are in bess-errors.dat).
+AllSeries ThreeTables() {
+  const double rows[kResultFiles][2][kRecurrenceLines] = {
+      {{1.3e-7, 4.3e-6, 1.9e-4, 1.5e-2, 1.7e+0, 2.9e+2, 6.4e+4, 1.8e+7, 6.5e+9},
+       {2.1e-7, 4.2e-6, 1.9e-4, 1.5e-2, 1.7e+0, 2.9e+2, 6.4e+4, 1.8e+7, 6.5e+9}},
+      {{4.8e-16, 2.3e-15, 9.6e-14, 8.0e-12, 9.5e-10, 1.6e-7, 3.5e-5, 9.9e-3, 3.6e+0},
+       {1.8e-16, 2.4e-15, 1.0e-13, 8.0e-12, 9.5e-10, 1.6e-7, 3.5e-5, 9.9e-3, 3.6e+0}},
+      {{4.2e-34, 5.3e-15, 2.5e-13, 1.9e-11, 2.2e-9, 3.7e-7, 8.2e-5, 2.4e-2, 8.4e+0},
+       {2.3e-16, 5.4e-15, 2.5e-13, 1.9e-11, 2.2e-9, 3.7e-7, 8.2e-5, 2.4e-2, 8.4e+0}},
+  };
+  const char* labels[kResultFiles] = {"7 digits (binary32 seeds)", "16 digits (binary64 seeds)",
+                                      "34 digits (binary128 seeds)"};
+  AllSeries series;
+  for (size_t file = 0; file < series.size(); ++file) {
+    series[file].label = labels[file];
+    for (size_t row = 0; row < kRecurrenceLines; ++row) {
+      series[file].measured[row] = rows[file][0][row];
+      series[file].predicted[row] = rows[file][1][row];
+    }
+  }
+  return series;
+}
+
+// The plot's share of the picture's width, as gnuplot laid out `script` for kSvgTerminal.
+double PlotWidth(const std::string& script) {
+  const GnuplotRun run =
+      RunGnuplot(script +
+                 "set print '-'\nprint (GPVAL_TERM_XMAX - GPVAL_TERM_XMIN) * GPVAL_TERM_SCALE / "
+                 "GPVAL_TERM_XSIZE\n");
+  EXPECT_EQ(run.drawn, Drawn::kDone) << run.failure;
+  return std::stod(run.output.substr(run.output.rfind("</svg>") + 6));
+}
+
+// What a class reads from the back of the room: the plot as wide as the picture allows, the key
+// inside it, the line at 1 named on the line and not in the key, each table's points in a shape
+// of their own, the predicted lines over every point.
+TEST(PlotPicture, ShowsEverySeriesAndNamesTheLineAtOne) {
+  const std::string script = SeriesScript(ThreeTables(), kSvgTerminal);
+  const std::string plot = script.substr(script.find("\nplot "));
+  std::set<std::string> shapes;
+  for (size_t at = plot.find(" with points "); at != std::string::npos;
+       at = plot.find(" with points ", at + 1)) {
+    shapes.insert(plot.substr(at, plot.find(" ps ", at) - at));
+  }
+  const struct Row {
+    const char* what;
+    bool holds;
+  } rows[] = {
+      {"the plot takes 85 % of the width or more", PlotWidth(script) >= 0.85},
+      {"the key lies inside the plot", script.find("\nset key inside ") != std::string::npos},
+      {"the line at 1 is named on the line",
+       script.find("\nset label 'every digit lost' at 1, first 1 ") != std::string::npos},
+      {"the line at 1 is not in the key",
+       plot.find(" 1 with lines lw 2 lc rgb '#000000' notitle") != std::string::npos},
+      {"three shapes of points", shapes.size() == 3},
+      {"every point is drawn before the first predicted line",
+       plot.rfind(" with points ") < plot.find(" with lines dt 2 ")},
+  };
+  for (const Row& row : rows) EXPECT_TRUE(row.holds) << row.what << "\n" << script;
+}
+
 TEST(PlotProgram, DrawsBothPicturesFromTheExpectedFiles) {
   TempDir dir;
   CopyGoldenFiles(dir.path());
@@ -99,6 +165,8 @@ TEST(PlotProgram, DrawsBothPicturesFromTheExpectedFiles) {
   EXPECT_EQ(std::system(("xmllint --noout '" + (dir / "bess-errors.svg").string() + "'").c_str()),
             0)
       << "the SVG is not well-formed XML";
+  EXPECT_NE(ReadFile(dir / "bess-errors.svg").find(">every digit lost<"), std::string::npos)
+      << "the line at relative error 1 is not named";
   EXPECT_TRUE(ReadFile(dir / "bess-errors.png").starts_with("\x89PNG\r\n\x1a\n"));
   for (const auto& entry : fs::directory_iterator(dir.path())) {
     EXPECT_EQ(entry.path().string().find(".tmp-"), std::string::npos) << entry.path();
