@@ -130,7 +130,7 @@ std::vector<Series> PictureSeries(const Outcome& outcome, PictureRange range) {
     const SeedColumn& column = outcome.columns[i];
     const std::string name(column.format->name),
         measured = name + "_" + std::string(kMeasured.name);
-    const std::string colour = std::string(" lc rgb '") + kSeriesColours[i % 7] + "'";
+    const std::string colour = std::string(" lc rgb '") + FormatColour(name) + "'";
     series.push_back({measured, in_range(column.*kMeasured.values),
                       "points " + NestedPoints(i, formats) + colour, name + " seeds",
                       Layer::kMeasured});

@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "atomic_files/ending.hpp"
@@ -192,6 +193,17 @@ std::string OrderTics(long last) {
   // A minor tic at each order where there are at most 10 between major ones.
   return "set xtics 0, " + std::to_string(step) + "\n" +
          (step > 1 && step <= 10 ? "set mxtics " + std::to_string(step) : "unset mxtics") + "\n";
+}
+
+const char* FormatColour(std::string_view format) {
+  static constexpr std::pair<std::string_view, const char*> kColours[] = {
+      {"binary16", "#d55e00"}, {"bfloat16", "#cc79a7"}, {"binary32", "#c48a00"},
+      {"binary64", "#0072b2"}, {"x87", "#009e73"},      {"binary128", "#7b3fb0"},
+      {"binary256", "#4d4d4d"}};
+  for (const auto& [name, colour] : kColours) {
+    if (name == format) return colour;
+  }
+  return "#888888";
 }
 
 std::string NestedPoints(size_t i, size_t n) {

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <string_view>
 
 enum class Drawn { kDone, kNoGnuplot, kGnuplotFailed };
 
@@ -51,9 +52,10 @@ std::string OrderIsX(const std::string& x);
 // and a minor tic at each order where at most 10 lie between two tics.
 std::string OrderTics(long last);
 
-// The colours of a picture's series, one a seed format, in order.
-inline constexpr const char* kSeriesColours[] = {"#1f77b4", "#d62728", "#2ca02c", "#9467bd",
-                                                 "#ff7f0e", "#8c564b", "#e377c2"};
+// The colour of a series of `format`'s seeds ("binary32"), the same in every picture and on
+// the web page (its STYLE, web/page/app.js): Okabe and Ito's, which colour-blind eyes tell
+// apart; grey for a name not among the seven formats.
+const char* FormatColour(std::string_view format);
 // How series `i` of `n` drawn as points marks them ("pt 6 ps 1.7 lw 2"): each its own open
 // shape, the first the largest, each next one 0.25 smaller, the last 1.2. Drawn in order, a
 // later series' marker lies inside an earlier one's where their values coincide, and both stay

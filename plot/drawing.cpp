@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "picture/gnuplot.hpp"
+#include "results/result_files.hpp"
 
 namespace {
 
@@ -50,13 +51,13 @@ std::string SeriesScript(const AllSeries& series, const std::string& terminal) {
          << "plot " << kEveryDigitLost;
   for (size_t i = 0; i < series.size(); ++i) {
     script << ", \\\n     $errors using 1:" << 2 + 2 * i << " with points "
-           << NestedPoints(i, series.size()) << " lc rgb " << Quoted(kSeriesColours[i]) << " title "
-           << Quoted(series[i].label + ", measured");
+           << NestedPoints(i, series.size()) << " lc rgb " << Quoted(FormatColour(kSeedFormats[i]))
+           << " title " << Quoted(series[i].label + ", measured");
   }
   script << ", \\\n     keyentry with lines dt 2 lw 3 lc rgb '#777777' title 'predicted (dashed)'";
   for (size_t i = 0; i < series.size(); ++i) {
     script << ", \\\n     $errors using 1:" << 3 + 2 * i << " with lines dt 2 "
-           << NestedWidth(i, series.size()) << " lc rgb " << Quoted(kSeriesColours[i])
+           << NestedWidth(i, series.size()) << " lc rgb " << Quoted(FormatColour(kSeedFormats[i]))
            << " notitle";
   }
   script << "\nunset output\n";

@@ -8,7 +8,11 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
 #include <optional>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -312,6 +316,22 @@ TEST(Nested, EachSeriesShowsInsideTheOneBefore) {
       width_before = width;
     }
   }
+}
+
+// Each format has one colour in the pictures and on the web page: the page's own table, read from
+// its script, names the same seven. A format the pictures do not know is grey.
+TEST(FormatColour, IsThePagesColour) {
+  std::ifstream file(BESSEL_PAGE_SCRIPT);
+  if (!file) GTEST_SKIP() << "no " << BESSEL_PAGE_SCRIPT << " here (another target's file system)";
+  const std::string script{std::istreambuf_iterator<char>(file), {}};
+  const std::regex entry(R"((\w+): \{ colour: '(#[0-9a-f]{6})')");
+  std::map<std::string, std::string> page;
+  for (std::sregex_iterator it(script.begin(), script.end(), entry), end; it != end; ++it) {
+    page[(*it)[1]] = (*it)[2];
+  }
+  EXPECT_EQ(page.size(), 7u);
+  for (const auto& [format, colour] : page) EXPECT_EQ(FormatColour(format), colour) << format;
+  EXPECT_EQ(std::string(FormatColour("binary8")), "#888888");
 }
 
 }  // namespace

@@ -13,7 +13,8 @@
     function: 'J', x: '1', orders: '10',
     formats: ['binary32', 'binary64', 'binary128'], arithmetic: 'binary128', seeds: 'rounded',
   };
-  // One colour and one marker shape per format, told apart without colour too.
+  // One colour and one marker shape per format, told apart without colour too; the pictures of
+  // --plot draw each format in the same colour (FormatColour, picture/gnuplot.cpp).
   const STYLE = {
     binary16: { colour: '#d55e00', shape: 'circle', glyph: '○' },
     bfloat16: { colour: '#cc79a7', shape: 'square', glyph: '□' },
