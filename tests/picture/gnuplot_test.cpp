@@ -318,12 +318,13 @@ TEST(Nested, EachSeriesShowsInsideTheOneBefore) {
   }
 }
 
-// Each format has one colour in the pictures and on the web page: the page's own table, read from
-// its script, names the same seven. A format the pictures do not know is grey.
-TEST(FormatColour, IsThePagesColour) {
-  std::ifstream file(BESSEL_PAGE_SCRIPT);
-  if (!file) GTEST_SKIP() << "no " << BESSEL_PAGE_SCRIPT << " here (another target's file system)";
-  const std::string script{std::istreambuf_iterator<char>(file), {}};
+// Each format has one colour in the pictures, on the web page and in the notebook: the page's
+// own table, read from its script, and the notebook's, in the order of the seven formats, name
+// the same seven. A format the pictures do not know is grey.
+TEST(FormatColour, IsThePagesAndTheNotebooks) {
+  std::ifstream page_file(BESSEL_PAGE_SCRIPT), notebook_file(BESSEL_NOTEBOOK);
+  if (!page_file || !notebook_file) GTEST_SKIP() << "no sources here (another target's files)";
+  const std::string script{std::istreambuf_iterator<char>(page_file), {}};
   const std::regex entry(R"((\w+): \{ colour: '(#[0-9a-f]{6})')");
   std::map<std::string, std::string> page;
   for (std::sregex_iterator it(script.begin(), script.end(), entry), end; it != end; ++it) {
@@ -331,6 +332,22 @@ TEST(FormatColour, IsThePagesColour) {
   }
   EXPECT_EQ(page.size(), 7u);
   for (const auto& [format, colour] : page) EXPECT_EQ(FormatColour(format), colour) << format;
+
+  const std::string notebook{std::istreambuf_iterator<char>(notebook_file), {}};
+  const std::string::size_type table = notebook.find("COLOURS = dict(zip(br.FORMATS, (");
+  ASSERT_NE(table, std::string::npos);
+  const std::string rest = notebook.substr(table, 300);
+  const std::regex colour(R"(#[0-9a-f]{6})");
+  std::vector<std::string> in_order;
+  for (std::sregex_iterator it(rest.begin(), rest.end(), colour), end; it != end; ++it) {
+    in_order.push_back(it->str());
+  }
+  const char* const formats[] = {"binary16", "bfloat16",  "binary32", "binary64",
+                                 "x87",      "binary128", "binary256"};
+  ASSERT_EQ(in_order.size(), std::size(formats));
+  for (size_t i = 0; i < std::size(formats); ++i) {
+    EXPECT_EQ(in_order[i], FormatColour(formats[i])) << formats[i];
+  }
   EXPECT_EQ(std::string(FormatColour("binary8")), "#888888");
 }
 
