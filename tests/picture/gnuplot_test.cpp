@@ -12,7 +12,6 @@
 #include <iterator>
 #include <map>
 #include <optional>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -324,11 +323,13 @@ TEST(Nested, EachSeriesShowsInsideTheOneBefore) {
 TEST(FormatColour, IsThePagesAndTheNotebooks) {
   std::ifstream page_file(BESSEL_PAGE_SCRIPT), notebook_file(BESSEL_NOTEBOOK);
   if (!page_file || !notebook_file) GTEST_SKIP() << "no sources here (another target's files)";
-  const std::string script{std::istreambuf_iterator<char>(page_file), {}};
-  const std::regex entry(R"((\w+): \{ colour: '(#[0-9a-f]{6})')");
+  // "    binary16: { colour: '#d55e00', ...": a name, then its colour.
   std::map<std::string, std::string> page;
-  for (std::sregex_iterator it(script.begin(), script.end(), entry), end; it != end; ++it) {
-    page[(*it)[1]] = (*it)[2];
+  for (std::string line; std::getline(page_file, line);) {
+    const std::string::size_type at = line.find(": { colour: '#");
+    if (at == std::string::npos) continue;
+    const std::string::size_type name = line.find_first_not_of(' ');
+    page[line.substr(name, at - name)] = line.substr(at + 13, 7);
   }
   EXPECT_EQ(page.size(), 7u);
   for (const auto& [format, colour] : page) EXPECT_EQ(FormatColour(format), colour) << format;
@@ -336,11 +337,12 @@ TEST(FormatColour, IsThePagesAndTheNotebooks) {
   const std::string notebook{std::istreambuf_iterator<char>(notebook_file), {}};
   const std::string::size_type table = notebook.find("COLOURS = dict(zip(br.FORMATS, (");
   ASSERT_NE(table, std::string::npos);
-  const std::string rest = notebook.substr(table, 300);
-  const std::regex colour(R"(#[0-9a-f]{6})");
+  // The colours in the order of the formats, each "#" and six digits, up to the table's end.
   std::vector<std::string> in_order;
-  for (std::sregex_iterator it(rest.begin(), rest.end(), colour), end; it != end; ++it) {
-    in_order.push_back(it->str());
+  const std::string::size_type end = notebook.find(")))", table);
+  for (std::string::size_type at = notebook.find('#', table); at < end;
+       at = notebook.find('#', at + 1)) {
+    in_order.push_back(notebook.substr(at, 7));
   }
   const char* const formats[] = {"binary16", "bfloat16",  "binary32", "binary64",
                                  "x87",      "binary128", "binary256"};
