@@ -41,6 +41,11 @@ HTTP (GET or HEAD; anything else is answered 405):
                       parameter optional; application/json
   /api/run.csv?...    the bytes of --csv, as a download; text/csv
   /api/summary?...    the summary that ends the lab's table at 80 columns; text/plain
+  /api/check?function=J&x=1.3&arithmetic=binary32&values=0x1.3d7beap-1%0A...
+                      a check of a student's own values (one a line; column= as
+                      --column), as bessel-recurrence-lab --check FILE --json gives it;
+                      application/json
+  /api/check.csv?...  the same as --check FILE --csv; text/csv
 A value the lab refuses is answered 400 with {"error": "<the lab's message>"}. Answers
 carry an entity tag and may be cached for a day; identical requests are answered from a
 cache in memory (64 MiB, least recently used out).
