@@ -2,6 +2,7 @@
 #include <mpfr.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -177,36 +178,46 @@ std::string SharedKeyEntry(Layer after, const std::vector<Series>& series, const
 // Where "every digit lost" is written along the line at 1: of right above, left above, right
 // below and left below, the first under whose words the fewest values are drawn. The words span
 // a quarter of the orders and 8 % of the decades, and reach a quarter of that across the line (a
-// marker's half), inside the plot. On the left they start after the line at m = x where that
-// would cross them.
+// marker's half). They stay inside the plot: a side with too few decades for them is taken only
+// where neither side has enough, and then the one with more. On the left they start after the
+// line at m = x where that would cross them; on the right, a window the line crosses counts as
+// covered by all the values. `x` is the line's order, or negative where there is no line.
 std::string LabelOfTheLineAtOne(const Outcome& outcome, PictureRange range, double x) {
   const double right = static_cast<double>(outcome.backward.size()) - 0.5;  // the right edge
-  const double width = right / 4 + 0.25, height = 0.08 * std::log10(range.high / range.low);
+  const double top = std::log10(range.high), bottom = std::log10(range.low);
+  const double width = right / 4 + 0.25, height = 0.08 * (top - bottom);
   const double left = x > -0.5 && x < -0.5 + width ? x : -0.5;
+  // Each value drawn, as its order and its decades (NaN: not drawn, and so skipped).
+  std::vector<std::pair<double, double>> drawn;
+  const auto take = [&drawn](size_t m, const auto& value) {
+    const double decades = std::log10(InRange(ValueOf(value).get()));
+    if (!std::isnan(decades)) drawn.emplace_back(static_cast<double>(m), decades);
+  };
+  for (size_t m = 0; m < outcome.backward.size(); ++m) {
+    for (const SeedColumn& column : outcome.columns) {
+      take(m, column.measured[m]);
+      take(m, column.predicted[m]);
+    }
+    take(m, outcome.backward[m]);
+  }
   const auto covered = [&](bool at_right, bool above) {
     const double from = at_right ? right - width : left;
+    if (at_right && x > from && x < right) return drawn.size() + 1;
     const double low = above ? -height / 4 : -height, high = above ? height : height / 4;
-    // Words beyond the plot's edge hide more than any value: never there.
-    if (high > std::log10(range.high) || low < std::log10(range.low)) return 1 << 30;
-    int count = 0;
-    const auto take = [&](size_t m, const auto& value) {
-      const double decades = std::log10(InRange(ValueOf(value).get()));  // NaN: not drawn
-      const double order = static_cast<double>(m);
+    size_t count = 0;
+    for (const auto& [order, decades] : drawn) {
       if (order >= from && order <= from + width && decades >= low && decades <= high) ++count;
-    };
-    for (size_t m = 0; m < outcome.backward.size(); ++m) {
-      for (const SeedColumn& column : outcome.columns) {
-        take(m, column.measured[m]);
-        take(m, column.predicted[m]);
-      }
-      take(m, outcome.backward[m]);
     }
     return count;
   };
+  const bool fits_above = height <= top, fits_below = -height >= bottom;
+  const bool only_above = fits_above != fits_below ? fits_above : top >= -bottom;
   bool at_right = true, above = true;
-  int least = covered(true, true);
-  for (const auto& [right_side, upper] : {std::pair{false, true}, {true, false}, {false, false}}) {
-    const int count = covered(right_side, upper);
+  size_t least = SIZE_MAX;
+  for (const auto& [right_side, upper] :
+       {std::pair{true, true}, {false, true}, {true, false}, {false, false}}) {
+    if ((fits_above != fits_below || !fits_above) && upper != only_above) continue;
+    const size_t count = covered(right_side, upper);
     if (count < least) {
       least = count;
       at_right = right_side;

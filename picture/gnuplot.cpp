@@ -211,7 +211,7 @@ std::string NestedPoints(size_t i, size_t n) {
   // upward triangle that marks a value beyond the range.
   static constexpr int kShapes[] = {6, 4, 12, 14, 10, 2, 1};
   char text[48];
-  std::snprintf(text, sizeof text, "pt %d ps %.2g lw 2", kShapes[i % 7],
+  std::snprintf(text, sizeof text, "pt %d ps %.3g lw 2", kShapes[i % 7],
                 1.2 + 0.25 * static_cast<double>(n - 1 - i));
   return text;
 }

@@ -551,6 +551,34 @@ TEST(Lab, TableColumnsStaySeparated) {
   EXPECT_EQ(m, 3001);
 }
 
+// "every digit lost" stays inside the plot and clear of the line at m = x: with one decade above
+// the line at 1 and seventy below, its words go below; with the line at m = x among the last
+// orders, to the left.
+TEST(Lab, TheLineAtOneIsNamedInsideThePlot) {
+  const struct Row {
+    const char* x;
+    long orders;
+    std::vector<const IeeeFormat*> formats;
+    const IeeeFormat* arithmetic;
+    const char* said;
+  } rows[] = {
+      {"100", 50, {&kBinary256}, &kBinary256, " right offset -0.5, -0.8 front"},
+      {"25",
+       30,
+       {&kBinary32, &kBinary64, &kBinary128},
+       &kBinary128,
+       " left offset 0.5, -0.8 front"},
+  };
+  for (const Row& row : rows) {
+    const std::string script =
+        PlotScript(Ran(ExperimentOf(row.x, row.orders, row.formats, row.arithmetic)), "svg");
+    const std::string::size_type label = script.find("set label 'every digit lost' at ");
+    ASSERT_NE(label, std::string::npos) << row.x;
+    const std::string line = script.substr(label, script.find('\n', label) - label);
+    EXPECT_NE(line.find(row.said), std::string::npos) << row.x << ": " << line;
+  }
+}
+
 // Where formats coincide (binary32 seeds rounded to binary16 are binary16's), each stays
 // visible: every series of points is drawn before the first dashed prediction, each format's
 // points have a shape of their own, and the values beyond the range at the edge each format's
