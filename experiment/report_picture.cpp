@@ -90,13 +90,6 @@ struct Series {
   Layer layer;
 };
 
-// A style's point size, "ps 1.7".
-std::string PointSize(double size) {
-  char text[16];
-  std::snprintf(text, sizeof text, "ps %.2g", size);
-  return text;
-}
-
 // The picture's series, in PlotData's order after m (each reads `outcome`, which must outlive it):
 // each seed format's measured errors, predicted ones and measured ones beyond the range, at its
 // edge; backward's errors and those beyond the range; the rows near a zero and below the range, at
@@ -160,7 +153,7 @@ std::vector<Series> PictureSeries(const Outcome& outcome, PictureRange range) {
 // lines, after the measured points, and the marks beyond the range, where there are any.
 std::string SharedKeyEntry(Layer after, const std::vector<Series>& series, const Outcome& outcome) {
   if (after == Layer::kMeasured && !outcome.columns.empty()) {
-    return "keyentry with lines dt 2 lw 3 lc rgb '#777777' title 'predicted (dashed)'";
+    return kPredictedKeyEntry;
   }
   if (after != Layer::kAtEdge) return "";
   for (const Series& each : series) {

@@ -206,14 +206,18 @@ const char* FormatColour(std::string_view format) {
   return "#888888";
 }
 
+std::string PointSize(double size) {
+  char text[16];
+  std::snprintf(text, sizeof text, "ps %.3g", size);
+  return text;
+}
+
 std::string NestedPoints(size_t i, size_t n) {
   // Open circle, square, diamond, pentagon and downward triangle, a cross, a plus: none the
   // upward triangle that marks a value beyond the range.
   static constexpr int kShapes[] = {6, 4, 12, 14, 10, 2, 1};
-  char text[48];
-  std::snprintf(text, sizeof text, "pt %d ps %.3g lw 2", kShapes[i % 7],
-                1.2 + 0.25 * static_cast<double>(n - 1 - i));
-  return text;
+  return "pt " + std::to_string(kShapes[i % 7]) + " " +
+         PointSize(1.2 + 0.25 * static_cast<double>(n - 1 - i)) + " lw 2";
 }
 
 std::string NestedWidth(size_t i, size_t n) {

@@ -56,6 +56,11 @@ std::string OrderTics(long last);
 // the web page (its STYLE, web/page/app.js): Okabe and Ito's, which colour-blind eyes tell
 // apart; grey for a name not among the seven formats.
 const char* FormatColour(std::string_view format);
+// The key's one entry for the predicted lines of every series: dashed, in grey.
+inline constexpr const char* kPredictedKeyEntry =
+    "keyentry with lines dt 2 lw 3 lc rgb '#777777' title 'predicted (dashed)'";
+// A point size as a style gives it: "ps 1.7".
+std::string PointSize(double size);
 // How series `i` of `n` drawn as points marks them ("pt 6 ps 1.7 lw 2"): each its own open
 // shape, the first the largest, each next one 0.25 smaller, the last 1.2. Drawn in order, a
 // later series' marker lies inside an earlier one's where their values coincide, and both stay

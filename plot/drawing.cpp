@@ -54,7 +54,7 @@ std::string SeriesScript(const AllSeries& series, const std::string& terminal) {
            << NestedPoints(i, series.size()) << " lc rgb " << Quoted(FormatColour(kSeedFormats[i]))
            << " title " << Quoted(series[i].label + ", measured");
   }
-  script << ", \\\n     keyentry with lines dt 2 lw 3 lc rgb '#777777' title 'predicted (dashed)'";
+  script << ", \\\n     " << kPredictedKeyEntry;
   for (size_t i = 0; i < series.size(); ++i) {
     script << ", \\\n     $errors using 1:" << 3 + 2 * i << " with lines dt 2 "
            << NestedWidth(i, series.size()) << " lc rgb " << Quoted(FormatColour(kSeedFormats[i]))
