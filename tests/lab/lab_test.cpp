@@ -121,6 +121,52 @@ TEST(Lab, XIsRoundedOnceIntoTheArithmeticFormat) {
   }
 }
 
+// The exact hexadecimal text is MPFR's own "%Ra", which the code no longer calls: in every format,
+// at the ends of its range (subnormals, the largest finite value, zeros), at every exponent
+// modulo 4 (the first digit's 1 to 4 bits), with significands of every length, and 2,000 random
+// values a format, their bits from GMP's generator, their exponents spread over the format's
+// range and a little beyond (rounded into it, to infinity or to zero).
+TEST(Lab, HexadecimalTextIsMpfrsOwn) {
+  WidestMpfrExponents widest;
+  gmp_randstate_t random;
+  gmp_randinit_default(random);
+  gmp_randseed_ui(random, 20261211);
+  for (const IeeeFormat* format : kIeeeFormats) {
+    SCOPED_TRACE(format->name);
+    std::vector<IeeeNumber> values;
+    for (const double x : {0.0, -0.0, 1.0, 1.5, -7.0, 0.1, 255.0, 1.0 / 3, 3.0, 0.5, 2.0, 4.0}) {
+      values.emplace_back(*format, x);
+    }
+    MpfrNumber v(format->precision);
+    for (long e = format->min_exponent - format->precision - 1; e <= format->max_exponent + 1;
+         e += e < format->min_exponent + 8 || e > format->max_exponent - 8 ? 1 : 997) {
+      for (const long ones : {1L, 2L, 4L, 5L, static_cast<long>(format->precision)}) {
+        mpfr_set_ui_2exp(v.get(), 1, static_cast<mpfr_exp_t>(ones), MPFR_RNDN);
+        mpfr_sub_ui(v.get(), v.get(), 1, MPFR_RNDN);  // `ones` ones
+        mpfr_mul_2si(v.get(), v.get(), e - ones, MPFR_RNDN);
+        values.emplace_back(*format, v.get());
+        mpfr_neg(v.get(), v.get(), MPFR_RNDN);
+        values.emplace_back(*format, v.get());
+      }
+    }
+    const long span = format->max_exponent - format->min_exponent + 2 * format->precision;
+    for (int i = 0; i < 2000; ++i) {
+      mpfr_urandomb(v.get(), random);
+      const long e = format->min_exponent - format->precision - 2 +
+                     static_cast<long>(gmp_urandomm_ui(random, static_cast<unsigned long>(span)));
+      mpfr_mul_2si(v.get(), v.get(), e, MPFR_RNDN);
+      if (i % 2 == 1) mpfr_neg(v.get(), v.get(), MPFR_RNDN);
+      values.emplace_back(*format, v.get());
+    }
+    for (const IeeeNumber& value : values) {
+      char expected[128];
+      mpfr_snprintf(expected, sizeof expected, "%Ra", value.get());
+      ASSERT_EQ(HexadecimalText(value), expected);
+    }
+  }
+  gmp_randclear(random);
+}
+
 // Miller's start is far enough up that the backward recurrence's error stays within 100 units
 // in the last place of the arithmetic, M = 1 included, measured against the envelope
 // sqrt(f_m^2 + g_m^2) where f has zeros (near a zero of J_m every method's relative error is
