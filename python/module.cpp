@@ -7,12 +7,15 @@
 // An experiment runs on a thread of its own, which touches no Python object: every array is
 // made there as plain memory, and handed to numpy whole once it is done. The calling thread
 // meanwhile releases the GIL and wakes every 20 ms to let Python's signal handlers run, so
-// that Ctrl-C stops the experiment.
+// that Ctrl-C stops the experiment. Its columns, independent of one another once the experiment
+// has run, are made on as many threads as the machine has cores.
 #include <locale.h>
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cfloat>
 #include <charconv>
 #include <chrono>
@@ -74,11 +77,11 @@ double NearestDouble(std::string_view text) {
   return rounded.ToDouble();
 }
 
-// The same of a printed number: where its digits and the power of ten that scales them are both
-// exact in float64 (10^22 the largest), one correctly rounded operation, as fast as it gets
-// (where float64 arithmetic is not carried out wider, which would round twice); elsewhere its
-// text read.
-double NearestDouble(const PrintedNumber& number) {
+// The same of a printed number, whose text is `text`: where its digits and the power of ten that
+// scales them are both exact in float64 (10^22 the largest), one correctly rounded operation, as
+// fast as it gets (where float64 arithmetic is not carried out wider, which would round twice);
+// elsewhere its text read. A text alone is read.
+double NearestDouble(const PrintedNumber& number, std::string_view text) {
   static constexpr double kExactPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                             1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                             1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
@@ -89,7 +92,10 @@ double NearestDouble(const PrintedNumber& number) {
     const double magnitude = scale < 0 ? digits / power : digits * power;
     return number.negative() ? -magnitude : magnitude;
   }
-  return NearestDouble(number.Text());
+  return NearestDouble(text);
+}
+double NearestDouble(std::string_view, std::string_view text) {
+  return NearestDouble(text);
 }
 
 // Texts as numpy holds an array of str: `width` UCS-4 characters a row (the longest text's),
@@ -119,6 +125,30 @@ PackedTexts Packed(const std::vector<std::string>& texts) {
   return packed;
 }
 
+// Texts whose longest is not known before the last: gathered end to end in one buffer as they
+// come, then packed (a string a row, kept until the last, cost as much again as the rest).
+class GatheredTexts {
+ public:
+  explicit GatheredTexts(size_t rows) { ends_.reserve(rows); }
+  void Add(std::string_view text) {
+    all_ += text;
+    ends_.push_back(all_.size());
+    longest_ = std::max(longest_, text.size());
+  }
+  PackedTexts Packed() const {
+    PackedTexts packed(ends_.size(), longest_);
+    for (size_t i = 0, start = 0; i < ends_.size(); start = ends_[i++]) {
+      packed.Put(i, std::string_view(all_).substr(start, ends_[i] - start));
+    }
+    return packed;
+  }
+
+ private:
+  std::string all_;
+  std::vector<size_t> ends_;
+  size_t longest_ = 0;
+};
+
 // One column, row by row: float64 values and their texts.
 struct Column {
   std::vector<double> values;
@@ -128,17 +158,16 @@ struct Column {
 // A column row by row, each row's text and float64 from `row`, in order; `stop` is polled a row.
 Column ColumnOf(size_t rows, const std::function<std::pair<std::string, double>(size_t)>& row,
                 const std::stop_token& stop) {
-  std::vector<std::string> texts;
-  texts.reserve(rows);
+  GatheredTexts texts(rows);
   Column column;
   column.values.reserve(rows);
   for (size_t m = 0; m < rows; ++m) {
     StopIfAsked(stop);
-    auto [text, value] = row(m);
-    texts.push_back(std::move(text));
+    const auto [text, value] = row(m);
+    texts.Add(text);
     column.values.push_back(value);
   }
-  column.texts = Packed(texts);
+  column.texts = texts.Packed();
   return column;
 }
 
@@ -157,8 +186,8 @@ size_t LengthOf(std::string_view text) {
 }
 
 // A column of printed numbers (PrintedNumber), or texts (the truth's TextColumn, the check's
-// columns): their texts,
-// packed as they are written, and as float64 their nearest values.
+// columns): their texts, packed as they are written, and as float64 their nearest values, each
+// text made once.
 template <class Printed>
 Column PrintedColumn(const Printed& printed, const std::stop_token& stop) {
   size_t longest = 0;
@@ -167,8 +196,9 @@ Column PrintedColumn(const Printed& printed, const std::stop_token& stop) {
   column.values.reserve(printed.size());
   for (size_t m = 0; m < printed.size(); ++m) {
     StopIfAsked(stop);
-    column.texts.Put(m, TextOf(printed[m]));
-    column.values.push_back(NearestDouble(printed[m]));
+    const auto text = TextOf(printed[m]);
+    column.texts.Put(m, text);
+    column.values.push_back(NearestDouble(printed[m], text));
   }
   return column;
 }
@@ -294,6 +324,50 @@ Result Interruptible(std::function<Result(std::stop_token)> work) {
   }
 }
 
+// Runs every task, on as many threads as the machine has cores (one a task at most): this thread
+// and helpers, each taking the next task not yet taken. A helper works as this thread does, with
+// the whole exponent range and the C locale, and gives back FLINT's and Arb's caches as it ends.
+// After an exception no task is begun; the first, this thread's or a helper's, is raised once all
+// have ended.
+void OnEveryCore(const std::vector<std::function<void()>>& tasks) {
+  std::atomic<size_t> next{0};
+  const auto work = [&] {
+    try {
+      for (size_t i = next++; i < tasks.size(); i = next++) tasks[i]();
+    } catch (...) {
+      next = tasks.size();  // no other task is begun
+      throw;
+    }
+  };
+  const size_t threads =
+      std::clamp<size_t>(std::thread::hardware_concurrency(), 1, std::max<size_t>(1, tasks.size()));
+  std::vector<std::future<void>> helpers;
+  for (size_t k = 1; k < threads; ++k) {
+    helpers.push_back(std::async(std::launch::async, [&work] {
+      struct Caches {
+        ~Caches() { ReleaseThreadCaches(); }
+      } caches;
+      WidestMpfrExponents widest;
+      const CLocaleScope c_locale;
+      work();
+    }));
+  }
+  std::exception_ptr failed;
+  try {
+    work();
+  } catch (...) {
+    failed = std::current_exception();
+  }
+  for (std::future<void>& helper : helpers) {
+    try {
+      helper.get();
+    } catch (...) {
+      if (!failed) failed = std::current_exception();
+    }
+  }
+  if (failed) std::rethrow_exception(failed);
+}
+
 // The whole of run() that needs no Python, on the worker thread: the experiment and every array.
 LabArrays ComputeLab(const std::string& function, const std::string& x, const std::string& orders,
                      const std::vector<std::string>& formats, const std::string& arithmetic,
@@ -308,21 +382,29 @@ LabArrays ComputeLab(const std::string& function, const std::string& x, const st
   LabArrays arrays;
   arrays.rows = outcome.backward.size();
   arrays.parameters = ParametersOf(experiment, outcome);
-  arrays.truth = PrintedColumn(outcome.truth_text, stop);
   for (const RowMark& mark : kRowMarks) {
     std::vector<uint8_t> flags(arrays.rows);
     for (size_t m = 0; m < arrays.rows; ++m) flags[m] = mark.of(outcome, m) ? 1 : 0;
     arrays.marks.emplace_back(mark.name, std::move(flags));
   }
-  arrays.backward = PrintedColumn(outcome.backward_text, stop);
-  for (const SeedColumn& column : outcome.columns) {
-    FormatArrays& format = arrays.formats.emplace_back();
+  // Every column a task: each is made alone, from the outcome, into a place of its own.
+  std::vector<std::function<void()>> tasks{
+      [&] { arrays.truth = PrintedColumn(outcome.truth_text, stop); },
+      [&] { arrays.backward = PrintedColumn(outcome.backward_text, stop); }};
+  arrays.formats.resize(outcome.columns.size());
+  for (size_t i = 0; i < outcome.columns.size(); ++i) {
+    const SeedColumn& column = outcome.columns[i];
+    FormatArrays& format = arrays.formats[i];
     format.name = column.format->name;
-    for (const ErrorPart& part : kErrorParts) {
-      format.parts.emplace_back(part.name, PrintedColumn(column.*part.values, stop));
+    format.parts.resize(std::size(kErrorParts));
+    for (size_t j = 0; j < std::size(kErrorParts); ++j) {
+      format.parts[j].first = kErrorParts[j].name;
+      tasks.push_back(
+          [&, j] { format.parts[j].second = PrintedColumn(column.*kErrorParts[j].values, stop); });
     }
-    format.values = ForwardColumn(outcome, column, arrays.rows, stop);
+    tasks.push_back([&] { format.values = ForwardColumn(outcome, column, arrays.rows, stop); });
   }
+  OnEveryCore(tasks);
   arrays.summary = SummaryOf(outcome);
   return arrays;
 }
