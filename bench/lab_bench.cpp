@@ -1,14 +1,18 @@
 // How long the laboratory's experiment takes, in the process and without writing its outputs: the
 // default run, and two large ones with every format; and, for the large ones, the truth alone
 // (J_m and Y_m, proven to 24 bits beyond binary256, the widest format) and the table alone; and
-// the least that each printed error costs.
+// the least that each printed error costs, as computed and by any method, and any number's text.
 #include <benchmark/benchmark.h>
 
+#include <charconv>
 #include <string>
+#include <vector>
 
 #include "experiment/experiment.hpp"
 #include "experiment/report.hpp"
 #include "numeric/bessel_truth.hpp"
+#include "numeric/exponent_text.hpp"
+#include "numeric/mpfr_number.hpp"
 
 namespace {
 
@@ -64,6 +68,56 @@ void OneErrorBall(benchmark::State& state) {
   }
 }
 
+// What a printed error costs at the least by any method that proves its digits, for the default
+// binary128 arithmetic: (c - f) / f at 113 + 64 bits, rounded once (no ball, no bound carried:
+// c agrees with f to about 113 bits, which the difference cancels, so f is needed beyond them),
+// and its 7 digits read off in integer arithmetic where they are certain.
+void LeastPrintedError(benchmark::State& state) {
+  MpfrNumber f(113 + 64), c(113), error(113 + 64);
+  mpfr_const_pi(f.get(), MPFR_RNDN);  // a true value, and its binary128 rounding as computed
+  mpfr_set(c.get(), f.get(), MPFR_RNDN);
+  ExponentDigits digits;
+  for (auto _ : state) {
+    mpfr_sub(error.get(), c.get(), f.get(), MPFR_RNDN);
+    mpfr_div(error.get(), error.get(), f.get(), MPFR_RNDN);
+    benchmark::DoNotOptimize(
+        CommonExponentDigits(error.get(), 100, 7, DigitRounding::kNearest, digits));
+  }
+}
+
+// What any text of a number costs at the least, proven or not: a float64's 7 digits in exponent
+// form by std::to_chars.
+void LeastDigits(benchmark::State& state) {
+  double value = 0.7651976865579666;
+  char text[32];
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(value);
+    benchmark::DoNotOptimize(
+        std::to_chars(text, text + sizeof text, value, std::chars_format::scientific, 6).ptr);
+  }
+}
+
+// The rounding bound of one format alone, a row at a time over the truth of x = 1000, M = 10000
+// (binary128's, the rows made beforehand): about 35 operations of 64 bits rounded upwards a row,
+// whose results are printed, so that no cheaper arithmetic may replace them.
+void BoundAlone(benchmark::State& state) {
+  WidenMpfrExponents();
+  IeeeNumber x(kBinary128);
+  ReadX("1000", kBinary128, x);
+  BesselTable truth;
+  if (!TrueBessel(kBesselJ, x.get(), 10000, kBinary128.precision + kTruthGuardBits, truth)) {
+    state.SkipWithError("no truth");
+  }
+  std::vector<TruthRow> rows;
+  for (size_t m = 0; m < truth.f.size(); ++m) rows.emplace_back(truth, m);
+  const ArbBall predicted;
+  for (auto _ : state) {
+    RoundingBound bound(truth, x.get(), kBinary128.precision, kBinary128.min_exponent,
+                        kBinary128.max_exponent);
+    for (const TruthRow& row : rows) benchmark::DoNotOptimize(bound.Next(row, predicted));
+  }
+}
+
 // The argument given as a decimal text, the highest order as the range.
 void TruthAlone(benchmark::State& state, const char* x_text) {
   WidenMpfrExponents();
@@ -82,6 +136,9 @@ BENCHMARK_CAPTURE(TruthAlone, x1000, "1000")->Arg(10000)->Unit(benchmark::kMilli
 BENCHMARK_CAPTURE(TruthAlone, x10000, "10000")->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(Default)->Unit(benchmark::kMillisecond);
 BENCHMARK(OneErrorBall);
+BENCHMARK(LeastPrintedError);
+BENCHMARK(LeastDigits);
+BENCHMARK(BoundAlone)->Unit(benchmark::kMillisecond);
 BENCHMARK(TableAlone)->Args({1000, 10000})->Args({10000, 100000})->Unit(benchmark::kMillisecond);
 BENCHMARK(LargeWithEveryFormat)
     ->Args({1000, 10000})
