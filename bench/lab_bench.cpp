@@ -1,11 +1,15 @@
 // How long the laboratory's experiment takes, in the process and without writing its outputs: the
 // default run, and two large ones with every format; and, for the large ones, the truth alone
 // (J_m and Y_m, proven to 24 bits beyond binary256, the widest format) and the table alone; and
-// the least that each printed error costs, as computed and by any method, and any number's text.
+// the least that each printed error costs, as computed and by any method, any number's text, and
+// the memory of Python's texts.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <charconv>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "experiment/experiment.hpp"
@@ -118,6 +122,28 @@ void BoundAlone(benchmark::State& state) {
   }
 }
 
+// What Python's run() of x = 10000, M = 100000 with every format pays at the least for its texts'
+// 264 MB (numpy's str arrays, 4 bytes a character): that much fresh memory allocated and written,
+// its 37 columns shared among as many threads as the range.
+void FreshTextMemory(benchmark::State& state) {
+  constexpr size_t kColumns = 37, kEach = (size_t{264} << 20) / kColumns / sizeof(char32_t);
+  const auto threads = static_cast<size_t>(state.range(0));
+  for (auto _ : state) {
+    std::vector<std::unique_ptr<char32_t[]>> columns(kColumns);
+    const auto fill = [&](size_t first) {
+      for (size_t i = first; i < kColumns; i += threads) {
+        columns[i] = std::make_unique_for_overwrite<char32_t[]>(kEach);
+        std::fill(columns[i].get(), columns[i].get() + kEach, U'0');
+      }
+    };
+    std::vector<std::thread> helpers;
+    for (size_t t = 1; t < threads; ++t) helpers.emplace_back(fill, t);
+    fill(0);
+    for (std::thread& helper : helpers) helper.join();
+    benchmark::DoNotOptimize(columns.data());
+  }
+}
+
 // The argument given as a decimal text, the highest order as the range.
 void TruthAlone(benchmark::State& state, const char* x_text) {
   WidenMpfrExponents();
@@ -139,6 +165,7 @@ BENCHMARK(OneErrorBall);
 BENCHMARK(LeastPrintedError);
 BENCHMARK(LeastDigits);
 BENCHMARK(BoundAlone)->Unit(benchmark::kMillisecond);
+BENCHMARK(FreshTextMemory)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(TableAlone)->Args({1000, 10000})->Args({10000, 100000})->Unit(benchmark::kMillisecond);
 BENCHMARK(LargeWithEveryFormat)
     ->Args({1000, 10000})
