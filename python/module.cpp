@@ -326,9 +326,9 @@ Result Interruptible(std::function<Result(std::stop_token)> work) {
 
 // Runs every task, on as many threads as the machine has cores (one a task at most): this thread
 // and helpers, each taking the next task not yet taken. A helper works as this thread does, with
-// the whole exponent range and the C locale, and gives back FLINT's and Arb's caches as it ends.
-// After an exception no task is begun; the first, this thread's or a helper's, is raised once all
-// have ended.
+// the whole exponent range and the C locale; the tasks compute with no ball, so that it leaves
+// nothing in FLINT's caches. After an exception no task is begun; the first, this thread's or a
+// helper's, is raised once all have ended.
 void OnEveryCore(const std::vector<std::function<void()>>& tasks) {
   std::atomic<size_t> next{0};
   const auto work = [&] {
@@ -344,9 +344,6 @@ void OnEveryCore(const std::vector<std::function<void()>>& tasks) {
   std::vector<std::future<void>> helpers;
   for (size_t k = 1; k < threads; ++k) {
     helpers.push_back(std::async(std::launch::async, [&work] {
-      struct Caches {
-        ~Caches() { ReleaseThreadCaches(); }
-      } caches;
       WidestMpfrExponents widest;
       const CLocaleScope c_locale;
       work();
