@@ -29,6 +29,7 @@
 #include <stop_token>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -324,11 +325,18 @@ Result Interruptible(std::function<Result(std::stop_token)> work) {
   }
 }
 
-// Runs every task, on as many threads as the machine has cores (one a task at most): this thread
-// and helpers, each taking the next task not yet taken. A helper works as this thread does, with
-// the whole exponent range and the C locale; the tasks compute with no ball, so that it leaves
-// nothing in FLINT's caches. After an exception no task is begun; the first, this thread's or a
-// helper's, is raised once all have ended.
+// The most threads a call makes its columns on: the work is mostly writing fresh memory, which
+// more cores speed up little, and a call on a large machine, or one of many, should not take it
+// all (std::thread::hardware_concurrency counts the machine's cores, not those the process may
+// use).
+constexpr size_t kMostColumnThreads = 4;
+
+// Runs every task, on as many threads as the machine has cores, kMostColumnThreads at most (one
+// a task at most): this thread and helpers, each taking the next task not yet taken. A helper
+// works as this thread does, with the whole exponent range and the C locale; the tasks compute
+// with no ball, so that it leaves nothing in FLINT's caches. Where no helper can be started (the
+// process may have no thread left), the threads already started do the work. After an exception
+// no task is begun; this thread's, else the first helper's, is raised once all have ended.
 void OnEveryCore(const std::vector<std::function<void()>>& tasks) {
   std::atomic<size_t> next{0};
   const auto work = [&] {
@@ -339,15 +347,19 @@ void OnEveryCore(const std::vector<std::function<void()>>& tasks) {
       throw;
     }
   };
-  const size_t threads =
-      std::clamp<size_t>(std::thread::hardware_concurrency(), 1, std::max<size_t>(1, tasks.size()));
+  const size_t threads = std::clamp<size_t>(std::thread::hardware_concurrency(), 1,
+                                            std::min(kMostColumnThreads, tasks.size()));
   std::vector<std::future<void>> helpers;
   for (size_t k = 1; k < threads; ++k) {
-    helpers.push_back(std::async(std::launch::async, [&work] {
-      WidestMpfrExponents widest;
-      const CLocaleScope c_locale;
-      work();
-    }));
+    try {
+      helpers.push_back(std::async(std::launch::async, [&work] {
+        WidestMpfrExponents widest;
+        const CLocaleScope c_locale;
+        work();
+      }));
+    } catch (const std::system_error&) {
+      break;  // no thread to be had: those started do the work
+    }
   }
   std::exception_ptr failed;
   try {
@@ -384,23 +396,25 @@ LabArrays ComputeLab(const std::string& function, const std::string& x, const st
     for (size_t m = 0; m < arrays.rows; ++m) flags[m] = mark.of(outcome, m) ? 1 : 0;
     arrays.marks.emplace_back(mark.name, std::move(flags));
   }
-  // Every column a task: each is made alone, from the outcome, into a place of its own.
-  std::vector<std::function<void()>> tasks{
-      [&] { arrays.truth = PrintedColumn(outcome.truth_text, stop); },
-      [&] { arrays.backward = PrintedColumn(outcome.backward_text, stop); }};
+  // Every column a task: each is made alone, from the outcome, into a place of its own; the
+  // forward values, the longest, first.
+  std::vector<std::function<void()>> tasks,
+      printed{[&] { arrays.truth = PrintedColumn(outcome.truth_text, stop); },
+              [&] { arrays.backward = PrintedColumn(outcome.backward_text, stop); }};
   arrays.formats.resize(outcome.columns.size());
   for (size_t i = 0; i < outcome.columns.size(); ++i) {
     const SeedColumn& column = outcome.columns[i];
     FormatArrays& format = arrays.formats[i];
     format.name = column.format->name;
+    tasks.push_back([&] { format.values = ForwardColumn(outcome, column, arrays.rows, stop); });
     format.parts.resize(std::size(kErrorParts));
     for (size_t j = 0; j < std::size(kErrorParts); ++j) {
       format.parts[j].first = kErrorParts[j].name;
-      tasks.push_back(
+      printed.push_back(
           [&, j] { format.parts[j].second = PrintedColumn(column.*kErrorParts[j].values, stop); });
     }
-    tasks.push_back([&] { format.values = ForwardColumn(outcome, column, arrays.rows, stop); });
   }
+  tasks.insert(tasks.end(), printed.begin(), printed.end());
   OnEveryCore(tasks);
   arrays.summary = SummaryOf(outcome);
   return arrays;

@@ -138,8 +138,18 @@ TEST(Lab, HexadecimalTextIsMpfrsOwn) {
       values.emplace_back(*format, x);
     }
     MpfrNumber v(format->precision);
-    for (long e = format->min_exponent - format->precision - 1; e <= format->max_exponent + 1;
-         e += e < format->min_exponent + 8 || e > format->max_exponent - 8 ? 1 : 997) {
+    // Every exponent near either end of the range (x in [2^(e-1), 2^e)), every 997th between.
+    std::vector<long> exponents;
+    for (long e = format->min_exponent - format->precision - 1; e < format->min_exponent + 8; ++e) {
+      exponents.push_back(e);
+    }
+    for (long e = format->min_exponent + 8; e < format->max_exponent - 8; e += 997) {
+      exponents.push_back(e);
+    }
+    for (long e = format->max_exponent - 8; e <= format->max_exponent + 2; ++e) {
+      exponents.push_back(e);
+    }
+    for (const long e : exponents) {
       for (const long ones : {1L, 2L, 4L, 5L, static_cast<long>(format->precision)}) {
         mpfr_set_ui_2exp(v.get(), 1, static_cast<mpfr_exp_t>(ones), MPFR_RNDN);
         mpfr_sub_ui(v.get(), v.get(), 1, MPFR_RNDN);  // `ones` ones

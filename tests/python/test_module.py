@@ -14,6 +14,7 @@ import json
 import math
 import os
 import re
+import resource
 import shutil
 import signal
 import subprocess
@@ -687,6 +688,43 @@ def test_runs_in_two_threads_give_what_one_gives():
         for name, columns in result.formats.items():
             assert list(columns.measured_text) == list(alone.formats[name].measured_text)
             assert list(columns.values_text) == list(alone.formats[name].values_text)
+
+
+ALONE = textwrap.dedent("""
+    import json
+    import bessel_recurrence as br
+    result = br.run(x=20, orders=60, formats=br.FORMATS)
+    print(json.dumps([list(map(str, c.measured_text)) + list(map(str, c.values_text))
+                      for c in result.formats.values()]))
+""")
+
+
+@pytest.mark.skipif(os.geteuid() != 0, reason="only root can run a child as a user of its own")
+def test_a_run_with_no_thread_to_spare_makes_its_columns_alone():
+    # A child as a user id of its own (no other process has it), allowed two threads: Python's
+    # and the one the experiment runs on, none for the columns' helpers.
+    user = 50000 + os.getpid() % 10000
+
+    def as_user(threads):
+        def become():
+            if threads:
+                resource.setrlimit(resource.RLIMIT_NPROC, (threads, threads))
+            os.setgroups([])
+            os.setgid(user)
+            os.setuid(user)
+        return become
+
+    if subprocess.run([sys.executable, "-c", "import bessel_recurrence"], cwd="/",
+                      preexec_fn=as_user(0), capture_output=True, timeout=60,
+                      check=False).returncode != 0:
+        pytest.skip("the module's folder is closed to other users")
+    child = subprocess.run([sys.executable, "-c", ALONE], capture_output=True, text=True, cwd="/",
+                           preexec_fn=as_user(2), timeout=120, check=False)
+    assert child.returncode == 0, child.stderr
+    result = br.run(x=20, orders=60, formats=br.FORMATS)
+    assert json.loads(child.stdout) == [
+        list(map(str, c.measured_text)) + list(map(str, c.values_text))
+        for c in result.formats.values()]
 
 
 # Typing: mypy --strict reads the package's types as a user's program meets them.
