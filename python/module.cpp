@@ -8,7 +8,7 @@
 // made there as plain memory, and handed to numpy whole once it is done. The calling thread
 // meanwhile releases the GIL and wakes every 20 ms to let Python's signal handlers run, so
 // that Ctrl-C stops the experiment. Its columns, independent of one another once the experiment
-// has run, are made on as many threads as the machine has cores.
+// has run, are made on as many threads as the machine has cores, four at most.
 #include <locale.h>
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
