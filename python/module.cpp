@@ -118,14 +118,6 @@ struct PackedTexts {
   std::unique_ptr<char32_t[]> chars;
 };
 
-PackedTexts Packed(const std::vector<std::string>& texts) {
-  size_t longest = 0;
-  for (const std::string& text : texts) longest = std::max(longest, text.size());
-  PackedTexts packed(texts.size(), longest);
-  for (size_t i = 0; i < texts.size(); ++i) packed.Put(i, texts[i]);
-  return packed;
-}
-
 // Texts whose longest is not known before the last: gathered end to end in one buffer as they
 // come, then packed (a string a row, kept until the last, cost as much again as the rest).
 class GatheredTexts {
@@ -347,8 +339,9 @@ void OnEveryCore(const std::vector<std::function<void()>>& tasks) {
       throw;
     }
   };
-  const size_t threads = std::clamp<size_t>(std::thread::hardware_concurrency(), 1,
-                                            std::min(kMostColumnThreads, tasks.size()));
+  const size_t threads =
+      std::min({kMostColumnThreads, tasks.size(),
+                static_cast<size_t>(std::max(1U, std::thread::hardware_concurrency()))});
   std::vector<std::future<void>> helpers;
   for (size_t k = 1; k < threads; ++k) {
     try {
@@ -581,9 +574,9 @@ CheckArrays ComputeCheck(const std::string& function, const std::string& x,
   for (size_t i = 0; i < std::size(kErrorParts); ++i) {
     arrays.columns.emplace_back(kErrorParts[i].name, printed(std::size(kCheckColumns) + i));
   }
-  std::vector<std::string> steps;
-  for (const std::vector<std::string>& row : rows) steps.push_back(row[4]);
-  arrays.steps = Packed(steps);
+  GatheredTexts steps(arrays.rows);
+  for (const std::vector<std::string>& row : rows) steps.Add(row[4]);
+  arrays.steps = steps.Packed();
   arrays.verdict = check.verdict;
   return arrays;
 }
